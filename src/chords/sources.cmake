@@ -1,0 +1,1 @@
+# Sources of this room are listed here.

@@ -1,0 +1,114 @@
+#include "sound/MidiPort.h"
+
+#include "core/Clock.h"
+#include "core/SharedState.h"
+#include "platform/UserDialogs.h"
+
+MidiPort::MidiPort(MidiBackend &backend, UserDialogs &dialogs, Clock &clock)
+    : backend_(backend), dialogs_(dialogs), clock_(clock)
+{
+}
+
+bool MidiPort::ListMidiDevices(QVector<MidiDeviceEntry> *list)
+{
+    list->clear();
+    QString name;
+    if (backend_.deviceCaps(kDefaultMidiDevice, &name) == MidiError::Ok)
+        list->append({name, qint16(kDefaultMidiDevice)});
+    const int count = backend_.deviceCount();
+    for (int id = 0; id < count && id <= 0x7FFF; ++id) {
+        if (backend_.deviceCaps(id, &name) == MidiError::Ok)
+            list->append({name, qint16(id)});
+    }
+    return !list->isEmpty();
+}
+
+bool MidiPort::OpenMidiDevice(qint16 id)
+{
+    CloseMidiDevice();
+    MidiHandle handle = 0;
+    const int result = backend_.open(id, &handle);
+    handle_ = result == MidiError::Ok ? handle : 0;
+    if (handle_)
+        openId_ = id;
+    if (result != MidiError::Ok)
+        ShowMidiError(result);
+    return handle_ != 0;
+}
+
+void MidiPort::CloseMidiDevice()
+{
+    if (!handle_)
+        return;
+    const int result = backend_.close(handle_);
+    handle_ = 0;  // forgotten also when closing failed
+    if (result != MidiError::Ok)
+        ShowMidiError(result);
+}
+
+quint32 MidiPort::pack(qint16 status, qint16 data1, qint16 data2)
+{
+    return quint32(qint32(status) + qint32(data1) * 256 + qint32(data2) * 65536);
+}
+
+int MidiPort::send(quint32 message)
+{
+    const quint32 status = message & 0xFF;
+    const quint32 data1 = (message >> 8) & 0xFF;
+    const quint32 data2 = (message >> 16) & 0xFF;
+    // A message with a byte out of range would reach the device as garbage
+    // (or as another message); it is never sent.
+    if (status < 0x80 || data1 > 127 || data2 > 127 || (message >> 24) != 0)
+        return MidiError::Ok;
+    return backend_.shortMsg(handle_, message, clock_.tickTimeNs());
+}
+
+void MidiPort::SendShortMessage(qint16 status, qint16 data1, qint16 data2)
+{
+    const int result = send(pack(status, data1, data2));
+    if (result != MidiError::Ok)
+        ShowMidiError(result);
+}
+
+void MidiPort::NoteOn(qint16 channel, qint16 note, qint16 velocity)
+{
+    SendShortMessage(qint16(0x90 + channel), note, velocity);
+}
+
+void MidiPort::NoteOff(qint16 channel, qint16 note)
+{
+    SendShortMessage(qint16(0x80 + channel), note, 0);
+}
+
+void MidiPort::ControlChange(qint16 channel, qint16 controller, qint16 value)
+{
+    SendShortMessage(qint16(0xB0 + channel), controller, value);
+}
+
+void MidiPort::ProgramChange(qint16 channel, qint16 bank, qint16 program)
+{
+    ControlChange(channel, 0, bank);
+    SendShortMessage(qint16(0xC0 + channel), program, 0);
+}
+
+void MidiPort::ShowMidiError(int code)
+{
+    dialogs_.message(backend_.errorText(code).left(127));
+}
+
+void MidiPort::PlayRhythmStep(const StepTable &table, qint16 stepIndex)
+{
+    if (!StepTable::validStep(stepIndex))
+        return;
+    int lastResult = MidiError::Ok;
+    bool sent = false;
+    for (int cell = 0; cell <= 4; ++cell) {
+        const StepCell &c = table.cell(stepIndex, cell);
+        if (c.Sounding == -1) {
+            lastResult = send(c.Message);
+            sent = true;
+        }
+    }
+    if (sent && lastResult != MidiError::Ok)
+        ShowMidiError(lastResult);
+}

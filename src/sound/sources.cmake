@@ -1,0 +1,3 @@
+list(APPEND DZQ_CORE_SOURCES
+  src/sound/MidiPort.h src/sound/MidiPort.cpp
+)

@@ -1,0 +1,144 @@
+#include "TestMain.h"
+
+#include "core/Clock.h"
+#include "core/PlaybackTimer.h"
+
+#include <QVector>
+
+namespace {
+constexpr qint64 ms = 1000000;
+}
+
+// The interval timers on a virtual clock: exact tick times, the enabled /
+// interval rules of the classic timer, and a grid that late ticks never shift.
+class TimerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void ticksOnAFixedGrid()
+    {
+        VirtualClock clock;
+        PlaybackTimer t(clock, "BZDS", 166);
+        QVector<qint64> at;
+        t.onTick = [&] { at << clock.tickTimeNs(); };
+        t.setEnabled(true);
+        clock.advanceMs(500);
+        QCOMPARE(at, (QVector<qint64>{166 * ms, 332 * ms, 498 * ms}));
+        QCOMPARE(clock.tickTimeNs(), qint64(-1));  // outside a tick again
+    }
+
+    void intervalZeroWhileEnabledDoesNotTick()
+    {
+        VirtualClock clock;
+        PlaybackTimer t(clock, "Timer3", 0);
+        int ticks = 0;
+        t.onTick = [&] { ++ticks; };
+        t.setEnabled(true);
+        QVERIFY(t.isEnabled());
+        QVERIFY(!t.isTicking());
+        clock.advanceMs(1000);
+        QCOMPARE(ticks, 0);
+        QVERIFY(clock.idle());
+        // Giving it an interval starts counting from the moment it gets one.
+        t.setInterval(100);
+        clock.advanceMs(250);
+        QCOMPARE(ticks, 2);
+    }
+
+    void newIntervalCountsFromTheLastTick()
+    {
+        VirtualClock clock;
+        PlaybackTimer t(clock, "BZDS", 200);
+        QVector<qint64> at;
+        t.onTick = [&] { at << clock.nowNs(); };
+        t.setEnabled(true);
+        clock.advanceMs(250);            // tick at 200
+        t.setInterval(100);              // a tempo change between ticks
+        clock.advanceMs(200);            // next tick at 300, then 400
+        QCOMPARE(at, (QVector<qint64>{200 * ms, 300 * ms, 400 * ms}));
+    }
+
+    void intervalChangedInsideATickAppliesToTheNextOne()
+    {
+        VirtualClock clock;
+        PlaybackTimer t(clock, "Timer3", 83);
+        QVector<qint64> at;
+        t.onTick = [&] {
+            at << clock.tickTimeNs();
+            t.setInterval(at.size() == 1 ? 166 : 83);  // a stretched wait, then back
+        };
+        t.setEnabled(true);
+        clock.advanceMs(83 + 166 + 83);
+        QCOMPARE(at, (QVector<qint64>{83 * ms, 249 * ms, 332 * ms}));
+    }
+
+    void timerStartedInsideATickCountsFromThatTick()
+    {
+        VirtualClock clock;
+        PlaybackTimer clockTimer(clock, "Timer3", 100);
+        PlaybackTimer rhythm(clock, "BZDS", 50);
+        QVector<qint64> rhythmAt;
+        rhythm.onTick = [&] { rhythmAt << clock.tickTimeNs(); };
+        clockTimer.onTick = [&] {
+            rhythm.setEnabled(true);
+            clockTimer.setEnabled(false);
+        };
+        clockTimer.setEnabled(true);
+        clock.advanceMs(210);
+        QCOMPARE(rhythmAt, (QVector<qint64>{150 * ms, 200 * ms}));
+    }
+
+    void enablingAnEnabledTimerKeepsItsCountdown()
+    {
+        VirtualClock clock;
+        PlaybackTimer t(clock, "Timer1", 80);
+        QVector<qint64> at;
+        t.onTick = [&] { at << clock.nowNs(); };
+        t.setEnabled(true);
+        clock.advanceMs(50);
+        t.setEnabled(true);
+        clock.advanceMs(40);
+        QCOMPARE(at, (QVector<qint64>{80 * ms}));
+        t.restart();  // restart counts from now (90)
+        clock.advanceMs(100);
+        QCOMPARE(at, (QVector<qint64>{80 * ms, 170 * ms}));
+    }
+
+    void disabledTimerNeverFires()
+    {
+        VirtualClock clock;
+        PlaybackTimer t(clock, "HXYS", 1000);
+        int ticks = 0;
+        t.onTick = [&] { ++ticks; };
+        t.setEnabled(true);
+        t.setEnabled(false);
+        clock.advanceMs(5000);
+        QCOMPARE(ticks, 0);
+    }
+
+    void tickScopeOpenedByAUserAction()
+    {
+        VirtualClock clock;
+        clock.setNow(5 * ms);
+        {
+            Clock::TickScope scope(clock);
+            QCOMPARE(clock.tickTimeNs(), 5 * ms);
+            clock.setNow(7 * ms);
+            Clock::TickScope inner(clock);  // an open scope is kept
+            QCOMPARE(clock.tickTimeNs(), 5 * ms);
+        }
+        QCOMPARE(clock.tickTimeNs(), qint64(-1));
+    }
+
+    void steadyClockTicksThroughTheEventLoop()
+    {
+        SteadyClock clock;
+        PlaybackTimer t(clock, "Timer2", 20);
+        int ticks = 0;
+        t.onTick = [&] { ++ticks; };
+        t.setEnabled(true);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 5000);
+    }
+};
+
+DZQ_TEST_MAIN(TimerTest)
+#include "test_core.moc"

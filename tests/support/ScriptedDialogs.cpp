@@ -1,0 +1,34 @@
+#include "ScriptedDialogs.h"
+
+void ScriptedDialogs::message(const QString &text, const QString &title)
+{
+    messages << text;
+    titles << title;
+}
+
+QString ScriptedDialogs::openFile(const QString &filter, const QString &initialFolder)
+{
+    openRequests.append({filter, initialFolder, false});
+    return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+}
+
+QString ScriptedDialogs::saveFile(const QString &filter, const QString &initialFolder,
+                                  bool confirmOverwrite)
+{
+    saveRequests.append({filter, initialFolder, confirmOverwrite});
+    return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+}
+
+bool ScriptedDialogs::input(const QString &, const QString &, const QString &, QString *text)
+{
+    if (inputAnswers.isEmpty())
+        return false;
+    *text = inputAnswers.takeFirst();
+    return !text->isEmpty();
+}
+
+bool ScriptedDialogs::openUrl(const QString &url)
+{
+    urls << url;
+    return urlResult;
+}

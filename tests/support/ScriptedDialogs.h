@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/UserDialogs.h"
+
+#include <QStringList>
+#include <QVector>
+
+// Dialogs for tests: records what was shown and answers from a script.
+// File dialogs take their answers from the front of openAnswers / saveAnswers;
+// an empty answer (or none left) is a cancel.
+class ScriptedDialogs : public UserDialogs {
+public:
+    struct FileRequest {
+        QString filter;
+        QString folder;
+        bool confirmOverwrite = false;
+    };
+
+    QStringList messages;
+    QStringList titles;
+    QStringList openAnswers;
+    QStringList saveAnswers;
+    QVector<FileRequest> openRequests;
+    QVector<FileRequest> saveRequests;
+    QStringList inputAnswers;  // empty answer = cancelled
+    QStringList urls;
+    bool urlResult = true;
+
+    void message(const QString &text, const QString &title) override;
+    QString openFile(const QString &filter, const QString &initialFolder) override;
+    QString saveFile(const QString &filter, const QString &initialFolder, bool confirmOverwrite) override;
+    bool input(const QString &prompt, const QString &title, const QString &defaultText,
+               QString *text) override;
+    bool openUrl(const QString &url) override;
+};
