@@ -1,5 +1,6 @@
 list(APPEND DZQ_CORE_SOURCES
   src/core/SharedState.h
+  src/core/AppContext.h
   src/core/Clock.h src/core/Clock.cpp
   src/core/PlaybackTimer.h src/core/PlaybackTimer.cpp
   src/core/WindowState.h src/core/WindowState.cpp

@@ -1,3 +1,4 @@
 list(APPEND DZQ_CORE_SOURCES
   src/sound/MidiPort.h src/sound/MidiPort.cpp
+  src/sound/MidiDeviceList.h src/sound/MidiDeviceList.cpp
 )

@@ -4,6 +4,7 @@
 
 #include "core/Clock.h"
 #include "core/SharedState.h"
+#include "sound/MidiDeviceList.h"
 #include "sound/MidiPort.h"
 
 using R = RecordingMidiBackend;
@@ -175,5 +176,31 @@ private slots:
     }
 };
 
-DZQ_TEST_MAIN(MidiPortTest)
+// The device list control: selecting an entry opens its device every time.
+class DeviceListTest : public QObject {
+    Q_OBJECT
+private slots:
+    void selectingOpensTheEntrysDevice()
+    {
+        R backend;
+        backend.devices = {{"Synth A", true}, {"Synth B", true}};
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        MidiDeviceList list(port);
+        QVERIFY(list.refresh());
+        list.select(1);
+        QCOMPARE(backend.lastOpenedId, 0);
+        list.select(1);  // the same entry again: closed and opened again
+        QCOMPARE(backend.openCount, 2);
+        QCOMPARE(backend.closeCount, 1);
+        list.select(0);
+        QCOMPARE(backend.lastOpenedId, -1);
+        list.select(7);  // no such entry
+        QCOMPARE(list.position(), 0);
+        QCOMPARE(backend.openCount, 3);
+    }
+};
+
+DZQ_TEST_MAIN(MidiPortTest, DeviceListTest)
 #include "test_sound.moc"
