@@ -1,0 +1,84 @@
+#include "platform/TextFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace TextFiles {
+
+bool readBytes(const QString &path, QByteArray *bytes, QString *error, qint64 maxBytes)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile()) {
+        *error = QStringLiteral("找不到文件“%1”。").arg(path);
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("无法读取文件“%1”：%2").arg(path, file.errorString());
+        return false;
+    }
+    if (maxBytes >= 0 && file.size() > maxBytes) {
+        *error = QStringLiteral("文件“%1”太大，不能超过 %2 字节。").arg(path).arg(maxBytes);
+        return false;
+    }
+    *bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *error = QStringLiteral("无法读取文件“%1”：%2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+QString decodeGbk(const QByteArray &bytes, bool *ok)
+{
+    QStringDecoder decoder("GBK");
+    if (!decoder.isValid()) {  // no ICU: fall back to the ASCII subset
+        if (ok)
+            *ok = false;
+        return QString::fromLatin1(bytes);
+    }
+    const QString text = decoder.decode(bytes);
+    if (ok)
+        *ok = !decoder.hasError();
+    return text;
+}
+
+QByteArray encodeGbk(const QString &text, bool *ok)
+{
+    QStringEncoder encoder("GBK");
+    if (!encoder.isValid()) {
+        if (ok)
+            *ok = false;
+        return text.toLatin1();
+    }
+    const QByteArray bytes = encoder.encode(text);
+    if (ok)
+        *ok = !encoder.hasError();
+    return bytes;
+}
+
+QString joinLines(const QString &text)
+{
+    QString joined = text;
+    joined.remove(QStringLiteral("\r\n"));
+    joined.remove(QLatin1Char('\r'));
+    return joined;
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace TextFiles
