@@ -1,8 +1,12 @@
 list(APPEND DZQ_CORE_SOURCES
   src/app/Navigation.h src/app/Navigation.cpp
   src/app/StatusClock.h src/app/StatusClock.cpp
+  src/app/MainControllers.h src/app/MainControllers.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
   src/app/DZQQD.h src/app/DZQQD.cpp
   src/app/Form3.h src/app/Form3.cpp
+  src/app/DisplayPanel.h src/app/DisplayPanel.cpp
+  src/app/HelpPanel.h src/app/HelpPanel.cpp
+  src/app/Form1.h src/app/Form1.cpp
 )

@@ -1,1 +1,3 @@
-# Sources of this room are listed here.
+list(APPEND DZQ_GUI_SOURCES
+  src/score/ScoreBox.h src/score/ScoreBox.cpp
+)

@@ -1,0 +1,40 @@
+#include "app/DisplayPanel.h"
+
+#include "core/WindowState.h"
+
+#include <QLabel>
+
+DisplayPanel::DisplayPanel(WindowState &window, QWidget *parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("xsq"));
+    setFrameShape(QFrame::StyledPanel);
+    setGeometry(408, 0, 175, 153);
+
+    auto *xsp = new QFrame(this);
+    xsp->setObjectName(QStringLiteral("XsP"));
+    xsp->setGeometry(8, 16, 158, 129);
+    xsp->setFrameShape(QFrame::Panel);
+    xsp->setFrameShadow(QFrame::Sunken);
+    xsp->setAutoFillBackground(true);
+    QPalette pal = xsp->palette();
+    pal.setColor(QPalette::Window, QColor(255, 255, 225));
+    xsp->setPalette(pal);
+
+    XSWB = new QLabel(window.XSWB(), xsp);
+    XSWB->setObjectName(QStringLiteral("XSWB"));
+    XSWB->setGeometry(4, 5, 145, 89);
+    XSWB->setWordWrap(true);
+    XSWB->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    FJWZ = new QLabel(window.FJWZ(), xsp);
+    FJWZ->setObjectName(QStringLiteral("FJWZ"));
+    FJWZ->setGeometry(4, 100, 145, 18);
+    QPalette status = FJWZ->palette();
+    status.setColor(QPalette::WindowText, QColor(0, 0, 160));
+    FJWZ->setPalette(status);
+
+    // The texts carry their own line breaks (CR LF); a label breaks at LF.
+    auto shown = [](QString text) { return text.remove(QLatin1Char('\r')); };
+    connect(&window, &WindowState::xswbChanged, XSWB, [this, shown](const QString &t) { XSWB->setText(shown(t)); });
+    connect(&window, &WindowState::fjwzChanged, FJWZ, [this, shown](const QString &t) { FJWZ->setText(shown(t)); });
+}

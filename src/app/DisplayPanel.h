@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QFrame>
+
+class QLabel;
+class WindowState;
+
+// The display in the top middle of the main window: the frame xsq holding
+// the picture box XsP with the information display XSWB and the status line
+// FJWZ, both following the window state.
+class DisplayPanel : public QFrame {
+    Q_OBJECT
+public:
+    DisplayPanel(WindowState &window, QWidget *parent);
+
+private:
+    QLabel *XSWB = nullptr;
+    QLabel *FJWZ = nullptr;
+};

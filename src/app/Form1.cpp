@@ -1,0 +1,207 @@
+#include "app/Form1.h"
+
+#include "app/DisplayPanel.h"
+#include "app/HelpPanel.h"
+#include "app/MainControllers.h"
+#include "core/AppContext.h"
+#include "core/SharedState.h"
+#include "core/WindowState.h"
+#include "platform/MediaDevice.h"
+#include "score/ScoreBox.h"
+#include "sound/MidiPort.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+const int kPanelLeft = 590;
+const int kPanelTop = 32;
+
+QPushButton *commandButton(QWidget *parent, const char *name, const QString &caption, int left,
+                           const QString &tip = QString())
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(left, 178, 45, 25);
+    b->setToolTip(tip);
+    return b;
+}
+
+}  // namespace
+
+Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
+    : QWidget(parent), c_(controllers), media_(media)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(caption());
+    setFixedSize(988, 337);
+
+    Label8 = new QLabel(c_.statusClock.Label8(), this);
+    Label8->setObjectName(QStringLiteral("Label8"));
+    Label8->setGeometry(18, 8, 368, 17);
+    SjXs = new QLabel(c_.statusClock.SjXs(), this);
+    SjXs->setObjectName(QStringLiteral("SjXs"));
+    SjXs->setGeometry(10, 182, 161, 17);
+    connect(&c_.statusClock, &StatusClock::changed, this, [this] {
+        Label8->setText(c_.statusClock.Label8());
+        SjXs->setText(c_.statusClock.SjXs());
+    });
+
+    scoreBox_ = new ScoreBox(c_.ctx.window, this);
+    new DisplayPanel(c_.ctx.window, this);
+
+    for (int i : {Navigation::kMelody, Navigation::kChord, Navigation::kRhythm}) {
+        auto *panel = new QWidget(this);
+        panel->setObjectName(QStringLiteral("Jiezhou(%1)").arg(i));
+        panels_[i] = panel;
+    }
+    panels_[Navigation::kHelp] = new HelpPanel(c_.navigation, this);
+    for (QWidget *panel : panels_) {
+        if (panel)
+            panel->setGeometry(kPanelLeft, kPanelTop, 391, 146);
+    }
+    buildTabs();
+
+    auto *recorder = new QFrame(this);
+    recorder->setObjectName(QStringLiteral("LyCf"));
+    recorder->setGeometry(592, 178, 81, 25);
+    recorder->setFrameShape(QFrame::StyledPanel);
+    auto *elapsed = new QLabel(this);
+    elapsed->setObjectName(QStringLiteral("Label12"));
+    elapsed->setGeometry(685, 180, 65, 16);
+
+    buildCommandButtons();
+
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    divider->setGeometry(0, 205, 988, 2);
+
+    connect(&c_.ctx.window, &WindowState::keyboardFocusRequested, this, &Form1::focusKeyboard);
+
+    // Load: not initialised yet; the wave output at 0x6000 on both sides.
+    mainInitialised_ = false;
+    if (c_.setWaveVolume)
+        c_.setWaveVolume(0x60006000u);
+}
+
+void Form1::buildTabs()
+{
+    auto *group = new QButtonGroup(this);
+    const int lefts[] = {590, 668, 746, 0, 903};
+    for (int i : {Navigation::kMelody, Navigation::kChord, Navigation::kRhythm, Navigation::kHelp}) {
+        auto *tab = new QRadioButton(Navigation::tabCaption(i), this);
+        tab->setObjectName(QStringLiteral("Xxk(%1)").arg(i));
+        tab->setGeometry(lefts[i], 8, 78, 25);
+        tab->setFocusPolicy(Qt::NoFocus);
+        group->addButton(tab, i);
+        Xxk[i] = tab;
+    }
+    Xxk[Navigation::kMelody]->setChecked(true);
+    connect(group, &QButtonGroup::idClicked, &c_.navigation, &Navigation::selectTab);
+    auto showPanel = [this](int tab) {
+        for (int i = 0; i < 5; ++i) {
+            if (panels_[i])
+                panels_[i]->setVisible(i == tab);
+        }
+        if (Xxk[tab])
+            Xxk[tab]->setChecked(true);
+    };
+    connect(&c_.navigation, &Navigation::tabChanged, this, showPanel);
+    showPanel(c_.navigation.currentTab());
+}
+
+void Form1::buildCommandButtons()
+{
+    BcLY = commandButton(this, "BcLY", QStringLiteral("保存"), 752);
+    MiNi = commandButton(this, "MiNi", QStringLiteral("迷你"), 798);
+    BJCK = commandButton(this, "BJCK", QStringLiteral("编辑"), 844,
+                         QStringLiteral("使用音乐编辑窗口进行音乐编辑！"));
+    SFYXYZ = commandButton(this, "SFYXYZ", QStringLiteral("键盘"), 890,
+                           QStringLiteral("当键盘演奏无声时用此键恢复键盘演奏功能！"));
+    Command1 = commandButton(this, "Command1", QStringLiteral("退出"), 936, QStringLiteral("退出程序！"));
+    connect(Command1, &QPushButton::clicked, this, &Form1::quitClicked);
+}
+
+void Form1::focusKeyboard()
+{
+    SFYXYZ->setEnabled(true);
+    BJCK->setEnabled(true);
+    MiNi->setEnabled(true);
+    SFYXYZ->setFocus(Qt::OtherFocusReason);
+}
+
+bool Form1::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        activate();
+    return QWidget::event(e);
+}
+
+void Form1::activate()
+{
+    if (closing_)
+        return;
+    if (!mainInitialised_)
+        QDCSH();
+    SFYXYZ->setEnabled(true);
+    MiNi->setEnabled(true);
+    SFYXYZ->setFocus(Qt::ActiveWindowFocusReason);
+    mainInitialised_ = true;
+    c_.statusClock.Timer2().setEnabled(true);
+}
+
+void Form1::QDCSH()
+{
+    ++qdcshRuns_;
+    AppContext &ctx = c_.ctx;
+    SharedState &s = ctx.state;
+
+    // The device first: every selection below sends its messages at once.
+    c_.devices.refresh();
+    const int entries = c_.devices.entries().size();
+    if (entries > 0)
+        c_.devices.select(qMin(1, entries - 1));
+
+    ctx.window.setXSWB(QStringLiteral(
+        "    当键盘演奏无声时请将输入法切换为英语(美国)输入方式，演奏当中可用空格键终止演奏！"));
+
+    s.VoiceInstrument[0] = 14;
+    s.VoiceInstrument[1] = 51;
+    s.VoiceInstrument[2] = 78;
+    s.KeyBase = 36;
+    s.EighthBeatMs = 83;
+    for (int i = 0; i < 4; ++i)
+        s.VoiceVelocity[size_t(i)] = 70;
+    for (qint16 ch = 0; ch < 3; ++ch)
+        ctx.port.ProgramChange(ch, 0, s.VoiceInstrument[size_t(ch)]);
+
+    s.ScoreText.clear();
+    s.DurationCount = 0;
+}
+
+void Form1::quitClicked()
+{
+    c_.ctx.port.CloseMidiDevice();
+    close();
+}
+
+void Form1::closeEvent(QCloseEvent *e)
+{
+    if (closing_) {
+        e->accept();
+        return;
+    }
+    closing_ = true;
+    // Nothing may sound into a closed device: the window's timers stop first.
+    c_.statusClock.Timer2().setEnabled(false);
+    c_.ctx.port.CloseMidiDevice();
+    media_.command(QStringLiteral("CLOSE NN"));
+    e->accept();
+    emit closed();
+}

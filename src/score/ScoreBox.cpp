@@ -1,0 +1,89 @@
+#include "score/ScoreBox.h"
+
+#include "core/WindowState.h"
+
+#include <QFrame>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+
+ScoreBox::ScoreBox(WindowState &window, QWidget *form) : QObject(form), window_(window)
+{
+    auto *frame = new QFrame(form);
+    frame->setObjectName(QStringLiteral("Picture4"));
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setGeometry(8, 32, 391, 145);
+    picture4_ = frame;
+
+    text3_ = new QPlainTextEdit(frame);
+    text3_->setObjectName(QStringLiteral("Text3"));
+    text3_->setGeometry(8, 8, 369, 127);
+    text3_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text3_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    text3_->setWordWrapMode(QTextOption::WrapAnywhere);
+    text3_->setPlainText(window.Text3());
+
+    // Left to right: 清空, 打开, 删除, 试听, 保存.
+    const int order[] = {3, 2, 1, 0, 4};
+    buttons_.resize(5);
+    for (int i = 0; i < 5; ++i) {
+        const int index = order[i];
+        auto *b = new QPushButton(caption(index), form);
+        b->setObjectName(QStringLiteral("Yuepu(%1)").arg(index));
+        b->setToolTip(toolTip(index));
+        b->setGeometry(170 + 46 * i, 180, 45, 25);
+        buttons_[index] = b;
+    }
+
+    connect(&window, &WindowState::text3Changed, this, &ScoreBox::showText);
+    connect(text3_, &QPlainTextEdit::textChanged, this, [this] {
+        if (!showing_)
+            window_.setText3(text3_->toPlainText());
+    });
+    connect(&window, &WindowState::text3SelectionRequested, this, [this](int start, int length) {
+        QTextCursor cursor = text3_->textCursor();
+        const int size = text3_->document()->characterCount() - 1;
+        cursor.setPosition(qBound(0, start, size));
+        cursor.setPosition(qBound(0, start + length, size), QTextCursor::KeepAnchor);
+        text3_->setFocus();
+        text3_->setTextCursor(cursor);
+    });
+}
+
+QString ScoreBox::caption(int index)
+{
+    static const char *const captions[] = {"试听", "删除", "打开", "清空", "保存"};
+    return index >= 0 && index < 5 ? QString::fromUtf8(captions[index]) : QString();
+}
+
+QString ScoreBox::toolTip(int index)
+{
+    static const char *const tips[] = {
+        "试听乐谱编辑窗口中的文件！",
+        "删除最后一次打开的乐谱文件或录音文件并不可恢复！",
+        "打开演奏记录文件夹中的乐谱文档并自动开始演奏！",
+        "点击这里将清空乐谱编辑窗口中的乐谱，并允许开始新的演奏！",
+        "保存乐谱编辑窗口中的乐谱为文本文件，以便下次进行自动演奏或录音或编辑！",
+    };
+    return index >= 0 && index < 5 ? QString::fromUtf8(tips[index]) : QString();
+}
+
+void ScoreBox::showText(const QString &text)
+{
+    if (text == text3_->toPlainText())
+        return;
+    showing_ = true;
+    const QString shown = text3_->toPlainText();
+    if (!shown.isEmpty() && text.startsWith(shown)) {
+        // A growing score: append only the new part instead of laying out the
+        // whole text again.
+        QTextCursor cursor(text3_->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(text.mid(shown.size()));
+        text3_->verticalScrollBar()->setValue(text3_->verticalScrollBar()->maximum());
+    } else {
+        text3_->setPlainText(text);
+    }
+    showing_ = false;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+class WindowState;
+
+// The score box of the main window: the picture box Picture4 holding the
+// score text box Text3, and the row of score buttons Yuepu(0..4), created on
+// the main window at their design positions. Text3 shows the window state's
+// score box text; the user's own edits go back into it.
+class ScoreBox : public QObject {
+    Q_OBJECT
+public:
+    ScoreBox(WindowState &window, QWidget *form);
+
+    QPlainTextEdit *Text3() const { return text3_; }
+    QPushButton *Yuepu(int index) const { return buttons_.value(index); }
+
+    static QString caption(int index);
+    static QString toolTip(int index);
+
+private:
+    void showText(const QString &text);
+
+    WindowState &window_;
+    QWidget *picture4_ = nullptr;
+    QPlainTextEdit *text3_ = nullptr;
+    QVector<QPushButton *> buttons_;
+    bool showing_ = false;
+};
