@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QObject>
+
+class SpecialEffectsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyEffectInTheKeyOfC_data();
+    void everyEffectInTheKeyOfC();
+    void keyPTwiceNeverStops();
+    void rightBracketInD();
+    void displayAfterSlash();
+    void scoreNumbersMapToKeys();
+    void otherKeyCodesDoNothing();
+};

@@ -1,0 +1,5 @@
+#include "TestMain.h"
+
+#include "NotationReaderTest.h"
+
+DZQ_TEST_MAIN(NotationReaderTest)
