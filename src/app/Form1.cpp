@@ -3,6 +3,7 @@
 #include "app/DisplayPanel.h"
 #include "app/HelpPanel.h"
 #include "app/MainControllers.h"
+#include "chords/ChordPanel.h"
 #include "core/AppContext.h"
 #include "core/SharedState.h"
 #include "core/WindowState.h"
@@ -55,7 +56,10 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     scoreBox_ = new ScoreBox(c_.ctx.window, this);
     new DisplayPanel(c_.ctx.window, this);
 
-    for (int i : {Navigation::kMelody, Navigation::kChord, Navigation::kRhythm}) {
+    auto *chordPanel = new ChordPanel(c_.chords, this);
+    connect(chordPanel, &ChordPanel::backgroundClicked, &c_.navigation, &Navigation::panelClicked);
+    panels_[Navigation::kChord] = chordPanel;
+    for (int i : {Navigation::kMelody, Navigation::kRhythm}) {
         auto *panel = new QWidget(this);
         panel->setObjectName(QStringLiteral("Jiezhou(%1)").arg(i));
         panels_[i] = panel;
@@ -159,30 +163,7 @@ void Form1::activate()
 void Form1::QDCSH()
 {
     ++qdcshRuns_;
-    AppContext &ctx = c_.ctx;
-    SharedState &s = ctx.state;
-
-    // The device first: every selection below sends its messages at once.
-    c_.devices.refresh();
-    const int entries = c_.devices.entries().size();
-    if (entries > 0)
-        c_.devices.select(qMin(1, entries - 1));
-
-    ctx.window.setXSWB(QStringLiteral(
-        "    当键盘演奏无声时请将输入法切换为英语(美国)输入方式，演奏当中可用空格键终止演奏！"));
-
-    s.VoiceInstrument[0] = 14;
-    s.VoiceInstrument[1] = 51;
-    s.VoiceInstrument[2] = 78;
-    s.KeyBase = 36;
-    s.EighthBeatMs = 83;
-    for (int i = 0; i < 4; ++i)
-        s.VoiceVelocity[size_t(i)] = 70;
-    for (qint16 ch = 0; ch < 3; ++ch)
-        ctx.port.ProgramChange(ch, 0, s.VoiceInstrument[size_t(ch)]);
-
-    s.ScoreText.clear();
-    s.DurationCount = 0;
+    c_.initialise();
 }
 
 void Form1::quitClicked()
@@ -200,6 +181,7 @@ void Form1::closeEvent(QCloseEvent *e)
     closing_ = true;
     // Nothing may sound into a closed device: the window's timers stop first.
     c_.statusClock.Timer2().setEnabled(false);
+    c_.chords.HXYS().setEnabled(false);
     c_.ctx.port.CloseMidiDevice();
     media_.command(QStringLiteral("CLOSE NN"));
     e->accept();

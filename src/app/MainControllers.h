@@ -2,6 +2,8 @@
 
 #include "app/Navigation.h"
 #include "app/StatusClock.h"
+#include "chords/ChordAccompaniment.h"
+#include "chords/SpecialEffects.h"
 #include "sound/MidiDeviceList.h"
 
 #include <functional>
@@ -9,16 +11,26 @@
 struct AppContext;
 
 // The controllers behind the main window, created together on one context
-// and wired to each other. The windows show them; tests drive them.
+// and wired to each other. The windows show them; tests and the score
+// renderer drive them without windows.
 class MainControllers {
 public:
     explicit MainControllers(AppContext &ctx);
+
+    // The start-up defaults (the logic of QDCSH, in its order): opens device
+    // entry 1 and selects every list's default, so that each selection sends
+    // its messages and sets its shared value.
+    void initialise();
 
     AppContext &ctx;
     MidiDeviceList devices;
     Navigation navigation;
     StatusClock statusClock;
+    ChordAccompaniment chords;
+    SpecialEffects effects;
 
     // Sets the program's wave output volume (left in the low 16 bits).
     std::function<void(quint32)> setWaveVolume;
+
+    static QString startHint();
 };
