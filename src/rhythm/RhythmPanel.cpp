@@ -1,11 +1,11 @@
 #include "rhythm/RhythmPanel.h"
 
+#include "rhythm/RhythmCellBox.h"
 #include "rhythm/RhythmFiles.h"
 #include "rhythm/RhythmPattern.h"
 #include "rhythm/RhythmSequencer.h"
 
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QLabel>
@@ -164,16 +164,22 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
             File1->raise();
     });
 
+    // Moves over the controls reach the panel too, so moving anywhere but
+    // over the label or the list closes the list.
+    for (QWidget *child : findChildren<QWidget *>()) {
+        if (child != File1 && !File1->isAncestorOf(child))
+            child->setMouseTracking(true);
+    }
+
     showEverything();
 }
 
-QCheckBox *RhythmPanel::makeCell(int row, int i)
+RhythmCellBox *RhythmPanel::makeCell(int row, int i)
 {
-    auto *box = new QCheckBox(PicTrack_[size_t(row)]);
+    auto *box = new RhythmCellBox(PicTrack_[size_t(row)]);
     box->setObjectName(indexed(kCellNames[row], i));
     box->setGeometry(i * kCellPitch, 0, kCellWidth, kCellHeight);
-    box->setAutoFillBackground(true);
-    box->setFocusPolicy(Qt::NoFocus);
+    box->setMouseTracking(true);
     cells_[size_t(row)][size_t(i)] = box;
     connect(box, &QCheckBox::clicked, this, [this, row, i](bool ticked) {
         pattern_.SetRhythmCell(row, i, ticked);
@@ -202,14 +208,12 @@ QCheckBox *RhythmPanel::cell(int row, int i) const
 
 void RhythmPanel::showCell(int row, int i)
 {
-    QCheckBox *box = cell(row, i);
+    RhythmCellBox *box = cells_[size_t(row)][size_t(i)];
     if (!box)
         return;
     const QSignalBlocker block(box);
     box->setChecked(pattern_.Cells(row, i));
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Window, colourOf(pattern_.cellColour(i)));
-    box->setPalette(palette);
+    box->setColour(colourOf(pattern_.cellColour(i)));
     box->setVisible(pattern_.isCellVisible(i));
 }
 

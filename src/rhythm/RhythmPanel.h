@@ -6,6 +6,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class RhythmCellBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -15,7 +16,7 @@ class RhythmFiles;
 class RhythmPattern;
 class RhythmSequencer;
 
-// The rhythm panel Jiezhou(2) of the main window: time signatures, auto-sync
+// The rhythm panel Jiezhou(2) (节奏: rhythm) of the main window: time signatures, auto-sync
 // and start buttons, the rhythm file label and list, one drum list and one
 // track of step cells per row, the rhythm volume and the file buttons.
 // It forwards clicks to the controllers and shows what they hold.
@@ -46,7 +47,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QCheckBox *makeCell(int row, int i);
+    RhythmCellBox *makeCell(int row, int i);
     void showCell(int row, int i);
     void showGrid();
     void showInstrument(int row);
@@ -69,7 +70,7 @@ private:
     QListWidget *File1 = nullptr;   // rhythm files of the record folder
     std::array<QComboBox *, 4> LblInst_{};   // drum of each row
     std::array<QWidget *, 4> PicTrack_{};    // track holding the cells of a row
-    std::array<std::array<QCheckBox *, 17>, 4> cells_{};  // BZA, BZB, BZC, BZD
+    std::array<std::array<RhythmCellBox *, 17>, 4> cells_{};  // BZA, BZB, BZC, BZD
     QLabel *Label2 = nullptr;       // "音 量"
     QComboBox *VsbVol = nullptr;    // rhythm volume
     std::array<QPushButton *, 2> Cmdcill_{};  // delete, save

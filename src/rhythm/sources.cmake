@@ -7,4 +7,5 @@ list(APPEND DZQ_CORE_SOURCES
 )
 list(APPEND DZQ_GUI_SOURCES
   src/rhythm/RhythmPanel.h src/rhythm/RhythmPanel.cpp
+  src/rhythm/RhythmCellBox.h src/rhythm/RhythmCellBox.cpp
 )

@@ -282,8 +282,12 @@ void RhythmPanelTest::fileListShowsAndHides()
     QVERIFY(!QFile::exists(p.rig.t.path("b.bin")));
     QCOMPARE(list->count(), 1);
 
-    // Anywhere else over the panel hides it.
+    // Anywhere else over the panel hides it, also over a track.
     PanelRig::hover(&p.panel, QPoint(20, 135));
+    QVERIFY(!list->isVisible());
+    PanelRig::hover(label, QPoint(5, 5));
+    QVERIFY(list->isVisible());
+    PanelRig::hover(p.find<QWidget>("PicTrack(1)"), QPoint(20, 5));
     QVERIFY(!list->isVisible());
 }
 
