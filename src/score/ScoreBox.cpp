@@ -1,7 +1,10 @@
 #include "score/ScoreBox.h"
 
 #include "core/WindowState.h"
+#include "score/ScoreFiles.h"
+#include "score/ScorePlayer.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -33,6 +36,7 @@ ScoreBox::ScoreBox(WindowState &window, QWidget *form) : QObject(form), window_(
         b->setObjectName(QStringLiteral("Yuepu(%1)").arg(index));
         b->setToolTip(toolTip(index));
         b->setGeometry(170 + 46 * i, 180, 45, 25);
+        b->setFocusPolicy(Qt::NoFocus);
         buttons_[index] = b;
     }
 
@@ -46,9 +50,39 @@ ScoreBox::ScoreBox(WindowState &window, QWidget *form) : QObject(form), window_(
         const int size = text3_->document()->characterCount() - 1;
         cursor.setPosition(qBound(0, start, size));
         cursor.setPosition(qBound(0, start + length, size), QTextCursor::KeepAnchor);
-        text3_->setFocus();
         text3_->setTextCursor(cursor);
+        text3_->ensureCursorVisible();
     });
+}
+
+void ScoreBox::bind(ScorePlayer &player, ScoreFiles &files)
+{
+    player_ = &player;
+    QPushButton *play = buttons_[0];
+    play->installEventFilter(this);
+    connect(play, &QPushButton::clicked, &player, &ScorePlayer::playClicked);
+    connect(buttons_[1], &QPushButton::clicked, &files, &ScoreFiles::deleteClicked);
+    connect(buttons_[2], &QPushButton::clicked, &files, &ScoreFiles::openClicked);
+    connect(buttons_[3], &QPushButton::clicked, &files, &ScoreFiles::clearClicked);
+    connect(buttons_[4], &QPushButton::clicked, &files, &ScoreFiles::saveClicked);
+
+    play->setText(player.playCaption());
+    connect(&player, &ScorePlayer::playCaptionChanged, play, &QPushButton::setText);
+    for (int i = 0; i < buttons_.size(); ++i)
+        buttons_[i]->setEnabled(player.buttonEnabled(i));
+    connect(&player, &ScorePlayer::buttonEnabledChanged, this, [this](int index, bool enabled) {
+        if (QPushButton *b = buttons_.value(index))
+            b->setEnabled(enabled);
+    });
+}
+
+bool ScoreBox::eventFilter(QObject *watched, QEvent *event)
+{
+    // The play button's mouse-down runs before its click.
+    if (player_ && watched == buttons_[0] && event->type() == QEvent::MouseButtonPress
+        && buttons_[0]->isEnabled())
+        player_->playMouseDown();
+    return QObject::eventFilter(watched, event);
 }
 
 QString ScoreBox::caption(int index)

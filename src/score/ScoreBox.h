@@ -4,25 +4,37 @@
 #include <QString>
 #include <QVector>
 
+class QEvent;
 class QPlainTextEdit;
 class QPushButton;
 class QWidget;
+class ScoreFiles;
+class ScorePlayer;
 class WindowState;
 
 // The score box of the main window: the picture box Picture4 holding the
 // score text box Text3, and the row of score buttons Yuepu(0..4), created on
 // the main window at their design positions. Text3 shows the window state's
-// score box text; the user's own edits go back into it.
+// score box text; the user's own edits go back into it. The player's place is
+// shown as a selection without taking the keyboard focus, and the buttons take
+// no focus either, so keys pressed while a score plays reach the keyboard.
 class ScoreBox : public QObject {
     Q_OBJECT
 public:
     ScoreBox(WindowState &window, QWidget *form);
+
+    // Connects the buttons to the score player and the score file buttons'
+    // logic, and follows the play button's caption and the enabled states.
+    void bind(ScorePlayer &player, ScoreFiles &files);
 
     QPlainTextEdit *Text3() const { return text3_; }
     QPushButton *Yuepu(int index) const { return buttons_.value(index); }
 
     static QString caption(int index);
     static QString toolTip(int index);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showText(const QString &text);
@@ -32,4 +44,5 @@ private:
     QPlainTextEdit *text3_ = nullptr;
     QVector<QPushButton *> buttons_;
     bool showing_ = false;
+    ScorePlayer *player_ = nullptr;
 };

@@ -1,5 +1,8 @@
 list(APPEND DZQ_CORE_SOURCES
   src/score/NotationReader.h src/score/NotationReader.cpp
+  src/score/ScoreLinks.h
+  src/score/ScorePlayer.h src/score/ScorePlayer.cpp
+  src/score/ScoreFiles.h src/score/ScoreFiles.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
   src/score/ScoreBox.h src/score/ScoreBox.cpp

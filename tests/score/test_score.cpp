@@ -1,5 +1,8 @@
+#include <QApplication>
+
 #include "TestMain.h"
 
 #include "NotationReaderTest.h"
 
-DZQ_TEST_MAIN(NotationReaderTest)
+// The player, file and score box tests register themselves.
+DZQ_GUI_TEST_MAIN(NotationReaderTest)

@@ -1,0 +1,160 @@
+#include "score/ScoreFiles.h"
+
+#include "core/SharedState.h"
+#include "core/WindowState.h"
+#include "platform/TextFiles.h"
+#include "platform/UserDialogs.h"
+#include "score/NotationReader.h"
+#include "score/ScorePlayer.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// Far more than the longest playable score with a line break after every
+// token; anything larger is refused before it is read.
+constexpr qint64 kMaxScoreFileBytes = 1024 * 1024;
+
+}  // namespace
+
+ScoreFiles::ScoreFiles(AppContext &ctx, ScorePlayer &player, QObject *parent)
+    : QObject(parent), ctx_(ctx), player_(player)
+{
+}
+
+QString ScoreFiles::filter()
+{
+    return QStringLiteral("乐谱记录txt|*.txt");
+}
+
+void ScoreFiles::emptyScore()
+{
+    ctx_.state.ScoreText.clear();
+    ctx_.window.setText3(QString());
+}
+
+bool ScoreFiles::readScore(const QString &path, QString *score, QString *error)
+{
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > kMaxScoreFileBytes) {
+        *error = NotationReader::tooLongMessage();
+        return false;
+    }
+    QByteArray bytes;
+    QString reason;
+    if (!TextFiles::readBytes(path, &bytes, &reason)) {
+        *error = QStringLiteral("无法打开乐谱文件。\n%1\n请检查文件是否存在、是否可以读取。").arg(reason);
+        return false;
+    }
+    bool decoded = false;
+    const QString text = TextFiles::joinLines(TextFiles::decodeGbk(bytes, &decoded));
+    if (!decoded) {
+        *error = QStringLiteral("乐谱文件“%1”不是GBK编码的文本，无法读取。\n请用文本编辑器把它另存为ANSI（GBK）编码后再打开。")
+                     .arg(QFileInfo(path).fileName());
+        return false;
+    }
+    if (!NotationReader::withinLengthLimit(text)) {
+        *error = NotationReader::tooLongMessage();
+        return false;
+    }
+    *score = text;
+    return true;
+}
+
+bool ScoreFiles::scoreBytes(const QString &score, QByteArray *bytes)
+{
+    bool ok = false;
+    *bytes = TextFiles::encodeGbk(score + QStringLiteral("\r\n"), &ok);
+    return ok;
+}
+
+void ScoreFiles::openClicked()
+{
+    player_.stopClock();
+    player_.SilenceScoreNotes();
+    emptyScore();
+
+    const QString path = ctx_.dialogs.openFile(filter(), ctx_.recordFolder);
+    if (path.isEmpty())
+        return;
+    ctx_.window.LastFilePath = path;
+
+    QString score;
+    QString error;
+    if (!readScore(path, &score, &error)) {
+        ctx_.dialogs.message(error);
+        return;
+    }
+    ctx_.state.ScoreText = score;
+    ctx_.window.setText3(score);
+    player_.startFromFile();
+}
+
+void ScoreFiles::saveClicked()
+{
+    player_.stopClock();
+    player_.SilenceScoreNotes();
+    ctx_.state.ScoreText = ctx_.window.Text3();
+
+    const QString path = ctx_.dialogs.saveFile(filter(), ctx_.recordFolder, true);
+    if (path.isEmpty())
+        return;
+    ctx_.window.LastFilePath = path;
+    const QString score = ctx_.state.ScoreText;
+    if (score.isEmpty())
+        return;
+
+    QByteArray bytes;
+    if (!scoreBytes(score, &bytes)) {
+        // Written as GBK these characters would turn into '?': nothing is saved.
+        ctx_.dialogs.message(QStringLiteral(
+            "乐谱中有无法保存为GBK文本的字符，乐谱没有保存。\n请删除这些字符（乐谱只需要字母和数字）后再保存。"));
+        return;
+    }
+    QString reason;
+    if (!TextFiles::writeBytes(path, bytes, &reason)) {
+        ctx_.dialogs.message(QStringLiteral("保存乐谱失败，原有的文件没有改动。\n%1\n"
+                                            "请检查文件是否只读、磁盘是否已满，或换一个文件名再保存。")
+                                 .arg(reason));
+        return;
+    }
+    player_.clearScorePlaying();
+    player_.showIdleCaption();
+    ctx_.window.setFJWZ(QStringLiteral("成功保存乐谱。。。"));
+}
+
+void ScoreFiles::clearClicked()
+{
+    emptyScore();
+    ctx_.window.YXYZ();
+    ctx_.window.setFJWZ(QStringLiteral("成功清空乐谱。。。"));
+}
+
+void ScoreFiles::deleteClicked()
+{
+    const QString path = ctx_.window.LastFilePath;
+    if (path.isEmpty()) {
+        ctx_.dialogs.message(QStringLiteral(
+            "还没有打开或保存过文件，没有可以删除的文件。\n请先用“打开”或“保存”选择一个文件。"));
+        return;
+    }
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        ctx_.dialogs.message(
+            QStringLiteral("找不到要删除的文件“%1”，它可能已经被删除或移走了。").arg(path));
+        return;
+    }
+    if (info.isDir()) {
+        ctx_.dialogs.message(QStringLiteral("“%1”是一个文件夹，不能在这里删除。").arg(path));
+        return;
+    }
+    QFile file(path);
+    if (!file.remove()) {
+        ctx_.dialogs.message(QStringLiteral("无法删除文件“%1”：%2\n请检查文件是否正在使用或是只读的。")
+                                 .arg(path, file.errorString()));
+        return;
+    }
+    emptyScore();
+    ctx_.window.setFJWZ(QStringLiteral("成功删除文件。。。"));
+}

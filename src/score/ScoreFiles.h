@@ -1,0 +1,42 @@
+#pragma once
+
+#include "core/AppContext.h"
+
+#include <QObject>
+#include <QString>
+
+class ScorePlayer;
+
+// The score file buttons under the score box: 打开 Yuepu(2), 保存 Yuepu(4),
+// 清空 Yuepu(3) and 删除 Yuepu(1). Score files are GBK text in the record
+// folder; a file's lines are joined with nothing between them.
+class ScoreFiles : public QObject {
+    Q_OBJECT
+public:
+    ScoreFiles(AppContext &ctx, ScorePlayer &player, QObject *parent = nullptr);
+
+    // "乐谱记录txt|*.txt"
+    static QString filter();
+
+    // Yuepu(2): stops playing, empties the score, then opens a file and plays it.
+    void openClicked();
+    // Yuepu(4): stops playing and saves the score box to a file.
+    void saveClicked();
+    // Yuepu(3): empties the score and gives the keyboard back.
+    void clearClicked();
+    // Yuepu(1): deletes the file last chosen in a dialog and empties the score.
+    void deleteClicked();
+
+    // Reads a score file: GBK text, lines joined. False with a message for
+    // the user when it cannot be read, decoded or played (too long).
+    static bool readScore(const QString &path, QString *score, QString *error);
+    // The bytes a score is saved as: GBK text followed by CR LF. False when
+    // the text holds characters GBK cannot store.
+    static bool scoreBytes(const QString &score, QByteArray *bytes);
+
+private:
+    void emptyScore();
+
+    AppContext &ctx_;
+    ScorePlayer &player_;
+};

@@ -1,0 +1,417 @@
+#include "score/ScorePlayer.h"
+
+#include "chords/ChordAccompaniment.h"
+#include "chords/SpecialEffects.h"
+#include "core/Clock.h"
+#include "core/SharedState.h"
+#include "core/WindowState.h"
+#include "platform/UserDialogs.h"
+#include "score/NotationReader.h"
+#include "sound/MidiPort.h"
+
+using NotationReader::ReadResult;
+using NotationReader::TokenKind;
+
+namespace {
+
+const QString kPlay = QStringLiteral("试听");
+const QString kStop = QStringLiteral("停止");
+
+constexpr int kTempoEntries = 12;        // VS 1..12: 60 .. 115 beats per minute
+constexpr int kCombinationCount = 12;    // YQ 1..12
+constexpr int kFallbackCombination = 7;  // YQ with any other number
+constexpr int kLastBuiltInRhythm = 9;    // JP 1..9
+constexpr int kFirstRhythmFile = 10;     // JP 10..98: file list entry n - 10
+constexpr int kLastRhythmFile = 98;
+constexpr int kRhythmOff = 99;
+constexpr int kWaveEffect = 5;           // YX5 waits in longer ticks
+
+}  // namespace
+
+ScorePlayer::ScorePlayer(AppContext &ctx, ChordAccompaniment &chords, SpecialEffects &effects,
+                         QObject *parent)
+    : QObject(parent),
+      ctx_(ctx),
+      chords_(chords),
+      effects_(effects),
+      timer3_(ctx.clock, QStringLiteral("Timer3"), 0, this),
+      playCaption_(kPlay)
+{
+    timer3_.onTick = [this] { onClockTick(); };
+}
+
+QString ScorePlayer::playingHint()
+{
+    return QStringLiteral("正在进行自动演奏,点击<保存>按钮可把音乐保存为txt格式的乐谱文件！");
+}
+
+QString ScorePlayer::errorMessage()
+{
+    return QStringLiteral("乐谱中出现错误，请修改！");
+}
+
+QString ScorePlayer::playingStatus()
+{
+    return QStringLiteral("自动演奏中。。。");
+}
+
+qint16 ScorePlayer::eighthBeatMsForTempo(int bpm)
+{
+    if (bpm <= 0)
+        return 0;
+    int q = 7500 / bpm;
+    const int twiceRest = 2 * (7500 % bpm);
+    if (twiceRest > bpm || (twiceRest == bpm && q % 2 != 0))
+        ++q;
+    return qint16(q);
+}
+
+bool ScorePlayer::buttonEnabled(int index) const
+{
+    return index >= 0 && index < kButtonCount && buttonsEnabled_[size_t(index)];
+}
+
+void ScorePlayer::setButtonEnabled(int index, bool enabled)
+{
+    if (index < 0 || index >= kButtonCount || buttonsEnabled_[size_t(index)] == enabled)
+        return;
+    buttonsEnabled_[size_t(index)] = enabled;
+    emit buttonEnabledChanged(index, enabled);
+}
+
+// ---- the play button ---------------------------------------------------
+
+void ScorePlayer::playMouseDown()
+{
+    stopClock();
+    SilenceScoreNotes();
+    setRhythmTimerEnabled(false);
+    setPlayCaption(kPlay);
+}
+
+void ScorePlayer::playClicked()
+{
+    if (scorePlaying_) {
+        stopClock();
+        SilenceScoreNotes();
+        setRhythmTimerEnabled(false);
+        setBzQd(false);
+        setPlayCaption(kPlay);
+        setPlaying(false);
+        return;
+    }
+
+    const QString text = ctx_.window.Text3().toUpper();
+    if (!NotationReader::withinLengthLimit(text)) {
+        ctx_.dialogs.message(NotationReader::tooLongMessage());
+        return;
+    }
+
+    // The first note and the ticks after it share one time line.
+    Clock::TickScope scope(ctx_.clock);
+    if (links_.showKeyUp)
+        links_.showKeyUp(ctx_.state.LastNoteOffset);
+    scorePos_ = 1;
+    ctx_.window.setText3(text);
+    ctx_.state.ScoreText = text;
+    setPlayCaption(kStop);
+    ctx_.window.setXSWB(playingHint());
+    if (check5()) {
+        ctx_.state.StepIndex = 0;
+        setBzQd(true);
+    }
+    setRhythmTimerEnabled(false);  // the clock drives the rhythm from now on
+    setPlaying(true);
+    YSCX();
+}
+
+void ScorePlayer::startFromFile()
+{
+    if (!NotationReader::withinLengthLimit(ctx_.state.ScoreText)) {
+        stopClock();
+        ctx_.dialogs.message(NotationReader::tooLongMessage());
+        return;
+    }
+    Clock::TickScope scope(ctx_.clock);
+    if (links_.hideRhythmFileList)
+        links_.hideRhythmFileList();
+    scorePos_ = 1;
+    setPlaying(true);
+    setPlayCaption(kStop);
+    if (check5() && links_.Bzfs)
+        links_.Bzfs();
+    ctx_.window.setXSWB(playingHint());
+    ctx_.window.setFJWZ(playingStatus());
+    YSCX();
+}
+
+void ScorePlayer::clearScorePlaying()
+{
+    setPlaying(false);
+}
+
+void ScorePlayer::showIdleCaption()
+{
+    setPlayCaption(kPlay);
+}
+
+// ---- the clock -----------------------------------------------------------
+
+void ScorePlayer::onClockTick()
+{
+    // A box opened inside a tick (a MIDI error) runs a nested event loop in
+    // which the clock may fire again; that tick is dropped, never nested.
+    if (inTick_)
+        return;
+    inTick_ = true;
+    if (clockParity_ == 0 && links_.RhythmClockTick)
+        links_.RhythmClockTick();
+    ++tickCount_;
+    if (tickCount_ == currentDuration_)
+        YSCX();
+    ctx_.window.setFJWZ(playingStatus());
+    if (++clockParity_ > 1)
+        clockParity_ = 0;
+    inTick_ = false;
+}
+
+void ScorePlayer::stopClock()
+{
+    timer3_.setInterval(0);
+    timer3_.setEnabled(false);
+}
+
+void ScorePlayer::setClockInterval(int ms)
+{
+    timer3_.setInterval(ms);
+}
+
+void ScorePlayer::enableClock()
+{
+    timer3_.setEnabled(true);
+}
+
+// ---- the step --------------------------------------------------------------
+
+void ScorePlayer::YSCX()
+{
+    // Commands that take no time run one after the other in this loop; every
+    // token moves ScorePos on, so the loop ends at the latest at the end of
+    // the text (with the error of its empty token).
+    while (executeToken() == StepEnd::Continue) {
+    }
+}
+
+ScorePlayer::StepEnd ScorePlayer::executeToken()
+{
+    if (scorePos_ < 1)
+        scorePos_ = 1;
+    // Show the place without taking the keyboard focus.
+    ctx_.window.selectText3(scorePos_, 1);
+
+    const QString text = ctx_.state.ScoreText;  // read afresh: it may grow while playing
+    const ReadResult r = NotationReader::readToken(text, scorePos_);
+    scorePos_ = r.end;
+    currentDuration_ = r.durationAfter(currentDuration_);
+    const int n = r.number;
+    SharedState &s = ctx_.state;
+
+    switch (NotationReader::kindOf(r)) {
+    case TokenKind::Tempo:
+        setClockInterval(0);
+        tickCount_ = 0;
+        ++scorePos_;
+        if (n < 1 || n > kTempoEntries)
+            return StepEnd::Wait;  // halts: no tick comes until the user stops
+        if (links_.selectTempo)
+            links_.selectTempo(n - 1);
+        s.EighthBeatMs = eighthBeatMsForTempo(60 + 5 * (n - 1));
+        return StepEnd::Continue;
+
+    case TokenKind::Chord:
+        chords_.chooseChordType(n);
+        setClockInterval(0);
+        ++scorePos_;
+        tickCount_ = 0;
+        chordRequest_ = true;
+        return StepEnd::Continue;
+
+    case TokenKind::Effect: {
+        const qint16 keyCode = SpecialEffects::keyCodeForYX(n);
+        ++scorePos_;
+        tickCount_ = 0;
+        if (keyCode == 0) {
+            setClockInterval(0);
+            return StepEnd::Continue;
+        }
+        s.LastKeyCode = keyCode;
+        setClockInterval((n == kWaveEffect ? 8 : 2) * s.EighthBeatMs);
+        effects_.TSYX();
+        enableClock();
+        return StepEnd::Wait;
+    }
+
+    case TokenKind::Rhythm:
+        rhythmCommand(n);
+        setClockInterval(0);
+        ++scorePos_;
+        tickCount_ = 0;
+        return StepEnd::Continue;
+
+    case TokenKind::Instruments:
+        if (links_.applyCombination)
+            links_.applyCombination(n >= 1 && n <= kCombinationCount ? n : kFallbackCombination);
+        setClockInterval(0);
+        ++scorePos_;
+        tickCount_ = 0;
+        return StepEnd::Continue;
+
+    case TokenKind::Note:
+        setClockInterval(s.EighthBeatMs);
+        playNote(NotationReader::noteOffset(r.token), int(text.size()));
+        return StepEnd::Wait;
+
+    case TokenKind::Rest:
+        setClockInterval(s.EighthBeatMs);
+        SilenceScoreNotes();
+        enableClock();
+        tickCount_ = 0;
+        ++scorePos_;
+        return StepEnd::Wait;
+
+    case TokenKind::End:
+        setClockInterval(s.EighthBeatMs);
+        endCommand();
+        return StepEnd::Wait;
+
+    case TokenKind::Unrecognised:
+        setClockInterval(s.EighthBeatMs);
+        scoreError();
+        return StepEnd::Wait;
+    }
+    return StepEnd::Wait;
+}
+
+void ScorePlayer::playNote(int offset, int textLength)
+{
+    SharedState &s = ctx_.state;
+    s.CurrentNoteOffset = qint16(offset);
+    if (scorePos_ > textLength - 1) {
+        // The token with its number ends on the last character: the end of
+        // the text, and this note is not sounded.
+        endOfText();
+        return;
+    }
+    SilenceScoreNotes();
+    for (int k = 0; k < 3; ++k) {
+        if (s.VoiceInstrument[size_t(k)] > 0)
+            ctx_.port.NoteOn(qint16(k), qint16(s.KeyBase + offset), s.VoiceVelocity[size_t(k)]);
+    }
+    if (chordRequest_) {
+        chords_.soundChord(chords_.ChordNotes());
+        s.SoundingChordNotes = chords_.ChordNotes();
+    }
+    enableClock();
+    chordRequest_ = false;
+    s.LastNoteOffset = qint16(offset);
+    tickCount_ = 0;
+    ++scorePos_;
+}
+
+void ScorePlayer::endOfText()
+{
+    timer3_.setEnabled(false);
+    SilenceScoreNotes();
+    for (int i = 0; i < kButtonCount; ++i)
+        setButtonEnabled(i, true);
+    setPlaying(false);
+    setPlayCaption(kPlay);
+    tickCount_ = 0;
+    ++scorePos_;
+}
+
+void ScorePlayer::endCommand()
+{
+    stopClock();
+    SilenceScoreNotes();
+    if (check5())
+        setRhythmTimerEnabled(false);
+    setBzQd(false);
+    setPlayCaption(kPlay);
+    scorePos_ = 1;
+    setPlaying(false);
+    tickCount_ = 0;
+    if (links_.showKeyUp)
+        links_.showKeyUp(ctx_.state.LastNoteOffset);
+}
+
+void ScorePlayer::scoreError()
+{
+    SilenceScoreNotes();
+    // The clock stops before the box opens: the box runs its own event loop,
+    // and no tick may play on behind it.
+    stopClock();
+    setPlayCaption(kPlay);
+    setPlaying(false);
+    tickCount_ = 0;
+    // ScorePos stays on the faulty token, which the score box shows selected.
+    ctx_.dialogs.message(errorMessage(), programTitle());
+}
+
+void ScorePlayer::rhythmCommand(int n)
+{
+    if (n >= 1 && n <= kLastBuiltInRhythm) {
+        if (links_.applyBuiltInRhythm)
+            links_.applyBuiltInRhythm(n);
+        setBzQd(true);
+    } else if (n >= kFirstRhythmFile && n <= kLastRhythmFile) {
+        if (links_.applyRhythmFileEntry && links_.applyRhythmFileEntry(n - kFirstRhythmFile))
+            setBzQd(true);
+    } else if (n == kRhythmOff) {
+        setBzQd(false);
+    }
+}
+
+// ---- notes, state ------------------------------------------------------------
+
+void ScorePlayer::SilenceScoreNotes()
+{
+    const SharedState &s = ctx_.state;
+    for (qint16 ch = 0; ch < 3; ++ch)
+        ctx_.port.NoteOff(ch, qint16(s.KeyBase + s.LastNoteOffset));
+    // Through the chord room, which also keeps track of what sounds on 3..5.
+    chords_.silenceChord(s.SoundingChordNotes);
+}
+
+void ScorePlayer::setPlaying(bool playing)
+{
+    if (playing == scorePlaying_)
+        return;
+    scorePlaying_ = playing;
+    emit playingChanged(playing);
+}
+
+void ScorePlayer::setPlayCaption(const QString &caption)
+{
+    if (caption == playCaption_)
+        return;
+    playCaption_ = caption;
+    emit playCaptionChanged(caption);
+}
+
+bool ScorePlayer::check5() const
+{
+    return links_.check5 && links_.check5();
+}
+
+void ScorePlayer::setBzQd(bool on)
+{
+    if (links_.setBzQd)
+        links_.setBzQd(on);
+}
+
+void ScorePlayer::setRhythmTimerEnabled(bool enabled)
+{
+    if (links_.setRhythmTimerEnabled)
+        links_.setRhythmTimerEnabled(enabled);
+}

@@ -1,0 +1,75 @@
+#include "ScoreTestRig.h"
+#include "TestMain.h"
+
+#include "score/ScoreBox.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QWidget>
+
+// The score box on a window: its buttons reach the player and the file
+// buttons, and showing the player's place never takes the keyboard focus.
+class ScoreBoxTest : public QObject {
+    Q_OBJECT
+private slots:
+    void buttonsDriveThePlayer()
+    {
+        ScoreRig r;
+        QWidget form;
+        ScoreBox box(r.t.window, &form);
+        box.bind(r.player, r.files);
+        QPushButton *play = form.findChild<QPushButton *>("Yuepu(0)");
+        QVERIFY(play);
+
+        box.Text3()->setPlainText("kc8kd8tz");
+        QTest::mouseClick(play, Qt::LeftButton);
+        QCOMPARE(play->text(), QString("停止"));
+        QCOMPARE(box.Text3()->toPlainText(), QString("KC8KD8TZ"));
+        QCOMPARE(r.melody(), QStringList{"60@0"});
+
+        // A press alone (the mouse-down) already stops the clock.
+        QTest::mousePress(play, Qt::LeftButton);
+        QCOMPARE(play->text(), QString("试听"));
+        QVERIFY(!r.player.Timer3().isEnabled());
+        QTest::mouseRelease(play, Qt::LeftButton);
+        QVERIFY(!r.player.ScorePlaying());
+
+        r.player.setButtonEnabled(2, false);
+        QVERIFY(!form.findChild<QPushButton *>("Yuepu(2)")->isEnabled());
+
+        QTest::mouseClick(form.findChild<QPushButton *>("Yuepu(3)"), Qt::LeftButton);
+        QVERIFY(box.Text3()->toPlainText().isEmpty());
+        QCOMPARE(r.t.window.FJWZ(), QString("成功清空乐谱。。。"));
+    }
+
+    void showingThePlaceKeepsTheFocus()
+    {
+        ScoreRig r;
+        QWidget form;
+        ScoreBox box(r.t.window, &form);
+        box.bind(r.player, r.files);
+        auto *keyboard = new QPushButton("键盘", &form);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        keyboard->setFocus();
+        if (!keyboard->hasFocus())
+            QSKIP("the platform gives no focus");
+
+        box.Text3()->setPlainText("KC8KD8TZ");
+        QTest::mouseClick(form.findChild<QPushButton *>("Yuepu(0)"), Qt::LeftButton);
+        r.advanceMs(8 * 83);
+        // KD is selected at its second character, and the keys still go to the keyboard.
+        QCOMPARE(box.Text3()->textCursor().selectionStart(), 4);
+        QCOMPARE(box.Text3()->textCursor().selectionEnd(), 5);
+        QVERIFY(keyboard->hasFocus());
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(form.findChild<QPushButton *>(QStringLiteral("Yuepu(%1)").arg(i))->focusPolicy(),
+                     Qt::NoFocus);
+    }
+};
+
+DZQ_REGISTER_TEST(ScoreBoxTest)
+
+#include "ScoreBoxTest.moc"
