@@ -4,6 +4,7 @@
 #include "app/HelpPanel.h"
 #include "app/MainControllers.h"
 #include "chords/ChordPanel.h"
+#include "rhythm/RhythmPanel.h"
 #include "core/AppContext.h"
 #include "core/SharedState.h"
 #include "core/WindowState.h"
@@ -54,12 +55,16 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     });
 
     scoreBox_ = new ScoreBox(c_.ctx.window, this);
+    scoreBox_->bind(c_.player, c_.scoreFiles);
     new DisplayPanel(c_.ctx.window, this);
 
     auto *chordPanel = new ChordPanel(c_.chords, this);
     connect(chordPanel, &ChordPanel::backgroundClicked, &c_.navigation, &Navigation::panelClicked);
     panels_[Navigation::kChord] = chordPanel;
-    for (int i : {Navigation::kMelody, Navigation::kRhythm}) {
+    rhythmPanel_ = new RhythmPanel(c_.pattern, c_.sequencer, c_.rhythmFiles, this);
+    connect(rhythmPanel_, &RhythmPanel::backgroundClicked, &c_.navigation, &Navigation::panelClicked);
+    panels_[Navigation::kRhythm] = rhythmPanel_;
+    for (int i : {Navigation::kMelody}) {
         auto *panel = new QWidget(this);
         panel->setObjectName(QStringLiteral("Jiezhou(%1)").arg(i));
         panels_[i] = panel;
@@ -163,6 +168,7 @@ void Form1::activate()
 void Form1::QDCSH()
 {
     ++qdcshRuns_;
+    rhythmPanel_->createCells();
     c_.initialise();
 }
 
@@ -182,6 +188,8 @@ void Form1::closeEvent(QCloseEvent *e)
     // Nothing may sound into a closed device: the window's timers stop first.
     c_.statusClock.Timer2().setEnabled(false);
     c_.chords.HXYS().setEnabled(false);
+    c_.player.stopClock();
+    c_.sequencer.BZDS().setEnabled(false);
     c_.ctx.port.CloseMidiDevice();
     media_.command(QStringLiteral("CLOSE NN"));
     e->accept();

@@ -7,6 +7,7 @@ class MediaDevice;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class RhythmPanel;
 class ScoreBox;
 
 // Form1: the main window. It composes the panels and lays them out; the
@@ -46,6 +47,7 @@ private:
     bool closing_ = false;
 
     ScoreBox *scoreBox_ = nullptr;
+    RhythmPanel *rhythmPanel_ = nullptr;
     QWidget *panels_[5] = {};
     QRadioButton *Xxk[5] = {};
     QLabel *Label8 = nullptr;

@@ -7,8 +7,32 @@
 
 MainControllers::MainControllers(AppContext &context)
     : ctx(context), devices(context.port), navigation(context), statusClock(context.clock),
-      chords(context), effects(context)
+      chords(context), effects(context), pattern(context), sequencer(context, pattern),
+      rhythmFiles(context, pattern), player(context, chords, effects), scoreFiles(context, player)
 {
+    linkScorePlayer();
+    // Any change of the score box hides the rhythm file list.
+    QObject::connect(&context.window, &WindowState::text3Changed, &rhythmFiles, &RhythmFiles::hideFile1);
+}
+
+void MainControllers::linkScorePlayer()
+{
+    ScoreLinks &l = player.links();
+    l.applyBuiltInRhythm = [this](int n) { sequencer.applyBuiltInRhythm(n); };
+    l.applyRhythmFileEntry = [this](int index) {
+        QString text;
+        if (!rhythmFiles.readJPEntry(index + 10, &text))
+            return false;
+        ctx.state.RhythmText = text;
+        pattern.OpenJZwj();
+        return true;
+    };
+    l.setBzQd = [this](bool on) { sequencer.setBzQd(on); };
+    l.check5 = [this] { return sequencer.Check5(); };
+    l.setRhythmTimerEnabled = [this](bool enabled) { sequencer.BZDS().setEnabled(enabled); };
+    l.Bzfs = [this] { sequencer.Bzfs(); };
+    l.RhythmClockTick = [this] { sequencer.RhythmClockTick(); };
+    l.hideRhythmFileList = [this] { rhythmFiles.hideFile1(); };
 }
 
 QString MainControllers::startHint()
@@ -27,6 +51,7 @@ void MainControllers::initialise()
     if (entries > 0)
         devices.select(qMin(1, entries - 1));
 
+    pattern.BZXS();
     ctx.window.setXSWB(startHint());
 
     chords.selectVolume(ChordAccompaniment::kInitialVolume);
@@ -43,6 +68,8 @@ void MainControllers::initialise()
     for (qint16 ch = 0; ch < 3; ++ch)
         ctx.port.ProgramChange(ch, 0, s.VoiceInstrument[size_t(ch)]);
     chords.sendPrograms();
+    pattern.SetRhythmVolume(5);
+    rhythmFiles.openAtStartUp();
 
     s.ScoreText.clear();
     s.DurationCount = 0;

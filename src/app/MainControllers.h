@@ -4,6 +4,11 @@
 #include "app/StatusClock.h"
 #include "chords/ChordAccompaniment.h"
 #include "chords/SpecialEffects.h"
+#include "rhythm/RhythmFiles.h"
+#include "rhythm/RhythmPattern.h"
+#include "rhythm/RhythmSequencer.h"
+#include "score/ScoreFiles.h"
+#include "score/ScorePlayer.h"
 #include "sound/MidiDeviceList.h"
 
 #include <functional>
@@ -28,9 +33,17 @@ public:
     StatusClock statusClock;
     ChordAccompaniment chords;
     SpecialEffects effects;
+    RhythmPattern pattern;
+    RhythmSequencer sequencer;
+    RhythmFiles rhythmFiles;
+    ScorePlayer player;
+    ScoreFiles scoreFiles;
 
     // Sets the program's wave output volume (left in the low 16 bits).
     std::function<void(quint32)> setWaveVolume;
 
     static QString startHint();
+
+private:
+    void linkScorePlayer();
 };
