@@ -1,3 +1,6 @@
 list(APPEND DZQ_CORE_SOURCES
   src/resources/StringTable.h src/resources/StringTable.cpp
 )
+list(APPEND DZQ_GUI_SOURCES
+  src/resources/KeyArtwork.h src/resources/KeyArtwork.cpp
+)
