@@ -220,7 +220,8 @@ LayoutPicture::LayoutPicture(OnScreenKeyboard &keys, QWidget *mainWindow)
     Image3->setCursor(Qt::PointingHandCursor);
     Image3->installEventFilter(this);
 
-    Label3 = new QLabel(mainWindow);
+    // The caption lies beside the picture in the main window.
+    Label3 = new QLabel(mainWindow ? mainWindow : this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->move(OnScreenKeyboard::label3Position());
 

@@ -11,10 +11,23 @@
 
 #include <algorithm>
 
-// The performance controllers on a test context, set up as start-up leaves
-// them: instruments 15, 52, 79, volume 70, key C, 90 beats per minute, key
-// pictures initialised, keyboard button focused. Messages sent while setting
-// up are cleared.
+// The melody settings and key pictures as start-up leaves them:
+// instruments 15, 52, 79, volume 70, key C, 90 beats per minute.
+inline void selectStartUpDefaults(MelodyVoices &voices, OnScreenKeyboard &keys)
+{
+    keys.initialiseKeys();
+    voices.selectInstrument(0, 15);
+    voices.selectInstrument(1, 52);
+    voices.selectInstrument(2, 79);
+    for (int i = 0; i < 3; ++i)
+        voices.selectVolume(i, 3);
+    voices.selectKey(0);
+    voices.selectTempo(6);
+}
+
+// The performance controllers on a test context with the start-up defaults
+// and the keyboard button focused. Messages sent while setting up are
+// cleared.
 struct PerformanceRig {
     TestContext t;
     MelodyVoices voices{t.ctx};
@@ -23,14 +36,7 @@ struct PerformanceRig {
 
     PerformanceRig()
     {
-        keys.initialiseKeys();
-        voices.selectInstrument(0, 15);
-        voices.selectInstrument(1, 52);
-        voices.selectInstrument(2, 79);
-        for (int i = 0; i < 3; ++i)
-            voices.selectVolume(i, 3);
-        voices.selectKey(0);
-        voices.selectTempo(6);
+        selectStartUpDefaults(voices, keys);
         engine.focusGained();
         t.clearSent();
     }

@@ -59,14 +59,7 @@ struct PerformanceViewsTest::Window {
         host.activateWindow();
         devices.refresh();
         devices.select(1);
-        keys.initialiseKeys();
-        voices.selectInstrument(0, 15);
-        voices.selectInstrument(1, 52);
-        voices.selectInstrument(2, 79);
-        for (int i = 0; i < 3; ++i)
-            voices.selectVolume(i, 3);
-        voices.selectKey(0);
-        voices.selectTempo(6);
+        selectStartUpDefaults(voices, keys);
         t.clearSent();
     }
     template <typename T = QWidget>
