@@ -1,1 +1,13 @@
-# Sources of this room are listed here.
+list(APPEND DZQ_CORE_SOURCES
+  src/performance/KeyTable.h src/performance/KeyTable.cpp
+  src/performance/SilenceScoreNotes.h src/performance/SilenceScoreNotes.cpp
+  src/performance/MelodyVoices.h src/performance/MelodyVoices.cpp
+  src/performance/OnScreenKeyboard.h src/performance/OnScreenKeyboard.cpp
+  src/performance/KeyboardEngine.h src/performance/KeyboardEngine.cpp
+)
+list(APPEND DZQ_GUI_SOURCES
+  src/performance/KeyboardButton.h src/performance/KeyboardButton.cpp
+  src/performance/MelodyPanel.h src/performance/MelodyPanel.cpp
+  src/performance/PianoKeys.h src/performance/PianoKeys.cpp
+  src/performance/LayoutPicture.h src/performance/LayoutPicture.cpp
+)

@@ -8,4 +8,5 @@ list(APPEND DZQ_CORE_SOURCES
 )
 list(APPEND DZQ_GUI_SOURCES
   src/platform/QtUserDialogs.h src/platform/QtUserDialogs.cpp
+  src/platform/KeyCodes.h src/platform/KeyCodes.cpp
 )

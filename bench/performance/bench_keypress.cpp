@@ -1,0 +1,145 @@
+// Latency of a note key: from the key event reaching the keyboard button to
+// the return of the last note-on sent, with a 30 000-character score that
+// the score box shows. Prints median and 99th percentile without a score
+// box, and with a QPlainTextEdit that appends what was added (wrapped and
+// unwrapped) or is refilled on every change.
+//
+// The recorded score is one paragraph without line breaks, and a text edit
+// lays out a changed paragraph as a whole, so every key costs the box
+// milliseconds at this length however the text is put in.
+//
+// Run: QT_QPA_PLATFORM=offscreen ./bench_performance [presses]
+
+#include "RecordingMidiBackend.h"
+#include "TestContext.h"
+
+#include "performance/KeyboardButton.h"
+#include "performance/KeyboardEngine.h"
+#include "performance/MelodyVoices.h"
+#include "performance/OnScreenKeyboard.h"
+#include "performance/PianoKeys.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Remembers when the last message was handed over.
+class TimingBackend : public RecordingMidiBackend {
+public:
+    QElapsedTimer *clock = nullptr;
+    qint64 lastSendNs = 0;
+    int shortMsg(MidiHandle handle, quint32 message, qint64 dueNs) override
+    {
+        const int result = RecordingMidiBackend::shortMsg(handle, message, dueNs);
+        lastSendNs = clock->nsecsElapsed();
+        if (sent.size() > 4096)
+            sent.clear();
+        return result;
+    }
+};
+
+enum class Box { None, Refill, Append, AppendNoWrap };
+
+// A score box that takes the whole text on every change, appending when
+// the new text only extends the old one.
+void connectBox(WindowState &window, QPlainTextEdit *edit, Box kind)
+{
+    auto shown = std::make_shared<QString>();
+    QObject::connect(&window, &WindowState::text3Changed, edit, [edit, kind, shown](const QString &text) {
+        if (kind != Box::Refill && text.size() >= shown->size() && text.startsWith(*shown)) {
+            QTextCursor end(edit->document());
+            end.movePosition(QTextCursor::End);
+            end.insertText(text.mid(shown->size()));
+        } else {
+            edit->setPlainText(text);
+        }
+        *shown = text;
+    });
+}
+
+void run(Box kind, const char *name, int presses)
+{
+    TestContext t;
+    TimingBackend backend;
+    QElapsedTimer clock;
+    clock.start();
+    backend.clock = &clock;
+    MidiPort port(backend, t.dialogs, t.clock);
+    port.OpenMidiDevice(0);
+    AppContext ctx{t.state, t.window, port, t.dialogs, t.clock, t.folder.path()};
+    MelodyVoices voices(ctx);
+    OnScreenKeyboard keys(ctx, voices);
+    KeyboardEngine engine(ctx, voices, keys);
+    keys.initialiseKeys();
+    for (int i = 0; i < 3; ++i) {
+        voices.selectInstrument(i, 15 + i);
+        voices.selectVolume(i, 3);
+    }
+
+    QWidget host;
+    host.resize(988, 337);
+    KeyboardButton button(engine, t.window, &host);
+    PianoKeys piano(keys, &host);
+    QPlainTextEdit *box = nullptr;
+    if (kind != Box::None) {
+        box = new QPlainTextEdit(&host);
+        box->setGeometry(8, 32, 369, 127);
+        if (kind == Box::AppendNoWrap)
+            box->setLineWrapMode(QPlainTextEdit::NoWrap);
+        connectBox(t.window, box, kind);
+    }
+    host.show();
+    engine.focusGained();
+
+    // A long score to begin with.
+    QString score;
+    while (score.size() < 30000)
+        score += QStringLiteral("KC4KD4KE4KF4KG8XZ2");
+    t.state.ScoreText = score;
+    t.window.setText3(score);
+    QApplication::processEvents();
+
+    const Qt::Key keysToPlay[] = {Qt::Key_A, Qt::Key_S, Qt::Key_D, Qt::Key_F, Qt::Key_G, Qt::Key_H};
+    std::vector<double> micros;
+    micros.reserve(size_t(presses));
+    for (int i = 0; i < presses; ++i) {
+        const Qt::Key key = keysToPlay[i % 6];
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString());
+        const qint64 start = clock.nsecsElapsed();
+        QApplication::sendEvent(&button, &press);
+        micros.push_back(double(backend.lastSendNs - start) / 1000.0);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString());
+        QApplication::sendEvent(&button, &release);
+        if (i % 16 == 0)
+            QApplication::processEvents();  // let the views paint now and then
+    }
+    std::sort(micros.begin(), micros.end());
+    const double median = micros[micros.size() / 2];
+    const double p99 = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+    std::printf("%-34s presses %5d  median %8.1f us  p99 %8.1f us  (score %lld chars)\n", name,
+                presses, median, p99, static_cast<long long>(t.state.ScoreText.size()));
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int presses = argc > 1 ? std::max(100, std::atoi(argv[1])) : 2000;
+    const int boxPresses = std::min(presses, 200);
+    run(Box::None, "no score box", presses);
+    run(Box::AppendNoWrap, "score box, appending, unwrapped", boxPresses);
+    run(Box::Append, "score box, appending", boxPresses);
+    run(Box::Refill, "score box, refilled", boxPresses);
+    return 0;
+}

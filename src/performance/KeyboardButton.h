@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QPushButton>
+
+class KeyboardEngine;
+class WindowState;
+
+// SFYXYZ: the button "键盘" that receives the computer keys while it has
+// the focus and hands every key-down (auto-repeats included) to the
+// keyboard engine. Keys never click the button nor move the focus; input
+// methods are off so an IME cannot swallow the notes.
+class KeyboardButton : public QPushButton {
+    Q_OBJECT
+public:
+    KeyboardButton(KeyboardEngine &engine, WindowState &window, QWidget *parent = nullptr);
+
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void takeFocus();
+
+    KeyboardEngine &engine_;
+};

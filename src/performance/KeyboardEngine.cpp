@@ -1,0 +1,150 @@
+#include "performance/KeyboardEngine.h"
+
+#include "core/AppContext.h"
+#include "core/SharedState.h"
+#include "core/WindowState.h"
+#include "performance/KeyTable.h"
+#include "performance/MelodyVoices.h"
+#include "performance/OnScreenKeyboard.h"
+#include "performance/SilenceScoreNotes.h"
+#include "resources/StringTable.h"
+#include "sound/MidiPort.h"
+
+KeyboardEngine::KeyboardEngine(AppContext &ctx, MelodyVoices &voices, OnScreenKeyboard &keys,
+                               QObject *parent)
+    : QObject(parent), ctx_(ctx), voices_(voices), keys_(keys),
+      timer1_(ctx.clock, QStringLiteral("Timer1"), kTickMs, this)
+{
+    timer1_.onTick = [this] { onDurationTick(); };
+}
+
+void KeyboardEngine::keyPressed(int keyCode)
+{
+    ctx_.state.LastKeyCode = qint16(keyCode);
+    switch (KeyTable::roleOf(keyCode)) {
+    case KeyRole::Combination:
+        combination(keyCode - KeyTable::kF1 + 1);
+        break;
+    case KeyRole::Stop:
+        stop();
+        break;
+    case KeyRole::Rest:
+        rest();
+        break;
+    case KeyRole::Chord:
+        call(HXQD);
+        break;
+    case KeyRole::Effect:
+        call(TSYX);
+        break;
+    case KeyRole::Rhythm:
+        call(ZDJP);
+        break;
+    case KeyRole::Note: {
+        const NoteKey *k = KeyTable::lookup(keyCode);
+        playNote(k->offset, k->code, k->helpId);
+        break;
+    }
+    case KeyRole::None:
+        break;
+    }
+}
+
+void KeyboardEngine::appendCode(const QString &code)
+{
+    SharedState &s = ctx_.state;
+    if (!s.ScoreText.isEmpty())
+        s.ScoreText += QString::number(s.DurationCount);
+    s.ScoreText += code;
+}
+
+void KeyboardEngine::showScore()
+{
+    ctx_.window.setText3(ctx_.state.ScoreText);
+}
+
+void KeyboardEngine::playNote(int offset, const char *code, int helpId)
+{
+    SharedState &s = ctx_.state;
+    s.CurrentNoteOffset = qint16(offset);
+    ctx_.window.setXSWB(StringTable::text(helpId));
+    keys_.showPressed(offset);
+    if (s.LastNoteOffset != offset)
+        keys_.showUp(s.LastNoteOffset);
+    appendCode(QString::fromLatin1(code));
+    showScore();
+    call(clearScorePlaying);
+    timer1_.restart();  // the new note's duration counts from this press
+    s.DurationCount = 0;
+    SilenceMelodyNote(s, ctx_.port);
+    for (int i = 0; i < MelodyVoices::kVoices; ++i) {
+        if (voices_.voiceSounds(i))
+            ctx_.port.NoteOn(qint16(i), qint16(s.KeyBase + offset), s.VoiceVelocity[size_t(i)]);
+    }
+    s.LastNoteOffset = qint16(offset);
+}
+
+void KeyboardEngine::rest()
+{
+    SharedState &s = ctx_.state;
+    SilenceMelodyNote(s, ctx_.port);
+    ctx_.window.setXSWB(StringTable::text(StringTable::kFirstKeyHelp));
+    appendCode(QStringLiteral("XZ"));
+    timer1_.restart();
+    s.DurationCount = 0;
+    showScore();
+}
+
+void KeyboardEngine::stop()
+{
+    SharedState &s = ctx_.state;
+    timer1_.setEnabled(false);
+    SilenceMelodyNote(s, ctx_.port);
+    call(clearBzQd);
+    if (!s.ScoreText.isEmpty())
+        s.ScoreText += QString::number(s.DurationCount) + QStringLiteral("TZ");
+    keys_.showUp(s.LastNoteOffset);
+    showScore();
+    call(resetPlayCaption);
+    call(clearScorePlaying);
+}
+
+void KeyboardEngine::combination(int row)
+{
+    const InstrumentCombination *c = MelodyVoices::combination(row);
+    if (!c)
+        return;
+    voices_.applyCombination(row);
+    ctx_.window.setXSWB(QStringLiteral("你已经选择了\r\n       乐器组合") + QString::fromUtf8(c->word));
+    ctx_.window.YXYZ();
+}
+
+void KeyboardEngine::onDurationTick()
+{
+    SharedState &s = ctx_.state;
+    s.DurationCount = qint16(s.DurationCount + 1);
+    if (s.DurationCount <= kMaxDuration)
+        return;
+    // A note held for 100 ticks ends the score by itself.
+    s.DurationCount = kMaxDuration;
+    s.ScoreText += QStringLiteral("99TZ");
+    showScore();
+    timer1_.setEnabled(false);
+    SilenceScoreNotes(s, ctx_.port);
+}
+
+void KeyboardEngine::focusGained()
+{
+    keys_.setKeysEnabled(true);
+}
+
+void KeyboardEngine::focusLost()
+{
+    keys_.setKeysEnabled(false);
+}
+
+void KeyboardEngine::buttonClicked()
+{
+    ctx_.window.setFJWZ(QStringLiteral("现在允许演奏。。。"));
+    emit focusRequested();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class MelodyVoices;
+class MidiDeviceList;
+class WindowState;
+
+// Jiezhou(0): the melody panel with the device list ComDevies, the
+// instrument lists ComSounds(0..2), the volume lists Zxlyl(0..2), the tempo
+// list SD, the key list YD and the button Command2 "效果欣赏". The lists are
+// choose-only; what a choice does lies in MelodyVoices and MidiDeviceList.
+class MelodyPanel : public QWidget {
+    Q_OBJECT
+public:
+    MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, WindowState &window,
+                QWidget *parent = nullptr);
+
+    QComboBox *ComDevies = nullptr;
+    std::array<QComboBox *, 3> ComSounds{};
+    std::array<QComboBox *, 3> Zxlyl{};  // Zxlyl: volume of each voice
+    QComboBox *SD = nullptr;             // SD: tempo
+    QComboBox *YD = nullptr;             // YD: key (transposition)
+    QPushButton *Command2 = nullptr;     // "效果欣赏": the demo web page
+
+signals:
+    // Command2 was clicked: the main window opens the web page.
+    void webPageRequested();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    QLabel *addLabel(const QString &name, const QString &text, const QRect &geometry);
+    QComboBox *addList(const QString &name, const QStringList &items, const QRect &geometry);
+    void fillDevices();
+
+    MidiDeviceList &devices_;
+    WindowState &window_;
+};

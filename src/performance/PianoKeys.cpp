@@ -1,0 +1,120 @@
+#include "performance/PianoKeys.h"
+
+#include "performance/KeyTable.h"
+#include "performance/OnScreenKeyboard.h"
+#include "resources/KeyArtwork.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+
+PianoKeys::PianoKeys(OnScreenKeyboard &keys, QWidget *parent) : QWidget(parent), keys_(keys)
+{
+    setObjectName(QStringLiteral("PianoKeys"));
+    setGeometry(0, kTop, 988, 337 - kTop);
+    for (int i = 0; i < 4; ++i)
+        pixmaps_[size_t(i)] = KeyArtwork::pixmap(KeyArtwork::kWhiteUp + i);
+
+    const QRect pad = OnScreenKeyboard::mutePadRect().translated(0, -kTop);
+    Label1 = new QLabel(OnScreenKeyboard::mutePadCaption(), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(pad);
+    Label1->setAlignment(Qt::AlignCenter);
+    QFont small = Label1->font();
+    small.setPixelSize(11);
+    Label1->setFont(small);
+    Label1->setAutoFillBackground(true);
+    Label1->setMouseTracking(true);
+    Label1->setCursor(Qt::ArrowCursor);
+    Label1->installEventFilter(this);
+
+    // White keys first, so the black ones lie on top.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int o = 0; o < OnScreenKeyboard::kKeys; ++o) {
+            if (KeyTable::isBlackKey(o) != (pass == 1))
+                continue;
+            auto *label = new QLabel(this);
+            label->setObjectName(QStringLiteral("Picture1(%1)").arg(o));
+            label->setGeometry(OnScreenKeyboard::keyRect(o).translated(0, -kTop));
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
+            picture1_[size_t(o)] = label;
+            showPicture(o, keys_.picture(o));
+        }
+    }
+    setCursor(KeyArtwork::keyCursor());
+
+    connect(&keys_, &OnScreenKeyboard::pictureChanged, this, &PianoKeys::showPicture);
+    connect(&keys_, &OnScreenKeyboard::keysEnabledChanged, this, &PianoKeys::setKeysEnabled);
+    setKeysEnabled(keys_.keysEnabled());
+}
+
+QLabel *PianoKeys::picture1(int offset) const
+{
+    if (offset < 0 || offset >= OnScreenKeyboard::kKeys)
+        return nullptr;
+    return picture1_[size_t(offset)];
+}
+
+void PianoKeys::showPicture(int offset, int picture)
+{
+    QLabel *label = picture1(offset);
+    const int index = picture - KeyArtwork::kWhiteUp;
+    if (!label || index < 0 || index >= 4)
+        return;
+    label->setPixmap(pixmaps_[size_t(index)]);
+    label->setProperty("picture", picture);
+}
+
+void PianoKeys::setKeysEnabled(bool enabled)
+{
+    Label1->setVisible(keys_.mutePadVisible());
+    if (!enabled) {
+        dragging_ = false;
+        dragKey_ = -1;
+    }
+}
+
+int PianoKeys::keyUnder(const QPoint &localPos) const
+{
+    return OnScreenKeyboard::keyAt(localPos + QPoint(0, kTop));
+}
+
+void PianoKeys::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !keys_.keysEnabled()) {
+        event->ignore();
+        return;
+    }
+    const int key = keyUnder(event->position().toPoint());
+    if (key < 0)
+        return;
+    dragging_ = true;
+    dragKey_ = key;
+    keys_.strike(key);
+}
+
+void PianoKeys::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!dragging_ || !keys_.keysEnabled())
+        return;
+    const int key = keyUnder(event->position().toPoint());
+    if (key != dragKey_ && dragKey_ >= 0)
+        keys_.strike(dragKey_);  // the key being left
+    if (key >= 0)
+        keys_.strike(key);
+    dragKey_ = key;
+}
+
+void PianoKeys::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        dragging_ = false;
+        dragKey_ = -1;
+    }
+}
+
+bool PianoKeys::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Label1 && event->type() == QEvent::MouseMove)
+        keys_.mutePadMoved();
+    return QWidget::eventFilter(watched, event);
+}

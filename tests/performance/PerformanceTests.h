@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QObject>
+
+// The test classes of the performance room; one executable runs them all.
+
+class KeyTableTest : public QObject {
+    Q_OBJECT
+private slots:
+    void noteKeysAndCodes();
+    void transposition();
+    void codesToOffsets();
+    void keyRoles();
+    void blackKeys();
+};
+
+class KeyCodesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void qtKeys();
+    void physicalPositions();
+    void keyNames();
+};
+
+class MelodyVoicesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void tempoList();
+    void instrumentChoice();
+    void silentVoiceWhileNoteSounds();
+    void instrumentTextChange();
+    void volumes();
+    void listsAreChooseOnly();
+    void keyChangeStopsTheSoundingNote();
+    void sameKeyAgainChangesNothing();
+    void combinations();
+};
+
+class KeyboardEngineTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstNote();
+    void durationsBetweenKeys();
+    void durationCountsFromTheKeyPress();
+    void heldNoteEndsAfterHundredTicks();
+    void rests();
+    void stops();
+    void instrumentCombinationF5();
+    void combinationF1LeavesOneVoice();
+    void handEditsOfScoreBoxAreReplaced();
+    void highOctaveAndSpecialKeys();
+    void autoRepeatIsANewPress();
+    void handedOnKeys();
+    void otherKeysDoNothing();
+    void focusAndClick();
+    void mouseNoteThenComputerKey();
+};
+
+class OnScreenKeyboardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void geometry();
+    void keyUnderPoint();
+    void initialisation();
+    void strikeStopsScoreChordsAndSoundsVoices();
+    void disabledKeysDoNothing();
+    void mutePad();
+    void layoutToggles();
+    void badOffsetsAreIgnored();
+};
+
+class PerformanceViewsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void keysReachTheEngine();
+    void keysNeverClickOrMoveFocus();
+    void keypadAndAutoRepeat();
+    void focusSwitchesKeysAndMutePad();
+    void dragOverKeys();
+    void mutePadSilences();
+    void layoutPictureTogglesBack();
+    void layoutPictureShowsEveryKey();
+    void melodyPanel();
+    void keyChangeLeavesNothingHanging();
+    void artwork();
+
+private:
+    struct Window;
+    Window *w_ = nullptr;
+};
