@@ -4,6 +4,11 @@
 #include "app/HelpPanel.h"
 #include "app/MainControllers.h"
 #include "chords/ChordPanel.h"
+#include "performance/KeyboardButton.h"
+#include "performance/LayoutPicture.h"
+#include "performance/MelodyPanel.h"
+#include "performance/PianoKeys.h"
+#include "platform/UserDialogs.h"
 #include "rhythm/RhythmPanel.h"
 #include "core/AppContext.h"
 #include "core/SharedState.h"
@@ -64,11 +69,9 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     rhythmPanel_ = new RhythmPanel(c_.pattern, c_.sequencer, c_.rhythmFiles, this);
     connect(rhythmPanel_, &RhythmPanel::backgroundClicked, &c_.navigation, &Navigation::panelClicked);
     panels_[Navigation::kRhythm] = rhythmPanel_;
-    for (int i : {Navigation::kMelody}) {
-        auto *panel = new QWidget(this);
-        panel->setObjectName(QStringLiteral("Jiezhou(%1)").arg(i));
-        panels_[i] = panel;
-    }
+    auto *melodyPanel = new MelodyPanel(c_.voices, c_.devices, c_.ctx.window, this);
+    connect(melodyPanel, &MelodyPanel::webPageRequested, this, &Form1::openWebPage);
+    panels_[Navigation::kMelody] = melodyPanel;
     panels_[Navigation::kHelp] = new HelpPanel(c_.navigation, this);
     for (QWidget *panel : panels_) {
         if (panel)
@@ -90,6 +93,8 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
     divider->setGeometry(0, 205, 988, 2);
+    new LayoutPicture(c_.keys, this);
+    new PianoKeys(c_.keys, this);
 
     connect(&c_.ctx.window, &WindowState::keyboardFocusRequested, this, &Form1::focusKeyboard);
 
@@ -131,10 +136,16 @@ void Form1::buildCommandButtons()
     MiNi = commandButton(this, "MiNi", QStringLiteral("迷你"), 798);
     BJCK = commandButton(this, "BJCK", QStringLiteral("编辑"), 844,
                          QStringLiteral("使用音乐编辑窗口进行音乐编辑！"));
-    SFYXYZ = commandButton(this, "SFYXYZ", QStringLiteral("键盘"), 890,
-                           QStringLiteral("当键盘演奏无声时用此键恢复键盘演奏功能！"));
+    SFYXYZ = new KeyboardButton(c_.keyboard, c_.ctx.window, this);
+    SFYXYZ->setGeometry(890, 178, 45, 25);
     Command1 = commandButton(this, "Command1", QStringLiteral("退出"), 936, QStringLiteral("退出程序！"));
     connect(Command1, &QPushButton::clicked, this, &Form1::quitClicked);
+}
+
+void Form1::openWebPage()
+{
+    if (!c_.ctx.dialogs.openUrl(musicPageUrl()))
+        c_.ctx.dialogs.message(QStringLiteral("打开网页出错，请检查网络连接！"));
 }
 
 void Form1::focusKeyboard()
@@ -186,10 +197,7 @@ void Form1::closeEvent(QCloseEvent *e)
     }
     closing_ = true;
     // Nothing may sound into a closed device: the window's timers stop first.
-    c_.statusClock.Timer2().setEnabled(false);
-    c_.chords.HXYS().setEnabled(false);
-    c_.player.stopClock();
-    c_.sequencer.BZDS().setEnabled(false);
+    c_.stopTimers();
     c_.ctx.port.CloseMidiDevice();
     media_.command(QStringLiteral("CLOSE NN"));
     e->accept();

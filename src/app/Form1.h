@@ -25,6 +25,8 @@ public:
     int qdcshRuns() const { return qdcshRuns_; }
 
     static QString caption() { return QStringLiteral("Quorvane电子琴2012"); }
+    // The page with music made with the program, opened by "效果欣赏".
+    static QString musicPageUrl() { return QStringLiteral("https://www.quorvane.com/dzq/music.html"); }
 
 signals:
     // The window has closed; the farewell window comes next.
@@ -39,6 +41,7 @@ private:
     void buildTabs();
     void focusKeyboard();
     void quitClicked();
+    void openWebPage();
 
     MainControllers &c_;
     MediaDevice &media_;

@@ -7,17 +7,33 @@
 
 MainControllers::MainControllers(AppContext &context)
     : ctx(context), devices(context.port), navigation(context), statusClock(context.clock),
-      chords(context), effects(context), pattern(context), sequencer(context, pattern),
+      voices(context), keys(context, voices), keyboard(context, voices, keys), chords(context), effects(context), pattern(context), sequencer(context, pattern),
       rhythmFiles(context, pattern), player(context, chords, effects), scoreFiles(context, player)
 {
+    linkKeyboard();
     linkScorePlayer();
+    QObject::connect(&voices, &MelodyVoices::eighthBeatMsChanged, &sequencer, &RhythmSequencer::setEighthBeatMs);
+    QObject::connect(&voices, &MelodyVoices::keyBaseChanging, &chords, &ChordAccompaniment::keyBaseChanging);
     // Any change of the score box hides the rhythm file list.
     QObject::connect(&context.window, &WindowState::text3Changed, &rhythmFiles, &RhythmFiles::hideFile1);
+}
+
+void MainControllers::linkKeyboard()
+{
+    keyboard.HXQD = [this] { chords.HXQD(); };
+    keyboard.TSYX = [this] { effects.TSYX(); };
+    keyboard.ZDJP = [this] { sequencer.ZDJP(); };
+    keyboard.clearBzQd = [this] { sequencer.setBzQd(false); };
+    keyboard.clearScorePlaying = [this] { player.clearScorePlaying(); };
+    keyboard.resetPlayCaption = [this] { player.showIdleCaption(); };
 }
 
 void MainControllers::linkScorePlayer()
 {
     ScoreLinks &l = player.links();
+    l.selectTempo = [this](int position) { voices.selectTempo(position); };
+    l.applyCombination = [this](int row) { voices.applyCombination(row); };
+    l.showKeyUp = [this](int offset) { keys.showUp(qint16(offset)); };
     l.applyBuiltInRhythm = [this](int n) { sequencer.applyBuiltInRhythm(n); };
     l.applyRhythmFileEntry = [this](int index) {
         QString text;
@@ -53,13 +69,21 @@ void MainControllers::initialise()
 
     pattern.BZXS();
     ctx.window.setXSWB(startHint());
+    keys.initialiseKeys();
 
+    voices.selectInstrument(0, 15);
+    voices.selectInstrument(1, 52);
+    voices.selectInstrument(2, 79);
     chords.selectVolume(ChordAccompaniment::kInitialVolume);
     s.VoiceInstrument[0] = 14;
     s.VoiceInstrument[1] = 51;
     s.VoiceInstrument[2] = 78;
     for (int list = 0; list < 3; ++list)
         chords.selectInstrument(list, ChordAccompaniment::kInitialInstrument);
+    for (int voice = 0; voice < 3; ++voice)
+        voices.selectVolume(voice, 3);
+    voices.selectKey(0);
+    voices.selectTempo(6);
 
     s.KeyBase = 36;
     s.EighthBeatMs = 83;
@@ -73,4 +97,13 @@ void MainControllers::initialise()
 
     s.ScoreText.clear();
     s.DurationCount = 0;
+}
+
+void MainControllers::stopTimers()
+{
+    keyboard.timer1().setEnabled(false);
+    chords.HXYS().setEnabled(false);
+    player.stopClock();
+    sequencer.BZDS().setEnabled(false);
+    statusClock.Timer2().setEnabled(false);
 }

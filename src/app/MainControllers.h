@@ -4,6 +4,9 @@
 #include "app/StatusClock.h"
 #include "chords/ChordAccompaniment.h"
 #include "chords/SpecialEffects.h"
+#include "performance/KeyboardEngine.h"
+#include "performance/MelodyVoices.h"
+#include "performance/OnScreenKeyboard.h"
 #include "rhythm/RhythmFiles.h"
 #include "rhythm/RhythmPattern.h"
 #include "rhythm/RhythmSequencer.h"
@@ -31,6 +34,9 @@ public:
     MidiDeviceList devices;
     Navigation navigation;
     StatusClock statusClock;
+    MelodyVoices voices;
+    OnScreenKeyboard keys;
+    KeyboardEngine keyboard;
     ChordAccompaniment chords;
     SpecialEffects effects;
     RhythmPattern pattern;
@@ -42,8 +48,13 @@ public:
     // Sets the program's wave output volume (left in the low 16 bits).
     std::function<void(quint32)> setWaveVolume;
 
+    // Stops every timer of the main window (nothing may sound after the
+    // device is closed at shut-down).
+    void stopTimers();
+
     static QString startHint();
 
 private:
+    void linkKeyboard();
     void linkScorePlayer();
 };

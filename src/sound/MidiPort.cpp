@@ -65,6 +65,10 @@ int MidiPort::send(quint32 message)
 
 void MidiPort::SendShortMessage(qint16 status, qint16 data1, qint16 data2)
 {
+    // An operand out of range would spill into the neighbouring byte and
+    // reach the device as another message; such a message is never sent.
+    if (status < 0x80 || status > 0xFF || data1 < 0 || data1 > 127 || data2 < 0 || data2 > 127)
+        return;
     const int result = send(pack(status, data1, data2));
     if (result != MidiError::Ok)
         ShowMidiError(result);

@@ -118,6 +118,9 @@ private slots:
         port.OpenMidiDevice(0);
         port.ProgramChange(3, 0, -1);  // a silent list entry has no program
         port.NoteOn(0, 200, 70);
+        port.NoteOn(0, 536, 70);   // would pack as note 24 with velocity 72
+        port.NoteOn(0, 60, -1);
+        port.SendShortMessage(0x40, 1, 1);
         QCOMPARE(backend.messages(), (QVector<quint32>{0xB3}));
         QVERIFY(dialogs.messages.isEmpty());
     }
