@@ -1,12 +1,7 @@
 // Latency of a note key: from the key event reaching the keyboard button to
 // the return of the last note-on sent, with a 30 000-character score that
 // the score box shows. Prints median and 99th percentile without a score
-// box, and with a QPlainTextEdit that appends what was added (wrapped and
-// unwrapped) or is refilled on every change.
-//
-// The recorded score is one paragraph without line breaks, and a text edit
-// lays out a changed paragraph as a whole, so every key costs the box
-// milliseconds at this length however the text is put in.
+// box and with the program's score box.
 //
 // Run: QT_QPA_PLATFORM=offscreen ./bench_performance [presses]
 
@@ -18,17 +13,14 @@
 #include "performance/MelodyVoices.h"
 #include "performance/OnScreenKeyboard.h"
 #include "performance/PianoKeys.h"
+#include "score/ScoreBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextCursor>
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -48,24 +40,7 @@ public:
     }
 };
 
-enum class Box { None, Refill, Append, AppendNoWrap };
-
-// A score box that takes the whole text on every change, appending when
-// the new text only extends the old one.
-void connectBox(WindowState &window, QPlainTextEdit *edit, Box kind)
-{
-    auto shown = std::make_shared<QString>();
-    QObject::connect(&window, &WindowState::text3Changed, edit, [edit, kind, shown](const QString &text) {
-        if (kind != Box::Refill && text.size() >= shown->size() && text.startsWith(*shown)) {
-            QTextCursor end(edit->document());
-            end.movePosition(QTextCursor::End);
-            end.insertText(text.mid(shown->size()));
-        } else {
-            edit->setPlainText(text);
-        }
-        *shown = text;
-    });
-}
+enum class Box { None, ScoreBox };
 
 void run(Box kind, const char *name, int presses)
 {
@@ -90,14 +65,8 @@ void run(Box kind, const char *name, int presses)
     host.resize(988, 337);
     KeyboardButton button(engine, t.window, &host);
     PianoKeys piano(keys, &host);
-    QPlainTextEdit *box = nullptr;
-    if (kind != Box::None) {
-        box = new QPlainTextEdit(&host);
-        box->setGeometry(8, 32, 369, 127);
-        if (kind == Box::AppendNoWrap)
-            box->setLineWrapMode(QPlainTextEdit::NoWrap);
-        connectBox(t.window, box, kind);
-    }
+    if (kind == Box::ScoreBox)
+        new ::ScoreBox(t.window, &host);
     host.show();
     engine.focusGained();
 
@@ -136,10 +105,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     const int presses = argc > 1 ? std::max(100, std::atoi(argv[1])) : 2000;
-    const int boxPresses = std::min(presses, 200);
+    const int boxPresses = presses;
     run(Box::None, "no score box", presses);
-    run(Box::AppendNoWrap, "score box, appending, unwrapped", boxPresses);
-    run(Box::Append, "score box, appending", boxPresses);
-    run(Box::Refill, "score box, refilled", boxPresses);
+    run(Box::ScoreBox, "with the score box", boxPresses);
     return 0;
 }

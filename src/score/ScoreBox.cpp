@@ -3,6 +3,7 @@
 #include "core/WindowState.h"
 #include "score/ScoreFiles.h"
 #include "score/ScorePlayer.h"
+#include "score/ScoreTextEdit.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -19,13 +20,11 @@ ScoreBox::ScoreBox(WindowState &window, QWidget *form) : QObject(form), window_(
     frame->setGeometry(8, 32, 391, 145);
     picture4_ = frame;
 
-    text3_ = new QPlainTextEdit(frame);
+    text3_ = new ScoreTextEdit(frame);
     text3_->setObjectName(QStringLiteral("Text3"));
     text3_->setGeometry(8, 8, 369, 127);
     text3_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    text3_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    text3_->setWordWrapMode(QTextOption::WrapAnywhere);
-    text3_->setPlainText(window.Text3());
+    text3_->setScore(window.Text3());
 
     // Left to right: 清空, 打开, 删除, 试听, 保存.
     const int order[] = {3, 2, 1, 0, 4};
@@ -40,19 +39,9 @@ ScoreBox::ScoreBox(WindowState &window, QWidget *form) : QObject(form), window_(
         buttons_[index] = b;
     }
 
-    connect(&window, &WindowState::text3Changed, this, &ScoreBox::showText);
-    connect(text3_, &QPlainTextEdit::textChanged, this, [this] {
-        if (!showing_)
-            window_.setText3(text3_->toPlainText());
-    });
-    connect(&window, &WindowState::text3SelectionRequested, this, [this](int start, int length) {
-        QTextCursor cursor = text3_->textCursor();
-        const int size = text3_->document()->characterCount() - 1;
-        cursor.setPosition(qBound(0, start, size));
-        cursor.setPosition(qBound(0, start + length, size), QTextCursor::KeepAnchor);
-        text3_->setTextCursor(cursor);
-        text3_->ensureCursorVisible();
-    });
+    connect(&window, &WindowState::text3Changed, text3_, &ScoreTextEdit::setScore);
+    connect(text3_, &ScoreTextEdit::scoreEdited, &window, &WindowState::setText3);
+    connect(&window, &WindowState::text3SelectionRequested, text3_, &ScoreTextEdit::selectScore);
 }
 
 void ScoreBox::bind(ScorePlayer &player, ScoreFiles &files)
@@ -101,23 +90,4 @@ QString ScoreBox::toolTip(int index)
         "保存乐谱编辑窗口中的乐谱为文本文件，以便下次进行自动演奏或录音或编辑！",
     };
     return index >= 0 && index < 5 ? QString::fromUtf8(tips[index]) : QString();
-}
-
-void ScoreBox::showText(const QString &text)
-{
-    if (text == text3_->toPlainText())
-        return;
-    showing_ = true;
-    const QString shown = text3_->toPlainText();
-    if (!shown.isEmpty() && text.startsWith(shown)) {
-        // A growing score: append only the new part instead of laying out the
-        // whole text again.
-        QTextCursor cursor(text3_->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(text.mid(shown.size()));
-        text3_->verticalScrollBar()->setValue(text3_->verticalScrollBar()->maximum());
-    } else {
-        text3_->setPlainText(text);
-    }
-    showing_ = false;
 }

@@ -5,7 +5,7 @@
 #include <QVector>
 
 class QEvent;
-class QPlainTextEdit;
+class ScoreTextEdit;
 class QPushButton;
 class QWidget;
 class ScoreFiles;
@@ -27,7 +27,7 @@ public:
     // logic, and follows the play button's caption and the enabled states.
     void bind(ScorePlayer &player, ScoreFiles &files);
 
-    QPlainTextEdit *Text3() const { return text3_; }
+    ScoreTextEdit *Text3() const { return text3_; }
     QPushButton *Yuepu(int index) const { return buttons_.value(index); }
 
     static QString caption(int index);
@@ -37,12 +37,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void showText(const QString &text);
 
     WindowState &window_;
     QWidget *picture4_ = nullptr;
-    QPlainTextEdit *text3_ = nullptr;
+    ScoreTextEdit *text3_ = nullptr;
     QVector<QPushButton *> buttons_;
-    bool showing_ = false;
     ScorePlayer *player_ = nullptr;
 };

@@ -6,4 +6,5 @@ list(APPEND DZQ_CORE_SOURCES
 )
 list(APPEND DZQ_GUI_SOURCES
   src/score/ScoreBox.h src/score/ScoreBox.cpp
+  src/score/ScoreTextEdit.h src/score/ScoreTextEdit.cpp
 )

@@ -2,11 +2,13 @@
 #include "TestMain.h"
 
 #include "score/ScoreBox.h"
+#include "score/ScoreTextEdit.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
 #include <QWidget>
 
 // The score box on a window: its buttons reach the player and the file
@@ -70,6 +72,65 @@ private slots:
     }
 };
 
+// The score text box lays a long score out in rows that are only for the eye.
+class ScoreTextEditTest : public QObject {
+    Q_OBJECT
+private slots:
+    void longScoreShowsInRowsAndGrowsAtTheEnd()
+    {
+        QWidget form;
+        ScoreTextEdit edit(&form);
+        edit.setGeometry(8, 8, 369, 127);
+        form.show();
+        QString score;
+        while (score.size() < 1000)
+            score += "KC4KD4";
+        edit.setScore(score);
+        const int rows = edit.document()->blockCount();
+        QVERIFY(rows >= 1000 / edit.rowLength());
+        QCOMPARE(edit.score(), score);
+        edit.setScore(score + "99TZ");
+        QCOMPARE(edit.score(), score + "99TZ");
+        QCOMPARE(edit.toPlainText().remove('\n'), score + "99TZ");
+        for (QTextBlock b = edit.document()->firstBlock(); b.isValid(); b = b.next())
+            QVERIFY(b.length() - 1 <= edit.rowLength());
+        edit.setScore("XZ");  // not a continuation: shown afresh
+        QCOMPARE(edit.toPlainText(), QString("XZ"));
+    }
+
+    void typedLineBreaksAreNotPartOfTheScore()
+    {
+        ScoreTextEdit edit;
+        QString edited;
+        connect(&edit, &ScoreTextEdit::scoreEdited, [&](const QString &s) { edited = s; });
+        edit.setScore("KC8");
+        QCOMPARE(edited, QString());  // showing a score is no edit
+        edit.setPlainText("KC8\nKD8\nTZ");
+        QCOMPARE(edited, QString("KC8KD8TZ"));
+        QCOMPARE(edit.score(), QString("KC8KD8TZ"));
+    }
+
+    void selectionFindsTheCharacterAcrossRows()
+    {
+        QWidget form;
+        ScoreTextEdit edit(&form);
+        edit.setGeometry(8, 8, 369, 127);
+        form.show();
+        QString score;
+        for (int i = 0; i < 200; ++i)
+            score += QString("KC%1").arg(i % 10);
+        edit.setScore(score);
+        for (int start : {0, 1, edit.rowLength() - 1, edit.rowLength(), edit.rowLength() + 1, 598}) {
+            edit.selectScore(start, 1);
+            QCOMPARE(edit.textCursor().selectedText(), score.mid(start, 1));
+        }
+        edit.selectScore(5000, 1);  // past the end: nothing breaks
+        QVERIFY(edit.textCursor().selectedText().isEmpty());
+        QVERIFY(!edit.hasFocus());
+    }
+};
+
 DZQ_REGISTER_TEST(ScoreBoxTest)
+DZQ_REGISTER_TEST(ScoreTextEditTest)
 
 #include "ScoreBoxTest.moc"
