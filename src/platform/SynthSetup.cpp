@@ -50,7 +50,6 @@ fluid_settings_t *newSettings(int sampleRate)
     fluid_settings_setint(s, "audio.period-size", kPeriodFrames);
     fluid_settings_setint(s, "audio.periods", kPeriods);
     fluid_settings_setint(s, "audio.pulseaudio.adjust-latency", 0);
-    fluid_settings_setint(s, "audio.realtime-prio", 60);
     return s;
 }
 
