@@ -7,6 +7,7 @@
 #include "core/Clock.h"
 #include "platform/AudioEngine.h"
 #include "platform/OfflineRenderer.h"
+#include "platform/SoundLog.h"
 #include "platform/SynthSetup.h"
 #include "platform/SystemMidiBackend.h"
 #include "sound/MidiPort.h"
@@ -17,6 +18,8 @@
 
 #include <fluidsynth.h>
 #include <sndfile.h>
+
+#include <thread>
 
 using namespace AudioAnalysis;
 
@@ -178,6 +181,15 @@ void OfflineRendererTest::wavFilesRoundTrip()
         sf_close(f);
         QVERIFY(peak(data) > 0.01f);
     }
+    // No sound font: nothing to render, and the user learns which package.
+    OfflineRenderer::Options none;
+    none.soundFont = dir.filePath("none.sf2");
+    OfflineRenderer silent(none);
+    QVERIFY(!silent.isValid());
+    QString why;
+    QVERIFY(!silent.renderToWav(dir.filePath("x.wav"), 4800, WavWriter::Format::Pcm16, &why));
+    QVERIFY(why.contains("fluid-soundfont-gm"));
+    QVERIFY(!QFile::exists(dir.filePath("x.wav")));
     // A folder that does not exist: an error, and no file.
     OfflineRenderer r(o);
     QString error;
@@ -244,6 +256,33 @@ void AudioEngineTest::initTestCase()
 {
     if (smallFont().isEmpty())
         QSKIP("TimGM6mb.sf2 is not installed (package timgm6mb-soundfont)");
+}
+
+void AudioEngineTest::libraryMessagesAreCollectedNotPrinted()
+{
+    AudioEngine engine(manualOptions());
+    QSignalSpy notices(&engine, &AudioEngine::notice);
+    // An error of the synthesizer on the program's own thread reaches the user.
+    fluid_log(FLUID_ERR, "test error %d", 1);
+    QTRY_COMPARE(notices.count(), 1);
+    QVERIFY(notices[0][0].toString().contains("test error 1"));
+    // Expected failures (driver probing) and the audio thread's messages are
+    // only kept in the list.
+    {
+        SoundLog::QuietScope quiet;
+        fluid_log(FLUID_ERR, "quiet error");
+    }
+    std::thread audio([] {
+        SoundLog::markAudioThread();
+        fluid_log(FLUID_ERR, "audio thread error");
+    });
+    audio.join();
+    fluid_log(FLUID_WARN, "a warning");
+    QCoreApplication::processEvents();
+    QCOMPARE(notices.count(), 1);
+    const QStringList log = engine.logMessages();
+    for (const char *text : {"error: test error 1", "error: quiet error", "error: audio thread error", "warning: a warning"})
+        QVERIFY2(log.contains(QString::fromLatin1(text)), text);
 }
 
 void AudioEngineTest::messagesBeforeReadyPlayAfterInOrder()

@@ -19,6 +19,7 @@ class AudioEngineTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void libraryMessagesAreCollectedNotPrinted();
     void messagesBeforeReadyPlayAfterInOrder();
     void timedNotesLandOnNearestBlock();
     void liveNoteOffNeverOvertakesItsNoteOn();
