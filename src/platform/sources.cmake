@@ -1,6 +1,21 @@
+# Adapters to the machine: built-in synthesizer and audio output, MIDI ports,
+# WAV files, text files, the record folder, single instance, user dialogs,
+# key codes.
 list(APPEND DZQ_CORE_SOURCES
   src/platform/MidiBackend.h
   src/platform/UserDialogs.h
+  src/platform/SpscRing.h
+  src/platform/SampleClock.h src/platform/SampleClock.cpp
+  src/platform/SoundLog.h src/platform/SoundLog.cpp
+  src/platform/SynthSetup.h src/platform/SynthSetup.cpp
+  src/platform/MessageScheduler.h src/platform/MessageScheduler.cpp
+  src/platform/AudioEngine.h src/platform/AudioEngine.cpp
+  src/platform/WavWriter.h src/platform/WavWriter.cpp
+  src/platform/OfflineRenderer.h src/platform/OfflineRenderer.cpp
+  src/platform/ExternalMidiPorts.h
+  src/platform/RtMidiPorts.h src/platform/RtMidiPorts.cpp
+  src/platform/SystemMidiBackend.h src/platform/SystemMidiBackend.cpp
+  src/platform/MidiLogBackend.h src/platform/MidiLogBackend.cpp
   src/platform/SingleInstance.h src/platform/SingleInstance.cpp
   src/platform/RecordFolder.h src/platform/RecordFolder.cpp
   src/platform/TextFiles.h src/platform/TextFiles.cpp

@@ -1,0 +1,330 @@
+#include "platform/AudioEngine.h"
+
+#include "platform/SoundLog.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fluidsynth.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Messages kept while the sound font loads; past this only note-ons are
+// dropped, so nothing can be left hanging.
+constexpr int kMaxEarlyMessages = 65536;
+// Frames interleaved for the tap at a time.
+constexpr int kTapChunk = 256;
+// The render thread gives up catching up when it is this far behind.
+constexpr qint64 kRenderResyncNs = 100'000'000;
+
+qint64 steadyNowNs()
+{
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool isNoteOn(quint32 message)
+{
+    return (message & 0xF0) == 0x90 && ((message >> 16) & 0x7F) != 0;
+}
+
+}  // namespace
+
+AudioEngine::AudioEngine(QObject *parent) : AudioEngine(Options(), parent) {}
+
+AudioEngine::AudioEngine(const Options &options, QObject *parent)
+    : QObject(parent),
+      options_(options),
+      clock_(options.sampleRate, SynthSetup::kPeriodFrames),
+      gainLeft_(SynthSetup::sideGain(0x6000)),
+      gainRight_(SynthSetup::sideGain(0x6000)),
+      tap_(std::size_t(qMax(1, options.tapSeconds)) * std::size_t(options.sampleRate)),
+      tapScratch_(new Frame[kTapChunk])
+{
+    SoundLog &log = SoundLog::install();
+    connect(&log, &SoundLog::errorLogged, this,
+            [this](const QString &text) { emit notice(QStringLiteral("内置合成器出错：%1").arg(text)); },
+            Qt::QueuedConnection);
+}
+
+AudioEngine::~AudioEngine()
+{
+    if (worker_.joinable())
+        worker_.join();
+    stopOutput();
+    if (synth_)
+        delete_fluid_synth(synth_);
+    if (settings_)
+        delete_fluid_settings(settings_);
+}
+
+void AudioEngine::start()
+{
+    if (state_ != State::Idle)
+        return;
+    state_ = State::Loading;
+    worker_ = std::thread([this] {
+        load();
+        {
+            std::lock_guard<std::mutex> lock(loadMutex_);
+            loadDone_ = true;
+        }
+        loadCv_.notify_all();
+        QMetaObject::invokeMethod(this, [this] { finishLoading(); }, Qt::QueuedConnection);
+    });
+}
+
+bool AudioEngine::waitUntilReady(int timeoutMs)
+{
+    if (state_ == State::Idle)
+        return false;
+    {
+        std::unique_lock<std::mutex> lock(loadMutex_);
+        if (!loadCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return loadDone_; }))
+            return false;
+    }
+    finishLoading();
+    return isReady();
+}
+
+void AudioEngine::load()
+{
+    // Failures are reported once, in our own words; the library's details
+    // stay in the log.
+    SoundLog::QuietScope quiet;
+    settings_ = SynthSetup::newSettings(options_.sampleRate);
+    synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
+    if (!synth_) {
+        workerNotices_ << QStringLiteral("内置合成器 (FluidSynth) 无法启动，程序将不发声。请重新安装软件包 libfluidsynth3。");
+        return;
+    }
+
+    QString path = options_.soundFont.isEmpty() ? SynthSetup::findSoundFont() : options_.soundFont;
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        workerNotices_ << SynthSetup::missingSoundFontText();
+    } else {
+        fontPath_ = QFileInfo(path).absoluteFilePath();
+        const QByteArray native = QFile::encodeName(fontPath_);
+        // Only SF2 files are handed over: anything else would go on to
+        // FluidSynth's DLS loader, which complains on the terminal.
+        fontLoaded_ = fluid_is_soundfont(native.constData())
+                      && fluid_synth_sfload(synth_, native.constData(), 1) != FLUID_FAILED;
+        if (!fontLoaded_)
+            workerNotices_ << SynthSetup::soundFontLoadFailedText(fontPath_);
+    }
+    // The output runs even without a font: the program's own sound (and the
+    // tap) keeps working.
+    openOutput();
+}
+
+void AudioEngine::openOutput()
+{
+    if (options_.output == Output::Manual)
+        return;
+    if (options_.output == Output::Auto) {
+        // JACK is not tried: it may start a server of its own.
+        for (const char *name : {"pulseaudio", "alsa"}) {
+            fluid_settings_setstr(settings_, "audio.driver", name);
+            driver_ = new_fluid_audio_driver2(settings_, &AudioEngine::audioCallback, this);
+            if (driver_) {
+                deviceName_ = QString::fromLatin1(name);
+                return;
+            }
+        }
+        workerNotices_ << QStringLiteral("未找到声卡，内置合成器照常合成但没有声音输出；录音仍然可以使用。。。");
+    }
+    rendering_.store(true);
+    renderThread_ = std::thread([this] { renderLoop(); });
+}
+
+void AudioEngine::stopOutput()
+{
+    // The driver goes first: after this no callback touches the synthesizer.
+    if (driver_) {
+        delete_fluid_audio_driver(driver_);
+        driver_ = nullptr;
+    }
+    rendering_.store(false);
+    if (renderThread_.joinable())
+        renderThread_.join();
+}
+
+void AudioEngine::finishLoading()
+{
+    if (state_ == State::Ready)
+        return;
+    if (worker_.joinable())
+        worker_.join();
+    state_ = State::Ready;
+    for (const QString &text : std::as_const(workerNotices_))
+        emit notice(text);
+    const QVector<PendingMessage> early = std::move(early_);
+    early_.clear();
+    if (fontLoaded_) {
+        for (const PendingMessage &m : early)
+            play(m.message);
+    }
+    emit ready();
+}
+
+void AudioEngine::send(quint32 message, qint64 dueNs)
+{
+    if (state_ != State::Ready) {
+        if (early_.size() < kMaxEarlyMessages || !isNoteOn(message))
+            early_.append({message, dueNs});
+        return;
+    }
+    if (!fontLoaded_)
+        return;
+    if (dueNs < 0) {
+        if (scheduler_.routeLive(message))
+            play(message);
+        return;
+    }
+    if (!scheduler_.pushTimed(message, dueNs + SynthSetup::kLookAheadNs))
+        play(message);  // queue full: early rather than lost
+}
+
+void AudioEngine::silenceAll()
+{
+    for (quint32 channel = 0; channel < 16; ++channel)
+        send(0xB0 | channel | (123u << 8), -1);  // all notes off
+}
+
+void AudioEngine::play(quint32 message)
+{
+    SynthSetup::applyShortMessage(synth_, message);
+}
+
+void AudioEngine::setWaveVolume(quint32 value)
+{
+    waveVolume_ = value;
+    gainLeft_.store(SynthSetup::sideGain(value & 0xFFFF), std::memory_order_relaxed);
+    gainRight_.store(SynthSetup::sideGain(value >> 16), std::memory_order_relaxed);
+}
+
+void AudioEngine::setTapEnabled(bool enabled)
+{
+    tapEnabled_.store(enabled, std::memory_order_release);
+}
+
+int AudioEngine::readTap(float *interleaved, int maxFrames)
+{
+    int done = 0;
+    Frame chunk[kTapChunk];
+    while (done < maxFrames) {
+        const int got = int(tap_.pop(chunk, std::size_t(qMin(kTapChunk, maxFrames - done))));
+        if (got == 0)
+            break;
+        for (int i = 0; i < got; ++i) {
+            interleaved[2 * (done + i)] = chunk[i].left;
+            interleaved[2 * (done + i) + 1] = chunk[i].right;
+        }
+        done += got;
+    }
+    return done;
+}
+
+QStringList AudioEngine::logMessages() const
+{
+    return SoundLog::install().messages();
+}
+
+void AudioEngine::renderManual(float *left, float *right, int frames, qint64 nowNs)
+{
+    if (!isReady() || !synth_ || frames <= 0)
+        return;
+    std::memset(left, 0, sizeof(float) * std::size_t(frames));
+    std::memset(right, 0, sizeof(float) * std::size_t(frames));
+    process(left, right, frames, nowNs);
+}
+
+int AudioEngine::audioCallback(void *data, int len, int nfx, float *fx[], int nout, float *out[])
+{
+    Q_UNUSED(nfx);
+    Q_UNUSED(fx);
+    SoundLog::markAudioThread();
+    if (nout < 2 || len <= 0)
+        return FLUID_OK;
+    static_cast<AudioEngine *>(data)->process(out[0], out[1], len, steadyNowNs());
+    return FLUID_OK;
+}
+
+void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
+{
+    clock_.update(nowNs, frames_);
+    scheduler_.collect(clock_);
+
+    const bool font = fontLoaded_;
+    fluid_synth_t *synth = synth_;
+    qint64 at = frames_;
+    const qint64 end = frames_ + frames;
+    int offset = 0;
+    while (at < end) {
+        // A message applied now takes effect at the next block boundary.
+        const qint64 boundary = SynthSetup::blockAtOrAfter(at);
+        scheduler_.applyDue(boundary, [synth, font](quint32 message) {
+            if (font)
+                SynthSetup::applyShortMessage(synth, message);
+        });
+        const qint64 stop = qMin(boundary + SynthSetup::kBlockFrames, end);
+        const int n = int(stop - at);
+        float *out[2] = {left + offset, right + offset};
+        float *fx[4] = {out[0], out[1], out[0], out[1]};  // effects mixed into the output
+        fluid_synth_process(synth, n, 4, fx, 2, out);
+        at = stop;
+        offset += n;
+    }
+    frames_ = end;
+    renderedFrames_.store(end, std::memory_order_relaxed);
+
+    const float gl = gainLeft_.load(std::memory_order_relaxed);
+    const float gr = gainRight_.load(std::memory_order_relaxed);
+    for (int i = 0; i < frames; ++i) {
+        left[i] *= gl;
+        right[i] *= gr;
+    }
+
+    if (tapEnabled_.load(std::memory_order_acquire)) {
+        for (int done = 0; done < frames;) {
+            const int n = qMin(kTapChunk, frames - done);
+            for (int i = 0; i < n; ++i)
+                tapScratch_[i] = Frame{left[done + i], right[done + i]};
+            const std::size_t pushed = tap_.push(tapScratch_.get(), std::size_t(n));
+            if (pushed < std::size_t(n))
+                tapLost_.fetch_add(quint64(std::size_t(n) - pushed), std::memory_order_relaxed);
+            done += n;
+        }
+    }
+}
+
+void AudioEngine::renderLoop()
+{
+    SoundLog::markAudioThread();
+    const int period = SynthSetup::kPeriodFrames;
+    const qint64 rate = options_.sampleRate;
+    std::vector<float> left(static_cast<std::size_t>(period)), right(static_cast<std::size_t>(period));
+    qint64 startNs = steadyNowNs();
+    qint64 k = 0;
+    while (rendering_.load(std::memory_order_relaxed)) {
+        // Periods on an absolute grid: waking late never shifts the ones after.
+        // (k periods last k * period / rate seconds; split so nothing overflows)
+        const qint64 dueNs = startNs + (k / rate) * period * 1'000'000'000 + (k % rate) * period * 1'000'000'000 / rate;
+        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(dueNs)));
+        std::fill(left.begin(), left.end(), 0.0f);
+        std::fill(right.begin(), right.end(), 0.0f);
+        process(left.data(), right.data(), period, dueNs);
+        ++k;
+        // After a long stall (a suspended machine) start a new grid instead
+        // of rendering a burst.
+        const qint64 now = steadyNowNs();
+        if (now - dueNs > kRenderResyncNs) {
+            startNs = now;
+            k = 0;
+        }
+    }
+}

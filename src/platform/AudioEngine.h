@@ -1,0 +1,161 @@
+#pragma once
+
+#include "platform/MessageScheduler.h"
+#include "platform/SampleClock.h"
+#include "platform/SpscRing.h"
+#include "platform/SynthSetup.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
+
+// The built-in synthesizer and the program's audio output.
+//
+// start() loads the sound font on a worker thread while the user interface
+// keeps running (FluidSynth holds its lock for the whole load), then opens the
+// audio output: PulseAudio, else ALSA, else a render thread that synthesizes
+// in real time without a device, so the output tap (recording) still works.
+// Messages sent before the engine is ready wait in order and are played the
+// moment it is ready.
+//
+// Timing: a message stamped with a tick time (dueNs >= 0) sounds at that time
+// plus SynthSetup::kLookAheadNs, on the synthesizer's 64-frame block grid; a
+// live message (dueNs < 0) is played at once, but never ahead of a timed
+// message of its channel that is still waiting (see MessageScheduler).
+//
+// All public methods belong to the thread that owns the engine, except the
+// tap's consumer methods, which belong to one reader thread.
+class AudioEngine : public QObject {
+    Q_OBJECT
+public:
+    enum class Output {
+        Auto,          // a sound card, else the render thread
+        RenderThread,  // never a device (benchmarks)
+        Manual,        // the caller renders with renderManual() (tests)
+    };
+    enum class State { Idle, Loading, Ready };
+
+    struct Options {
+        QString soundFont;  // empty: the first of SynthSetup::soundFontCandidates()
+        Output output = Output::Auto;
+        int sampleRate = SynthSetup::kSampleRate;
+        int tapSeconds = 4;  // capacity of the output tap
+    };
+
+    explicit AudioEngine(QObject *parent = nullptr);
+    explicit AudioEngine(const Options &options, QObject *parent = nullptr);
+    ~AudioEngine() override;
+
+    // Starts loading on a worker thread and returns at once. ready() follows.
+    void start();
+    // Blocks until loading has finished (tests, benchmarks, tools); true when ready.
+    bool waitUntilReady(int timeoutMs = 60000);
+    State state() const { return state_; }
+    bool isReady() const { return state_ == State::Ready; }
+    // Ready and a sound font is loaded: messages make sound.
+    bool hasSoundFont() const { return isReady() && fontLoaded_; }
+    QString soundFontPath() const { return fontPath_; }
+    // "pulseaudio", "alsa", or empty when no device plays the output.
+    QString deviceName() const { return deviceName_; }
+
+    // Plays one packed message; dueNs < 0: at once, else the steady time of
+    // the tick that sent it.
+    void send(quint32 message, qint64 dueNs);
+    // Stops every sounding note, after what is waiting on each channel.
+    void silenceAll();
+
+    // Master volume: left in the low 16 bits, right in the high 16 bits,
+    // 0xFFFF = full. Only the program's own output changes.
+    void setWaveVolume(quint32 value);
+    quint32 waveVolume() const { return waveVolume_; }
+
+    // Output tap: while enabled, every rendered frame (after the volume) is
+    // offered to a lock-free ring; frames that do not fit are counted as lost.
+    void setTapEnabled(bool enabled);
+    bool isTapEnabled() const { return tapEnabled_.load(std::memory_order_relaxed); }
+    // Reader thread: takes up to maxFrames interleaved stereo frames.
+    int readTap(float *interleaved, int maxFrames);
+    int tapFramesAvailable() const { return int(tap_.size()); }
+    // Reader thread: drops what is waiting (before a new recording).
+    void discardTap() { tap_.clear(); }
+    quint64 tapLostFrames() const { return tapLost_.load(std::memory_order_relaxed); }
+
+    // Output::Manual: renders one period on the calling thread; nowNs is the
+    // steady time of the period's first frame. The buffers are overwritten.
+    void renderManual(float *left, float *right, int frames, qint64 nowNs);
+
+    int sampleRate() const { return options_.sampleRate; }
+    // Frames rendered so far.
+    qint64 renderedFrames() const { return renderedFrames_.load(std::memory_order_relaxed); }
+    // Messages of the sound libraries, oldest first.
+    QStringList logMessages() const;
+    // The synthesizer once ready (tests and benchmarks look inside).
+    fluid_synth_t *synth() const { return isReady() ? synth_ : nullptr; }
+
+signals:
+    void ready();
+    // A message for the user (status line): missing sound font, no sound card,
+    // an error of the synthesizer.
+    void notice(const QString &text);
+
+private:
+    struct PendingMessage {
+        quint32 message;
+        qint64 dueNs;
+    };
+    struct Frame {
+        float left, right;
+    };
+
+    void load();             // worker thread
+    void openOutput();       // worker thread
+    void finishLoading();    // owner thread
+    void play(quint32 message);
+    void process(float *left, float *right, int frames, qint64 nowNs);  // audio thread
+    void renderLoop();       // render thread
+    void stopOutput();
+    static int audioCallback(void *data, int len, int nfx, float *fx[], int nout, float *out[]);
+
+    const Options options_;
+    State state_ = State::Idle;
+    QVector<PendingMessage> early_;   // sent before ready
+    MessageScheduler scheduler_;
+    SampleClock clock_;
+    quint32 waveVolume_ = 0x60006000;
+    std::atomic<float> gainLeft_;
+    std::atomic<float> gainRight_;
+
+    // Set by the worker before loadDone_, read after it.
+    fluid_settings_t *settings_ = nullptr;
+    fluid_synth_t *synth_ = nullptr;
+    fluid_audio_driver_t *driver_ = nullptr;
+    bool fontLoaded_ = false;
+    QString fontPath_;
+    QString deviceName_;
+    QStringList workerNotices_;
+
+    std::thread worker_;
+    std::mutex loadMutex_;
+    std::condition_variable loadCv_;
+    bool loadDone_ = false;
+
+    std::thread renderThread_;
+    std::atomic<bool> rendering_{false};
+
+    // Audio thread.
+    qint64 frames_ = 0;
+    std::atomic<qint64> renderedFrames_{0};
+    std::atomic<bool> tapEnabled_{false};
+    std::atomic<quint64> tapLost_{0};
+    SpscRing<Frame> tap_;
+    std::unique_ptr<Frame[]> tapScratch_;
+};

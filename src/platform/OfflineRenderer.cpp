@@ -1,0 +1,148 @@
+#include "platform/OfflineRenderer.h"
+
+#include "platform/SoundLog.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fluidsynth.h>
+
+#include <cstring>
+
+OfflineRenderer::OfflineRenderer() : OfflineRenderer(Options()) {}
+
+OfflineRenderer::OfflineRenderer(const Options &options) : options_(options)
+{
+    SoundLog::install();
+    gainLeft_ = SynthSetup::sideGain(options.waveVolume & 0xFFFF);
+    gainRight_ = SynthSetup::sideGain(options.waveVolume >> 16);
+    SoundLog::QuietScope quiet;
+    settings_ = SynthSetup::newSettings(options.sampleRate);
+    synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
+    if (!synth_) {
+        error_ = QStringLiteral("内置合成器 (FluidSynth) 无法启动。请重新安装软件包 libfluidsynth3。");
+        return;
+    }
+    const QString path = options.soundFont.isEmpty() ? SynthSetup::findSoundFont() : options.soundFont;
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        error_ = SynthSetup::missingSoundFontText();
+        return;
+    }
+    fontPath_ = QFileInfo(path).absoluteFilePath();
+    const QByteArray native = QFile::encodeName(fontPath_);
+    if (!fluid_is_soundfont(native.constData()) || fluid_synth_sfload(synth_, native.constData(), 1) == FLUID_FAILED) {
+        error_ = SynthSetup::soundFontLoadFailedText(fontPath_);
+        return;
+    }
+    valid_ = true;
+}
+
+OfflineRenderer::~OfflineRenderer()
+{
+    if (synth_)
+        delete_fluid_synth(synth_);
+    if (settings_)
+        delete_fluid_settings(settings_);
+}
+
+void OfflineRenderer::schedule(qint64 frame, quint32 message)
+{
+    scheduleAt(double(frame), message);
+}
+
+void OfflineRenderer::scheduleNs(qint64 ns, quint32 message)
+{
+    scheduleAt(double(ns) * options_.sampleRate / 1e9, message);
+}
+
+void OfflineRenderer::scheduleAt(double frame, quint32 message)
+{
+    events_.emplace(SynthSetup::nearestBlock(frame), message);
+}
+
+qint64 OfflineRenderer::lastScheduledFrame() const
+{
+    return events_.empty() ? -1 : events_.rbegin()->first;
+}
+
+void OfflineRenderer::render(float *left, float *right, int frames)
+{
+    if (frames <= 0)
+        return;
+    std::memset(left, 0, sizeof(float) * std::size_t(frames));
+    std::memset(right, 0, sizeof(float) * std::size_t(frames));
+    if (!synth_)
+        return;
+    qint64 at = position_;
+    const qint64 end = position_ + frames;
+    int offset = 0;
+    while (at < end) {
+        const qint64 boundary = SynthSetup::blockAtOrAfter(at);
+        while (!events_.empty() && events_.begin()->first <= boundary) {
+            if (valid_)
+                SynthSetup::applyShortMessage(synth_, events_.begin()->second);
+            events_.erase(events_.begin());
+        }
+        // Up to the next message's block in one go (fewer calls, same blocks).
+        qint64 stop = qMin(boundary + SynthSetup::kBlockFrames, end);
+        if (events_.empty())
+            stop = end;
+        else if (events_.begin()->first > stop)
+            stop = qMin(events_.begin()->first, end);
+        const int n = int(stop - at);
+        float *out[2] = {left + offset, right + offset};
+        float *fx[4] = {out[0], out[1], out[0], out[1]};
+        fluid_synth_process(synth_, n, 4, fx, 2, out);
+        at = stop;
+        offset += n;
+    }
+    position_ = end;
+    for (int i = 0; i < frames; ++i) {
+        left[i] *= gainLeft_;
+        right[i] *= gainRight_;
+    }
+}
+
+void OfflineRenderer::renderInto(qint64 frames, QVector<float> *left, QVector<float> *right)
+{
+    frames = qMax<qint64>(0, frames);
+    left->resize(frames);
+    right->resize(frames);
+    constexpr int kChunk = 4096;
+    for (qint64 done = 0; done < frames; done += kChunk) {
+        const int n = int(qMin<qint64>(kChunk, frames - done));
+        render(left->data() + done, right->data() + done, n);
+    }
+}
+
+bool OfflineRenderer::renderToWav(const QString &path, qint64 frames, WavWriter::Format format, QString *error)
+{
+    if (!valid_) {
+        if (error)
+            *error = error_;
+        return false;
+    }
+    WavWriter writer;
+    if (!writer.open(path, options_.sampleRate, 2, format)) {
+        if (error)
+            *error = writer.errorString();
+        return false;
+    }
+    constexpr int kChunk = 4096;
+    QVector<float> left(kChunk), right(kChunk);
+    for (qint64 done = 0; done < frames; done += kChunk) {
+        const int n = int(qMin<qint64>(kChunk, frames - done));
+        render(left.data(), right.data(), n);
+        if (!writer.writeStereo(left.data(), right.data(), n)) {
+            if (error)
+                *error = writer.errorString();
+            return false;
+        }
+    }
+    if (!writer.close()) {
+        if (error)
+            *error = writer.errorString();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,93 @@
+#include "platform/SynthSetup.h"
+
+#include <QFileInfo>
+
+#include <fluidsynth.h>
+
+namespace SynthSetup {
+
+QStringList soundFontCandidates()
+{
+    return {QStringLiteral("/usr/share/sounds/sf2/FluidR3_GM.sf2"),
+            QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"),
+            QStringLiteral("/usr/share/sounds/sf2/default-GM.sf2")};
+}
+
+QString findSoundFont()
+{
+    for (const QString &path : soundFontCandidates()) {
+        const QFileInfo info(path);
+        if (info.isFile() && info.isReadable())
+            return info.absoluteFilePath();
+    }
+    return QString();
+}
+
+QString missingSoundFontText()
+{
+    return QStringLiteral("未找到 General MIDI 音色库，内置合成器不能发声。"
+                          "请安装软件包 fluid-soundfont-gm（sudo apt install fluid-soundfont-gm）后重新启动本程序。");
+}
+
+QString soundFontLoadFailedText(const QString &path)
+{
+    return QStringLiteral("音色库 %1 无法加载，内置合成器不能发声。"
+                          "请重新安装软件包 fluid-soundfont-gm 后重新启动本程序。")
+        .arg(path);
+}
+
+fluid_settings_t *newSettings(int sampleRate)
+{
+    fluid_settings_t *s = new_fluid_settings();
+    if (!s)
+        return nullptr;
+    fluid_settings_setnum(s, "synth.sample-rate", double(sampleRate));
+    fluid_settings_setnum(s, "synth.gain", kSynthGain);
+    fluid_settings_setint(s, "synth.reverb.active", 1);
+    fluid_settings_setint(s, "synth.chorus.active", 1);
+    fluid_settings_setint(s, "synth.threadsafe-api", 1);
+    fluid_settings_setint(s, "synth.cpu-cores", 1);
+    fluid_settings_setint(s, "audio.period-size", kPeriodFrames);
+    fluid_settings_setint(s, "audio.periods", kPeriods);
+    fluid_settings_setint(s, "audio.pulseaudio.adjust-latency", 0);
+    return s;
+}
+
+void applyShortMessage(fluid_synth_t *synth, quint32 message)
+{
+    const int status = int(message & 0xFF);
+    const int channel = status & 0x0F;
+    const int data1 = int((message >> 8) & 0x7F);
+    const int data2 = int((message >> 16) & 0x7F);
+    switch (status & 0xF0) {
+    case 0x90:
+        if (data2 > 0)
+            fluid_synth_noteon(synth, channel, data1, data2);
+        else
+            fluid_synth_noteoff(synth, channel, data1);
+        break;
+    case 0x80:
+        fluid_synth_noteoff(synth, channel, data1);
+        break;
+    case 0xA0:
+        fluid_synth_key_pressure(synth, channel, data1, data2);
+        break;
+    case 0xB0:
+        // Controller 0 is the bank select; FluidSynth takes it as a controller.
+        fluid_synth_cc(synth, channel, data1, data2);
+        break;
+    case 0xC0:
+        fluid_synth_program_change(synth, channel, data1);
+        break;
+    case 0xD0:
+        fluid_synth_channel_pressure(synth, channel, data1);
+        break;
+    case 0xE0:
+        fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
+        break;
+    default:
+        break;  // data bytes or system messages: not ours to play
+    }
+}
+
+}  // namespace SynthSetup

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <cmath>
+
+typedef struct _fluid_hashtable_t fluid_settings_t;
+typedef struct _fluid_synth_t fluid_synth_t;
+
+// What the live engine and the offline renderer share, so that a rendered
+// file sounds like the live output: sample rate, synthesizer settings, gain,
+// the decoding of packed messages and the block grid of the synthesizer.
+namespace SynthSetup {
+
+constexpr int kSampleRate = 48000;
+// FluidSynth renders in blocks of this many frames; a message applied between
+// blocks takes effect exactly at the block boundary.
+constexpr int kBlockFrames = 64;
+// Device buffering: 2 periods of 128 frames (5.3 ms at 48 kHz).
+constexpr int kPeriodFrames = 128;
+constexpr int kPeriods = 2;
+// Timed messages sound this long after the tick that sent them. It covers the
+// lateness of a timer tick plus one audio period.
+constexpr qint64 kLookAheadNs = 25'000'000;
+
+// FluidSynth's own output gain; the program's master gain comes on top.
+constexpr double kSynthGain = 0.2;
+// Master gain at full wave volume (0xFFFF). Chosen so that three melody
+// voices, a three-note chord and three drums, all at velocity 120, stay below
+// full scale at the start-up volume 0x6000 (and the editor's 0x7000) with
+// FluidR3_GM and TimGM6mb, while one key on the start-up voices at velocity
+// 70 peaks around -15 dBFS.
+constexpr float kBaseGain = 3.5f;
+
+// Master gain of one side of a wave volume value (0 .. 0xFFFF).
+inline float sideGain(quint32 volume16)
+{
+    return kBaseGain * float(volume16 & 0xFFFF) / 65535.0f;
+}
+
+// The sound fonts searched, best first.
+QStringList soundFontCandidates();
+// The first readable candidate, or an empty string.
+QString findSoundFont();
+// Text for the user when no sound font was found or it could not be loaded.
+QString missingSoundFontText();
+QString soundFontLoadFailedText(const QString &path);
+
+// Fresh settings for a synthesizer (and its audio driver) at a sample rate.
+fluid_settings_t *newSettings(int sampleRate);
+
+// Plays one packed message (status | data1 << 8 | data2 << 16). Messages that
+// are not channel messages are ignored.
+void applyShortMessage(fluid_synth_t *synth, quint32 message);
+
+// MIDI channel of a packed message.
+inline int channelOf(quint32 message) { return int(message & 0x0F); }
+
+// The block boundary nearest to a (fractional) frame position.
+inline qint64 nearestBlock(double frame)
+{
+    return qint64(std::floor(frame / kBlockFrames + 0.5)) * kBlockFrames;
+}
+// The first block boundary at or after a frame position.
+inline qint64 blockAtOrAfter(qint64 frame)
+{
+    return (frame + kBlockFrames - 1) / kBlockFrames * kBlockFrames;
+}
+
+}  // namespace SynthSetup
