@@ -29,6 +29,9 @@ DisplayPanel::DisplayPanel(WindowState &window, QWidget *parent) : QFrame(parent
     FJWZ = new QLabel(window.FJWZ(), xsp);
     FJWZ->setObjectName(QStringLiteral("FJWZ"));
     FJWZ->setGeometry(4, 100, 145, 18);
+    QFont statusFont = FJWZ->font();
+    statusFont.setPixelSize(11);
+    FJWZ->setFont(statusFont);
     QPalette status = FJWZ->palette();
     status.setColor(QPalette::WindowText, QColor(0, 0, 160));
     FJWZ->setPalette(status);
@@ -36,5 +39,8 @@ DisplayPanel::DisplayPanel(WindowState &window, QWidget *parent) : QFrame(parent
     // The texts carry their own line breaks (CR LF); a label breaks at LF.
     auto shown = [](QString text) { return text.remove(QLatin1Char('\r')); };
     connect(&window, &WindowState::xswbChanged, XSWB, [this, shown](const QString &t) { XSWB->setText(shown(t)); });
-    connect(&window, &WindowState::fjwzChanged, FJWZ, [this, shown](const QString &t) { FJWZ->setText(shown(t)); });
+    connect(&window, &WindowState::fjwzChanged, FJWZ, [this, shown](const QString &t) {
+        FJWZ->setText(shown(t));
+        FJWZ->setToolTip(shown(t));  // a long message can still be read whole
+    });
 }

@@ -95,6 +95,12 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     divider->setGeometry(0, 205, 988, 2);
     new LayoutPicture(c_.keys, this);
     new PianoKeys(c_.keys, this);
+    // The picture's caption lies in the mute pad's strip, between its two
+    // captions: drawn above it, but the mouse still reaches the pad.
+    if (auto *label3 = findChild<QLabel *>(QStringLiteral("Label3"), Qt::FindDirectChildrenOnly)) {
+        label3->setAttribute(Qt::WA_TransparentForMouseEvents);
+        label3->raise();
+    }
 
     connect(&c_.ctx.window, &WindowState::keyboardFocusRequested, this, &Form1::focusKeyboard);
 

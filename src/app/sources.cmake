@@ -9,4 +9,5 @@ list(APPEND DZQ_GUI_SOURCES
   src/app/DisplayPanel.h src/app/DisplayPanel.cpp
   src/app/HelpPanel.h src/app/HelpPanel.cpp
   src/app/Form1.h src/app/Form1.cpp
+  src/app/AppShell.h src/app/AppShell.cpp
 )

@@ -22,7 +22,8 @@ PianoKeys::PianoKeys(OnScreenKeyboard &keys, QWidget *parent) : QWidget(parent),
     QFont small = Label1->font();
     small.setPixelSize(11);
     Label1->setFont(small);
-    Label1->setAutoFillBackground(true);
+    // See-through, so the layout picture's caption between its two halves shows.
+    Label1->setAutoFillBackground(false);
     Label1->setMouseTracking(true);
     Label1->setCursor(Qt::ArrowCursor);
     Label1->installEventFilter(this);

@@ -47,7 +47,7 @@ AudioEngine::AudioEngine(const Options &options, QObject *parent)
 {
     SoundLog &log = SoundLog::install();
     connect(&log, &SoundLog::errorLogged, this,
-            [this](const QString &text) { emit notice(QStringLiteral("内置合成器出错：%1").arg(text)); },
+            [this](const QString &text) { emit notice(QStringLiteral("内置合成器出错：%1。。。").arg(text)); },
             Qt::QueuedConnection);
 }
 
@@ -135,7 +135,7 @@ void AudioEngine::openOutput()
                 return;
             }
         }
-        workerNotices_ << QStringLiteral("未找到声卡，内置合成器照常合成但没有声音输出；录音仍然可以使用。。。");
+        workerNotices_ << QStringLiteral("未找到声卡，无声运行。。。");
     }
     rendering_.store(true);
     renderThread_ = std::thread([this] { renderLoop(); });

@@ -103,8 +103,9 @@ public:
 
 signals:
     void ready();
-    // A message for the user (status line): missing sound font, no sound card,
-    // an error of the synthesizer.
+    // A message for the user: a short one ending in "。。。" belongs in the
+    // status line (no sound card, an error of the synthesizer); a longer one
+    // that says what to do (a missing sound font) deserves a message box.
     void notice(const QString &text);
 
 private:

@@ -10,7 +10,7 @@ public:
     // Dialogs are centred over the active window of the program.
     QtUserDialogs() = default;
 
-    void message(const QString &text, const QString &title) override;
+    void message(const QString &text, const QString &title = QString()) override;
     QString openFile(const QString &filter, const QString &initialFolder) override;
     QString saveFile(const QString &filter, const QString &initialFolder, bool confirmOverwrite) override;
     bool input(const QString &prompt, const QString &title, const QString &defaultText,

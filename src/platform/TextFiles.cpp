@@ -33,7 +33,9 @@ bool readBytes(const QString &path, QByteArray *bytes, QString *error, qint64 ma
 
 QString decodeGbk(const QByteArray &bytes, bool *ok)
 {
-    QStringDecoder decoder("GBK");
+    // Stateless: a lead byte cut off at the end of the file is an error, not
+    // something to wait for.
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
     if (!decoder.isValid()) {  // no ICU: fall back to the ASCII subset
         if (ok)
             *ok = false;

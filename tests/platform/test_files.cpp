@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 // Files of the machine: the single-instance lock, the record folder and the
 // GBK text files.
 class PlatformFilesTest : public QObject {
@@ -24,7 +26,6 @@ private slots:
         QVERIFY(first.acquire());
         // The second copy is another process in real life; a second lock
         // object on the same file behaves the same for QLockFile.
-        QProcess other;
         SingleInstance second(lock);
         QVERIFY(!second.acquire());
     }

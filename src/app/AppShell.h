@@ -1,0 +1,62 @@
+#pragma once
+
+#include "core/AppContext.h"
+#include "core/Clock.h"
+#include "core/SharedState.h"
+#include "core/WindowState.h"
+#include "platform/AudioEngine.h"
+#include "platform/MediaDevice.h"
+#include "platform/QtUserDialogs.h"
+#include "platform/SingleInstance.h"
+#include "platform/SystemMidiBackend.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class DZQQD;
+class Form1;
+class Form3;
+class MainControllers;
+class MidiLogBackend;
+class MidiPort;
+
+struct AppOptions {
+    QString midiLogPath;  // --midi-log FILE: every short message sent, one line each
+};
+
+// One run of the program: owns the sound engine, the MIDI port, the shared
+// state, the controllers and the windows, and leads from the welcome dialog
+// through the main window to the farewell window.
+class AppShell : public QObject {
+    Q_OBJECT
+public:
+    explicit AppShell(const AppOptions &options);
+    ~AppShell() override;
+
+    // Starts the run; false when another copy is running (already told).
+    bool start();
+
+private:
+    void showMainWindow();
+    void showFarewell();
+
+    AppOptions options_;
+    SteadyClock clock_;
+    const qint64 startNs_;
+    QtUserDialogs dialogs_;
+    SingleInstance instance_;
+    AudioEngine engine_;
+    SystemMidiBackend midi_{engine_};
+    std::unique_ptr<MidiLogBackend> log_;
+    std::unique_ptr<MidiPort> port_;
+    SharedState state_;
+    WindowState window_;
+    std::unique_ptr<AppContext> ctx_;
+    std::unique_ptr<MainControllers> controllers_;
+    MinimalMediaDevice media_;
+    std::unique_ptr<Form1> form1_;
+    std::unique_ptr<DZQQD> welcome_;
+    std::unique_ptr<Form3> farewell_;
+};
