@@ -23,7 +23,12 @@ bool readBytes(const QString &path, QByteArray *bytes, QString *error, qint64 ma
         *error = QStringLiteral("文件“%1”太大，不能超过 %2 字节。").arg(path).arg(maxBytes);
         return false;
     }
-    *bytes = file.readAll();
+    // Never more than the limit, even if the file grew since it was measured.
+    *bytes = maxBytes >= 0 ? file.read(maxBytes + 1) : file.readAll();
+    if (maxBytes >= 0 && bytes->size() > maxBytes) {
+        *error = QStringLiteral("文件“%1”太大，不能超过 %2 字节。").arg(path).arg(maxBytes);
+        return false;
+    }
     if (file.error() != QFileDevice::NoError) {
         *error = QStringLiteral("无法读取文件“%1”：%2").arg(path, file.errorString());
         return false;
@@ -72,11 +77,24 @@ QString joinLines(const QString &text)
 bool writeBytes(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a short write (a full disk) must show here, because a
+    // buffered save file would commit the truncated file as a success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
         return false;
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0) {
+            *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
+            file.cancelWriting();
+            file.commit();
+            return false;
+        }
+        written += n;
+    }
+    if (!file.commit()) {
         *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
         return false;
     }

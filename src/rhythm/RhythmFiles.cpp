@@ -4,7 +4,7 @@
 #include "core/SharedState.h"
 #include "core/WindowState.h"
 #include "platform/UserDialogs.h"
-#include "rhythm/GbkTextFile.h"
+#include "platform/TextFiles.h"
 #include "rhythm/RhythmPattern.h"
 
 #include <QDir>
@@ -82,10 +82,13 @@ void RhythmFiles::setLabel11(const QString &text)
 
 QString RhythmFiles::readWhole(const QString &path) const
 {
-    QString text;
-    if (GbkTextFile::read(path, kMaxFileBytes, &text) != GbkTextFile::ReadStatus::Ok)
-        text.clear();
-    return text;
+    QByteArray bytes;
+    QString error;
+    bool decoded = false;
+    if (!TextFiles::readBytes(path, &bytes, &error, kMaxFileBytes))
+        return QString();
+    const QString text = TextFiles::decodeGbk(bytes, &decoded);
+    return decoded ? text : QString();
 }
 
 void RhythmFiles::openFromList(int index)
@@ -141,7 +144,9 @@ bool RhythmFiles::save()
 bool RhythmFiles::SaveJZwj(const QString &path)
 {
     const QString text = pattern_.composeRhythmText(QFileInfo(path).fileName()) + QStringLiteral("\r\n");
-    if (GbkTextFile::write(path, text))
+    QString error;
+    // Characters GBK lacks (only possible in the title) are written as "?".
+    if (TextFiles::writeBytes(path, TextFiles::encodeGbk(text), &error))
         return true;
     ctx_.dialogs.message(QStringLiteral("节奏文件保存失败，请检查文件夹是否存在、磁盘空间和写入权限！"));
     return false;

@@ -3,7 +3,6 @@ list(APPEND DZQ_CORE_SOURCES
   src/rhythm/RhythmPattern.h src/rhythm/RhythmPattern.cpp
   src/rhythm/RhythmSequencer.h src/rhythm/RhythmSequencer.cpp
   src/rhythm/RhythmFiles.h src/rhythm/RhythmFiles.cpp
-  src/rhythm/GbkTextFile.h src/rhythm/GbkTextFile.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
   src/rhythm/RhythmPanel.h src/rhythm/RhythmPanel.cpp
