@@ -1,0 +1,181 @@
+#include "TestContext.h"
+#include "TestMain.h"
+
+#include "app/Form1.h"
+#include "app/MainControllers.h"
+#include "platform/MediaDevice.h"
+#include "score/ScoreTextEdit.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <map>
+#include <memory>
+
+using R = RecordingMidiBackend;
+
+namespace {
+
+class SilentMedia : public MediaDevice {
+public:
+    int command(const QString &, QString *) override { return 0; }
+};
+
+// The whole main window on the recording MIDI port, started as the program
+// starts it (first activation runs the start-up initialisation).
+struct MainWindowRig {
+    TestContext t;
+    MainControllers c{t.ctx};
+    SilentMedia media;
+    Form1 form{c, media};
+
+    MainWindowRig()
+    {
+        form.show();
+        form.activate();
+    }
+    QWidget *keyboard() { return form.findChild<QWidget *>("SFYXYZ"); }
+    template <typename T>
+    T *find(const char *name) { return form.findChild<T *>(QString::fromLatin1(name)); }
+    void key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(keyboard(), key, mods); }
+
+    // Every note-on of channels 0..5 must be matched by a later note-off of
+    // the same note on the same channel.
+    QString hangingNotes() const
+    {
+        std::map<std::pair<int, int>, int> sounding;
+        for (quint32 m : t.midi.messages()) {
+            const int kind = m & 0xF0, channel = m & 0x0F, note = (m >> 8) & 0x7F, velocity = (m >> 16) & 0x7F;
+            if (channel > 5)
+                continue;
+            if (kind == 0x90 && velocity > 0)
+                sounding[{channel, note}] = 1;
+            else if (kind == 0x80 || kind == 0x90)
+                sounding.erase({channel, note});
+        }
+        QStringList hanging;
+        for (const auto &entry : sounding)
+            hanging << QStringLiteral("ch%1 note %2").arg(entry.first.first).arg(entry.first.second);
+        return hanging.join(QStringLiteral(", "));
+    }
+};
+
+}  // namespace
+
+// The rooms working together in the real main window.
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startUpSendsTheDefaultsInOrder()
+    {
+        MainWindowRig r;
+        const QVector<quint32> programs = r.t.midi.messagesOfKind(0xC0);
+        const QVector<quint32> expected = {R::program(0, 14), R::program(1, 51), R::program(2, 78),
+                                           R::program(3, 24), R::program(4, 24), R::program(5, 24)};
+        QCOMPARE(programs.mid(0, 6), expected);  // the list selections
+        QCOMPARE(programs.mid(6, 6), expected);  // and once more at the end
+        QCOMPARE(programs.size(), 12);
+        QCOMPARE(r.t.midi.lastOpenedId, 0);    // entry 1: the device after the default output
+        QCOMPARE(r.t.state.KeyBase, qint16(36));
+        QCOMPARE(r.t.state.EighthBeatMs, qint16(83));
+        QCOMPARE(r.c.sequencer.BZDS().interval(), 166);
+        QCOMPARE(r.t.window.XSWB(), MainControllers::startHint());
+        QVERIFY(r.t.dialogs.messages.isEmpty());
+    }
+
+    void keyAAfterStartUpSoundsMiddleCOnThreeVoices()
+    {
+        MainWindowRig r;
+        r.t.clearSent();
+        r.key(Qt::Key_A);
+        QCOMPARE(r.t.midi.messagesOfKind(0x90),
+                 (QVector<quint32>{R::noteOn(0, 60, 70), R::noteOn(1, 60, 70), R::noteOn(2, 60, 70)}));
+        QCOMPARE(r.t.state.ScoreText, QString("KC"));
+        QCOMPARE(r.find<ScoreTextEdit>("Text3")->score(), QString("KC"));
+    }
+
+    void helpTopicGivesTheKeyboardBack()
+    {
+        MainWindowRig r;
+        QTest::mouseClick(r.find<QRadioButton>("Xxk(4)"), Qt::LeftButton);
+        QCOMPARE(r.t.window.FJWZ(), QString("查看帮助。。。"));
+        QTest::mouseClick(r.find<QRadioButton>("Option2(1)"), Qt::LeftButton);
+        QCOMPARE(r.form.focusWidget(), r.keyboard());
+        r.t.clearSent();
+        r.key(Qt::Key_S);
+        QCOMPARE(r.t.midi.messagesOfKind(0x90).size(), 3);
+    }
+
+    void keypadRhythmStopsWithSpace()
+    {
+        MainWindowRig r;
+        r.key(Qt::Key_1, Qt::KeypadModifier);
+        QVERIFY(r.c.sequencer.BzQd());
+        QCOMPARE(r.t.window.XSWB(), QString("启动软件自带2/4节奏1"));
+        QCOMPARE(r.find<QPushButton>("BzQd")->text(), QString("停止"));
+        r.key(Qt::Key_Space);
+        QVERIFY(!r.c.sequencer.BzQd());
+        QCOMPARE(r.find<QPushButton>("BzQd")->text(), QString("启动"));
+    }
+
+    void chordAndEffectKeysSoundTheirChannels()
+    {
+        MainWindowRig r;
+        r.t.clearSent();
+        r.key(Qt::Key_I);
+        QCOMPARE(r.t.midi.messagesOfKind(0x90),
+                 (QVector<quint32>{R::noteOn(3, 60, 70), R::noteOn(4, 64, 70), R::noteOn(5, 67, 70)}));
+        r.t.clearSent();
+        r.key(Qt::Key_P);
+        QCOMPARE(r.t.sent(), (QVector<quint32>{R::control(6, 0, 0), R::program(6, 47), R::noteOn(6, 48, 100)}));
+    }
+
+    void noNoteHangsWhenTheKeyChanges()
+    {
+        MainWindowRig r;
+        r.key(Qt::Key_A);          // a melody note sounds
+        r.key(Qt::Key_L);          // and a chord test
+        auto *yd = r.find<QComboBox>("YD");
+        QVERIFY(yd);
+        yd->setCurrentIndex(2);    // key of D, chosen as the user chooses it
+        emit yd->activated(2);
+        QCOMPARE(r.t.state.KeyBase, qint16(38));
+        r.t.clock.advanceMs(1000); // the chord test ends
+        r.key(Qt::Key_Space);
+        QCOMPARE(r.hangingNotes(), QString());
+    }
+
+    void scoreTypedInTheBoxPlaysAndAKeyStopsItsFlag()
+    {
+        MainWindowRig r;
+        r.find<ScoreTextEdit>("Text3")->setPlainText("kc8kd8tz");
+        auto *play = r.find<QPushButton>("Yuepu(0)");
+        QTest::mouseClick(play, Qt::LeftButton);
+        QCOMPARE(play->text(), QString("停止"));
+        QVERIFY(r.c.player.ScorePlaying());
+        r.t.clock.advanceMs(83 * 8);
+        QCOMPARE(r.t.state.LastNoteOffset, qint16(26));  // KD plays now
+        r.key(Qt::Key_G);
+        QVERIFY(!r.c.player.ScorePlaying());
+        r.t.clock.advanceMs(83 * 16);
+        QCOMPARE(play->text(), QString("试听"));
+        QVERIFY(r.t.dialogs.messages.isEmpty());
+    }
+
+    void closingStopsEveryTimerBeforeTheDeviceCloses()
+    {
+        MainWindowRig r;
+        r.key(Qt::Key_5, Qt::KeypadModifier);  // the rhythm runs
+        r.key(Qt::Key_A);                      // the duration tick runs
+        r.form.close();
+        r.t.clock.advanceMs(5000);
+        QVERIFY(r.t.dialogs.messages.isEmpty());  // no send into the closed device
+        QVERIFY(!r.c.sequencer.BZDS().isEnabled());
+        QVERIFY(!r.c.keyboard.timer1().isEnabled());
+    }
+};
+
+DZQ_REGISTER_TEST(MainWindowTest)
+#include "test_integration.moc"
