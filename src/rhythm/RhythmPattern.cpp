@@ -166,14 +166,7 @@ void RhythmPattern::SetRhythmVolume(int index)
     if (index < 0 || index >= kVolumeCount)
         return;
     volumeIndex_ = qint16(index);
-    const int v = volumeNumber();
-    for (int row = 0; row < kRows; ++row) {
-        for (int step = 0; step <= lastStep_; ++step) {
-            StepCell &c = ctx_.state.Steps.cell(step, row);
-            c.Velocity = qint16(v);
-            c.Message = rhythmMessage(v, instrument_[size_t(row)]);
-        }
-    }
+    writeVolume();
     emit volumeChanged(index);
 }
 
@@ -245,7 +238,7 @@ QString RhythmPattern::composeRhythmText(const QString &fileName) const
     return text;
 }
 
-void RhythmPattern::rebuildSteps()
+void RhythmPattern::writeVolume()
 {
     const int v = volumeNumber();
     for (int row = 0; row < kRows; ++row) {
@@ -253,9 +246,15 @@ void RhythmPattern::rebuildSteps()
             StepCell &c = ctx_.state.Steps.cell(step, row);
             c.Velocity = qint16(v);
             c.Message = rhythmMessage(v, instrument_[size_t(row)]);
-            ctx_.state.Steps.cell(step, 4).Sounding = 0;
         }
     }
+}
+
+void RhythmPattern::rebuildSteps()
+{
+    writeVolume();
+    for (int step = 0; step <= lastStep_; ++step)
+        ctx_.state.Steps.cell(step, 4).Sounding = 0;  // the editor's fifth row stays silent here
 }
 
 QString RhythmPattern::builtInRhythmText(int n)

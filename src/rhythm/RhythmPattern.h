@@ -79,6 +79,8 @@ signals:
     void gridChanged();
 
 private:
+    // Velocity and message of rows A..D for steps 0..LastStep.
+    void writeVolume();
     void recolour(int k, int bound);
 
     AppContext &ctx_;
