@@ -2,6 +2,7 @@
 
 #include "platform/SoundLog.h"
 
+#include <QThread>
 #include <QFile>
 #include <QFileInfo>
 
@@ -18,6 +19,8 @@ OfflineRenderer::OfflineRenderer(const Options &options) : options_(options)
     gainRight_ = SynthSetup::sideGain(options.waveVolume >> 16);
     SoundLog::QuietScope quiet;
     settings_ = SynthSetup::newSettings(options.sampleRate);
+    if (settings_)  // nothing waits for a file: use every core
+        fluid_settings_setint(settings_, "synth.cpu-cores", qMax(1, QThread::idealThreadCount()));
     synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
     if (!synth_) {
         error_ = QStringLiteral("内置合成器 (FluidSynth) 无法启动。请重新安装软件包 libfluidsynth3。");
