@@ -10,7 +10,7 @@ packages=(
   librtmidi-dev libasound2-dev
   libsndfile1-dev libsmf-dev
   fonts-wqy-microhei fonts-arphic-ukai
-  xvfb xauth
+  xvfb xauth xdotool
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "sound/MidiPort.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QTimer>
 
 AppShell::AppShell(const AppOptions &options) : options_(options), startNs_(clock_.nowNs()) {}
@@ -35,6 +36,10 @@ bool AppShell::start()
         else
             dialogs_.message(text);
     });
+    connect(&engine_, &AudioEngine::ready, this, [this] {
+        emit soundReady();
+        checkMainWindowReady();
+    });
     engine_.start();
 
     MidiBackend *backend = &midi_;
@@ -58,6 +63,8 @@ bool AppShell::start()
 
     welcome_ = std::make_unique<DZQQD>(clock_);
     connect(welcome_.get(), &DZQQD::handedOver, this, &AppShell::showMainWindow);
+    welcome_->installEventFilter(this);
+    form1_->installEventFilter(this);
     welcome_->show();
     return true;
 }
@@ -72,7 +79,34 @@ void AppShell::showMainWindow()
     QTimer::singleShot(0, form1_.get(), [this] {
         if (!form1_->MainInitialised())
             form1_->activate();
+        checkMainWindowReady();
     });
+}
+
+bool AppShell::eventFilter(QObject *watched, QEvent *event)
+{
+    // A window's first paint: announced once the whole window has been
+    // painted, that is after the paint events of this repaint.
+    if (event->type() == QEvent::Paint) {
+        if (watched == welcome_.get() && !welcomePainted_) {
+            welcomePainted_ = true;
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, &AppShell::welcomeShown);
+        } else if (watched == form1_.get() && !mainPainted_) {
+            mainPainted_ = true;
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, &AppShell::checkMainWindowReady);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppShell::checkMainWindowReady()
+{
+    if (mainReadyAnnounced_ || !mainPainted_ || !engine_.isReady() || !form1_ || !form1_->MainInitialised())
+        return;
+    mainReadyAnnounced_ = true;
+    emit mainWindowReady();
 }
 
 void AppShell::showFarewell()

@@ -38,9 +38,22 @@ public:
     // Starts the run; false when another copy is running (already told).
     bool start();
 
+signals:
+    // Start-up milestones, each announced once (the start-up benchmark
+    // times them): the welcome dialog has been painted for the first time;
+    // the sound engine is ready (font loaded, output open); the main window
+    // is painted, initialised and the engine is ready, so a key sounds.
+    void welcomeShown();
+    void soundReady();
+    void mainWindowReady();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void showMainWindow();
     void showFarewell();
+    void checkMainWindowReady();
 
     AppOptions options_;
     SteadyClock clock_;
@@ -59,4 +72,7 @@ private:
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<DZQQD> welcome_;
     std::unique_ptr<Form3> farewell_;
+    bool welcomePainted_ = false;
+    bool mainPainted_ = false;
+    bool mainReadyAnnounced_ = false;
 };

@@ -1,0 +1,106 @@
+// The rhythm sequencer as the user runs it: a pattern with claves on every
+// step of a 4/4 bar, 120 beats per minute (a step every 124 ms), started with
+// the start control and played by its own timer BZDS for a minute through the
+// built-in synthesizer. How evenly do the steps sound?
+//
+//   bench_rhythm_sequencer [seconds] [sound font]
+
+#include "OnsetBench.h"
+
+#include "core/AppContext.h"
+#include "core/SharedState.h"
+#include "core/WindowState.h"
+#include "performance/MelodyVoices.h"
+#include "platform/UserDialogs.h"
+#include "rhythm/RhythmPattern.h"
+#include "rhythm/RhythmSequencer.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// Messages go to the terminal: nothing may wait for a click here.
+class ConsoleDialogs : public UserDialogs {
+public:
+    void message(const QString &text, const QString &) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    QString openFile(const QString &, const QString &) override { return QString(); }
+    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
+    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
+    bool openUrl(const QString &) override { return false; }
+};
+
+constexpr int kTempo = 120;
+constexpr int kClavesPosition = 75 - 35;  // drum list position of key 75, the claves ("响鞭")
+constexpr int kFourFour = 2;
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const double seconds = argc > 1 ? QString(argv[1]).toDouble() : 60.0;
+    OnsetBench bench(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+    std::printf("sound font %s, sample rate %d, look-ahead %lld ms\n", qPrintable(bench.engine().soundFontPath()),
+                bench.engine().sampleRate(), static_cast<long long>(SynthSetup::kLookAheadNs / 1000000));
+
+    SharedState state;
+    WindowState window;
+    ConsoleDialogs dialogs;
+    QTemporaryDir folder;
+    AppContext ctx{state, window, bench.port(), dialogs, bench.clock(), folder.path()};
+    state.EighthBeatMs = qint16(MelodyVoices::eighthBeatMsFor(kTempo));
+
+    RhythmPattern pattern(ctx);
+    RhythmSequencer sequencer(ctx, pattern);
+    pattern.SelectTimeSignature(kFourFour);
+    pattern.SetRhythmInstrument(0, kClavesPosition);
+    for (int i = 0; i <= pattern.LastStep(); ++i)
+        pattern.SetRhythmCell(0, i, true);
+
+    const int stepMs = 2 * state.EighthBeatMs;
+    QVector<double> lateness;  // how late each BZDS tick ran, ms
+    lateness.reserve(int(seconds * 1000 / stepMs) + 10);
+    const std::function<void()> tick = sequencer.BZDS().onTick;
+    sequencer.BZDS().onTick = [&] {
+        lateness << double(bench.clock().nowNs() - bench.clock().tickTimeNs()) / 1e6;
+        tick();
+    };
+
+    // The first voice of a fresh synthesizer is a little softer than the
+    // ones after it; sound one step before measuring.
+    bench.port().PlayRhythmStep(state.Steps, 0);
+    bench.idle(0.5);
+    const QVector<float> audio = bench.record(
+        seconds, [&] { sequencer.setBzQd(true); }, [&] { sequencer.setBzQd(false); });
+
+    const QVector<double> onsets = OnsetBench::detectOnsets(audio, bench.engine().sampleRate(), 60.0);
+    const OnsetBench::Report report = bench.analyse(onsets, stepMs);
+    OnsetBench::print(QStringLiteral("rhythm sequencer, claves on all 16 steps of 4/4 at %1 beats per minute "
+                                     "(EighthBeatMs %2, a step every %3 ms), timer BZDS, %4 s")
+                          .arg(kTempo)
+                          .arg(state.EighthBeatMs)
+                          .arg(stepMs)
+                          .arg(seconds),
+                      report);
+    // Start plays step 0, the first tick plays it again: one onset per period
+    // from the start on.
+    const int expected = int(std::floor(seconds * 1000.0 / stepMs)) + 1;
+    std::printf("  steps expected in the run: about %d\n", expected);
+    std::sort(lateness.begin(), lateness.end());
+    if (!lateness.isEmpty())
+        std::printf("  BZDS ticks ran late by: median %.3f ms, p99 %.3f ms, max %.3f ms (the look-ahead absorbs this)\n",
+                    lateness[lateness.size() / 2], lateness[qMin(int(lateness.size()) - 1, int(lateness.size() * 0.99))],
+                    lateness.last());
+    const bool met = report.p99Ms <= 1.0 && std::abs(report.driftMs) <= 2.0 && report.missing == 0
+                     && report.extra == 0 && report.lostFrames == 0;
+    std::printf("  targets: p99 jitter <= 1 ms, total drift <= 2 ms: %s\n", met ? "met" : "NOT met");
+    return met ? 0 : 1;
+}

@@ -1,0 +1,121 @@
+// The score player as the user runs it: the main window's controllers after
+// start-up, the tempo list set to its last entry (120 beats per minute, an
+// eighth every 62 ms), a xylophone on the first voice, and a score of equal
+// notes KC4 KC KC ... played with the play button for a minute through the
+// built-in synthesizer. How evenly do the notes sound on their 248 ms grid?
+//
+//   bench_score_onsets [seconds] [sound font]
+
+#include "OnsetBench.h"
+
+#include "app/MainControllers.h"
+#include "core/AppContext.h"
+#include "core/SharedState.h"
+#include "core/WindowState.h"
+#include "platform/UserDialogs.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// Messages go to the terminal: nothing may wait for a click here.
+class ConsoleDialogs : public UserDialogs {
+public:
+    void message(const QString &text, const QString &) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    QString openFile(const QString &, const QString &) override { return QString(); }
+    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
+    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
+    bool openUrl(const QString &) override { return false; }
+};
+
+constexpr int kTempoPosition = 12;     // "120拍/分钟", the list's last entry
+constexpr int kXylophone = 14;         // "14.木琴": a sharp attack
+constexpr int kSilentInScores = 1;     // "1.明亮钢琴" is program 0: silent in automatic playing
+constexpr int kEighthsPerNote = 4;
+
+// KC4 and then KC with the same duration, enough notes for the run, and the end.
+QString equalNotes(int notes)
+{
+    QString score = QStringLiteral("KC%1").arg(kEighthsPerNote);
+    for (int i = 1; i < notes; ++i)
+        score += QStringLiteral("KC");
+    return score + QStringLiteral("TZ");
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const double seconds = argc > 1 ? QString(argv[1]).toDouble() : 60.0;
+    OnsetBench bench(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+    std::printf("sound font %s, sample rate %d, look-ahead %lld ms\n", qPrintable(bench.engine().soundFontPath()),
+                bench.engine().sampleRate(), static_cast<long long>(SynthSetup::kLookAheadNs / 1000000));
+
+    SharedState state;
+    WindowState window;
+    ConsoleDialogs dialogs;
+    QTemporaryDir folder;  // an empty record folder: no rhythm file at start-up
+    AppContext ctx{state, window, bench.port(), dialogs, bench.clock(), folder.path()};
+    MainControllers c(ctx);
+    c.setWaveVolume = [&](quint32 value) { bench.engine().setWaveVolume(value); };
+    c.initialise();
+
+    // What the user selects before playing.
+    c.voices.selectTempo(kTempoPosition);
+    c.voices.selectInstrument(0, kXylophone);
+    c.voices.selectInstrument(1, kSilentInScores);
+    c.voices.selectInstrument(2, kSilentInScores);
+    const int noteMs = kEighthsPerNote * state.EighthBeatMs;
+    const int notes = int(std::ceil(seconds * 1000.0 / noteMs)) + 8;
+    window.setText3(equalNotes(notes));
+
+    QVector<double> lateness;  // how late each Timer3 tick ran, ms
+    lateness.reserve(int(seconds * 1000 / state.EighthBeatMs) + 10);
+    const std::function<void()> tick = c.player.Timer3().onTick;
+    c.player.Timer3().onTick = [&] {
+        lateness << double(bench.clock().nowNs() - bench.clock().tickTimeNs()) / 1e6;
+        tick();
+    };
+
+    // The first voice of a fresh synthesizer is a little softer than the
+    // ones after it; sound one note before measuring.
+    bench.port().NoteOn(0, qint16(state.KeyBase + 24), state.VoiceVelocity[0]);
+    bench.idle(0.3);
+    bench.port().NoteOff(0, qint16(state.KeyBase + 24));
+    bench.idle(0.5);
+    const QVector<float> audio = bench.record(
+        seconds, [&] { c.player.playClicked(); },
+        [&] {
+            if (c.player.ScorePlaying())
+                c.player.playClicked();  // the same button stops
+        });
+
+    const QVector<double> onsets = OnsetBench::detectOnsets(audio, bench.engine().sampleRate(), 60.0);
+    const OnsetBench::Report report = bench.analyse(onsets, noteMs);
+    OnsetBench::print(QStringLiteral("score player, xylophone KC%1 KC KC ... at 120 beats per minute "
+                                     "(EighthBeatMs %2, a note every %3 ms), clock Timer3, %4 s")
+                          .arg(kEighthsPerNote)
+                          .arg(state.EighthBeatMs)
+                          .arg(noteMs)
+                          .arg(seconds),
+                      report);
+    std::printf("  notes expected in the run: about %d\n", int(std::floor(seconds * 1000.0 / noteMs)) + 1);
+    std::sort(lateness.begin(), lateness.end());
+    if (!lateness.isEmpty())
+        std::printf("  Timer3 ticks ran late by: median %.3f ms, p99 %.3f ms, max %.3f ms (the look-ahead absorbs this)\n",
+                    lateness[lateness.size() / 2], lateness[qMin(int(lateness.size()) - 1, int(lateness.size() * 0.99))],
+                    lateness.last());
+    const bool met = report.p99Ms <= 1.0 && std::abs(report.driftMs) <= 2.0 && report.missing == 0
+                     && report.extra == 0 && report.lostFrames == 0;
+    std::printf("  targets: p99 jitter <= 1 ms, total drift <= 2 ms: %s\n", met ? "met" : "NOT met");
+    return met ? 0 : 1;
+}

@@ -1,0 +1,176 @@
+#!/bin/sh
+# Starts the real program on an X server (run through xvfb-run), hands over
+# from the welcome dialog, checks that the main window initialised the MIDI
+# output and that a key plays, that a second copy is refused, and that
+# "退出" ends the program through the farewell window.
+#
+#   xvfb-run -a -s "-screen 0 1280x800x24" smoke_dzq.sh path/to/dzq
+#
+# Exits 0 on success, 77 when a tool is missing (the test is skipped), 1 on
+# a failure with a message saying which step failed.
+
+set -u
+
+dzq=${1:-}
+if [ "$dzq" = "--no-xvfb" ]; then
+    echo "smoke: SKIP: xvfb-run is not installed" >&2
+    exit 77
+fi
+for tool in xdotool timeout; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "smoke: SKIP: $tool is not installed" >&2
+        exit 77
+    fi
+done
+if [ -z "$dzq" ] || [ ! -x "$dzq" ]; then
+    echo "smoke: FAIL: the program \"$dzq\" is not there" >&2
+    exit 1
+fi
+if [ -z "${DISPLAY:-}" ]; then
+    echo "smoke: FAIL: no X server (run the test through xvfb-run)" >&2
+    exit 1
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/dzq-smoke.XXXXXX") || exit 1
+# A lock folder of its own: another developer's copy on this machine does not
+# count as "already running", and ours does not disturb theirs.
+export TMPDIR="$work"
+export QT_QPA_PLATFORM=xcb
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR" || exit 1
+log="$work/midi.log"
+log2="$work/midi2.log"
+pid1=""
+pid2=""
+
+alive() { [ -n "$1" ] && kill -0 "$1" 2>/dev/null; }
+
+cleanup() {
+    for p in $pid2 $pid1; do
+        if alive "$p"; then
+            kill "$p" 2>/dev/null
+            sleep 0.5
+            alive "$p" && kill -9 "$p" 2>/dev/null
+        fi
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+step() { echo "smoke: $*"; }
+fail() {
+    echo "smoke: FAIL: $*" >&2
+    if [ -s "$log" ]; then
+        echo "smoke: last lines of the MIDI log:" >&2
+        tail -n 5 "$log" >&2
+    fi
+    exit 1
+}
+
+# The whole test gives up after 55 s, whatever the single steps allow.
+deadline=$(( $(date +%s) + 55 ))
+
+# until_ok SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
+until_ok() {
+    limit=$(( $1 * 10 ))
+    shift
+    n=0
+    while [ "$n" -lt "$limit" ]; do
+        "$@" && return 0
+        if [ "$(date +%s)" -ge "$deadline" ]; then
+            echo "smoke: the test as a whole ran out of time (55 s)" >&2
+            return 1
+        fi
+        sleep 0.1
+        n=$((n + 1))
+    done
+    return 1
+}
+
+# The visible top-level windows of a process whose size is WxH.
+window_of() {  # pid width height
+    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        size=$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/^ *Geometry: //p')
+        if [ "$size" = "$2x$3" ]; then
+            echo "$w"
+            return 0
+        fi
+    done
+    return 1
+}
+
+find_window() {  # variable pid width height
+    w=$(window_of "$2" "$3" "$4") || return 1
+    eval "$1=\$w"
+}
+
+logged() { [ -f "$1" ] && grep -q " $2\$" "$1"; }
+gone() { ! alive "$1"; }
+
+# Click at x,y inside window w: move there first (no window manager: the
+# keyboard focus follows the pointer).
+click_in() {
+    xdotool mousemove --window "$1" "$2" "$3" && sleep 0.2 && xdotool click 1
+}
+
+step "starting $dzq"
+"$dzq" --midi-log "$log" &
+pid1=$!
+
+welcome=""
+until_ok 20 find_window welcome "$pid1" 400 300 \
+    || fail "the welcome dialog (400 x 300) did not appear within 20 s"
+step "welcome dialog shown (window $welcome); clicking \"知道了\""
+click_in "$welcome" 344 278 || fail "could not click \"知道了\""
+
+main=""
+until_ok 15 find_window main "$pid1" 988 337 \
+    || fail "the main window (988 x 337) did not appear within 15 s of \"知道了\""
+step "main window shown (window $main)"
+# Start-up selects the instruments: program 14 on channel 0 comes first.
+until_ok 20 logged "$log" 0xec0 \
+    || fail "the start-up program change of channel 0 (0xec0) never reached the MIDI log"
+step "main window initialised, MIDI output open"
+
+# The key A plays note 60 on channel 0 with velocity 70.
+xdotool mousemove --window "$main" 494 100 || fail "could not move the pointer over the main window"
+sleep 0.3
+xdotool key a || fail "could not press the key A"
+until_ok 5 logged "$log" 0x463c90 \
+    || fail "the key A did not send note 60 on channel 0 with velocity 70 (0x463c90)"
+step "the key A played note 60"
+
+# A second copy shows its refusal and ends; it opens no main window and no MIDI log.
+step "starting a second copy"
+"$dzq" --midi-log "$log2" &
+pid2=$!
+box=""
+find_box() {
+    box=$(xdotool search --onlyvisible --pid "$pid2" 2>/dev/null | head -n 1)
+    [ -n "$box" ]
+}
+until_ok 15 find_box || fail "the second copy showed no window within 15 s (expected \"你已经运行这个应用程序了！\")"
+window_of "$pid2" 988 337 >/dev/null && fail "the second copy opened a main window"
+[ -e "$log2" ] && fail "the second copy got as far as opening its MIDI log"
+step "the second copy shows its message (window $box); pressing Return"
+xdotool mousemove --window "$box" 20 20 && sleep 0.2 && xdotool key Return \
+    || fail "could not press Return on the second copy's message"
+until_ok 10 gone "$pid2" || fail "the second copy did not end within 10 s of closing its message"
+wait "$pid2"
+rc2=$?
+pid2=""
+[ "$rc2" -eq 0 ] || fail "the second copy ended with exit code $rc2"
+alive "$pid1" || fail "the first copy ended when the second was refused"
+step "the second copy ended; the first still runs"
+
+step "clicking \"退出\""
+click_in "$main" 958 190 || fail "could not click \"退出\""
+until_ok 12 gone "$pid1" || fail "the program did not end within 12 s of \"退出\" (the farewell lasts 4 s)"
+wait "$pid1"
+rc1=$?
+pid1=""
+[ "$rc1" -eq 0 ] || fail "the program ended with exit code $rc1"
+step "the program ended by itself"
+echo "smoke: OK"
+exit 0
