@@ -54,7 +54,7 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     SjXs = new QLabel(c_.statusClock.SjXs(), this);
     SjXs->setObjectName(QStringLiteral("SjXs"));
     // Narrowed from 161 to make room for the export button beside the score buttons.
-    SjXs->setGeometry(10, 182, 118, 17);
+    SjXs->setGeometry(10, 182, 119, 17);
     connect(&c_.statusClock, &StatusClock::changed, this, [this] {
         Label8->setText(c_.statusClock.Label8());
         SjXs->setText(c_.statusClock.SjXs());
@@ -66,7 +66,7 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     DcMidi = new QPushButton(ScoreExporter::caption(), this);
     DcMidi->setObjectName(QStringLiteral("DcMidi"));
     DcMidi->setToolTip(ScoreExporter::toolTip());
-    DcMidi->setGeometry(129, 180, 40, 25);
+    DcMidi->setGeometry(130, 180, 39, 25);
     DcMidi->setFocusPolicy(Qt::NoFocus);
     connect(DcMidi, &QPushButton::clicked, this, [this] { c_.exporter.DcMidiClicked(); });
     new DisplayPanel(c_.ctx.window, this);
