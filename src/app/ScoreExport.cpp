@@ -5,6 +5,7 @@
 #include "score/NotationReader.h"
 #include "score/ScorePlayer.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 ScoreExport::Kind ScoreExport::kindOf(const QString &path)
@@ -49,7 +50,8 @@ bool ScoreExport::writeWav(const QString &path, const QVector<TimedMidiMessage> 
     const qint64 frames = (endNs * renderer.sampleRate() + 999'999'999) / 1'000'000'000;
     QString reason;
     if (!renderer.renderToWav(path, frames, WavWriter::Format::Pcm16, &reason)) {
-        *error = QStringLiteral("无法写入WAV文件“%1”：%2").arg(path, reason);
+        *error = QStringLiteral("无法写入WAV文件“%1”：%2\n%3")
+                     .arg(QDir::toNativeSeparators(path), reason, MidiFileWriter::writeHint());
         return false;
     }
     return true;

@@ -32,6 +32,11 @@ void appendDelta(QByteArray *out, qint64 *lastTick, qint64 tick)
 
 }  // namespace
 
+QString MidiFileWriter::writeHint()
+{
+    return QStringLiteral("请检查文件夹是否存在、是否可以写入、磁盘是否已满，或换一个文件名。");
+}
+
 void MidiFileWriter::appendVariableLength(QByteArray *out, quint32 value)
 {
     value &= 0x0FFFFFFF;
@@ -99,11 +104,11 @@ bool MidiFileWriter::write(const QString &path, const QVector<TimedMidiMessage> 
     const QByteArray bytes = fileBytes(messages, endNs);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("无法创建文件“%1”：%2").arg(QDir::toNativeSeparators(path), file.errorString());
+        *error = QStringLiteral("无法创建文件“%1”：%2\n%3").arg(QDir::toNativeSeparators(path), file.errorString(), writeHint());
         return false;
     }
     if (file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(path), file.errorString());
+        *error = QStringLiteral("无法写入文件“%1”：%2\n%3").arg(QDir::toNativeSeparators(path), file.errorString(), writeHint());
         file.cancelWriting();
         return false;
     }

@@ -31,6 +31,9 @@ public:
     static bool write(const QString &path, const QVector<TimedMidiMessage> &messages, qint64 endNs,
                       QString *error);
 
+    // What to tell the user to check when a file cannot be written.
+    static QString writeHint();
+
     // Bytes of a channel message as it stands in a file (2 or 3), or 0 when
     // the packed value is no channel message with data bytes in range.
     static int channelMessageLength(quint32 message);
