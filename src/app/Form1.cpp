@@ -53,7 +53,8 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     Label8->setGeometry(18, 8, 368, 17);
     SjXs = new QLabel(c_.statusClock.SjXs(), this);
     SjXs->setObjectName(QStringLiteral("SjXs"));
-    SjXs->setGeometry(10, 182, 161, 17);
+    // Narrowed from 161 to make room for the export button beside the score buttons.
+    SjXs->setGeometry(10, 182, 119, 17);
     connect(&c_.statusClock, &StatusClock::changed, this, [this] {
         Label8->setText(c_.statusClock.Label8());
         SjXs->setText(c_.statusClock.SjXs());
@@ -61,6 +62,13 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
 
     scoreBox_ = new ScoreBox(c_.ctx.window, this);
     scoreBox_->bind(c_.player, c_.scoreFiles);
+    // DcMidi: export the score box as a MIDI file
+    DcMidi = new QPushButton(ScoreExporter::caption(), this);
+    DcMidi->setObjectName(QStringLiteral("DcMidi"));
+    DcMidi->setToolTip(ScoreExporter::toolTip());
+    DcMidi->setGeometry(130, 180, 39, 25);
+    DcMidi->setFocusPolicy(Qt::NoFocus);
+    connect(DcMidi, &QPushButton::clicked, this, [this] { c_.exporter.DcMidiClicked(); });
     new DisplayPanel(c_.ctx.window, this);
 
     auto *chordPanel = new ChordPanel(c_.chords, this);

@@ -55,6 +55,7 @@ private:
     QRadioButton *Xxk[5] = {};
     QLabel *Label8 = nullptr;
     QLabel *SjXs = nullptr;
+    QPushButton *DcMidi = nullptr;  // DcMidi: export the score as a MIDI file
     QPushButton *SFYXYZ = nullptr;
     QPushButton *MiNi = nullptr;
     QPushButton *BJCK = nullptr;

@@ -8,7 +8,8 @@
 MainControllers::MainControllers(AppContext &context)
     : ctx(context), devices(context.port), navigation(context), statusClock(context.clock),
       voices(context), keys(context, voices), keyboard(context, voices, keys), chords(context), effects(context), pattern(context), sequencer(context, pattern),
-      rhythmFiles(context, pattern), player(context, chords, effects), scoreFiles(context, player)
+      rhythmFiles(context, pattern), player(context, chords, effects), scoreFiles(context, player),
+      exporter(context)
 {
     linkKeyboard();
     linkScorePlayer();

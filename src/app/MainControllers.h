@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Navigation.h"
+#include "app/ScoreExporter.h"
 #include "app/StatusClock.h"
 #include "chords/ChordAccompaniment.h"
 #include "chords/SpecialEffects.h"
@@ -44,6 +45,7 @@ public:
     RhythmFiles rhythmFiles;
     ScorePlayer player;
     ScoreFiles scoreFiles;
+    ScoreExporter exporter;
 
     // Sets the program's wave output volume (left in the low 16 bits).
     std::function<void(quint32)> setWaveVolume;

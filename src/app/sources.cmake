@@ -2,6 +2,11 @@ list(APPEND DZQ_CORE_SOURCES
   src/app/Navigation.h src/app/Navigation.cpp
   src/app/StatusClock.h src/app/StatusClock.cpp
   src/app/MainControllers.h src/app/MainControllers.cpp
+  src/app/ConsoleDialogs.h src/app/ConsoleDialogs.cpp
+  src/app/ScoreRender.h src/app/ScoreRender.cpp
+  src/app/ScoreExport.h src/app/ScoreExport.cpp
+  src/app/ScoreExporter.h src/app/ScoreExporter.cpp
+  src/app/RenderCommand.h src/app/RenderCommand.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
   src/app/DZQQD.h src/app/DZQQD.cpp

@@ -16,6 +16,8 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/RtMidiPorts.h src/platform/RtMidiPorts.cpp
   src/platform/SystemMidiBackend.h src/platform/SystemMidiBackend.cpp
   src/platform/MidiLogBackend.h src/platform/MidiLogBackend.cpp
+  src/platform/RecordedMidi.h src/platform/RecordedMidi.cpp
+  src/platform/MidiFileWriter.h src/platform/MidiFileWriter.cpp
   src/platform/SingleInstance.h src/platform/SingleInstance.cpp
   src/platform/RecordFolder.h src/platform/RecordFolder.cpp
   src/platform/TextFiles.h src/platform/TextFiles.cpp

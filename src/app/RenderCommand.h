@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+// "dzq --render SCORE.txt -o OUT.mid|OUT.wav": exports a score file without
+// any window, sound card or single-instance lock.
+//
+// Exit status: 0 written; 1 a bad argument, a score file that cannot be read,
+// an output type other than .mid/.midi/.wav or an output that cannot be
+// written (no output file then); 2 an unrecognised token in the score (the
+// output holds what was played before it).
+class RenderCommand {
+public:
+    // True when the arguments ask for the command line export rather than
+    // the program's windows.
+    static bool requested(const QStringList &arguments);
+
+    // Runs the export; arguments as QCoreApplication::arguments() gives them.
+    // A one-line summary goes to `out`, every message to `err`. Rhythm files
+    // for "JP" 10..98 come from recordFolder.
+    static int run(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
+                   QTextStream &err);
+
+    static QString usage();
+
+    // Line and column (1-based) in a file's text of a position in the score
+    // read from it (its lines joined). False when the position lies beyond it.
+    static bool lineAndColumn(const QString &fileText, int scorePosition, int *line, int *column);
+};

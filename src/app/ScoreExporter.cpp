@@ -1,0 +1,78 @@
+#include "app/ScoreExporter.h"
+
+#include "core/AppContext.h"
+#include "core/WindowState.h"
+#include "platform/UserDialogs.h"
+#include "score/NotationReader.h"
+
+#include <QStringList>
+
+namespace {
+
+// Keeps what the render wants to tell the user, to be shown once it is done.
+class CollectedNotices : public UserDialogs {
+public:
+    QStringList texts;
+
+    void message(const QString &text, const QString &) override
+    {
+        if (!texts.contains(text))
+            texts << text;
+    }
+    QString openFile(const QString &, const QString &) override { return QString(); }
+    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
+    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
+    bool openUrl(const QString &) override { return false; }
+};
+
+// As the play button reads the box, but only a..z change, so that every
+// position in the text stays where the user sees it.
+QString upperCaseLetters(QString text)
+{
+    for (QChar &c : text) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 'a' + 'A');
+    }
+    return text;
+}
+
+}  // namespace
+
+ScoreExporter::ScoreExporter(AppContext &ctx) : ctx_(ctx) {}
+
+bool ScoreExporter::DcMidiClicked()
+{
+    const QString score = upperCaseLetters(ctx_.window.Text3());
+    if (score.isEmpty()) {
+        ctx_.dialogs.message(QStringLiteral("乐谱编辑窗口中没有乐谱，没有可以导出的内容！\n请先演奏、输入或打开一个乐谱。"));
+        return false;
+    }
+    if (!NotationReader::withinLengthLimit(score)) {
+        ctx_.dialogs.message(NotationReader::tooLongMessage());
+        return false;
+    }
+    const QString path = ctx_.dialogs.saveFile(filter(), ctx_.recordFolder, true);
+    if (path.isEmpty())
+        return false;
+
+    CollectedNotices notices;
+    const ScoreExport::Result result =
+        ScoreExport::exportScore(score, path, ScoreExport::Kind::Midi, ctx_.recordFolder, notices, options);
+    for (const QString &text : std::as_const(notices.texts))
+        ctx_.dialogs.message(text);
+
+    switch (result.status) {
+    case ScoreExport::Failed:
+        ctx_.dialogs.message(QStringLiteral("导出MIDI文件失败。\n%1").arg(result.message));
+        return false;
+    case ScoreExport::ScoreError:
+        ctx_.dialogs.message(result.message + QStringLiteral("\n出错之前演奏的部分已导出到MIDI文件中。"));
+        return true;
+    case ScoreExport::Ok:
+        break;
+    }
+    if (!result.notice.isEmpty())
+        ctx_.dialogs.message(result.notice);
+    ctx_.window.setFJWZ(doneStatus());
+    return true;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/UserDialogs.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <smf.h>
+
+// Reads a MIDI file back with libsmf, a reader independent of our writer.
+struct MidiFileContents {
+    bool loaded = false;
+    int format = -1;
+    int ppqn = 0;
+    int tracks = 0;
+    int tempo = 0;           // microseconds per quarter note of the first tempo event
+    int lengthPulses = -1;   // time of the end of track
+    struct Event {
+        int ms = 0;          // pulses; one pulse is one millisecond in our files
+        quint32 message = 0; // packed like the program's messages
+    };
+    QVector<Event> events;   // channel messages only
+
+    QVector<Event> at(int ms) const
+    {
+        QVector<Event> out;
+        for (const Event &e : events)
+            if (e.ms == ms)
+                out << e;
+        return out;
+    }
+    QVector<quint32> messagesAt(int ms) const
+    {
+        QVector<quint32> out;
+        for (const Event &e : events)
+            if (e.ms == ms)
+                out << e.message;
+        return out;
+    }
+};
+
+inline MidiFileContents readMidiFile(const QString &path)
+{
+    MidiFileContents c;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return c;
+    const QByteArray bytes = file.readAll();
+    smf_t *smf = smf_load_from_memory(bytes.constData(), int(bytes.size()));
+    if (!smf)
+        return c;
+    c.loaded = true;
+    c.format = smf->format;
+    c.ppqn = smf->ppqn;
+    c.tracks = smf->number_of_tracks;
+    c.lengthPulses = smf_get_length_pulses(smf);
+    while (smf_event_t *e = smf_get_next_event(smf)) {
+        const unsigned char *b = e->midi_buffer;
+        if (smf_event_is_metadata(e)) {
+            if (e->midi_buffer_length >= 6 && b[1] == 0x51 && c.tempo == 0)
+                c.tempo = (b[3] << 16) | (b[4] << 8) | b[5];
+            continue;
+        }
+        quint32 m = 0;
+        for (int i = 0; i < e->midi_buffer_length && i < 3; ++i)
+            m |= quint32(b[i]) << (8 * i);
+        c.events.append({e->time_pulses, m});
+    }
+    smf_delete(smf);
+    return c;
+}
+
+// Dialogs that only keep the messages.
+class NoticeList : public UserDialogs {
+public:
+    QStringList messages;
+    void message(const QString &text, const QString &) override { messages << text; }
+    QString openFile(const QString &, const QString &) override { return QString(); }
+    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
+    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
+    bool openUrl(const QString &) override { return false; }
+};
