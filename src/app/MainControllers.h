@@ -4,7 +4,7 @@
 #include "app/ScoreExporter.h"
 #include "app/StatusClock.h"
 #include "chords/ChordAccompaniment.h"
-#include "chords/SpecialEffects.h"
+#include "chords/SoundEffects.h"
 #include "performance/KeyboardEngine.h"
 #include "performance/MelodyVoices.h"
 #include "performance/OnScreenKeyboard.h"
@@ -39,7 +39,7 @@ public:
     OnScreenKeyboard keys;
     KeyboardEngine keyboard;
     ChordAccompaniment chords;
-    SpecialEffects effects;
+    SoundEffects effects;
     RhythmPattern pattern;
     RhythmSequencer sequencer;
     RhythmFiles rhythmFiles;

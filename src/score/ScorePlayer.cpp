@@ -1,7 +1,7 @@
 #include "score/ScorePlayer.h"
 
 #include "chords/ChordAccompaniment.h"
-#include "chords/SpecialEffects.h"
+#include "chords/SoundEffects.h"
 #include "core/Clock.h"
 #include "core/SharedState.h"
 #include "core/WindowState.h"
@@ -28,7 +28,7 @@ constexpr int kWaveEffect = 5;           // YX5 waits in longer ticks
 
 }  // namespace
 
-ScorePlayer::ScorePlayer(AppContext &ctx, ChordAccompaniment &chords, SpecialEffects &effects,
+ScorePlayer::ScorePlayer(AppContext &ctx, ChordAccompaniment &chords, SoundEffects &effects,
                          QObject *parent)
     : QObject(parent),
       ctx_(ctx),
@@ -237,7 +237,7 @@ ScorePlayer::StepEnd ScorePlayer::executeToken()
         return StepEnd::Continue;
 
     case TokenKind::Effect: {
-        const qint16 keyCode = SpecialEffects::keyCodeForYX(n);
+        const qint16 keyCode = SoundEffects::keyCodeForYX(n);
         ++scorePos_;
         tickCount_ = 0;
         if (keyCode == 0) {

@@ -11,7 +11,7 @@
 #include <array>
 
 class ChordAccompaniment;
-class SpecialEffects;
+class SoundEffects;
 
 // The score player of the main window: reads the score token by token,
 // sounds the notes on the three melody voices, applies the commands and
@@ -25,7 +25,7 @@ class ScorePlayer : public QObject {
 public:
     static constexpr int kButtonCount = 5;  // Yuepu(0..4)
 
-    ScorePlayer(AppContext &ctx, ChordAccompaniment &chords, SpecialEffects &effects,
+    ScorePlayer(AppContext &ctx, ChordAccompaniment &chords, SoundEffects &effects,
                 QObject *parent = nullptr);
 
     // The links to the tempo, instrument, rhythm and key rooms.
@@ -110,7 +110,7 @@ private:
 
     AppContext &ctx_;
     ChordAccompaniment &chords_;
-    SpecialEffects &effects_;
+    SoundEffects &effects_;
     ScoreLinks links_;
     PlaybackTimer timer3_;  // Timer3: playback clock
 

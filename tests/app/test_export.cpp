@@ -3,7 +3,7 @@
 #include "TestMain.h"
 
 #include "app/ScoreExport.h"
-#include "chords/SpecialEffects.h"
+#include "chords/SoundEffects.h"
 #include "platform/MidiFileWriter.h"
 #include "platform/OfflineRenderer.h"
 #include "rhythm/RhythmPattern.h"
@@ -212,10 +212,10 @@ private slots:
         for (quint32 m : atKD)
             QVERIFY(!(isNoteOn(m) && channelOf(m) >= 3 && channelOf(m) <= 5));
 
-        const SpecialEffects::Effect &cymbal = SpecialEffects::effectTable()[0];
+        const SoundEffects::Effect &cymbal = SoundEffects::effectTable()[0];
         const QVector<quint32> atEffect = e.file.messagesAt(1328);
         QVERIFY(atEffect.contains(R::program(6, cymbal.program)));
-        QVERIFY(atEffect.contains(R::noteOn(6, 36 + cymbal.offset, SpecialEffects::kVelocity)));
+        QVERIFY(atEffect.contains(R::noteOn(6, 36 + cymbal.offset, SoundEffects::kVelocity)));
         QVERIFY(e.file.messagesAt(1494).contains(R::noteOn(0, 64, 70)));
         QVERIFY(e.file.messagesAt(2158).contains(R::noteOn(0, 65, 70)));
 

@@ -4,6 +4,6 @@
 
 #include "ChordAccompanimentTest.h"
 #include "ChordPanelTest.h"
-#include "SpecialEffectsTest.h"
+#include "SoundEffectsTest.h"
 
-DZQ_GUI_TEST_MAIN(ChordAccompanimentTest, SpecialEffectsTest, ChordPanelTest)
+DZQ_GUI_TEST_MAIN(ChordAccompanimentTest, SoundEffectsTest, ChordPanelTest)

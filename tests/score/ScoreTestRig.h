@@ -3,7 +3,7 @@
 #include "TestContext.h"
 
 #include "chords/ChordAccompaniment.h"
-#include "chords/SpecialEffects.h"
+#include "chords/SoundEffects.h"
 #include "score/ScoreFiles.h"
 #include "score/ScoreLinks.h"
 #include "score/ScorePlayer.h"
@@ -86,7 +86,7 @@ struct ScoreRig {
     MidiPort port{t.midi, dialogs, t.clock};  // MIDI errors come to the watched dialogs
     AppContext ctx{t.state, t.window, port, dialogs, t.clock, t.folder.path()};
     ChordAccompaniment chords{ctx};
-    SpecialEffects effects{ctx};
+    SoundEffects effects{ctx};
     ScorePlayer player{ctx, chords, effects};
     ScoreFiles files{ctx, player};
     FakeRooms rooms;

@@ -1,10 +1,10 @@
-#include "chords/SpecialEffects.h"
+#include "chords/SoundEffects.h"
 
 #include "core/SharedState.h"
 #include "core/WindowState.h"
 #include "sound/MidiPort.h"
 
-const std::array<SpecialEffects::Effect, SpecialEffects::kEffectCount> &SpecialEffects::effectTable()
+const std::array<SoundEffects::Effect, SoundEffects::kEffectCount> &SoundEffects::effectTable()
 {
     static const std::array<Effect, kEffectCount> table{{
         {1, 80, QStringLiteral("铜钹"), 47, 12},     // P
@@ -17,7 +17,7 @@ const std::array<SpecialEffects::Effect, SpecialEffects::kEffectCount> &SpecialE
     return table;
 }
 
-int SpecialEffects::effectForKeyCode(int keyCode)
+int SoundEffects::effectForKeyCode(int keyCode)
 {
     const auto &table = effectTable();
     for (int i = 0; i < kEffectCount; ++i) {
@@ -27,7 +27,7 @@ int SpecialEffects::effectForKeyCode(int keyCode)
     return -1;
 }
 
-qint16 SpecialEffects::keyCodeForYX(int n)
+qint16 SoundEffects::keyCodeForYX(int n)
 {
     for (const Effect &e : effectTable()) {
         if (e.yxNumber == n)
@@ -36,9 +36,9 @@ qint16 SpecialEffects::keyCodeForYX(int n)
     return 0;
 }
 
-SpecialEffects::SpecialEffects(AppContext &ctx) : ctx_(ctx) {}
+SoundEffects::SoundEffects(AppContext &ctx) : ctx_(ctx) {}
 
-void SpecialEffects::TSYX()
+void SoundEffects::TSYX()
 {
     const int row = effectForKeyCode(ctx_.state.LastKeyCode);
     if (row < 0)

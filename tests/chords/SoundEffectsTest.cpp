@@ -1,8 +1,8 @@
-#include "SpecialEffectsTest.h"
+#include "SoundEffectsTest.h"
 
 #include "TestContext.h"
 
-#include "chords/SpecialEffects.h"
+#include "chords/SoundEffects.h"
 
 #include <QTest>
 
@@ -11,7 +11,7 @@ using Msgs = QVector<quint32>;
 
 namespace {
 
-void pressKey(TestContext &t, SpecialEffects &effects, qint16 keyCode)
+void pressKey(TestContext &t, SoundEffects &effects, qint16 keyCode)
 {
     t.state.LastKeyCode = keyCode;
     effects.TSYX();
@@ -19,7 +19,7 @@ void pressKey(TestContext &t, SpecialEffects &effects, qint16 keyCode)
 
 }  // namespace
 
-void SpecialEffectsTest::everyEffectInTheKeyOfC_data()
+void SoundEffectsTest::everyEffectInTheKeyOfC_data()
 {
     QTest::addColumn<int>("keyCode");
     QTest::addColumn<int>("program");
@@ -33,23 +33,23 @@ void SpecialEffectsTest::everyEffectInTheKeyOfC_data()
     QTest::newRow("/") << 191 << 14 << 48 << "编钟";
 }
 
-void SpecialEffectsTest::everyEffectInTheKeyOfC()
+void SoundEffectsTest::everyEffectInTheKeyOfC()
 {
     QFETCH(int, keyCode);
     QFETCH(int, program);
     QFETCH(int, note);
     QFETCH(QString, name);
     TestContext t;
-    SpecialEffects effects(t.ctx);
+    SoundEffects effects(t.ctx);
     pressKey(t, effects, qint16(keyCode));
     QCOMPARE(t.sent(), (Msgs{R::control(6, 0, 0), R::program(6, program), R::noteOn(6, note, 100)}));
     QCOMPARE(t.window.XSWB(), "特殊音效\r\n         " + name);
 }
 
-void SpecialEffectsTest::keyPTwiceNeverStops()
+void SoundEffectsTest::keyPTwiceNeverStops()
 {
     TestContext t;
-    SpecialEffects effects(t.ctx);
+    SoundEffects effects(t.ctx);
     pressKey(t, effects, 80);
     pressKey(t, effects, 80);
     const Msgs once{R::control(6, 0, 0), R::program(6, 47), R::noteOn(6, 48, 100)};
@@ -57,40 +57,40 @@ void SpecialEffectsTest::keyPTwiceNeverStops()
     QVERIFY(t.midi.messagesOfKind(0x80).isEmpty());
 }
 
-void SpecialEffectsTest::rightBracketInD()
+void SoundEffectsTest::rightBracketInD()
 {
     TestContext t;
     t.state.KeyBase = 38;
-    SpecialEffects effects(t.ctx);
+    SoundEffects effects(t.ctx);
     pressKey(t, effects, 221);
     QCOMPARE(t.midi.messagesOfKind(0x90), Msgs{R::noteOn(6, 74, 100)});
 }
 
-void SpecialEffectsTest::displayAfterSlash()
+void SoundEffectsTest::displayAfterSlash()
 {
     TestContext t;
-    SpecialEffects effects(t.ctx);
+    SoundEffects effects(t.ctx);
     pressKey(t, effects, 191);
     const QString text = t.window.XSWB();
     QCOMPARE(text, QStringLiteral("特殊音效") + QChar('\r') + QChar('\n') + QString(9, ' ') + QStringLiteral("编钟"));
 }
 
-void SpecialEffectsTest::scoreNumbersMapToKeys()
+void SoundEffectsTest::scoreNumbersMapToKeys()
 {
     const QVector<int> codes{80, 219, 221, 186, 222, 191};
     for (int n = 1; n <= 6; ++n) {
-        const qint16 code = SpecialEffects::keyCodeForYX(n);
+        const qint16 code = SoundEffects::keyCodeForYX(n);
         QCOMPARE(int(code), codes[n - 1]);
-        QCOMPARE(SpecialEffects::effectForKeyCode(code), n - 1);
+        QCOMPARE(SoundEffects::effectForKeyCode(code), n - 1);
     }
     for (int n : {0, 7, -1, 99})
-        QCOMPARE(SpecialEffects::keyCodeForYX(n), qint16(0));
+        QCOMPARE(SoundEffects::keyCodeForYX(n), qint16(0));
 }
 
-void SpecialEffectsTest::otherKeyCodesDoNothing()
+void SoundEffectsTest::otherKeyCodesDoNothing()
 {
     TestContext t;
-    SpecialEffects effects(t.ctx);
+    SoundEffects effects(t.ctx);
     for (qint16 code : {qint16(0), qint16(73), qint16(96), qint16(-80)}) {
         pressKey(t, effects, code);
         QVERIFY(t.sent().isEmpty());

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-class SpecialEffectsTest : public QObject {
+class SoundEffectsTest : public QObject {
     Q_OBJECT
 private slots:
     void everyEffectInTheKeyOfC_data();

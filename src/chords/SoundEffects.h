@@ -9,7 +9,7 @@
 
 // The six special effects: one note of an effect instrument on channel 6,
 // never stopped (each sound fades out by itself).
-class SpecialEffects {
+class SoundEffects {
 public:
     static constexpr int kEffectCount = 6;
     static constexpr int kChannel = 6;
@@ -28,7 +28,7 @@ public:
     // Key code of the score's YX n (1..6), or 0 when n names no effect.
     static qint16 keyCodeForYX(int n);
 
-    explicit SpecialEffects(AppContext &ctx);
+    explicit SoundEffects(AppContext &ctx);
 
     // TSYX: sounds the effect of ctx.state.LastKeyCode (program change, then
     // the note) and names it in XSWB. Other key codes do nothing.
