@@ -1,10 +1,13 @@
 #include "OnsetBench.h"
 
+#include "app/ConsoleDialogs.h"
 #include "platform/UserDialogs.h"
 
+#include <QTextStream>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+
 
 #include <algorithm>
 #include <atomic>
@@ -13,19 +16,6 @@
 #include <thread>
 
 namespace {
-
-// Benchmarks show MIDI errors on the terminal instead of in boxes.
-class ConsoleDialogs : public UserDialogs {
-public:
-    void message(const QString &text, const QString &) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    QString openFile(const QString &, const QString &) override { return QString(); }
-    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
-    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
-    bool openUrl(const QString &) override { return false; }
-};
 
 double percentile(QVector<double> values, double p)
 {
@@ -61,7 +51,8 @@ int matchPosition(const QVector<float> &x, int templateStart, int length, int gu
 
 }  // namespace
 
-OnsetBench::OnsetBench(const QString &soundFont) : dialogs_(std::make_unique<ConsoleDialogs>())
+OnsetBench::OnsetBench(const QString &soundFont)
+    : errors_(stderr), dialogs_(std::make_unique<ConsoleDialogs>(errors_))
 {
     AudioEngine::Options options;
     options.soundFont = soundFont;

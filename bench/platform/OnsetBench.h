@@ -6,6 +6,7 @@
 #include "sound/MidiPort.h"
 
 #include <QString>
+#include <QTextStream>
 #include <QVector>
 
 #include <functional>
@@ -50,6 +51,7 @@ public:
     AudioEngine &engine() { return *engine_; }
     SteadyClock &clock() { return clock_; }
     MidiPort &port() { return *port_; }
+    UserDialogs &dialogs() { return *dialogs_; }
 
     // Runs the event loop for a while without recording (let a warm-up
     // note die away).
@@ -72,6 +74,7 @@ public:
     static void print(const QString &title, const Report &report);
 
 private:
+    QTextStream errors_;  // MIDI errors go to the terminal: nothing may wait for a click
     std::unique_ptr<UserDialogs> dialogs_;
     SteadyClock clock_;
     std::unique_ptr<AudioEngine> engine_;

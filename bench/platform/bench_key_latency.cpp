@@ -4,13 +4,16 @@
 //
 //   bench_key_latency [notes] [sound font]
 
+#include "app/ConsoleDialogs.h"
 #include "core/Clock.h"
 #include "platform/AudioEngine.h"
 #include "platform/SystemMidiBackend.h"
 #include "platform/UserDialogs.h"
 #include "sound/MidiPort.h"
 
+#include <QTextStream>
 #include <QCoreApplication>
+
 
 #include <algorithm>
 #include <chrono>
@@ -18,15 +21,6 @@
 #include <thread>
 
 namespace {
-
-class ConsoleDialogs : public UserDialogs {
-public:
-    void message(const QString &text, const QString &) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    QString openFile(const QString &, const QString &) override { return QString(); }
-    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
-    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
-    bool openUrl(const QString &) override { return false; }
-};
 
 void report(const char *what, QVector<double> us)
 {
@@ -48,7 +42,8 @@ int main(int argc, char **argv)
         options.soundFont = QString::fromLocal8Bit(argv[2]);
     AudioEngine engine(options);
     SystemMidiBackend backend(engine);
-    ConsoleDialogs dialogs;
+    QTextStream errors(stderr);
+    ConsoleDialogs dialogs(errors);
     SteadyClock clock;
     MidiPort port(backend, dialogs, clock);
     engine.start();

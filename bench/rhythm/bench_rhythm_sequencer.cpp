@@ -7,6 +7,7 @@
 
 #include "OnsetBench.h"
 
+#include "app/ConsoleDialogs.h"
 #include "core/AppContext.h"
 #include "core/SharedState.h"
 #include "core/WindowState.h"
@@ -15,27 +16,16 @@
 #include "rhythm/RhythmPattern.h"
 #include "rhythm/RhythmSequencer.h"
 
+#include <QTextStream>
 #include <QCoreApplication>
 #include <QTemporaryDir>
+
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 namespace {
-
-// Messages go to the terminal: nothing may wait for a click here.
-class ConsoleDialogs : public UserDialogs {
-public:
-    void message(const QString &text, const QString &) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    QString openFile(const QString &, const QString &) override { return QString(); }
-    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
-    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
-    bool openUrl(const QString &) override { return false; }
-};
 
 constexpr int kTempo = 120;
 constexpr int kClavesPosition = 75 - 35;  // drum list position of key 75, the claves ("响鞭")
@@ -53,9 +43,8 @@ int main(int argc, char **argv)
 
     SharedState state;
     WindowState window;
-    ConsoleDialogs dialogs;
     QTemporaryDir folder;
-    AppContext ctx{state, window, bench.port(), dialogs, bench.clock(), folder.path()};
+    AppContext ctx{state, window, bench.port(), bench.dialogs(), bench.clock(), folder.path()};
     state.EighthBeatMs = qint16(MelodyVoices::eighthBeatMsFor(kTempo));
 
     RhythmPattern pattern(ctx);

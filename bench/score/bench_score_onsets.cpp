@@ -8,33 +8,23 @@
 
 #include "OnsetBench.h"
 
+#include "app/ConsoleDialogs.h"
 #include "app/MainControllers.h"
 #include "core/AppContext.h"
 #include "core/SharedState.h"
 #include "core/WindowState.h"
 #include "platform/UserDialogs.h"
 
+#include <QTextStream>
 #include <QCoreApplication>
 #include <QTemporaryDir>
+
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 namespace {
-
-// Messages go to the terminal: nothing may wait for a click here.
-class ConsoleDialogs : public UserDialogs {
-public:
-    void message(const QString &text, const QString &) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    QString openFile(const QString &, const QString &) override { return QString(); }
-    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
-    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
-    bool openUrl(const QString &) override { return false; }
-};
 
 constexpr int kTempoPosition = 12;     // "120拍/分钟", the list's last entry
 constexpr int kXylophone = 14;         // "14.木琴": a sharp attack
@@ -62,9 +52,8 @@ int main(int argc, char **argv)
 
     SharedState state;
     WindowState window;
-    ConsoleDialogs dialogs;
     QTemporaryDir folder;  // an empty record folder: no rhythm file at start-up
-    AppContext ctx{state, window, bench.port(), dialogs, bench.clock(), folder.path()};
+    AppContext ctx{state, window, bench.port(), bench.dialogs(), bench.clock(), folder.path()};
     MainControllers c(ctx);
     c.setWaveVolume = [&](quint32 value) { bench.engine().setWaveVolume(value); };
     c.initialise();
