@@ -1,6 +1,8 @@
 #include "OnsetBench.h"
 
 #include "app/ConsoleDialogs.h"
+#include "core/PlaybackTimer.h"
+#include "platform/SynthSetup.h"
 #include "platform/UserDialogs.h"
 
 #include <QTextStream>
@@ -218,4 +220,39 @@ void OnsetBench::print(const QString &title, const Report &r)
                 r.maxMs);
     std::printf("  total drift over the run: %.3f ms\n", r.driftMs);
     std::fflush(stdout);
+}
+
+bool OnsetBench::printVerdict(const Report &r)
+{
+    const bool met = r.p99Ms <= 1.0 && std::abs(r.driftMs) <= 2.0 && r.missing == 0 && r.extra == 0
+                     && r.lostFrames == 0;
+    std::printf("  targets: p99 jitter <= 1 ms, total drift <= 2 ms: %s\n", met ? "met" : "NOT met");
+    return met;
+}
+
+void OnsetBench::printSetup()
+{
+    std::printf("sound font %s, sample rate %d, look-ahead %lld ms\n", qPrintable(engine_->soundFontPath()),
+                engine_->sampleRate(), static_cast<long long>(SynthSetup::kLookAheadNs / 1000000));
+}
+
+void OnsetBench::watchLateness(PlaybackTimer &timer)
+{
+    const std::function<void()> tick = timer.onTick;
+    timer.onTick = [this, tick] {
+        lateness_ << double(clock_.nowNs() - clock_.tickTimeNs()) / 1e6;
+        if (tick)
+            tick();
+    };
+}
+
+void OnsetBench::printLateness(const QString &timerName) const
+{
+    if (lateness_.isEmpty())
+        return;
+    QVector<double> sorted = lateness_;
+    std::sort(sorted.begin(), sorted.end());
+    std::printf("  %s ticks ran late by: median %.3f ms, p99 %.3f ms, max %.3f ms (the look-ahead absorbs this)\n",
+                qPrintable(timerName), sorted[sorted.size() / 2],
+                sorted[qMin(int(sorted.size()) - 1, int(sorted.size() * 0.99))], sorted.last());
 }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class PlaybackTimer;
 class UserDialogs;
 
 // Timing of the live engine as heard: runs the built-in synthesizer on its
@@ -72,6 +73,15 @@ public:
     // Compares onsets with a grid of gridMs starting near the first onset.
     Report analyse(const QVector<double> &onsets, double gridMs) const;
     static void print(const QString &title, const Report &report);
+    // Prints whether the timing targets (p99 jitter <= 1 ms, drift <= 2 ms,
+    // every onset found) are met, and returns it.
+    static bool printVerdict(const Report &report);
+
+    // Prints the sound font, sample rate and look-ahead of the run.
+    void printSetup();
+    // Records how late each tick of the timer runs (its handler stays).
+    void watchLateness(PlaybackTimer &timer);
+    void printLateness(const QString &timerName) const;
 
 private:
     QTextStream errors_;  // MIDI errors go to the terminal: nothing may wait for a click
@@ -81,6 +91,7 @@ private:
     std::unique_ptr<SystemMidiBackend> backend_;
     std::unique_ptr<MidiPort> port_;
     qint64 originNs_ = 0;
+    QVector<double> lateness_;  // how late each watched tick ran, ms
     double secondsRecorded_ = 0;
     quint64 lostFrames_ = 0;
 };

@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -17,18 +16,13 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const double seconds = argc > 1 ? QString(argv[1]).toDouble() : 60.0;
     OnsetBench bench(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
-    std::printf("sound font %s, sample rate %d, look-ahead %lld ms\n", qPrintable(bench.engine().soundFontPath()),
-                bench.engine().sampleRate(), static_cast<long long>(SynthSetup::kLookAheadNs / 1000000));
+    bench.printSetup();
 
     constexpr int kIntervalMs = 124;
     constexpr int kClaves = 75;
     PlaybackTimer timer(bench.clock(), QStringLiteral("BZDS"), kIntervalMs);
-    QVector<double> lateness;  // how late each tick ran, ms
-    lateness.reserve(int(seconds * 1000 / kIntervalMs) + 10);
-    timer.onTick = [&] {
-        lateness << double(bench.clock().nowNs() - bench.clock().tickTimeNs()) / 1e6;
-        bench.port().NoteOn(9, kClaves, 100);
-    };
+    timer.onTick = [&] { bench.port().NoteOn(9, kClaves, 100); };
+    bench.watchLateness(timer);
 
     // The very first voice of a fresh synthesizer starts a little softer than
     // the ones after it; play one before measuring.
@@ -49,11 +43,6 @@ int main(int argc, char **argv)
                           .arg(kIntervalMs)
                           .arg(seconds),
                       report);
-    std::sort(lateness.begin(), lateness.end());
-    if (!lateness.isEmpty())
-        std::printf("  timer ticks ran late by: median %.3f ms, max %.3f ms (the look-ahead absorbs this)\n",
-                    lateness[lateness.size() / 2], lateness.last());
-    std::printf("  targets: p99 jitter <= 1 ms, total drift <= 2 ms: %s\n",
-                report.p99Ms <= 1.0 && std::abs(report.driftMs) <= 2.0 && report.missing == 0 ? "met" : "NOT met");
-    return 0;
+    bench.printLateness(QStringLiteral("timer"));
+    return OnsetBench::printVerdict(report) ? 0 : 1;
 }

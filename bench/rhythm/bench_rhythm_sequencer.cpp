@@ -21,7 +21,6 @@
 #include <QTemporaryDir>
 
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -38,8 +37,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const double seconds = argc > 1 ? QString(argv[1]).toDouble() : 60.0;
     OnsetBench bench(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
-    std::printf("sound font %s, sample rate %d, look-ahead %lld ms\n", qPrintable(bench.engine().soundFontPath()),
-                bench.engine().sampleRate(), static_cast<long long>(SynthSetup::kLookAheadNs / 1000000));
+    bench.printSetup();
 
     SharedState state;
     WindowState window;
@@ -55,13 +53,7 @@ int main(int argc, char **argv)
         pattern.SetRhythmCell(0, i, true);
 
     const int stepMs = 2 * state.EighthBeatMs;
-    QVector<double> lateness;  // how late each BZDS tick ran, ms
-    lateness.reserve(int(seconds * 1000 / stepMs) + 10);
-    const std::function<void()> tick = sequencer.BZDS().onTick;
-    sequencer.BZDS().onTick = [&] {
-        lateness << double(bench.clock().nowNs() - bench.clock().tickTimeNs()) / 1e6;
-        tick();
-    };
+    bench.watchLateness(sequencer.BZDS());
 
     // The first voice of a fresh synthesizer is a little softer than the
     // ones after it; sound one step before measuring.
@@ -83,13 +75,6 @@ int main(int argc, char **argv)
     // from the start on.
     const int expected = int(std::floor(seconds * 1000.0 / stepMs)) + 1;
     std::printf("  steps expected in the run: about %d\n", expected);
-    std::sort(lateness.begin(), lateness.end());
-    if (!lateness.isEmpty())
-        std::printf("  BZDS ticks ran late by: median %.3f ms, p99 %.3f ms, max %.3f ms (the look-ahead absorbs this)\n",
-                    lateness[lateness.size() / 2], lateness[qMin(int(lateness.size()) - 1, int(lateness.size() * 0.99))],
-                    lateness.last());
-    const bool met = report.p99Ms <= 1.0 && std::abs(report.driftMs) <= 2.0 && report.missing == 0
-                     && report.extra == 0 && report.lostFrames == 0;
-    std::printf("  targets: p99 jitter <= 1 ms, total drift <= 2 ms: %s\n", met ? "met" : "NOT met");
-    return met ? 0 : 1;
+    bench.printLateness(QStringLiteral("BZDS"));
+    return OnsetBench::printVerdict(report) ? 0 : 1;
 }
