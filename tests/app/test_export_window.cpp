@@ -1,10 +1,7 @@
 #include "ExportTestSupport.h"
-#include "TestContext.h"
+#include "MainWindowRig.h"
 #include "TestMain.h"
 
-#include "app/Form1.h"
-#include "app/MainControllers.h"
-#include "platform/MediaDevice.h"
 
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -14,23 +11,11 @@
 
 namespace {
 
-class SilentMedia : public MediaDevice {
-public:
-    int command(const QString &, QString *) override { return 0; }
-};
-
 // The main window after start-up, with live state that differs from the
 // start-up defaults and a rhythm that runs.
-struct LiveWindow {
-    TestContext t;
-    MainControllers c{t.ctx};
-    SilentMedia media;
-    Form1 form{c, media};
-
+struct LiveWindow : MainWindowRig {
     LiveWindow()
     {
-        form.show();
-        form.activate();
         c.voices.selectKey(2);
         c.voices.selectTempo(0);
         c.sequencer.setBzQd(true);

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "TestContext.h"
+
+#include "app/Form1.h"
+#include "app/MainControllers.h"
+#include "platform/MediaDevice.h"
+
+#include <QStringList>
+#include <QTest>
+
+#include <map>
+
+// The media device of the main window in tests: every command succeeds.
+class SilentMedia : public MediaDevice {
+public:
+    int command(const QString &, QString *) override { return 0; }
+};
+
+// The whole main window on the recording MIDI port, started as the program
+// starts it (first activation runs the start-up initialisation).
+struct MainWindowRig {
+    TestContext t;
+    MainControllers c{t.ctx};
+    SilentMedia media;
+    Form1 form{c, media};
+
+    MainWindowRig()
+    {
+        form.show();
+        form.activate();
+    }
+    QWidget *keyboard() { return form.findChild<QWidget *>("SFYXYZ"); }
+    template <typename T>
+    T *find(const char *name) { return form.findChild<T *>(QString::fromLatin1(name)); }
+    void key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(keyboard(), key, mods); }
+
+    // Every note-on of channels 0..5 must be matched by a later note-off of
+    // the same note on the same channel.
+    QString hangingNotes() const
+    {
+        std::map<std::pair<int, int>, int> sounding;
+        for (quint32 m : t.midi.messages()) {
+            const int kind = m & 0xF0, channel = m & 0x0F, note = (m >> 8) & 0x7F, velocity = (m >> 16) & 0x7F;
+            if (channel > 5)
+                continue;
+            if (kind == 0x90 && velocity > 0)
+                sounding[{channel, note}] = 1;
+            else if (kind == 0x80 || kind == 0x90)
+                sounding.erase({channel, note});
+        }
+        QStringList hanging;
+        for (const auto &entry : sounding)
+            hanging << QStringLiteral("ch%1 note %2").arg(entry.first.first).arg(entry.first.second);
+        return hanging.join(QStringLiteral(", "));
+    }
+};
+
