@@ -51,10 +51,11 @@ void run(Box kind, const char *name, int presses)
     backend.clock = &clock;
     MidiPort port(backend, t.dialogs, t.clock);
     port.OpenMidiDevice(0);
-    AppContext ctx{t.state, t.window, port, t.dialogs, t.clock, t.folder.path()};
+    Session ctx{t.state, port, t.media, t.dialogs, t.clock, t.folder.path()};
     MelodyVoices voices(ctx);
     OnScreenKeyboard keys(ctx, voices);
-    KeyboardEngine engine(ctx, voices, keys);
+    HookPartners partners;
+    KeyboardEngine engine(ctx, t.window, voices, keys, partners);
     keys.initialiseKeys();
     for (int i = 0; i < 3; ++i) {
         voices.selectInstrument(i, 15 + i);
@@ -63,7 +64,7 @@ void run(Box kind, const char *name, int presses)
 
     QWidget host;
     host.resize(988, 337);
-    KeyboardButton button(engine, t.window, &host);
+    KeyboardButton button(engine, &host);
     PianoKeys piano(keys, &host);
     if (kind == Box::ScoreBox)
         new ::ScoreBox(t.window, &host);

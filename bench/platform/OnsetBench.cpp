@@ -1,8 +1,9 @@
 #include "OnsetBench.h"
 
-#include "app/ConsoleDialogs.h"
+#include "app/ConsoleNotifier.h"
 #include "core/PlaybackTimer.h"
 #include "platform/SynthSetup.h"
+#include "platform/MediaDevice.h"
 #include "platform/UserDialogs.h"
 
 #include <QTextStream>
@@ -54,7 +55,10 @@ int matchPosition(const QVector<float> &x, int templateStart, int length, int gu
 }  // namespace
 
 OnsetBench::OnsetBench(const QString &soundFont)
-    : errors_(stderr), dialogs_(std::make_unique<ConsoleDialogs>(errors_))
+    : errors_(stderr),
+      notifier_(std::make_unique<ConsoleNotifier>(errors_)),
+      dialogs_(std::make_unique<UnattendedDialogs>(*notifier_)),
+      media_(std::make_unique<MinimalMediaDevice>())
 {
     AudioEngine::Options options;
     options.soundFont = soundFont;

@@ -13,7 +13,9 @@
 #include <memory>
 
 class PlaybackTimer;
+class Notifier;
 class UserDialogs;
+class MediaDevice;
 
 // Timing of the live engine as heard: runs the built-in synthesizer on its
 // real-time render thread (no device), records its output through the tap
@@ -53,6 +55,7 @@ public:
     SteadyClock &clock() { return clock_; }
     MidiPort &port() { return *port_; }
     UserDialogs &dialogs() { return *dialogs_; }
+    MediaDevice &media() { return *media_; }
 
     // Runs the event loop for a while without recording (let a warm-up
     // note die away).
@@ -85,7 +88,9 @@ public:
 
 private:
     QTextStream errors_;  // MIDI errors go to the terminal: nothing may wait for a click
+    std::unique_ptr<Notifier> notifier_;
     std::unique_ptr<UserDialogs> dialogs_;
+    std::unique_ptr<MediaDevice> media_;
     SteadyClock clock_;
     std::unique_ptr<AudioEngine> engine_;
     std::unique_ptr<SystemMidiBackend> backend_;

@@ -4,7 +4,7 @@
 //
 //   bench_key_latency [notes] [sound font]
 
-#include "app/ConsoleDialogs.h"
+#include "app/ConsoleNotifier.h"
 #include "core/Clock.h"
 #include "platform/AudioEngine.h"
 #include "platform/SystemMidiBackend.h"
@@ -43,7 +43,7 @@ int main(int argc, char **argv)
     AudioEngine engine(options);
     SystemMidiBackend backend(engine);
     QTextStream errors(stderr);
-    ConsoleDialogs dialogs(errors);
+    ConsoleNotifier dialogs(errors);
     SteadyClock clock;
     MidiPort port(backend, dialogs, clock);
     engine.start();

@@ -7,10 +7,10 @@
 
 #include "OnsetBench.h"
 
-#include "app/ConsoleDialogs.h"
-#include "core/AppContext.h"
+#include "app/ConsoleNotifier.h"
+#include "core/Session.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "performance/MelodyVoices.h"
 #include "platform/UserDialogs.h"
 #include "rhythm/RhythmPattern.h"
@@ -40,13 +40,13 @@ int main(int argc, char **argv)
     bench.printSetup();
 
     SharedState state;
-    WindowState window;
+    WindowDisplay window;
     QTemporaryDir folder;
-    AppContext ctx{state, window, bench.port(), bench.dialogs(), bench.clock(), folder.path()};
+    Session ctx{state, bench.port(), bench.media(), bench.dialogs(), bench.clock(), folder.path()};
     state.EighthBeatMs = qint16(MelodyVoices::eighthBeatMsFor(kTempo));
 
     RhythmPattern pattern(ctx);
-    RhythmSequencer sequencer(ctx, pattern);
+    RhythmSequencer sequencer(ctx, window, pattern);
     pattern.SelectTimeSignature(kFourFour);
     pattern.SetRhythmInstrument(0, kClavesPosition);
     for (int i = 0; i <= pattern.LastStep(); ++i)

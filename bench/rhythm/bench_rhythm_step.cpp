@@ -40,13 +40,9 @@ public:
     QString errorText(int) override { return QString(); }
 };
 
-class SilentDialogs : public UserDialogs {
+class SilentDialogs : public Notifier {
 public:
     void message(const QString &, const QString &) override {}
-    QString openFile(const QString &, const QString &) override { return QString(); }
-    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
-    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
-    bool openUrl(const QString &) override { return false; }
 };
 
 }  // namespace

@@ -8,11 +8,11 @@
 
 #include "OnsetBench.h"
 
-#include "app/ConsoleDialogs.h"
-#include "app/MainControllers.h"
-#include "core/AppContext.h"
+#include "app/ConsoleNotifier.h"
+#include "app/PerformanceControllers.h"
+#include "core/Session.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "platform/UserDialogs.h"
 
 #include <QTextStream>
@@ -49,11 +49,10 @@ int main(int argc, char **argv)
     bench.printSetup();
 
     SharedState state;
-    WindowState window;
+    WindowDisplay window;
     QTemporaryDir folder;  // an empty record folder: no rhythm file at start-up
-    AppContext ctx{state, window, bench.port(), bench.dialogs(), bench.clock(), folder.path()};
-    MainControllers c(ctx);
-    c.setWaveVolume = [&](quint32 value) { bench.engine().setWaveVolume(value); };
+    Session ctx{state, bench.port(), bench.media(), bench.dialogs(), bench.clock(), folder.path()};
+    PerformanceControllers c(ctx, window);
     c.initialise();
 
     // What the user selects before playing.

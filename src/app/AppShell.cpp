@@ -3,7 +3,8 @@
 #include "app/DZQQD.h"
 #include "app/Form1.h"
 #include "app/Form3.h"
-#include "app/MainControllers.h"
+#include "app/MainWindowControllers.h"
+#include "app/PerformanceControllers.h"
 #include "platform/MidiLogBackend.h"
 #include "platform/RecordFolder.h"
 #include "sound/MidiPort.h"
@@ -20,7 +21,8 @@ AppShell::~AppShell()
     welcome_.reset();
     farewell_.reset();
     form1_.reset();
-    controllers_.reset();
+    mainControllers_.reset();
+    performance_.reset();
 }
 
 bool AppShell::start()
@@ -32,7 +34,7 @@ bool AppShell::start()
     // The sound font loads while the welcome dialog shows.
     connect(&engine_, &AudioEngine::notice, this, [this](const QString &text) {
         if (text.endsWith(QStringLiteral("。。。")))
-            window_.setFJWZ(text);
+            mainDisplay_.setFJWZ(text);
         else
             dialogs_.message(text);
     });
@@ -52,13 +54,15 @@ bool AppShell::start()
                                  .arg(options_.midiLogPath, log_->errorString()));
     }
     port_ = std::make_unique<MidiPort>(*backend, dialogs_, clock_);
-    ctx_ = std::make_unique<AppContext>(
-        AppContext{state_, window_, *port_, dialogs_, clock_, RecordFolder::locateForProgram()});
-    controllers_ = std::make_unique<MainControllers>(*ctx_);
-    controllers_->setWaveVolume = [this](quint32 value) { engine_.setWaveVolume(value); };
-    window_.setFJWZ(QStringLiteral("欢迎使用Quorvane电子琴。。。"));
+    session_ = std::make_unique<Session>(
+        Session{state_, *port_, media_, dialogs_, clock_, RecordFolder::locateForProgram()});
+    performance_ = std::make_unique<PerformanceControllers>(*session_, mainDisplay_);
+    mainControllers_ = std::make_unique<MainWindowControllers>(*session_, mainDisplay_, *performance_);
+    mainDisplay_.setFJWZ(QStringLiteral("欢迎使用Quorvane电子琴。。。"));
 
-    form1_ = std::make_unique<Form1>(*controllers_, media_);
+    form1_ = std::make_unique<Form1>(*mainControllers_);
+    // The wave output at 0x6000 on both sides, as the main window loads.
+    engine_.setWaveVolume(0x60006000u);
     connect(form1_.get(), &Form1::closed, this, &AppShell::showFarewell, Qt::QueuedConnection);
 
     welcome_ = std::make_unique<DZQQD>(clock_);

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 #include "core/Clock.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "platform/AudioEngine.h"
 #include "platform/MediaDevice.h"
 #include "platform/QtUserDialogs.h"
@@ -18,7 +18,8 @@
 class DZQQD;
 class Form1;
 class Form3;
-class MainControllers;
+class MainWindowControllers;
+class PerformanceControllers;
 class MidiLogBackend;
 class MidiPort;
 
@@ -65,10 +66,11 @@ private:
     std::unique_ptr<MidiLogBackend> log_;
     std::unique_ptr<MidiPort> port_;
     SharedState state_;
-    WindowState window_;
-    std::unique_ptr<AppContext> ctx_;
-    std::unique_ptr<MainControllers> controllers_;
     MinimalMediaDevice media_;
+    WindowDisplay mainDisplay_;  // what the main window shows
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<PerformanceControllers> performance_;
+    std::unique_ptr<MainWindowControllers> mainControllers_;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<DZQQD> welcome_;
     std::unique_ptr<Form3> farewell_;

@@ -1,10 +1,10 @@
 #include "app/DisplayPanel.h"
 
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 
 #include <QLabel>
 
-DisplayPanel::DisplayPanel(WindowState &window, QWidget *parent) : QFrame(parent)
+DisplayPanel::DisplayPanel(WindowDisplay &window, QWidget *parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("xsq"));
     setFrameShape(QFrame::StyledPanel);
@@ -38,8 +38,8 @@ DisplayPanel::DisplayPanel(WindowState &window, QWidget *parent) : QFrame(parent
 
     // The texts carry their own line breaks (CR LF); a label breaks at LF.
     auto shown = [](QString text) { return text.remove(QLatin1Char('\r')); };
-    connect(&window, &WindowState::xswbChanged, XSWB, [this, shown](const QString &t) { XSWB->setText(shown(t)); });
-    connect(&window, &WindowState::fjwzChanged, FJWZ, [this, shown](const QString &t) {
+    connect(&window, &WindowDisplay::xswbChanged, XSWB, [this, shown](const QString &t) { XSWB->setText(shown(t)); });
+    connect(&window, &WindowDisplay::fjwzChanged, FJWZ, [this, shown](const QString &t) {
         FJWZ->setText(shown(t));
         FJWZ->setToolTip(shown(t));  // a long message can still be read whole
     });

@@ -3,7 +3,7 @@
 #include <QFrame>
 
 class QLabel;
-class WindowState;
+class WindowDisplay;
 
 // The display in the top middle of the main window: the frame xsq holding
 // the picture box XsP with the information display XSWB and the status line
@@ -11,7 +11,7 @@ class WindowState;
 class DisplayPanel : public QFrame {
     Q_OBJECT
 public:
-    DisplayPanel(WindowState &window, QWidget *parent);
+    DisplayPanel(WindowDisplay &window, QWidget *parent);
 
 private:
     QLabel *XSWB = nullptr;

@@ -2,7 +2,8 @@
 
 #include "app/DisplayPanel.h"
 #include "app/HelpPanel.h"
-#include "app/MainControllers.h"
+#include "app/MainWindowControllers.h"
+#include "app/PerformanceControllers.h"
 #include "chords/ChordPanel.h"
 #include "performance/KeyboardButton.h"
 #include "performance/LayoutPicture.h"
@@ -10,9 +11,9 @@
 #include "performance/PianoKeys.h"
 #include "platform/UserDialogs.h"
 #include "rhythm/RhythmPanel.h"
-#include "core/AppContext.h"
+#include "core/WindowDisplay.h"
+#include "core/Session.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
 #include "platform/MediaDevice.h"
 #include "score/ScoreBox.h"
 #include "sound/MidiPort.h"
@@ -41,8 +42,8 @@ QPushButton *commandButton(QWidget *parent, const char *name, const QString &cap
 
 }  // namespace
 
-Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
-    : QWidget(parent), c_(controllers), media_(media)
+Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
+    : QWidget(parent), c_(controllers), p_(controllers.performance)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(caption());
@@ -60,8 +61,8 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
         SjXs->setText(c_.statusClock.SjXs());
     });
 
-    scoreBox_ = new ScoreBox(c_.ctx.window, this);
-    scoreBox_->bind(c_.player, c_.scoreFiles);
+    scoreBox_ = new ScoreBox(c_.display, this);
+    scoreBox_->bind(p_.player, p_.scoreFiles);
     // DcMidi: export the score box as a MIDI file
     DcMidi = new QPushButton(ScoreExporter::caption(), this);
     DcMidi->setObjectName(QStringLiteral("DcMidi"));
@@ -69,15 +70,16 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     DcMidi->setGeometry(130, 180, 39, 25);
     DcMidi->setFocusPolicy(Qt::NoFocus);
     connect(DcMidi, &QPushButton::clicked, this, [this] { c_.exporter.DcMidiClicked(); });
-    new DisplayPanel(c_.ctx.window, this);
+    new DisplayPanel(c_.display, this);
 
-    auto *chordPanel = new ChordPanel(c_.chords, this);
+    auto *chordPanel = new ChordPanel(p_.chords, this);
     connect(chordPanel, &ChordPanel::backgroundClicked, &c_.navigation, &Navigation::panelClicked);
     panels_[Navigation::kChord] = chordPanel;
-    rhythmPanel_ = new RhythmPanel(c_.pattern, c_.sequencer, c_.rhythmFiles, this);
+    rhythmPanel_ = new RhythmPanel(p_.pattern, p_.sequencer, p_.rhythmFiles, this);
     connect(rhythmPanel_, &RhythmPanel::backgroundClicked, &c_.navigation, &Navigation::panelClicked);
     panels_[Navigation::kRhythm] = rhythmPanel_;
-    auto *melodyPanel = new MelodyPanel(c_.voices, c_.devices, c_.ctx.window, this);
+    auto *melodyPanel = new MelodyPanel(p_.voices, c_.devices, this);
+    connect(melodyPanel, &MelodyPanel::choiceMade, this, &Form1::YXYZ);
     connect(melodyPanel, &MelodyPanel::webPageRequested, this, &Form1::openWebPage);
     panels_[Navigation::kMelody] = melodyPanel;
     panels_[Navigation::kHelp] = new HelpPanel(c_.navigation, this);
@@ -101,8 +103,8 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
     divider->setGeometry(0, 205, 988, 2);
-    new LayoutPicture(c_.keys, this);
-    new PianoKeys(c_.keys, this);
+    new LayoutPicture(p_.keys, this);
+    new PianoKeys(p_.keys, this);
     // The picture's caption lies in the mute pad's strip, between its two
     // captions: drawn above it, but the mouse still reaches the pad.
     if (auto *label3 = findChild<QLabel *>(QStringLiteral("Label3"), Qt::FindDirectChildrenOnly)) {
@@ -110,12 +112,8 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
         label3->raise();
     }
 
-    connect(&c_.ctx.window, &WindowState::keyboardFocusRequested, this, &Form1::focusKeyboard);
-
-    // Load: not initialised yet; the wave output at 0x6000 on both sides.
+    connect(&c_, &MainWindowControllers::choiceMade, this, &Form1::YXYZ);
     mainInitialised_ = false;
-    if (c_.setWaveVolume)
-        c_.setWaveVolume(0x60006000u);
 }
 
 void Form1::buildTabs()
@@ -150,7 +148,7 @@ void Form1::buildCommandButtons()
     MiNi = commandButton(this, "MiNi", QStringLiteral("迷你"), 798);
     BJCK = commandButton(this, "BJCK", QStringLiteral("编辑"), 844,
                          QStringLiteral("使用音乐编辑窗口进行音乐编辑！"));
-    SFYXYZ = new KeyboardButton(c_.keyboard, c_.ctx.window, this);
+    SFYXYZ = new KeyboardButton(p_.keyboard, this);
     SFYXYZ->setGeometry(890, 178, 45, 25);
     Command1 = commandButton(this, "Command1", QStringLiteral("退出"), 936, QStringLiteral("退出程序！"));
     connect(Command1, &QPushButton::clicked, this, &Form1::quitClicked);
@@ -158,12 +156,13 @@ void Form1::buildCommandButtons()
 
 void Form1::openWebPage()
 {
-    if (!c_.ctx.dialogs.openUrl(musicPageUrl()))
-        c_.ctx.dialogs.message(QStringLiteral("打开网页出错，请检查网络连接！"));
+    if (!c_.session.dialogs.openUrl(musicPageUrl()))
+        c_.session.dialogs.message(QStringLiteral("打开网页出错，请检查网络连接！"));
 }
 
-void Form1::focusKeyboard()
+void Form1::YXYZ()
 {
+    ++yxyzCount_;
     SFYXYZ->setEnabled(true);
     BJCK->setEnabled(true);
     MiNi->setEnabled(true);
@@ -199,7 +198,7 @@ void Form1::QDCSH()
 
 void Form1::quitClicked()
 {
-    c_.ctx.port.CloseMidiDevice();
+    c_.session.port.CloseMidiDevice();
     close();
 }
 
@@ -212,8 +211,8 @@ void Form1::closeEvent(QCloseEvent *e)
     closing_ = true;
     // Nothing may sound into a closed device: the window's timers stop first.
     c_.stopTimers();
-    c_.ctx.port.CloseMidiDevice();
-    media_.command(QStringLiteral("CLOSE NN"));
+    c_.session.port.CloseMidiDevice();
+    c_.session.media.command(QStringLiteral("CLOSE NN"));
     e->accept();
     emit closed();
 }

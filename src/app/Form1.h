@@ -2,8 +2,8 @@
 
 #include <QWidget>
 
-class MainControllers;
-class MediaDevice;
+class MainWindowControllers;
+class PerformanceControllers;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -15,7 +15,7 @@ class ScoreBox;
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent = nullptr);
+    explicit Form1(MainWindowControllers &controllers, QWidget *parent = nullptr);
 
     // QDCSH: the one-time initialisation on the first activation.
     void QDCSH();
@@ -23,6 +23,10 @@ public:
     void activate();
     bool MainInitialised() const { return mainInitialised_; }
     int qdcshRuns() const { return qdcshRuns_; }
+    // YXYZ: gives the computer keyboard back to the player after a control
+    // of the window took the input focus.
+    void YXYZ();
+    int yxyzCount() const { return yxyzCount_; }
 
     static QString caption() { return QStringLiteral("Quorvane电子琴2012"); }
     // The page with music made with the program, opened by "效果欣赏".
@@ -39,12 +43,12 @@ protected:
 private:
     void buildCommandButtons();
     void buildTabs();
-    void focusKeyboard();
     void quitClicked();
     void openWebPage();
 
-    MainControllers &c_;
-    MediaDevice &media_;
+    MainWindowControllers &c_;
+    PerformanceControllers &p_;
+    int yxyzCount_ = 0;
     bool mainInitialised_ = false;
     int qdcshRuns_ = 0;
     bool closing_ = false;

@@ -1,12 +1,14 @@
 #include "app/Navigation.h"
 
-#include "core/AppContext.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "resources/StringTable.h"
 
 #include <QStringList>
 
-Navigation::Navigation(AppContext &ctx, QObject *parent) : QObject(parent), ctx_(ctx) {}
+Navigation::Navigation(WindowDisplay &display, QObject *parent)
+    : QObject(parent), display_(display)
+{
+}
 
 QString Navigation::tabCaption(int tab)
 {
@@ -46,10 +48,10 @@ void Navigation::selectTab(int tab)
         return;
     tab_ = tab;
     emit tabChanged(tab);
-    ctx_.window.setFJWZ(tabMessage(tab));
+    display_.setFJWZ(tabMessage(tab));
     if (tab == kHelp)
         selectHelpTopic(0);
-    ctx_.window.YXYZ();
+    emit choiceMade();
 }
 
 void Navigation::selectHelpTopic(int topic)
@@ -59,10 +61,10 @@ void Navigation::selectHelpTopic(int topic)
     topic_ = topic;
     helpText_ = StringTable::text(StringTable::kFirstHelpTopic + topic);
     emit helpTopicChanged(topic, helpText_);
-    ctx_.window.YXYZ();
+    emit choiceMade();
 }
 
 void Navigation::panelClicked()
 {
-    ctx_.window.YXYZ();
+    emit choiceMade();
 }

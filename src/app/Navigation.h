@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-struct AppContext;
+class WindowDisplay;
 
 // The tab strip Xxk of the main window and the help topics: which panel
 // Jiezhou(i) shows, the status message of each tab, the help text shown.
@@ -17,7 +17,7 @@ public:
     static constexpr int kHelp = 4;
     static constexpr int kHelpTopics = 7;
 
-    explicit Navigation(AppContext &ctx, QObject *parent = nullptr);
+    explicit Navigation(WindowDisplay &display, QObject *parent = nullptr);
 
     int currentTab() const { return tab_; }
     // Tab click: shows the panel, writes the tab's status message; the help
@@ -37,11 +37,14 @@ public:
     static QString topicCaption(int topic);
 
 signals:
+    // A choice was made in one of its controls: the window gives the
+    // keyboard back in its own way.
+    void choiceMade();
     void tabChanged(int tab);
     void helpTopicChanged(int topic, const QString &text);
 
 private:
-    AppContext &ctx_;
+    WindowDisplay &display_;
     int tab_ = kMelody;
     int topic_ = -1;
     QString helpText_;

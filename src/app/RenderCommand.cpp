@@ -1,6 +1,6 @@
 #include "app/RenderCommand.h"
 
-#include "app/ConsoleDialogs.h"
+#include "app/ConsoleNotifier.h"
 #include "app/ScoreExport.h"
 #include "platform/TextFiles.h"
 #include "score/ScoreFiles.h"
@@ -100,7 +100,7 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
     if (!ScoreFiles::readScore(scorePath, &score, &error))
         return fail(err, QStringLiteral("乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));
 
-    ConsoleDialogs notices(err);
+    ConsoleNotifier notices(err);
     const ScoreExport::Result result = ScoreExport::exportScore(score, outputPath, kind, recordFolder, notices);
     const QString output = QDir::toNativeSeparators(outputPath);
     if (result.status == ScoreExport::Failed)

@@ -58,7 +58,7 @@ bool ScoreExport::writeWav(const QString &path, const QVector<TimedMidiMessage> 
 }
 
 ScoreExport::Result ScoreExport::exportScore(const QString &score, const QString &outputPath, Kind kind,
-                                             const QString &recordFolder, UserDialogs &notices,
+                                             const QString &recordFolder, Notifier &notices,
                                              const Options &options)
 {
     Result result;

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-class UserDialogs;
+class Notifier;
 
 // How an export is made.
 struct ScoreExportOptions {
@@ -40,7 +40,7 @@ public:
     // file holds what was played before it and the status is ScoreError. The
     // output is written whole or not at all.
     static Result exportScore(const QString &score, const QString &outputPath, Kind kind,
-                              const QString &recordFolder, UserDialogs &notices,
+                              const QString &recordFolder, Notifier &notices,
                               const Options &options = Options());
 
     // Writes a performance's messages through the built-in synthesizer into a

@@ -1,7 +1,7 @@
 #include "app/ScoreExporter.h"
 
-#include "core/AppContext.h"
-#include "core/WindowState.h"
+#include "core/Session.h"
+#include "core/WindowDisplay.h"
 #include "platform/UserDialogs.h"
 #include "score/NotationReader.h"
 
@@ -10,7 +10,7 @@
 namespace {
 
 // Keeps what the render wants to tell the user, to be shown once it is done.
-class CollectedNotices : public UserDialogs {
+class CollectedNotices : public Notifier {
 public:
     QStringList texts;
 
@@ -19,10 +19,6 @@ public:
         if (!texts.contains(text))
             texts << text;
     }
-    QString openFile(const QString &, const QString &) override { return QString(); }
-    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
-    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
-    bool openUrl(const QString &) override { return false; }
 };
 
 // As the play button reads the box, but only a..z change, so that every
@@ -38,11 +34,11 @@ QString upperCaseLetters(QString text)
 
 }  // namespace
 
-ScoreExporter::ScoreExporter(AppContext &ctx) : ctx_(ctx) {}
+ScoreExporter::ScoreExporter(Session &ctx, WindowDisplay &display) : ctx_(ctx), display_(display) {}
 
 bool ScoreExporter::DcMidiClicked()
 {
-    const QString score = upperCaseLetters(ctx_.window.Text3());
+    const QString score = upperCaseLetters(display_.Text3());
     if (score.isEmpty()) {
         ctx_.dialogs.message(QStringLiteral("乐谱编辑窗口中没有乐谱，没有可以导出的内容！\n请先演奏、输入或打开一个乐谱。"));
         return false;
@@ -73,6 +69,6 @@ bool ScoreExporter::DcMidiClicked()
     }
     if (!result.notice.isEmpty())
         ctx_.dialogs.message(result.notice);
-    ctx_.window.setFJWZ(doneStatus());
+    display_.setFJWZ(doneStatus());
     return true;
 }

@@ -4,14 +4,15 @@
 
 #include <QString>
 
-struct AppContext;
+struct Session;
+class WindowDisplay;
 
 // The export button DcMidi beside the score box: writes the score box's text
 // as a MIDI file, played in virtual time on controllers of its own, so the
 // live keyboard, score and rhythm are not touched.
 class ScoreExporter {
 public:
-    explicit ScoreExporter(AppContext &ctx);
+    ScoreExporter(Session &ctx, WindowDisplay &display);
 
     static QString caption() { return QStringLiteral("导出"); }
     static QString toolTip()
@@ -32,5 +33,6 @@ public:
     ScoreExport::Options options;
 
 private:
-    AppContext &ctx_;
+    Session &ctx_;
+    WindowDisplay &display_;
 };

@@ -1,10 +1,11 @@
 #include "app/ScoreRender.h"
 
-#include "app/MainControllers.h"
-#include "core/AppContext.h"
+#include "app/PerformanceControllers.h"
+#include "core/Session.h"
 #include "core/Clock.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
+#include "platform/MediaDevice.h"
 #include "platform/UserDialogs.h"
 #include "sound/MidiPort.h"
 
@@ -12,45 +13,41 @@
 
 namespace {
 
-// The dialogs of a render: the score error is noted instead of shown, other
-// messages go on to the caller's dialogs, and no file dialog or input box is
-// ever answered.
-class RenderDialogs : public UserDialogs {
-public:
-    explicit RenderDialogs(UserDialogs &notices) : notices_(notices) {}
-
-    bool scoreError = false;
-
-    void message(const QString &text, const QString &title) override
-    {
-        if (text == ScorePlayer::errorMessage()) {
-            scoreError = true;
-            return;
-        }
-        notices_.message(text, title);
-    }
-    QString openFile(const QString &, const QString &) override { return QString(); }
-    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
-    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
-    bool openUrl(const QString &) override { return false; }
-
-private:
-    UserDialogs &notices_;
-};
-
 // Everything one render works with, on the heap (the step table is large).
-struct Session {
-    Session(const QString &recordFolder, UserDialogs &notices)
-        : dialogs(notices), midi(clock), ctx{state, window, port, dialogs, clock, recordFolder}
+// Nobody can be asked anything; the player's error box is not shown but
+// returned, other messages go on to the caller.
+struct RenderRoom {
+    RenderRoom(const QString &recordFolder, Notifier &notices)
+        : notifier(*this, notices), dialogs(notifier), midi(clock),
+          session{state, port, media, dialogs, clock, recordFolder}
     {
     }
+
+    class RenderNotifier : public Notifier {
+    public:
+        RenderNotifier(RenderRoom &room, Notifier &notices) : room_(room), notices_(notices) {}
+        void message(const QString &text, const QString &title) override
+        {
+            if (room_.player && room_.player->ending() == ScorePlayer::Ending::Error)
+                return;  // the score error: returned, not shown
+            notices_.message(text, title);
+        }
+
+    private:
+        RenderRoom &room_;
+        Notifier &notices_;
+    };
+
     SharedState state;
-    WindowState window;
+    WindowDisplay display;
     VirtualClock clock;
-    RenderDialogs dialogs;
+    RenderNotifier notifier;
+    UnattendedDialogs dialogs;
     RecordedMidi midi;
-    MidiPort port{midi, dialogs, clock};
-    AppContext ctx;
+    MidiPort port{midi, notifier, clock};
+    MinimalMediaDevice media;
+    Session session;
+    const ScorePlayer *player = nullptr;
 };
 
 }  // namespace
@@ -64,11 +61,12 @@ qint64 ScoreRender::Performance::lastMessageNs() const
 }
 
 ScoreRender::Performance ScoreRender::play(const QString &score, const QString &recordFolder,
-                                           UserDialogs &notices, qint64 limitNs)
+                                           Notifier &notices, qint64 limitNs)
 {
-    auto session = std::make_unique<Session>(recordFolder, notices);
+    auto session = std::make_unique<RenderRoom>(recordFolder, notices);
     VirtualClock &clock = session->clock;
-    MainControllers c(session->ctx);
+    PerformanceControllers c(session->session, session->display);
+    session->player = &c.player;
     // Start-up runs at time 0 outside any tick: its messages are stamped 0.
     c.initialise();
 
@@ -83,7 +81,7 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
     const int scoreStart = session->midi.messages().size();
 
     session->state.ScoreText = score;
-    session->window.setText3(score);
+    session->display.setText3(score);
     ScorePlayer &player = c.player;
     player.startFromFile();
 
@@ -98,11 +96,9 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
     }
 
     Performance p;
-    if (session->dialogs.scoreError) {
+    if (player.ending() == ScorePlayer::Ending::Error) {
         p.ending = Ending::Error;
-        // The player selects each token as it reads it: the selection starts
-        // at the token's 1-based position.
-        p.errorPosition = session->window.text3SelectionStart();
+        p.errorPosition = player.errorPosition();
         p.errorToken = score.mid(p.errorPosition - 1, 2);
     } else if (player.ScorePlaying()) {
         p.ending = limitReached ? Ending::Limit : Ending::Halted;

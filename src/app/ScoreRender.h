@@ -5,10 +5,10 @@
 #include <QString>
 #include <QVector>
 
-class UserDialogs;
+class Notifier;
 
-// Plays a score without windows and without waiting: a fresh set of the main
-// window's controllers on a context of their own (so the live program is not
+// Plays a score without windows and without waiting: a fresh performance
+// group on a session of its own (so the live program is not
 // touched), the start-up defaults, a virtual clock and an output that records
 // every message with its time. The score is played as a score opened from a
 // file is played: exactly as given, not converted to upper case.
@@ -43,6 +43,6 @@ public:
     // left sounding. Rhythm files for "JP" 10..98 come from recordFolder.
     // Messages the program shows meanwhile (a rhythm file it refuses, say) go
     // to `notices`; the score error is not shown but returned.
-    static Performance play(const QString &score, const QString &recordFolder, UserDialogs &notices,
+    static Performance play(const QString &score, const QString &recordFolder, Notifier &notices,
                             qint64 limitNs = kDefaultLimitNs);
 };

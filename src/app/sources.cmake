@@ -1,8 +1,9 @@
 list(APPEND DZQ_CORE_SOURCES
   src/app/Navigation.h src/app/Navigation.cpp
   src/app/StatusClock.h src/app/StatusClock.cpp
-  src/app/MainControllers.h src/app/MainControllers.cpp
-  src/app/ConsoleDialogs.h src/app/ConsoleDialogs.cpp
+  src/app/PerformanceControllers.h src/app/PerformanceControllers.cpp
+  src/app/MainWindowControllers.h src/app/MainWindowControllers.cpp
+  src/app/ConsoleNotifier.h src/app/ConsoleNotifier.cpp
   src/app/ScoreRender.h src/app/ScoreRender.cpp
   src/app/ScoreExport.h src/app/ScoreExport.cpp
   src/app/ScoreExporter.h src/app/ScoreExporter.cpp

@@ -1,7 +1,7 @@
 #include "chords/ChordAccompaniment.h"
 
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "resources/StringTable.h"
 #include "sound/MidiPort.h"
 
@@ -62,8 +62,8 @@ QStringList ChordAccompaniment::instrumentEntries()
     return StringTable::instrumentNames();
 }
 
-ChordAccompaniment::ChordAccompaniment(AppContext &ctx, QObject *parent)
-    : QObject(parent), ctx_(ctx), HXYS_(ctx.clock, QStringLiteral("HXYS"), kTestMs, this)
+ChordAccompaniment::ChordAccompaniment(Session &ctx, WindowDisplay &display, QObject *parent)
+    : QObject(parent), ctx_(ctx), display_(display), HXYS_(ctx.clock, QStringLiteral("HXYS"), kTestMs, this)
 {
     HXYS_.onTick = [this] { onHXYSTick(); };
 }
@@ -111,7 +111,7 @@ void ChordAccompaniment::pressStart()
         noteOn(k, testChordNotes_[size_t(k)], velocity);
     setStartEnabled(false);
     HXYS_.restart();  // a full second from this strike
-    ctx_.window.YXYZ();
+    emit choiceMade();
 }
 
 void ChordAccompaniment::onHXYSTick()
@@ -120,7 +120,7 @@ void ChordAccompaniment::onHXYSTick()
         noteOff(k, testChordNotes_[size_t(k)]);
     setStartEnabled(true);
     HXYS_.setEnabled(false);
-    ctx_.window.YXYZ();
+    emit choiceMade();
 }
 
 void ChordAccompaniment::HXQD()
@@ -133,7 +133,7 @@ void ChordAccompaniment::HXQD()
         pressStart();
     chooseOption(chord);
     pressStart();
-    ctx_.window.setXSWB(QStringLiteral("和弦音效\r\n         ") + chordTable()[size_t(chord)].name);
+    display_.setXSWB(QStringLiteral("和弦音效\r\n         ") + chordTable()[size_t(chord)].name);
 }
 
 int ChordAccompaniment::instrumentPosition(int list) const
@@ -158,7 +158,7 @@ void ChordAccompaniment::selectInstrument(int list, int position)
         silenceChannel(list);  // "0.无声" has no program: the channel just stops
     else
         ctx_.port.ProgramChange(qint16(kFirstChannel + list), 0, qint16(position - 1));
-    ctx_.window.YXYZ();
+    emit choiceMade();
 }
 
 void ChordAccompaniment::sendPrograms()
@@ -178,7 +178,7 @@ void ChordAccompaniment::selectVolume(int position)
     ctx_.state.VoiceVelocity[kChordVelocitySlot] = qint16(kVolumes[position]);
     if (changed)
         emit volumeChanged(position);
-    ctx_.window.YXYZ();
+    emit choiceMade();
 }
 
 void ChordAccompaniment::soundChord(const ChordTriad &notes)

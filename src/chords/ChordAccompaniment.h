@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 #include "core/PlaybackTimer.h"
 
 #include <QObject>
@@ -11,6 +11,7 @@
 #include <array>
 #include <bitset>
 
+class WindowDisplay;
 // Three chord notes as offsets above KeyBase, for channels 3, 4 and 5.
 using ChordTriad = std::array<qint16, 3>;
 
@@ -45,7 +46,7 @@ public:
     // The chord instrument lists Combo3: "0.无声" .. "128.枪声".
     static QStringList instrumentEntries();
 
-    explicit ChordAccompaniment(AppContext &ctx, QObject *parent = nullptr);
+    ChordAccompaniment(Session &ctx, WindowDisplay &display, QObject *parent = nullptr);
 
     // Option5: the chosen option. Choosing another one runs the option click:
     // the chosen chord is silenced and options 0..5 take their chord. Choosing
@@ -102,6 +103,9 @@ public slots:
     void keyBaseChanging(qint16 oldKeyBase);
 
 signals:
+    // A choice was made in one of its controls: the window gives the
+    // keyboard back in its own way.
+    void choiceMade();
     void optionChanged(int option);
     void startEnabledChanged(bool enabled);
     void instrumentChanged(int list, int position);
@@ -116,7 +120,8 @@ private:
     void stopIfSounding(int list, int offset);
     void silenceChannel(int list);
 
-    AppContext &ctx_;
+    Session &ctx_;
+    WindowDisplay &display_;
     int option_ = kInitialOption;
     ChordTriad chordNotes_{};
     ChordTriad testChordNotes_{};

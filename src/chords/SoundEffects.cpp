@@ -1,7 +1,7 @@
 #include "chords/SoundEffects.h"
 
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "sound/MidiPort.h"
 
 const std::array<SoundEffects::Effect, SoundEffects::kEffectCount> &SoundEffects::effectTable()
@@ -36,7 +36,7 @@ qint16 SoundEffects::keyCodeForYX(int n)
     return 0;
 }
 
-SoundEffects::SoundEffects(AppContext &ctx) : ctx_(ctx) {}
+SoundEffects::SoundEffects(Session &ctx, WindowDisplay &display) : ctx_(ctx), display_(display) {}
 
 void SoundEffects::TSYX()
 {
@@ -46,5 +46,5 @@ void SoundEffects::TSYX()
     const Effect &e = effectTable()[size_t(row)];
     ctx_.port.ProgramChange(kChannel, 0, e.program);
     ctx_.port.NoteOn(kChannel, qint16(ctx_.state.KeyBase + e.offset), kVelocity);
-    ctx_.window.setXSWB(QStringLiteral("特殊音效\r\n         ") + e.name);
+    display_.setXSWB(QStringLiteral("特殊音效\r\n         ") + e.name);
 }

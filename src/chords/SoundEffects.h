@@ -1,12 +1,13 @@
 #pragma once
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 
 #include <QString>
 #include <QtGlobal>
 
 #include <array>
 
+class WindowDisplay;
 // The six special effects: one note of an effect instrument on channel 6,
 // never stopped (each sound fades out by itself).
 class SoundEffects {
@@ -28,12 +29,13 @@ public:
     // Key code of the score's YX n (1..6), or 0 when n names no effect.
     static qint16 keyCodeForYX(int n);
 
-    explicit SoundEffects(AppContext &ctx);
+    SoundEffects(Session &ctx, WindowDisplay &display);
 
     // TSYX: sounds the effect of ctx.state.LastKeyCode (program change, then
     // the note) and names it in XSWB. Other key codes do nothing.
     void TSYX();
 
 private:
-    AppContext &ctx_;
+    Session &ctx_;
+    WindowDisplay &display_;
 };

@@ -1,7 +1,7 @@
 list(APPEND DZQ_CORE_SOURCES
   src/core/SharedState.h
-  src/core/AppContext.h
+  src/core/Session.h
   src/core/Clock.h src/core/Clock.cpp
   src/core/PlaybackTimer.h src/core/PlaybackTimer.cpp
-  src/core/WindowState.h src/core/WindowState.cpp
+  src/core/WindowDisplay.h src/core/WindowDisplay.cpp
 )

@@ -1,6 +1,5 @@
 #include "performance/KeyboardButton.h"
 
-#include "core/WindowState.h"
 #include "performance/KeyboardEngine.h"
 #include "platform/KeyCodes.h"
 
@@ -13,7 +12,7 @@ bool withCommandModifier(const QKeyEvent *e)
 }
 }  // namespace
 
-KeyboardButton::KeyboardButton(KeyboardEngine &engine, WindowState &window, QWidget *parent)
+KeyboardButton::KeyboardButton(KeyboardEngine &engine, QWidget *parent)
     : QPushButton(QStringLiteral("键盘"), parent), engine_(engine)
 {
     setObjectName(QStringLiteral("SFYXYZ"));
@@ -24,8 +23,6 @@ KeyboardButton::KeyboardButton(KeyboardEngine &engine, WindowState &window, QWid
     setDefault(false);
     connect(this, &QPushButton::clicked, &engine_, &KeyboardEngine::buttonClicked);
     connect(&engine_, &KeyboardEngine::focusRequested, this, &KeyboardButton::takeFocus);
-    // YXYZ: the keyboard is given back after a choice elsewhere.
-    connect(&window, &WindowState::keyboardFocusRequested, this, &KeyboardButton::takeFocus);
 }
 
 void KeyboardButton::takeFocus()

@@ -3,7 +3,6 @@
 #include <QPushButton>
 
 class KeyboardEngine;
-class WindowState;
 
 // SFYXYZ: the button "键盘" that receives the computer keys while it has
 // the focus and hands every key-down (auto-repeats included) to the
@@ -12,7 +11,10 @@ class WindowState;
 class KeyboardButton : public QPushButton {
     Q_OBJECT
 public:
-    KeyboardButton(KeyboardEngine &engine, WindowState &window, QWidget *parent = nullptr);
+    explicit KeyboardButton(KeyboardEngine &engine, QWidget *parent = nullptr);
+
+    // Enabled, and takes the input focus.
+    void takeFocus();
 
 protected:
     bool event(QEvent *event) override;
@@ -22,7 +24,5 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
-    void takeFocus();
-
     KeyboardEngine &engine_;
 };

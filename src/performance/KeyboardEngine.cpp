@@ -1,18 +1,19 @@
 #include "performance/KeyboardEngine.h"
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "performance/KeyTable.h"
+#include "performance/KeyboardPartners.h"
 #include "performance/MelodyVoices.h"
 #include "performance/OnScreenKeyboard.h"
 #include "performance/SilenceScoreNotes.h"
 #include "resources/StringTable.h"
 #include "sound/MidiPort.h"
 
-KeyboardEngine::KeyboardEngine(AppContext &ctx, MelodyVoices &voices, OnScreenKeyboard &keys,
-                               QObject *parent)
-    : QObject(parent), ctx_(ctx), voices_(voices), keys_(keys),
+KeyboardEngine::KeyboardEngine(Session &ctx, WindowDisplay &display, MelodyVoices &voices,
+                               OnScreenKeyboard &keys, KeyboardPartners &partners, QObject *parent)
+    : QObject(parent), ctx_(ctx), display_(display), voices_(voices), keys_(keys), partners_(partners),
       timer1_(ctx.clock, QStringLiteral("Timer1"), kTickMs, this)
 {
     timer1_.onTick = [this] { onDurationTick(); };
@@ -32,13 +33,13 @@ void KeyboardEngine::keyPressed(int keyCode)
         rest();
         break;
     case KeyRole::Chord:
-        call(HXQD);
+        partners_.HXQD();
         break;
     case KeyRole::Effect:
-        call(TSYX);
+        partners_.TSYX();
         break;
     case KeyRole::Rhythm:
-        call(ZDJP);
+        partners_.ZDJP();
         break;
     case KeyRole::Note: {
         const NoteKey *k = KeyTable::lookup(keyCode);
@@ -60,20 +61,20 @@ void KeyboardEngine::appendCode(const QString &code)
 
 void KeyboardEngine::showScore()
 {
-    ctx_.window.setText3(ctx_.state.ScoreText);
+    display_.setText3(ctx_.state.ScoreText);
 }
 
 void KeyboardEngine::playNote(int offset, const char *code, int helpId)
 {
     SharedState &s = ctx_.state;
     s.CurrentNoteOffset = qint16(offset);
-    ctx_.window.setXSWB(StringTable::text(helpId));
+    display_.setXSWB(StringTable::text(helpId));
     keys_.showPressed(offset);
     if (s.LastNoteOffset != offset)
         keys_.showUp(s.LastNoteOffset);
     appendCode(QString::fromLatin1(code));
     showScore();
-    call(clearScorePlaying);
+    partners_.clearScorePlaying();
     timer1_.restart();  // the new note's duration counts from this press
     s.DurationCount = 0;
     SilenceMelodyNote(s, ctx_.port);
@@ -88,7 +89,7 @@ void KeyboardEngine::rest()
 {
     SharedState &s = ctx_.state;
     SilenceMelodyNote(s, ctx_.port);
-    ctx_.window.setXSWB(StringTable::text(StringTable::kFirstKeyHelp));
+    display_.setXSWB(StringTable::text(StringTable::kFirstKeyHelp));
     appendCode(QStringLiteral("XZ"));
     timer1_.restart();
     s.DurationCount = 0;
@@ -100,13 +101,13 @@ void KeyboardEngine::stop()
     SharedState &s = ctx_.state;
     timer1_.setEnabled(false);
     SilenceMelodyNote(s, ctx_.port);
-    call(clearBzQd);
+    partners_.stopRhythm();
     if (!s.ScoreText.isEmpty())
         s.ScoreText += QString::number(s.DurationCount) + QStringLiteral("TZ");
     keys_.showUp(s.LastNoteOffset);
     showScore();
-    call(resetPlayCaption);
-    call(clearScorePlaying);
+    partners_.resetPlayCaption();
+    partners_.clearScorePlaying();
 }
 
 void KeyboardEngine::combination(int row)
@@ -115,8 +116,8 @@ void KeyboardEngine::combination(int row)
     if (!c)
         return;
     voices_.applyCombination(row);
-    ctx_.window.setXSWB(QStringLiteral("你已经选择了\r\n       乐器组合") + QString::fromUtf8(c->word));
-    ctx_.window.YXYZ();
+    display_.setXSWB(QStringLiteral("你已经选择了\r\n       乐器组合") + QString::fromUtf8(c->word));
+    emit choiceMade();
 }
 
 void KeyboardEngine::onDurationTick()
@@ -145,6 +146,6 @@ void KeyboardEngine::focusLost()
 
 void KeyboardEngine::buttonClicked()
 {
-    ctx_.window.setFJWZ(QStringLiteral("现在允许演奏。。。"));
+    display_.setFJWZ(QStringLiteral("现在允许演奏。。。"));
     emit focusRequested();
 }

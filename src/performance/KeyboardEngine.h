@@ -4,10 +4,10 @@
 
 #include <QObject>
 
-#include <functional>
-
-struct AppContext;
+struct Session;
+class WindowDisplay;
 class MelodyVoices;
+class KeyboardPartners;
 class OnScreenKeyboard;
 
 // The key handler of the keyboard button SFYXYZ: turns computer keys into
@@ -20,8 +20,8 @@ class KeyboardEngine : public QObject {
 public:
     static constexpr int kTickMs = 80;
 
-    KeyboardEngine(AppContext &ctx, MelodyVoices &voices, OnScreenKeyboard &keys,
-                   QObject *parent = nullptr);
+    KeyboardEngine(Session &ctx, WindowDisplay &display, MelodyVoices &voices, OnScreenKeyboard &keys,
+                   KeyboardPartners &partners, QObject *parent = nullptr);
 
     // A key-down on the keyboard button (auto-repeats included), by its
     // Windows key code.
@@ -38,15 +38,10 @@ public:
 
     PlaybackTimer &timer1() { return timer1_; }
 
-    // Procedures of other panels; an empty hook does nothing.
-    std::function<void()> HXQD;               // HXQD: chord keys
-    std::function<void()> TSYX;               // TSYX: special-effect keys
-    std::function<void()> ZDJP;               // ZDJP: built-in rhythm keys (keypad)
-    std::function<void()> clearBzQd;          // stops the rhythm (clears its start box BzQd)
-    std::function<void()> clearScorePlaying;  // the score player's ScorePlaying flag
-    std::function<void()> resetPlayCaption;   // caption "试听" on the play button Yuepu(0)
-
 signals:
+    // A choice was made in one of its controls: the window gives the
+    // keyboard back in its own way.
+    void choiceMade();
     // The keyboard button should be enabled and take the input focus.
     void focusRequested();
 
@@ -57,14 +52,11 @@ private:
     void combination(int row);
     void appendCode(const QString &code);
     void showScore();
-    static void call(const std::function<void()> &hook)
-    {
-        if (hook)
-            hook();
-    }
 
-    AppContext &ctx_;
+    Session &ctx_;
+    WindowDisplay &display_;
     MelodyVoices &voices_;
     OnScreenKeyboard &keys_;
+    KeyboardPartners &partners_;
     PlaybackTimer timer1_;  // Timer1: duration tick
 };

@@ -1,6 +1,5 @@
 #include "performance/MelodyPanel.h"
 
-#include "core/WindowState.h"
 #include "performance/MelodyVoices.h"
 #include "sound/MidiDeviceList.h"
 
@@ -19,9 +18,8 @@ constexpr int kListX = 52;
 QRect row(int r, int x, int width) { return QRect(x, kTop + kRow * r, width, kListHeight); }
 }  // namespace
 
-MelodyPanel::MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, WindowState &window,
-                         QWidget *parent)
-    : QWidget(parent), devices_(devices), window_(window)
+MelodyPanel::MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, QWidget *parent)
+    : QWidget(parent), devices_(devices)
 {
     setObjectName(QStringLiteral("Jiezhou(0)"));
     setFixedSize(391, 146);
@@ -82,7 +80,7 @@ MelodyPanel::MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, WindowSt
     connect(ComDevies, &QComboBox::activated, this, [this](int position) {
         devices_.select(position);
         // Choosing a device should not leave the keyboard dumb.
-        window_.YXYZ();
+        emit choiceMade();
     });
     fillDevices();
 }
@@ -120,5 +118,5 @@ void MelodyPanel::mousePressEvent(QMouseEvent *event)
 {
     QWidget::mousePressEvent(event);
     // A click on the panel's background gives the keyboard back.
-    window_.YXYZ();
+    emit choiceMade();
 }

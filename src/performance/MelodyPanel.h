@@ -9,7 +9,6 @@ class QLabel;
 class QPushButton;
 class MelodyVoices;
 class MidiDeviceList;
-class WindowState;
 
 // Jiezhou(0): the melody panel with the device list ComDevies, the
 // instrument lists ComSounds(0..2), the volume lists Zxlyl(0..2), the tempo
@@ -18,8 +17,7 @@ class WindowState;
 class MelodyPanel : public QWidget {
     Q_OBJECT
 public:
-    MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, WindowState &window,
-                QWidget *parent = nullptr);
+    MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, QWidget *parent = nullptr);
 
     QComboBox *ComDevies = nullptr;
     std::array<QComboBox *, 3> ComSounds{};
@@ -29,6 +27,8 @@ public:
     QPushButton *Command2 = nullptr;     // "效果欣赏": the demo web page
 
 signals:
+    // A choice was made in the panel: the window gives the keyboard back.
+    void choiceMade();
     // Command2 was clicked: the main window opens the web page.
     void webPageRequested();
 
@@ -41,5 +41,4 @@ private:
     void fillDevices();
 
     MidiDeviceList &devices_;
-    WindowState &window_;
 };

@@ -1,8 +1,8 @@
 #include "performance/MelodyVoices.h"
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "performance/SilenceScoreNotes.h"
 #include "resources/StringTable.h"
 #include "sound/MidiPort.h"
@@ -26,7 +26,7 @@ int tempoAt(int position) { return 60 + 5 * position; }
 
 }  // namespace
 
-MelodyVoices::MelodyVoices(AppContext &ctx, QObject *parent) : QObject(parent), ctx_(ctx) {}
+MelodyVoices::MelodyVoices(Session &ctx, QObject *parent) : QObject(parent), ctx_(ctx) {}
 
 QStringList MelodyVoices::instrumentTexts()
 {
@@ -108,7 +108,7 @@ void MelodyVoices::chooseInstrument(int voice, int position, bool giveKeyboardBa
         ctx_.port.ProgramChange(qint16(voice), 0, qint16(position - 1));
     }
     if (giveKeyboardBack)
-        ctx_.window.YXYZ();
+        emit choiceMade();
 }
 
 void MelodyVoices::instrumentTextChanged(int voice, int position)
@@ -137,7 +137,7 @@ bool MelodyVoices::setVolume(int voice, int position)
 void MelodyVoices::selectVolume(int voice, int position)
 {
     if (setVolume(voice, position))
-        ctx_.window.YXYZ();
+        emit choiceMade();
 }
 
 void MelodyVoices::volumeTextChanged(int voice, int position)
@@ -154,7 +154,7 @@ void MelodyVoices::selectTempo(int position)
     ctx_.state.EighthBeatMs = qint16(ms);
     emit tempoPositionChanged(position);
     emit eighthBeatMsChanged(ms);
-    ctx_.window.YXYZ();
+    emit choiceMade();
 }
 
 void MelodyVoices::selectKey(int position)
@@ -174,7 +174,7 @@ void MelodyVoices::selectKey(int position)
         s.KeyBase = newBase;
         emit keyBaseChanged(newBase);
     }
-    ctx_.window.YXYZ();
+    emit choiceMade();
 }
 
 bool MelodyVoices::applyCombination(int row)

@@ -6,7 +6,7 @@
 
 #include <array>
 
-struct AppContext;
+struct Session;
 
 // One fixed instrument combination: the instrument list positions of the
 // three voices and the number word that names it.
@@ -25,7 +25,7 @@ public:
     static constexpr int kVoices = 3;
     static constexpr int kCombinations = 12;
 
-    explicit MelodyVoices(AppContext &ctx, QObject *parent = nullptr);
+    explicit MelodyVoices(Session &ctx, QObject *parent = nullptr);
 
     // The list texts.
     static QStringList instrumentTexts();  // "0.无声" .. "128.枪声"
@@ -66,6 +66,9 @@ public:
     bool applyCombination(int row);
 
 signals:
+    // A choice was made in one of its controls: the window gives the
+    // keyboard back in its own way.
+    void choiceMade();
     void instrumentPositionChanged(int voice, int position);
     void volumePositionChanged(int voice, int position);
     void tempoPositionChanged(int position);
@@ -82,7 +85,7 @@ private:
     bool setVolume(int voice, int position);
     static bool validVoice(int voice) { return voice >= 0 && voice < kVoices; }
 
-    AppContext &ctx_;
+    Session &ctx_;
     std::array<int, kVoices> instrumentPos_{{-1, -1, -1}};
     std::array<int, kVoices> volumePos_{{-1, -1, -1}};
     int tempoPos_ = -1;

@@ -1,6 +1,6 @@
 #include "performance/OnScreenKeyboard.h"
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 #include "core/SharedState.h"
 #include "performance/KeyTable.h"
 #include "performance/MelodyVoices.h"
@@ -16,7 +16,7 @@ constexpr int kBlackHeight = 69;
 constexpr int kOctaveWidth = 182;  // seven white keys
 }  // namespace
 
-OnScreenKeyboard::OnScreenKeyboard(AppContext &ctx, const MelodyVoices &voices, QObject *parent)
+OnScreenKeyboard::OnScreenKeyboard(Session &ctx, const MelodyVoices &voices, QObject *parent)
     : QObject(parent), ctx_(ctx), voices_(voices)
 {
     // As designed, before start-up records the colours.

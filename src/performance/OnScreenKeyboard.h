@@ -7,7 +7,7 @@
 
 #include <array>
 
-struct AppContext;
+struct Session;
 class MelodyVoices;
 
 // The on-screen piano Picture1(0..64), the mute pad Label1 and the keyboard
@@ -23,7 +23,7 @@ public:
     static constexpr int kBlackUp = 104;
     static constexpr int kBlackPressed = 105;
 
-    OnScreenKeyboard(AppContext &ctx, const MelodyVoices &voices, QObject *parent = nullptr);
+    OnScreenKeyboard(Session &ctx, const MelodyVoices &voices, QObject *parent = nullptr);
 
     // Where key o lies in the main window (empty rectangle for no key).
     static QRect keyRect(int offset);
@@ -72,7 +72,7 @@ private:
     void setPicture(int offset, int picture);
     static bool validOffset(int offset) { return offset >= 0 && offset < kKeys; }
 
-    AppContext &ctx_;
+    Session &ctx_;
     const MelodyVoices &voices_;
     std::array<int, kKeys> pictures_{};
     bool keysEnabled_ = false;

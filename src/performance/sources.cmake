@@ -3,6 +3,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/performance/SilenceScoreNotes.h src/performance/SilenceScoreNotes.cpp
   src/performance/MelodyVoices.h src/performance/MelodyVoices.cpp
   src/performance/OnScreenKeyboard.h src/performance/OnScreenKeyboard.cpp
+  src/performance/KeyboardPartners.h
   src/performance/KeyboardEngine.h src/performance/KeyboardEngine.cpp
 )
 list(APPEND DZQ_GUI_SOURCES

@@ -2,18 +2,22 @@
 
 #include <QString>
 
-// The user dialogs of the program: message boxes, file dialogs, input boxes
-// and the web browser. The program uses the Qt dialogs; tests script them.
+// Tells the user something: a box with the text and an OK button. Whoever
+// only reports (the MIDI port, the command line, a render) needs no more.
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    // An empty title means the program's own title.
+    virtual void message(const QString &text, const QString &title = QString()) = 0;
+};
+
+// The dialogs that ask the user: file dialogs, input boxes and the web
+// browser, besides the message box. The program uses the Qt dialogs; tests
+// script them.
 //
 // File filters are written "description|pattern" ("乐谱记录txt|*.txt").
-class UserDialogs {
+class UserDialogs : public Notifier {
 public:
-    virtual ~UserDialogs() = default;
-
-    // A box with the text and an OK button. An empty title means the
-    // program's own title.
-    virtual void message(const QString &text, const QString &title = QString()) = 0;
-
     // Returns the chosen path, or an empty string when cancelled.
     virtual QString openFile(const QString &filter, const QString &initialFolder) = 0;
     // Asks before overwriting an existing file when confirmOverwrite is set.
@@ -26,6 +30,24 @@ public:
 
     // Opens a web address in the browser; false when that failed.
     virtual bool openUrl(const QString &url) = 0;
+};
+
+// Dialogs where nobody can be asked (a render, the command line): messages
+// go on to a notifier, every question is answered as if cancelled.
+class UnattendedDialogs : public UserDialogs {
+public:
+    explicit UnattendedDialogs(Notifier &notifier) : notifier_(notifier) {}
+    void message(const QString &text, const QString &title = QString()) override
+    {
+        notifier_.message(text, title);
+    }
+    QString openFile(const QString &, const QString &) override { return QString(); }
+    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
+    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
+    bool openUrl(const QString &) override { return false; }
+
+private:
+    Notifier &notifier_;
 };
 
 // The title of message boxes that have none of their own.

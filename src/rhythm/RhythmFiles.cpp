@@ -1,8 +1,8 @@
 #include "rhythm/RhythmFiles.h"
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "platform/UserDialogs.h"
 #include "platform/TextFiles.h"
 #include "rhythm/RhythmPattern.h"
@@ -26,8 +26,8 @@ QString firstField(const QString &text)
 }
 }  // namespace
 
-RhythmFiles::RhythmFiles(AppContext &ctx, RhythmPattern &pattern, QObject *parent)
-    : QObject(parent), ctx_(ctx), pattern_(pattern)
+RhythmFiles::RhythmFiles(Session &ctx, WindowDisplay &display, RhythmPattern &pattern, QObject *parent)
+    : QObject(parent), ctx_(ctx), display_(display), pattern_(pattern)
 {
 }
 
@@ -117,6 +117,16 @@ void RhythmFiles::openAtStartUp()
     setLabel11(name);
 }
 
+bool RhythmFiles::applyJP(int n)
+{
+    QString text;
+    if (!readJPEntry(n, &text))
+        return false;
+    ctx_.state.RhythmText = text;
+    pattern_.OpenJZwj();
+    return true;
+}
+
 bool RhythmFiles::readJPEntry(int n, QString *text) const
 {
     text->clear();
@@ -137,7 +147,7 @@ bool RhythmFiles::save()
     const QString path = ctx_.dialogs.saveFile(saveFilter(), folder(), true);
     if (path.isEmpty())
         return false;
-    ctx_.window.LastFilePath = path;
+    display_.LastFilePath = path;
     return SaveJZwj(path);
 }
 

@@ -4,7 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-struct AppContext;
+struct Session;
+class WindowDisplay;
 class RhythmPattern;
 
 // The rhythm files of the record folder: the label Label11 naming the file
@@ -16,7 +17,7 @@ public:
     // Whole-file readers count the length in 16 bits.
     static constexpr qint64 kMaxFileBytes = 32767;
 
-    RhythmFiles(AppContext &ctx, RhythmPattern &pattern, QObject *parent = nullptr);
+    RhythmFiles(Session &ctx, WindowDisplay &display, RhythmPattern &pattern, QObject *parent = nullptr);
 
     // Label11: name of the rhythm file opened last (blank until then).
     QString Label11() const { return label11_; }
@@ -44,6 +45,9 @@ public:
     // entry or its file is gone (the command then does nothing). A file that
     // cannot be read gives an empty text, which OpenJZwj refuses.
     bool readJPEntry(int n, QString *text) const;
+    // The score's JP n (10..98): reads the entry into RhythmText and applies
+    // it with OpenJZwj. False, with nothing changed, without such an entry.
+    bool applyJP(int n);
 
     // "保 存": asks for a file name, then SaveJZwj. Returns whether it saved.
     bool save();
@@ -68,7 +72,8 @@ private:
     // The whole file as text; empty when it cannot be read.
     QString readWhole(const QString &path) const;
 
-    AppContext &ctx_;
+    Session &ctx_;
+    WindowDisplay &display_;
     RhythmPattern &pattern_;
     QString label11_;
     QStringList entries_;

@@ -1,6 +1,6 @@
 #include "rhythm/RhythmPattern.h"
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 #include "core/SharedState.h"
 #include "platform/UserDialogs.h"
 #include "resources/StringTable.h"
@@ -106,7 +106,7 @@ CellColour colourFor(int k, int i)
 
 }  // namespace
 
-RhythmPattern::RhythmPattern(AppContext &ctx, QObject *parent) : QObject(parent), ctx_(ctx)
+RhythmPattern::RhythmPattern(Session &ctx, QObject *parent) : QObject(parent), ctx_(ctx)
 {
     colours_.fill(CellColour::Red);
 }

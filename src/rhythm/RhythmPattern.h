@@ -6,7 +6,7 @@
 
 #include <array>
 
-struct AppContext;
+struct Session;
 
 // Background of a cell of the rhythm grid.
 enum class CellColour { Red, Yellow };
@@ -26,7 +26,7 @@ public:
     static constexpr int kTitleLength = 16;
     static constexpr int kMinTextLength = 80;  // header, cells and at least 3 title characters
 
-    explicit RhythmPattern(AppContext &ctx, QObject *parent = nullptr);
+    explicit RhythmPattern(Session &ctx, QObject *parent = nullptr);
 
     bool Cells(int row, int i) const;
     // Drum list position of the row, -1 while none was chosen.
@@ -83,7 +83,7 @@ private:
     void writeVolume();
     void recolour(int k, int bound);
 
-    AppContext &ctx_;
+    Session &ctx_;
     std::array<std::array<bool, kCellsPerRow>, kRows> cells_{};
     std::array<qint16, kRows> instrument_{{-1, -1, -1, -1}};
     qint16 volumeIndex_ = 5;

@@ -1,9 +1,9 @@
 #include "rhythm/RhythmSequencer.h"
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 #include "core/Clock.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "rhythm/RhythmPattern.h"
 #include "sound/MidiPort.h"
 
@@ -13,8 +13,8 @@ constexpr int kKeypad0 = 96;
 constexpr int kKeypad9 = 105;
 }
 
-RhythmSequencer::RhythmSequencer(AppContext &ctx, RhythmPattern &pattern, QObject *parent)
-    : QObject(parent), ctx_(ctx), pattern_(pattern),
+RhythmSequencer::RhythmSequencer(Session &ctx, WindowDisplay &display, RhythmPattern &pattern, QObject *parent)
+    : QObject(parent), ctx_(ctx), display_(display), pattern_(pattern),
       bzds_(ctx.clock, QStringLiteral("BZDS"), kDesignIntervalMs, this)
 {
     bzds_.onTick = [this] { onBzdsTick(); };
@@ -48,7 +48,7 @@ void RhythmSequencer::setBzQd(bool set)
         bzds_.setEnabled(false);
     }
     emit bzQdChanged(set);
-    ctx_.window.YXYZ();
+    emit choiceMade();
 }
 
 void RhythmSequencer::setCheck5(bool set)
@@ -107,12 +107,12 @@ void RhythmSequencer::ZDJP()
     const int code = ctx_.state.LastKeyCode;
     if (code == kKeypad0) {
         setBzQd(false);
-        ctx_.window.setXSWB(QStringLiteral("停止软件自带节奏"));
+        display_.setXSWB(QStringLiteral("停止软件自带节奏"));
     } else if (code > kKeypad0 && code <= kKeypad9) {
         const int n = code - kKeypad0;
         applyBuiltInRhythm(n);
         setBzQd(true);
-        ctx_.window.setXSWB(QStringLiteral("启动软件自带") + RhythmPattern::builtInRhythmName(n));
+        display_.setXSWB(QStringLiteral("启动软件自带") + RhythmPattern::builtInRhythmName(n));
     }
 }
 

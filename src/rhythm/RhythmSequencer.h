@@ -5,7 +5,8 @@
 #include <QObject>
 #include <QString>
 
-struct AppContext;
+struct Session;
+class WindowDisplay;
 class RhythmPattern;
 
 // Plays the rhythm pattern in time, one step every quarter beat, looping over
@@ -14,7 +15,7 @@ class RhythmPattern;
 class RhythmSequencer : public QObject {
     Q_OBJECT
 public:
-    RhythmSequencer(AppContext &ctx, RhythmPattern &pattern, QObject *parent = nullptr);
+    RhythmSequencer(Session &ctx, WindowDisplay &display, RhythmPattern &pattern, QObject *parent = nullptr);
 
     // BzQd: the start control, set while the rhythm plays.
     bool BzQd() const { return bzQd_; }
@@ -52,6 +53,9 @@ public slots:
     void setEighthBeatMs(int eighthBeatMs);
 
 signals:
+    // A choice was made in one of its controls: the window gives the
+    // keyboard back in its own way.
+    void choiceMade();
     void bzQdChanged(bool set);
     void check5Changed(bool set);
 
@@ -62,7 +66,8 @@ private:
     // playback) starts over at 0, so only pattern steps are ever played.
     void keepStepInPattern();
 
-    AppContext &ctx_;
+    Session &ctx_;
+    WindowDisplay &display_;
     RhythmPattern &pattern_;
     PlaybackTimer bzds_;
     bool bzQd_ = false;

@@ -1,6 +1,6 @@
 #include "score/ScoreBox.h"
 
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "score/ScoreFiles.h"
 #include "score/ScorePlayer.h"
 #include "score/ScoreTextEdit.h"
@@ -12,7 +12,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
-ScoreBox::ScoreBox(WindowState &window, QWidget *form) : QObject(form), window_(window)
+ScoreBox::ScoreBox(WindowDisplay &window, QWidget *form) : QObject(form), window_(window)
 {
     auto *frame = new QFrame(form);
     frame->setObjectName(QStringLiteral("Picture4"));
@@ -39,9 +39,9 @@ ScoreBox::ScoreBox(WindowState &window, QWidget *form) : QObject(form), window_(
         buttons_[index] = b;
     }
 
-    connect(&window, &WindowState::text3Changed, text3_, &ScoreTextEdit::setScore);
-    connect(text3_, &ScoreTextEdit::scoreEdited, &window, &WindowState::setText3);
-    connect(&window, &WindowState::text3SelectionRequested, text3_, &ScoreTextEdit::selectScore);
+    connect(&window, &WindowDisplay::text3Changed, text3_, &ScoreTextEdit::setScore);
+    connect(text3_, &ScoreTextEdit::scoreEdited, &window, &WindowDisplay::setText3);
+    connect(&window, &WindowDisplay::text3SelectionRequested, text3_, &ScoreTextEdit::selectScore);
 }
 
 void ScoreBox::bind(ScorePlayer &player, ScoreFiles &files)

@@ -10,7 +10,7 @@ class QPushButton;
 class QWidget;
 class ScoreFiles;
 class ScorePlayer;
-class WindowState;
+class WindowDisplay;
 
 // The score box of the main window: the picture box Picture4 holding the
 // score text box Text3, and the row of score buttons Yuepu(0..4), created on
@@ -21,7 +21,7 @@ class WindowState;
 class ScoreBox : public QObject {
     Q_OBJECT
 public:
-    ScoreBox(WindowState &window, QWidget *form);
+    ScoreBox(WindowDisplay &window, QWidget *form);
 
     // Connects the buttons to the score player and the score file buttons'
     // logic, and follows the play button's caption and the enabled states.
@@ -38,7 +38,7 @@ protected:
 
 private:
 
-    WindowState &window_;
+    WindowDisplay &window_;
     QWidget *picture4_ = nullptr;
     ScoreTextEdit *text3_ = nullptr;
     QVector<QPushButton *> buttons_;

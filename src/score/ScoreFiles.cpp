@@ -1,7 +1,7 @@
 #include "score/ScoreFiles.h"
 
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "platform/TextFiles.h"
 #include "platform/UserDialogs.h"
 #include "score/NotationReader.h"
@@ -18,8 +18,8 @@ constexpr qint64 kMaxScoreFileBytes = 1024 * 1024;
 
 }  // namespace
 
-ScoreFiles::ScoreFiles(AppContext &ctx, ScorePlayer &player, QObject *parent)
-    : QObject(parent), ctx_(ctx), player_(player)
+ScoreFiles::ScoreFiles(Session &ctx, WindowDisplay &display, ScorePlayer &player, QObject *parent)
+    : QObject(parent), ctx_(ctx), display_(display), player_(player)
 {
 }
 
@@ -31,7 +31,7 @@ QString ScoreFiles::filter()
 void ScoreFiles::emptyScore()
 {
     ctx_.state.ScoreText.clear();
-    ctx_.window.setText3(QString());
+    display_.setText3(QString());
 }
 
 bool ScoreFiles::readScore(const QString &path, QString *score, QString *error)
@@ -78,7 +78,7 @@ void ScoreFiles::openClicked()
     const QString path = ctx_.dialogs.openFile(filter(), ctx_.recordFolder);
     if (path.isEmpty())
         return;
-    ctx_.window.LastFilePath = path;
+    display_.LastFilePath = path;
 
     QString score;
     QString error;
@@ -87,7 +87,7 @@ void ScoreFiles::openClicked()
         return;
     }
     ctx_.state.ScoreText = score;
-    ctx_.window.setText3(score);
+    display_.setText3(score);
     player_.startFromFile();
 }
 
@@ -95,12 +95,12 @@ void ScoreFiles::saveClicked()
 {
     player_.stopClock();
     player_.SilenceScoreNotes();
-    ctx_.state.ScoreText = ctx_.window.Text3();
+    ctx_.state.ScoreText = display_.Text3();
 
     const QString path = ctx_.dialogs.saveFile(filter(), ctx_.recordFolder, true);
     if (path.isEmpty())
         return;
-    ctx_.window.LastFilePath = path;
+    display_.LastFilePath = path;
     const QString score = ctx_.state.ScoreText;
     if (score.isEmpty())
         return;
@@ -121,19 +121,19 @@ void ScoreFiles::saveClicked()
     }
     player_.clearScorePlaying();
     player_.showIdleCaption();
-    ctx_.window.setFJWZ(QStringLiteral("成功保存乐谱。。。"));
+    display_.setFJWZ(QStringLiteral("成功保存乐谱。。。"));
 }
 
 void ScoreFiles::clearClicked()
 {
     emptyScore();
-    ctx_.window.YXYZ();
-    ctx_.window.setFJWZ(QStringLiteral("成功清空乐谱。。。"));
+    emit choiceMade();
+    display_.setFJWZ(QStringLiteral("成功清空乐谱。。。"));
 }
 
 void ScoreFiles::deleteClicked()
 {
-    const QString path = ctx_.window.LastFilePath;
+    const QString path = display_.LastFilePath;
     if (path.isEmpty()) {
         ctx_.dialogs.message(QStringLiteral(
             "还没有打开或保存过文件，没有可以删除的文件。\n请先用“打开”或“保存”选择一个文件。"));
@@ -156,5 +156,5 @@ void ScoreFiles::deleteClicked()
         return;
     }
     emptyScore();
-    ctx_.window.setFJWZ(QStringLiteral("成功删除文件。。。"));
+    display_.setFJWZ(QStringLiteral("成功删除文件。。。"));
 }

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 
 #include <QObject>
 #include <QString>
 
 class ScorePlayer;
+class WindowDisplay;
 
 // The score file buttons under the score box: 打开 Yuepu(2), 保存 Yuepu(4),
 // 清空 Yuepu(3) and 删除 Yuepu(1). Score files are GBK text in the record
@@ -13,7 +14,7 @@ class ScorePlayer;
 class ScoreFiles : public QObject {
     Q_OBJECT
 public:
-    ScoreFiles(AppContext &ctx, ScorePlayer &player, QObject *parent = nullptr);
+    ScoreFiles(Session &ctx, WindowDisplay &display, ScorePlayer &player, QObject *parent = nullptr);
 
     // "乐谱记录txt|*.txt"
     static QString filter();
@@ -34,9 +35,15 @@ public:
     // the text holds characters GBK cannot store.
     static bool scoreBytes(const QString &score, QByteArray *bytes);
 
+signals:
+    // A choice was made in one of its controls: the window gives the
+    // keyboard back in its own way.
+    void choiceMade();
+
 private:
     void emptyScore();
 
-    AppContext &ctx_;
+    Session &ctx_;
+    WindowDisplay &display_;
     ScorePlayer &player_;
 };

@@ -4,7 +4,7 @@
 #include "chords/SoundEffects.h"
 #include "core/Clock.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "core/WindowDisplay.h"
 #include "platform/UserDialogs.h"
 #include "score/NotationReader.h"
 #include "sound/MidiPort.h"
@@ -21,19 +21,23 @@ constexpr int kTempoEntries = 12;        // VS 1..12: 60 .. 115 beats per minute
 constexpr int kCombinationCount = 12;    // YQ 1..12
 constexpr int kFallbackCombination = 7;  // YQ with any other number
 constexpr int kLastBuiltInRhythm = 9;    // JP 1..9
-constexpr int kFirstRhythmFile = 10;     // JP 10..98: file list entry n - 10
+constexpr int kFirstRhythmFile = 10;     // JP 10..98: the rhythm file list
 constexpr int kLastRhythmFile = 98;
 constexpr int kRhythmOff = 99;
 constexpr int kWaveEffect = 5;           // YX5 waits in longer ticks
 
 }  // namespace
 
-ScorePlayer::ScorePlayer(AppContext &ctx, ChordAccompaniment &chords, SoundEffects &effects,
+ScorePlayer::ScorePlayer(Session &ctx, WindowDisplay &display, ChordAccompaniment &chords,
+                         SoundEffects &effects, ScoreMelody &melody, ScoreRhythm &rhythm,
                          QObject *parent)
     : QObject(parent),
       ctx_(ctx),
+      display_(display),
       chords_(chords),
       effects_(effects),
+      melody_(melody),
+      rhythm_(rhythm),
       timer3_(ctx.clock, QStringLiteral("Timer3"), 0, this),
       playCaption_(kPlay)
 {
@@ -98,10 +102,11 @@ void ScorePlayer::playClicked()
         setBzQd(false);
         setPlayCaption(kPlay);
         setPlaying(false);
+        setEnding(Ending::Stopped);
         return;
     }
 
-    const QString text = ctx_.window.Text3().toUpper();
+    const QString text = display_.Text3().toUpper();
     if (!NotationReader::withinLengthLimit(text)) {
         ctx_.dialogs.message(NotationReader::tooLongMessage());
         return;
@@ -109,19 +114,19 @@ void ScorePlayer::playClicked()
 
     // The first note and the ticks after it share one time line.
     Clock::TickScope scope(ctx_.clock);
-    if (links_.showKeyUp)
-        links_.showKeyUp(ctx_.state.LastNoteOffset);
+    melody_.showKeyUp(ctx_.state.LastNoteOffset);
     scorePos_ = 1;
-    ctx_.window.setText3(text);
+    display_.setText3(text);
     ctx_.state.ScoreText = text;
     setPlayCaption(kStop);
-    ctx_.window.setXSWB(playingHint());
+    display_.setXSWB(playingHint());
     if (check5()) {
         ctx_.state.StepIndex = 0;
         setBzQd(true);
     }
     setRhythmTimerEnabled(false);  // the clock drives the rhythm from now on
     setPlaying(true);
+    ending_ = Ending::Playing;
     YSCX();
 }
 
@@ -133,15 +138,15 @@ void ScorePlayer::startFromFile()
         return;
     }
     Clock::TickScope scope(ctx_.clock);
-    if (links_.hideRhythmFileList)
-        links_.hideRhythmFileList();
+    rhythm_.hideRhythmFileList();
     scorePos_ = 1;
     setPlaying(true);
+    ending_ = Ending::Playing;
     setPlayCaption(kStop);
-    if (check5() && links_.Bzfs)
-        links_.Bzfs();
-    ctx_.window.setXSWB(playingHint());
-    ctx_.window.setFJWZ(playingStatus());
+    if (check5())
+        rhythm_.Bzfs();
+    display_.setXSWB(playingHint());
+    display_.setFJWZ(playingStatus());
     YSCX();
 }
 
@@ -164,12 +169,12 @@ void ScorePlayer::onClockTick()
     if (inTick_)
         return;
     inTick_ = true;
-    if (clockParity_ == 0 && links_.RhythmClockTick)
-        links_.RhythmClockTick();
+    if (clockParity_ == 0)
+        rhythm_.RhythmClockTick();
     ++tickCount_;
     if (tickCount_ == currentDuration_)
         YSCX();
-    ctx_.window.setFJWZ(playingStatus());
+    display_.setFJWZ(playingStatus());
     if (++clockParity_ > 1)
         clockParity_ = 0;
     inTick_ = false;
@@ -207,7 +212,8 @@ ScorePlayer::StepEnd ScorePlayer::executeToken()
     if (scorePos_ < 1)
         scorePos_ = 1;
     // Show the place without taking the keyboard focus.
-    ctx_.window.selectText3(scorePos_, 1);
+    display_.selectText3(scorePos_, 1);
+    tokenStart_ = scorePos_;
 
     const QString text = ctx_.state.ScoreText;  // read afresh: it may grow while playing
     const ReadResult r = NotationReader::readToken(text, scorePos_);
@@ -221,10 +227,11 @@ ScorePlayer::StepEnd ScorePlayer::executeToken()
         setClockInterval(0);
         tickCount_ = 0;
         ++scorePos_;
-        if (n < 1 || n > kTempoEntries)
-            return StepEnd::Wait;  // halts: no tick comes until the user stops
-        if (links_.selectTempo)
-            links_.selectTempo(n - 1);
+        if (n < 1 || n > kTempoEntries) {
+            setEnding(Ending::Halted);
+            return StepEnd::Wait;  // no tick comes until the user stops
+        }
+        melody_.selectTempo(n - 1);
         s.EighthBeatMs = eighthBeatMsForTempo(60 + 5 * (n - 1));
         return StepEnd::Continue;
 
@@ -259,8 +266,7 @@ ScorePlayer::StepEnd ScorePlayer::executeToken()
         return StepEnd::Continue;
 
     case TokenKind::Instruments:
-        if (links_.applyCombination)
-            links_.applyCombination(n >= 1 && n <= kCombinationCount ? n : kFallbackCombination);
+        melody_.applyCombination(n >= 1 && n <= kCombinationCount ? n : kFallbackCombination);
         setClockInterval(0);
         ++scorePos_;
         tickCount_ = 0;
@@ -328,6 +334,7 @@ void ScorePlayer::endOfText()
     setPlayCaption(kPlay);
     tickCount_ = 0;
     ++scorePos_;
+    setEnding(Ending::EndOfText);
 }
 
 void ScorePlayer::endCommand()
@@ -341,8 +348,8 @@ void ScorePlayer::endCommand()
     scorePos_ = 1;
     setPlaying(false);
     tickCount_ = 0;
-    if (links_.showKeyUp)
-        links_.showKeyUp(ctx_.state.LastNoteOffset);
+    setEnding(Ending::Finished);
+    melody_.showKeyUp(ctx_.state.LastNoteOffset);
 }
 
 void ScorePlayer::scoreError()
@@ -355,17 +362,18 @@ void ScorePlayer::scoreError()
     setPlaying(false);
     tickCount_ = 0;
     // ScorePos stays on the faulty token, which the score box shows selected.
+    errorPosition_ = tokenStart_;
+    setEnding(Ending::Error);
     ctx_.dialogs.message(errorMessage(), programTitle());
 }
 
 void ScorePlayer::rhythmCommand(int n)
 {
     if (n >= 1 && n <= kLastBuiltInRhythm) {
-        if (links_.applyBuiltInRhythm)
-            links_.applyBuiltInRhythm(n);
+        rhythm_.applyBuiltInRhythm(n);
         setBzQd(true);
     } else if (n >= kFirstRhythmFile && n <= kLastRhythmFile) {
-        if (links_.applyRhythmFileEntry && links_.applyRhythmFileEntry(n - kFirstRhythmFile))
+        if (rhythm_.applyRhythmFile(n))
             setBzQd(true);
     } else if (n == kRhythmOff) {
         setBzQd(false);
@@ -391,6 +399,12 @@ void ScorePlayer::setPlaying(bool playing)
     emit playingChanged(playing);
 }
 
+void ScorePlayer::setEnding(Ending ending)
+{
+    ending_ = ending;
+    emit ended(ending);
+}
+
 void ScorePlayer::setPlayCaption(const QString &caption)
 {
     if (caption == playCaption_)
@@ -401,17 +415,15 @@ void ScorePlayer::setPlayCaption(const QString &caption)
 
 bool ScorePlayer::check5() const
 {
-    return links_.check5 && links_.check5();
+    return rhythm_.check5();
 }
 
 void ScorePlayer::setBzQd(bool on)
 {
-    if (links_.setBzQd)
-        links_.setBzQd(on);
+    rhythm_.setBzQd(on);
 }
 
 void ScorePlayer::setRhythmTimerEnabled(bool enabled)
 {
-    if (links_.setRhythmTimerEnabled)
-        links_.setRhythmTimerEnabled(enabled);
+    rhythm_.setRhythmTimerEnabled(enabled);
 }

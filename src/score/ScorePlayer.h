@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/AppContext.h"
+#include "core/Session.h"
 #include "core/PlaybackTimer.h"
-#include "score/ScoreLinks.h"
+#include "score/ScorePartners.h"
 
 #include <QObject>
 #include <QString>
@@ -11,6 +11,7 @@
 #include <array>
 
 class ChordAccompaniment;
+class WindowDisplay;
 class SoundEffects;
 
 // The score player of the main window: reads the score token by token,
@@ -25,12 +26,8 @@ class ScorePlayer : public QObject {
 public:
     static constexpr int kButtonCount = 5;  // Yuepu(0..4)
 
-    ScorePlayer(AppContext &ctx, ChordAccompaniment &chords, SoundEffects &effects,
-                QObject *parent = nullptr);
-
-    // The links to the tempo, instrument, rhythm and key rooms.
-    ScoreLinks &links() { return links_; }
-    void setLinks(const ScoreLinks &links) { links_ = links; }
+    ScorePlayer(Session &ctx, WindowDisplay &display, ChordAccompaniment &chords, SoundEffects &effects,
+                ScoreMelody &melody, ScoreRhythm &rhythm, QObject *parent = nullptr);
 
     // ScorePos: 1-based position of the next token in ScoreText.
     int ScorePos() const { return scorePos_; }
@@ -44,6 +41,19 @@ public:
     bool ChordRequest() const { return chordRequest_; }
     // ClockParity: 0 or 1, alternating every tick; the rhythm steps on 0.
     qint16 ClockParity() const { return clockParity_; }
+
+    // How the last playing came to an end (Playing while it goes on).
+    enum class Ending {
+        Playing,    // still playing (or never played)
+        Finished,   // "TZ"
+        EndOfText,  // the text ran out
+        Error,      // an unrecognised token at errorPosition()
+        Stopped,    // the play button stopped it
+        Halted,     // "VS" with a number outside 1..12: no tick comes any more
+    };
+    Ending ending() const { return ending_; }
+    // Error: 1-based position of the faulty token.
+    int errorPosition() const { return errorPosition_; }
 
     // Timer3: the playback clock (interval EighthBeatMs while a score plays).
     PlaybackTimer &Timer3() { return timer3_; }
@@ -90,6 +100,8 @@ signals:
     void playCaptionChanged(const QString &caption);
     void buttonEnabledChanged(int index, bool enabled);
     void playingChanged(bool playing);
+    // Playing came to an end, or halted.
+    void ended(ScorePlayer::Ending ending);
 
 private:
     enum class StepEnd { Continue, Wait };
@@ -101,6 +113,7 @@ private:
     void rhythmCommand(int n);
 
     void setPlaying(bool playing);
+    void setEnding(Ending ending);
     void setPlayCaption(const QString &caption);
     void setClockInterval(int ms);
     void enableClock();
@@ -108,13 +121,18 @@ private:
     void setBzQd(bool on);
     void setRhythmTimerEnabled(bool enabled);
 
-    AppContext &ctx_;
+    Session &ctx_;
+    WindowDisplay &display_;
     ChordAccompaniment &chords_;
     SoundEffects &effects_;
-    ScoreLinks links_;
+    ScoreMelody &melody_;
+    ScoreRhythm &rhythm_;
     PlaybackTimer timer3_;  // Timer3: playback clock
 
     int scorePos_ = 1;
+    int tokenStart_ = 1;
+    Ending ending_ = Ending::Playing;
+    int errorPosition_ = 0;
     qint16 currentDuration_ = 0;
     int tickCount_ = 0;
     bool scorePlaying_ = false;

@@ -1,6 +1,6 @@
 list(APPEND DZQ_CORE_SOURCES
   src/score/NotationReader.h src/score/NotationReader.cpp
-  src/score/ScoreLinks.h
+  src/score/ScorePartners.h
   src/score/ScorePlayer.h src/score/ScorePlayer.cpp
   src/score/ScoreFiles.h src/score/ScoreFiles.cpp
 )

@@ -5,16 +5,18 @@
 #include <QObject>
 #include <QVector>
 
-// The device list ComDevies (main window and editor alike): lists the MIDI
-// outputs and opens the chosen one on the one shared port.
+// A device list ComDevies (the main window's and the editor's alike): lists
+// the MIDI outputs and opens the chosen one on the one shared port. The list
+// shows the device the port has open, whoever opened it.
 class MidiDeviceList : public QObject {
     Q_OBJECT
 public:
     explicit MidiDeviceList(MidiPort &port, QObject *parent = nullptr);
 
-    // Fills the list afresh (ListMidiDevices); nothing is selected.
+    // Fills the list afresh (ListMidiDevices).
     bool refresh();
     const QVector<MidiDeviceEntry> &entries() const { return entries_; }
+    // The entry of the open device; -1 while none is open or listed.
     int position() const { return position_; }
 
     // A selection (click or text change) opens the entry's device; a position
@@ -26,6 +28,8 @@ signals:
     void positionChanged(int position);
 
 private:
+    void followPort();
+
     MidiPort &port_;
     QVector<MidiDeviceEntry> entries_;
     int position_ = -1;

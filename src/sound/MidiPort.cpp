@@ -4,8 +4,8 @@
 #include "core/SharedState.h"
 #include "platform/UserDialogs.h"
 
-MidiPort::MidiPort(MidiBackend &backend, UserDialogs &dialogs, Clock &clock)
-    : backend_(backend), dialogs_(dialogs), clock_(clock)
+MidiPort::MidiPort(MidiBackend &backend, Notifier &notifier, Clock &clock)
+    : backend_(backend), notifier_(notifier), clock_(clock)
 {
 }
 
@@ -31,6 +31,7 @@ bool MidiPort::OpenMidiDevice(qint16 id)
     handle_ = result == MidiError::Ok ? handle : 0;
     if (handle_)
         openId_ = id;
+    emit deviceChanged();
     if (result != MidiError::Ok)
         ShowMidiError(result);
     return handle_ != 0;
@@ -42,6 +43,7 @@ void MidiPort::CloseMidiDevice()
         return;
     const int result = backend_.close(handle_);
     handle_ = 0;  // forgotten also when closing failed
+    emit deviceChanged();
     if (result != MidiError::Ok)
         ShowMidiError(result);
 }
@@ -97,7 +99,7 @@ void MidiPort::ProgramChange(qint16 channel, qint16 bank, qint16 program)
 
 void MidiPort::ShowMidiError(int code)
 {
-    dialogs_.message(backend_.errorText(code).left(127));
+    notifier_.message(backend_.errorText(code).left(127));
 }
 
 void MidiPort::PlayRhythmStep(const StepTable &table, qint16 stepIndex)

@@ -2,11 +2,12 @@
 
 #include "platform/MidiBackend.h"
 
+#include <QObject>
 #include <QString>
 #include <QVector>
 
 class Clock;
-class UserDialogs;
+class Notifier;
 struct StepTable;
 
 // One line of a device list: the product name and the device id
@@ -17,13 +18,15 @@ struct MidiDeviceEntry {
 };
 
 // The one MIDI output of the program. Every sound is a short message sent
-// through here at once; errors of the MIDI layer are shown to the user.
+// through here at once; errors of the MIDI layer are shown to the user. It
+// alone knows which device is open: every device list follows its signal.
 //
 // Channel plan: 0-2 melody voices, 3-5 chord notes, 6 special effects,
 // 9 percussion (note-ons only); the editor's melody rows use 0-4.
-class MidiPort {
+class MidiPort : public QObject {
+    Q_OBJECT
 public:
-    MidiPort(MidiBackend &backend, UserDialogs &dialogs, Clock &clock);
+    MidiPort(MidiBackend &backend, Notifier &notifier, Clock &clock);
 
     // Default output first, then the devices by id; true if any was listed.
     bool ListMidiDevices(QVector<MidiDeviceEntry> *list);
@@ -51,12 +54,16 @@ public:
     // status + data1 * 256 + data2 * 65536
     static quint32 pack(qint16 status, qint16 data1, qint16 data2);
 
+signals:
+    // A device was opened or closed.
+    void deviceChanged();
+
 private:
     // Hands one packed message to the device, stamped with the tick time.
     int send(quint32 message);
 
     MidiBackend &backend_;
-    UserDialogs &dialogs_;
+    Notifier &notifier_;
     Clock &clock_;
     MidiHandle handle_ = 0;
     qint16 openId_ = 0;

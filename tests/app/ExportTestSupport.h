@@ -74,12 +74,8 @@ inline MidiFileContents readMidiFile(const QString &path)
 }
 
 // Dialogs that only keep the messages.
-class NoticeList : public UserDialogs {
+class NoticeList : public Notifier {
 public:
     QStringList messages;
     void message(const QString &text, const QString &) override { messages << text; }
-    QString openFile(const QString &, const QString &) override { return QString(); }
-    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
-    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
-    bool openUrl(const QString &) override { return false; }
 };

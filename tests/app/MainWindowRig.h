@@ -3,27 +3,21 @@
 #include "TestContext.h"
 
 #include "app/Form1.h"
-#include "app/MainControllers.h"
-#include "platform/MediaDevice.h"
+#include "app/MainWindowControllers.h"
+#include "app/PerformanceControllers.h"
 
 #include <QStringList>
 #include <QTest>
 
 #include <map>
 
-// The media device of the main window in tests: every command succeeds.
-class SilentMedia : public MediaDevice {
-public:
-    int command(const QString &, QString *) override { return 0; }
-};
-
 // The whole main window on the recording MIDI port, started as the program
 // starts it (first activation runs the start-up initialisation).
 struct MainWindowRig {
     TestContext t;
-    MainControllers c{t.ctx};
-    SilentMedia media;
-    Form1 form{c, media};
+    PerformanceControllers c{t.ctx, t.window};
+    MainWindowControllers main{t.ctx, t.window, c};
+    Form1 form{main};
 
     MainWindowRig()
     {

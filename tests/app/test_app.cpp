@@ -13,7 +13,8 @@ private slots:
     void tabsShowTheirPanelAndMessage()
     {
         TestContext t;
-        Navigation nav(t.ctx);
+        Navigation nav(t.window);
+        t.choices.watch(nav);
         QVector<int> shown;
         connect(&nav, &Navigation::tabChanged, [&](int tab) { shown << tab; });
         nav.selectTab(Navigation::kChord);
@@ -28,13 +29,14 @@ private slots:
     void helpTabSelectsTheIntroductionAndGivesTheKeyboardBack()
     {
         TestContext t;
-        Navigation nav(t.ctx);
-        const int before = t.window.yxyzCount();
+        Navigation nav(t.window);
+        t.choices.watch(nav);
+        const int before = t.choices.count();
         nav.selectTab(Navigation::kHelp);
         QCOMPARE(t.window.FJWZ(), QString("查看帮助。。。"));
         QCOMPARE(nav.helpTopic(), 0);
         QVERIFY(nav.helpText().startsWith("    Quorvane电子琴"));
-        QVERIFY(t.window.yxyzCount() > before);
+        QVERIFY(t.choices.count() > before);
         nav.selectHelpTopic(6);
         QVERIFY(nav.helpText().contains("WAV"));
         nav.selectHelpTopic(7);

@@ -85,7 +85,7 @@ QVector<quint32> builtInStep(int rhythm, int step, int *lastStep)
 {
     TestContext t;
     RhythmPattern pattern(t.ctx);
-    RhythmSequencer sequencer(t.ctx, pattern);
+    RhythmSequencer sequencer(t.ctx, t.window, pattern);
     sequencer.applyBuiltInRhythm(rhythm);
     pattern.rebuildSteps();
     *lastStep = pattern.LastStep();

@@ -29,7 +29,7 @@ private slots:
         QCOMPARE(r.t.state.KeyBase, qint16(36));
         QCOMPARE(r.t.state.EighthBeatMs, qint16(83));
         QCOMPARE(r.c.sequencer.BZDS().interval(), 166);
-        QCOMPARE(r.t.window.XSWB(), MainControllers::startHint());
+        QCOMPARE(r.t.window.XSWB(), PerformanceControllers::startHint());
         QVERIFY(r.t.dialogs.messages.isEmpty());
     }
 

@@ -4,27 +4,14 @@
 #include "app/DZQQD.h"
 #include "app/Form1.h"
 #include "app/Form3.h"
-#include "app/MainControllers.h"
-#include "platform/MediaDevice.h"
+#include "app/MainWindowControllers.h"
+#include "app/PerformanceControllers.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
-namespace {
-
-class RecordingMedia : public MediaDevice {
-public:
-    QStringList commands;
-    int command(const QString &text, QString *) override
-    {
-        commands << text;
-        return 0;
-    }
-};
-
-}  // namespace
 
 // The welcome dialog, the main window's start and end, the farewell window.
 class WindowsTest : public QObject {
@@ -113,9 +100,9 @@ private slots:
     void initialisationRunsOnceAcrossHideAndShow()
     {
         TestContext t;
-        MainControllers c(t.ctx);
-        RecordingMedia media;
-        Form1 form(c, media);
+        PerformanceControllers p(t.ctx, t.window);
+        MainWindowControllers c(t.ctx, t.window, p);
+        Form1 form(c);
         QCOMPARE(form.windowTitle(), QString("Quorvane电子琴2012"));
         QCOMPARE(form.size(), QSize(988, 337));
         form.activate();
@@ -129,9 +116,9 @@ private slots:
     void quitClosesTheDeviceOnce()
     {
         TestContext t;
-        MainControllers c(t.ctx);
-        RecordingMedia media;
-        Form1 form(c, media);
+        PerformanceControllers p(t.ctx, t.window);
+        MainWindowControllers c(t.ctx, t.window, p);
+        Form1 form(c);
         QSignalSpy closed(&form, &Form1::closed);
         form.show();
         form.activate();
@@ -140,7 +127,7 @@ private slots:
         QTest::mouseClick(form.findChild<QPushButton *>("Command1"), Qt::LeftButton);
         QCOMPARE(t.midi.closeCount, closesBefore + 1);
         QVERIFY(!t.port.isOpen());
-        QCOMPARE(media.commands, QStringList{"CLOSE NN"});
+        QCOMPARE(t.media.commands, QStringList{"CLOSE NN"});
         QCOMPARE(closed.count(), 1);
         QVERIFY(t.dialogs.messages.isEmpty());
     }

@@ -58,7 +58,8 @@ void pressKey(TestContext &t, ChordAccompaniment &chords, qint16 keyCode)
 void ChordAccompanimentTest::startState()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     QCOMPARE(chords.chosenOption(), 10);
     QCOMPARE(chords.ChordNotes(), (ChordTriad{0, 0, 0}));
     QVERIFY(chords.startEnabled());
@@ -72,12 +73,13 @@ void ChordAccompanimentTest::startState()
 void ChordAccompanimentTest::startButtonBeforeAnyChord()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     chords.pressStart();
     QCOMPARE(t.sent(), chordOn(36, {0, 0, 0}));
     QVERIFY(!chords.startEnabled());
     QVERIFY(chords.testSounding());
-    QCOMPARE(t.window.yxyzCount(), 1);
+    QCOMPARE(t.choices.count(), 1);
 
     t.clock.advanceMs(999);
     QCOMPARE(t.sent().size(), 3);
@@ -85,7 +87,7 @@ void ChordAccompanimentTest::startButtonBeforeAnyChord()
     QCOMPARE(t.sent().mid(3), chordOff(36, {0, 0, 0}));
     QVERIFY(chords.startEnabled());
     QVERIFY(!chords.testSounding());
-    QCOMPARE(t.window.yxyzCount(), 2);
+    QCOMPARE(t.choices.count(), 2);
     // The end is stamped one second after the strike.
     QCOMPARE(t.midi.sent.last().dueNs, qint64(1000) * 1000000);
 
@@ -96,7 +98,8 @@ void ChordAccompanimentTest::startButtonBeforeAnyChord()
 void ChordAccompanimentTest::choosingChordWhileTestSounds()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     chords.chooseOption(0);
     chords.pressStart();
     t.clearSent();
@@ -115,7 +118,8 @@ void ChordAccompanimentTest::choosingChordWhileTestSounds()
 void ChordAccompanimentTest::optionsWithoutChordKeepTheLastChord()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     chords.chooseOption(2);
     t.clearSent();
     for (int option = 6; option <= 10; ++option) {
@@ -139,7 +143,8 @@ void ChordAccompanimentTest::optionsWithoutChordKeepTheLastChord()
 void ChordAccompanimentTest::scoreChordTypeChoosesOption()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     QVERIFY(chords.chooseChordType(6));
     QCOMPARE(chords.chosenOption(), 5);
     QCOMPARE(chords.ChordNotes(), (ChordTriad{33, 36, 40}));
@@ -178,7 +183,8 @@ void ChordAccompanimentTest::chordKeysInTheKeyOfC()
     QFETCH(QString, name);
     QFETCH(QVector<int>, pitches);
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     pressKey(t, chords, qint16(keyCode));
     QCOMPARE(chords.chosenOption(), option);
     QCOMPARE(t.sent().mid(3), (Msgs{R::noteOn(3, pitches[0], 70), R::noteOn(4, pitches[1], 70),
@@ -191,7 +197,8 @@ void ChordAccompanimentTest::keyIInD()
 {
     TestContext t;
     t.state.KeyBase = 38;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     pressKey(t, chords, kKeyI);
     // Option 10 was chosen: the click silences (0, 0, 0), then the chord sounds.
     QCOMPARE(t.sent(), chordOff(38, {0, 0, 0}) + chordOn(38, {24, 28, 31}));
@@ -202,7 +209,8 @@ void ChordAccompanimentTest::keyIInD()
 void ChordAccompanimentTest::otherKeyCodesDoNothing()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     for (qint16 code : {qint16(0), qint16(65), qint16(80), qint16(-1), qint16(32767)}) {
         pressKey(t, chords, code);
         QVERIFY(t.sent().isEmpty());
@@ -214,7 +222,8 @@ void ChordAccompanimentTest::otherKeyCodesDoNothing()
 void ChordAccompanimentTest::chordKeyPressedTwiceStrikesTwice()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     pressKey(t, chords, kKeyI);
     QCOMPARE(t.midi.messagesOfKind(0x90).size(), 3);
     t.clock.advanceMs(1000);
@@ -233,7 +242,8 @@ void ChordAccompanimentTest::chordKeyPressedTwiceStrikesTwice()
 void ChordAccompanimentTest::chordKeyDuringTestStrikesAtOnce()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     pressKey(t, chords, kKeyI);
     t.clock.advanceMs(500);
     t.clearSent();
@@ -255,18 +265,19 @@ void ChordAccompanimentTest::chordKeyDuringTestStrikesAtOnce()
 void ChordAccompanimentTest::instrumentLists()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     QCOMPARE(ChordAccompaniment::instrumentEntries().size(), 129);
     QCOMPARE(ChordAccompaniment::instrumentEntries().at(25), QStringLiteral("25.尼龙弦吉它"));
 
     QSignalSpy spy(&chords, &ChordAccompaniment::instrumentChanged);
-    const int yxyz = t.window.yxyzCount();
+    const int yxyz = t.choices.count();
     for (int k = 0; k < 3; ++k)
         chords.selectInstrument(k, 25);
     QCOMPARE(t.sent(), (Msgs{R::control(3, 0, 0), R::program(3, 24), R::control(4, 0, 0), R::program(4, 24),
                              R::control(5, 0, 0), R::program(5, 24)}));
     QCOMPARE(spy.size(), 3);
-    QCOMPARE(t.window.yxyzCount(), yxyz + 3);
+    QCOMPARE(t.choices.count(), yxyz + 3);
 
     // A click on the entry already chosen sends it again.
     t.clearSent();
@@ -294,7 +305,8 @@ void ChordAccompanimentTest::instrumentLists()
 void ChordAccompanimentTest::silentInstrumentKeepsItsChannelQuiet()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     for (int k = 0; k < 3; ++k)
         chords.selectInstrument(k, 25);
     chords.chooseOption(0);
@@ -335,7 +347,8 @@ void ChordAccompanimentTest::silentInstrumentKeepsItsChannelQuiet()
 void ChordAccompanimentTest::chordVolume()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     QCOMPARE(ChordAccompaniment::volumeEntries(),
              (QStringList{"25", "40", "55", "70", "85", "100", "120"}));
     chords.selectVolume(6);
@@ -353,7 +366,8 @@ void ChordAccompanimentTest::chordVolume()
 void ChordAccompanimentTest::noHangingNotesAfterKeyChange()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     pressKey(t, chords, kKeyI);
     QCOMPARE(hangingChordNotes(t.sent()).size(), 3);
 
@@ -386,7 +400,8 @@ void ChordAccompanimentTest::noHangingNotesAfterKeyChange()
 void ChordAccompanimentTest::scoreChordAcrossKeyChange()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
+    t.choices.watch(chords);
     QVERIFY(chords.chooseChordType(2));
     // The player sounds the chosen chord with its next note and keeps it.
     chords.soundChord(chords.ChordNotes());

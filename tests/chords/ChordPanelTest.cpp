@@ -30,7 +30,7 @@ W *find(QWidget &root, const QString &name)
 void ChordPanelTest::controlsAndCaptions()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
     ChordPanel panel(chords);
     QCOMPARE(panel.objectName(), QStringLiteral("Jiezhou(1)"));
     QCOMPARE(panel.size(), QSize(391, 146));
@@ -78,7 +78,7 @@ void ChordPanelTest::controlsAndCaptions()
 void ChordPanelTest::optionClickReachesController()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
     ChordPanel panel(chords);
     panel.show();
     auto *option = find<QRadioButton>(panel, "Option5(1)");
@@ -93,7 +93,7 @@ void ChordPanelTest::optionClickReachesController()
 void ChordPanelTest::startButtonDisabledDuringTest()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
     ChordPanel panel(chords);
     panel.show();
     auto *check6 = find<QPushButton>(panel, "Check6");
@@ -110,7 +110,7 @@ void ChordPanelTest::startButtonDisabledDuringTest()
 void ChordPanelTest::controlsFollowTheController()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
     ChordPanel panel(chords);
     t.state.LastKeyCode = 190;  // full stop
     chords.HXQD();
@@ -134,7 +134,7 @@ void ChordPanelTest::controlsFollowTheController()
 void ChordPanelTest::instrumentChosenWithTheKeyboard()
 {
     TestContext t;
-    ChordAccompaniment chords(t.ctx);
+    ChordAccompaniment chords(t.ctx, t.window);
     ChordPanel panel(chords);
     panel.show();
     chords.selectInstrument(0, 25);

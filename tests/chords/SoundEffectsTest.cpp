@@ -40,7 +40,7 @@ void SoundEffectsTest::everyEffectInTheKeyOfC()
     QFETCH(int, note);
     QFETCH(QString, name);
     TestContext t;
-    SoundEffects effects(t.ctx);
+    SoundEffects effects(t.ctx, t.window);
     pressKey(t, effects, qint16(keyCode));
     QCOMPARE(t.sent(), (Msgs{R::control(6, 0, 0), R::program(6, program), R::noteOn(6, note, 100)}));
     QCOMPARE(t.window.XSWB(), "特殊音效\r\n         " + name);
@@ -49,7 +49,7 @@ void SoundEffectsTest::everyEffectInTheKeyOfC()
 void SoundEffectsTest::keyPTwiceNeverStops()
 {
     TestContext t;
-    SoundEffects effects(t.ctx);
+    SoundEffects effects(t.ctx, t.window);
     pressKey(t, effects, 80);
     pressKey(t, effects, 80);
     const Msgs once{R::control(6, 0, 0), R::program(6, 47), R::noteOn(6, 48, 100)};
@@ -61,7 +61,7 @@ void SoundEffectsTest::rightBracketInD()
 {
     TestContext t;
     t.state.KeyBase = 38;
-    SoundEffects effects(t.ctx);
+    SoundEffects effects(t.ctx, t.window);
     pressKey(t, effects, 221);
     QCOMPARE(t.midi.messagesOfKind(0x90), Msgs{R::noteOn(6, 74, 100)});
 }
@@ -69,7 +69,7 @@ void SoundEffectsTest::rightBracketInD()
 void SoundEffectsTest::displayAfterSlash()
 {
     TestContext t;
-    SoundEffects effects(t.ctx);
+    SoundEffects effects(t.ctx, t.window);
     pressKey(t, effects, 191);
     const QString text = t.window.XSWB();
     QCOMPARE(text, QStringLiteral("特殊音效") + QChar('\r') + QChar('\n') + QString(9, ' ') + QStringLiteral("编钟"));
@@ -90,7 +90,7 @@ void SoundEffectsTest::scoreNumbersMapToKeys()
 void SoundEffectsTest::otherKeyCodesDoNothing()
 {
     TestContext t;
-    SoundEffects effects(t.ctx);
+    SoundEffects effects(t.ctx, t.window);
     for (qint16 code : {qint16(0), qint16(73), qint16(96), qint16(-80)}) {
         pressKey(t, effects, code);
         QVERIFY(t.sent().isEmpty());

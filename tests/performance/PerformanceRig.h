@@ -32,10 +32,13 @@ struct PerformanceRig {
     TestContext t;
     MelodyVoices voices{t.ctx};
     OnScreenKeyboard keys{t.ctx, voices};
-    KeyboardEngine engine{t.ctx, voices, keys};
+    HookPartners partners;
+    KeyboardEngine engine{t.ctx, t.window, voices, keys, partners};
 
     PerformanceRig()
     {
+        t.choices.watch(voices);
+        t.choices.watch(engine);
         selectStartUpDefaults(voices, keys);
         engine.focusGained();
         t.clearSent();

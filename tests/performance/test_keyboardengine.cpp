@@ -29,7 +29,7 @@ void KeyboardEngineTest::firstNote()
 {
     PerformanceRig rig;
     int playingCleared = 0;
-    rig.engine.clearScorePlaying = [&] { ++playingCleared; };
+    rig.partners.onClearScorePlaying = [&] { ++playingCleared; };
     rig.press(A);
     const SharedState &s = rig.t.state;
     QCOMPARE(s.ScoreText, QString("KC"));
@@ -145,7 +145,7 @@ void KeyboardEngineTest::rests()
 
     PerformanceRig rig;
     int playingCleared = 0;
-    rig.engine.clearScorePlaying = [&] { ++playingCleared; };
+    rig.partners.onClearScorePlaying = [&] { ++playingCleared; };
     rig.press(A);
     rig.ticks(5);
     rig.t.clearSent();
@@ -164,9 +164,9 @@ void KeyboardEngineTest::stops()
 {
     PerformanceRig empty;
     int bzqd = 0, caption = 0, playing = 0;
-    empty.engine.clearBzQd = [&] { ++bzqd; };
-    empty.engine.resetPlayCaption = [&] { ++caption; };
-    empty.engine.clearScorePlaying = [&] { ++playing; };
+    empty.partners.onStopRhythm = [&] { ++bzqd; };
+    empty.partners.onResetPlayCaption = [&] { ++caption; };
+    empty.partners.onClearScorePlaying = [&] { ++playing; };
     empty.press(SPACE);
     QCOMPARE(empty.t.state.ScoreText, QString());
     QCOMPARE(empty.t.window.Text3(), QString());
@@ -197,7 +197,7 @@ void KeyboardEngineTest::instrumentCombinationF5()
     rig.press(A);
     rig.t.clearSent();
     const QString score = rig.t.state.ScoreText;
-    const int yxyz = rig.t.window.yxyzCount();
+    const int yxyz = rig.t.choices.count();
     rig.press(0x74);  // F5
     QCOMPARE(rig.voices.instrumentPosition(0), 83);
     QCOMPARE(rig.voices.instrumentPosition(1), 86);
@@ -210,7 +210,7 @@ void KeyboardEngineTest::instrumentCombinationF5()
     QVERIFY(rig.noteOns().isEmpty());
     QVERIFY(rig.noteOffs().isEmpty());
     QCOMPARE(rig.t.window.XSWB(), QString("你已经选择了\r\n       乐器组合五"));
-    QCOMPARE(rig.t.window.yxyzCount(), yxyz + 1);
+    QCOMPARE(rig.t.choices.count(), yxyz + 1);
     QCOMPARE(rig.t.state.ScoreText, score);
     QCOMPARE(int(rig.t.state.LastKeyCode), 0x74);
     rig.press(0x7B);
@@ -286,11 +286,11 @@ void KeyboardEngineTest::handedOnKeys()
 {
     PerformanceRig rig;
     QList<int> chords, effects, rhythms;
-    rig.engine.HXQD = [&] { chords << rig.t.state.LastKeyCode; };
-    rig.engine.TSYX = [&] { effects << rig.t.state.LastKeyCode; };
-    rig.engine.ZDJP = [&] { rhythms << rig.t.state.LastKeyCode; };
+    rig.partners.onHXQD = [&] { chords << rig.t.state.LastKeyCode; };
+    rig.partners.onTSYX = [&] { effects << rig.t.state.LastKeyCode; };
+    rig.partners.onZDJP = [&] { rhythms << rig.t.state.LastKeyCode; };
     int playing = 0;
-    rig.engine.clearScorePlaying = [&] { ++playing; };
+    rig.partners.onClearScorePlaying = [&] { ++playing; };
     const QList<int> chordKeys{0x49, 0x4B, 0x4C, 0x4F, 0xBC, 0xBE};
     const QList<int> effectKeys{0x50, 0xBA, 0xBF, 0xDB, 0xDD, 0xDE};
     for (int k : chordKeys + effectKeys)

@@ -20,11 +20,11 @@ void MelodyVoicesTest::tempoList()
     QSignalSpy spy(&rig.voices, &MelodyVoices::eighthBeatMsChanged);
     const int expected[] = {125, 115, 107, 100, 94, 88, 83, 79, 75, 71, 68, 65, 62};
     for (int p = 0; p < 13; ++p) {
-        const int yxyz = rig.t.window.yxyzCount();
+        const int yxyz = rig.t.choices.count();
         rig.voices.selectTempo(p);
         QCOMPARE(int(rig.t.state.EighthBeatMs), expected[p]);
         QCOMPARE(spy.last().at(0).toInt(), expected[p]);
-        QCOMPARE(rig.t.window.yxyzCount(), yxyz + 1);
+        QCOMPARE(rig.t.choices.count(), yxyz + 1);
         QCOMPARE(rig.voices.tempoPosition(), p);
     }
     // Halves go to the even neighbour: 62.5 -> 62, 93.75 -> 94, 78.9 -> 79.
@@ -42,12 +42,12 @@ void MelodyVoicesTest::instrumentChoice()
     PerformanceRig rig;
     QCOMPARE(MelodyVoices::instrumentTexts().size(), 129);
     QCOMPARE(MelodyVoices::instrumentTexts().at(1), QString("1.明亮钢琴"));
-    const int yxyz = rig.t.window.yxyzCount();
+    const int yxyz = rig.t.choices.count();
     rig.voices.selectInstrument(0, 1);
     // Bank select 0 and program 0 on channel 0.
     QCOMPARE(rig.sent(), (Msgs{R::control(0, 0, 0), R::program(0, 0)}));
     QCOMPARE(int(rig.t.state.VoiceInstrument[0]), 0);
-    QCOMPARE(rig.t.window.yxyzCount(), yxyz + 1);
+    QCOMPARE(rig.t.choices.count(), yxyz + 1);
     // Program 0 is still a sounding voice for the keyboard.
     QVERIFY(rig.voices.voiceSounds(0));
     rig.t.clearSent();
@@ -72,7 +72,7 @@ void MelodyVoicesTest::silentVoiceWhileNoteSounds()
 void MelodyVoicesTest::instrumentTextChange()
 {
     PerformanceRig rig;
-    const int yxyz = rig.t.window.yxyzCount();
+    const int yxyz = rig.t.choices.count();
     rig.voices.instrumentTextChanged(2, 5);
     QCOMPARE(rig.sent(), (Msgs{R::control(2, 0, 0), R::program(2, 4)}));
     QCOMPARE(int(rig.t.state.VoiceInstrument[2]), 4);
@@ -83,7 +83,7 @@ void MelodyVoicesTest::instrumentTextChange()
     QVERIFY(rig.sent().isEmpty());
     QCOMPARE(int(rig.t.state.VoiceInstrument[2]), 4);
     QVERIFY(!rig.voices.voiceSounds(2));
-    QCOMPARE(rig.t.window.yxyzCount(), yxyz);
+    QCOMPARE(rig.t.choices.count(), yxyz);
 }
 
 void MelodyVoicesTest::volumes()
@@ -93,18 +93,18 @@ void MelodyVoicesTest::volumes()
              (QStringList{"25", "40", "55", "70", "85", "100", "120"}));
     rig.press(0x41);
     rig.t.clearSent();
-    int yxyz = rig.t.window.yxyzCount();
+    int yxyz = rig.t.choices.count();
     rig.voices.selectVolume(2, 6);
     QCOMPARE(int(rig.t.state.VoiceVelocity[2]), 120);
-    QCOMPARE(rig.t.window.yxyzCount(), yxyz + 1);
+    QCOMPARE(rig.t.choices.count(), yxyz + 1);
     QVERIFY(rig.sent().isEmpty());  // the sounding note keeps its velocity
     rig.press(0x53);
     QCOMPARE(rig.noteOns(),
              (Msgs{R::noteOn(0, 62, 70), R::noteOn(1, 62, 70), R::noteOn(2, 62, 120)}));
-    yxyz = rig.t.window.yxyzCount();
+    yxyz = rig.t.choices.count();
     rig.voices.volumeTextChanged(0, 0);
     QCOMPARE(int(rig.t.state.VoiceVelocity[0]), 25);
-    QCOMPARE(rig.t.window.yxyzCount(), yxyz);
+    QCOMPARE(rig.t.choices.count(), yxyz);
     QCOMPARE(int(rig.t.state.VoiceVelocity[3]), 70);  // the chord volume is not ours
 }
 
@@ -112,7 +112,7 @@ void MelodyVoicesTest::listsAreChooseOnly()
 {
     PerformanceRig rig;
     const SharedState before = rig.t.state;
-    const int yxyz = rig.t.window.yxyzCount();
+    const int yxyz = rig.t.choices.count();
     QSignalSpy keySpy(&rig.voices, &MelodyVoices::keyBaseChanging);
     rig.voices.selectInstrument(0, 129);
     rig.voices.selectInstrument(0, -1);
@@ -127,7 +127,7 @@ void MelodyVoicesTest::listsAreChooseOnly()
     rig.voices.selectKey(12);
     rig.voices.selectKey(-1);
     QVERIFY(rig.sent().isEmpty());
-    QCOMPARE(rig.t.window.yxyzCount(), yxyz);
+    QCOMPARE(rig.t.choices.count(), yxyz);
     QCOMPARE(keySpy.count(), 0);
     QCOMPARE(rig.t.state.VoiceInstrument, before.VoiceInstrument);
     QCOMPARE(rig.t.state.VoiceVelocity, before.VoiceVelocity);
@@ -181,12 +181,12 @@ void MelodyVoicesTest::sameKeyAgainChangesNothing()
     rig.press(0x41);
     rig.t.clearSent();
     QSignalSpy spy(&rig.voices, &MelodyVoices::keyBaseChanging);
-    const int yxyz = rig.t.window.yxyzCount();
+    const int yxyz = rig.t.choices.count();
     rig.voices.selectKey(0);
     QVERIFY(rig.sent().isEmpty());
     QCOMPARE(spy.count(), 0);
     QCOMPARE(int(rig.t.state.KeyBase), 36);
-    QCOMPARE(rig.t.window.yxyzCount(), yxyz + 1);  // the keyboard is still given back
+    QCOMPARE(rig.t.choices.count(), yxyz + 1);  // the keyboard is still given back
 }
 
 void MelodyVoicesTest::combinations()
@@ -197,13 +197,13 @@ void MelodyVoicesTest::combinations()
     QCOMPARE(QString::fromUtf8(MelodyVoices::combination(12)->word), QString("十二"));
     // Start-up instrumentation is row 7.
     QCOMPARE(MelodyVoices::combination(7)->positions, (std::array<qint16, 3>{15, 52, 79}));
-    const int yxyz = rig.t.window.yxyzCount();
+    const int yxyz = rig.t.choices.count();
     QVERIFY(!rig.voices.applyCombination(0));
     QVERIFY(!rig.voices.applyCombination(13));
     QVERIFY(rig.sent().isEmpty());
     // Applying a row (score's YQ) does not give the keyboard back.
     QVERIFY(rig.voices.applyCombination(3));
-    QCOMPARE(rig.t.window.yxyzCount(), yxyz);
+    QCOMPARE(rig.t.choices.count(), yxyz);
     QCOMPARE(rig.voices.instrumentPosition(0), 76);
     QCOMPARE(rig.voices.instrumentPosition(1), 0);
     QCOMPARE(rig.t.state.VoiceInstrument, (std::array<qint16, kVoiceSlots>{75, 0, 0}));

@@ -39,7 +39,8 @@ struct PerformanceViewsTest::Window {
     MidiDeviceList devices{t.port};
     MelodyVoices voices{t.ctx};
     OnScreenKeyboard keys{t.ctx, voices};
-    KeyboardEngine engine{t.ctx, voices, keys};
+    HookPartners partners;
+    KeyboardEngine engine{t.ctx, t.window, voices, keys, partners};
     QWidget host;
     MelodyPanel *panel = nullptr;
     KeyboardButton *button = nullptr;
@@ -49,10 +50,13 @@ struct PerformanceViewsTest::Window {
     Window()
     {
         host.resize(988, 337);
-        panel = new MelodyPanel(voices, devices, t.window, &host);
+        panel = new MelodyPanel(voices, devices, &host);
         panel->move(590, 32);
-        button = new KeyboardButton(engine, t.window, &host);
+        button = new KeyboardButton(engine, &host);
         button->setGeometry(798, 178, 45, 25);
+        // The window's focus return, as the main window maps it.
+        QObject::connect(panel, &MelodyPanel::choiceMade, button, &KeyboardButton::takeFocus);
+        QObject::connect(&voices, &MelodyVoices::choiceMade, button, &KeyboardButton::takeFocus);
         piano = new PianoKeys(keys, &host);
         layout = new LayoutPicture(keys, &host);
         host.show();
@@ -119,7 +123,7 @@ void PerformanceViewsTest::keysNeverClickOrMoveFocus()
 void PerformanceViewsTest::keypadAndAutoRepeat()
 {
     QList<int> rhythms;
-    w_->engine.ZDJP = [&] { rhythms << w_->t.state.LastKeyCode; };
+    w_->partners.onZDJP = [&] { rhythms << w_->t.state.LastKeyCode; };
     QTest::keyClick(w_->button, Qt::Key_3, Qt::KeypadModifier);
     QTest::keyClick(w_->button, Qt::Key_Insert, Qt::KeypadModifier);  // keypad 0, Num Lock off
     QCOMPARE(rhythms, (QList<int>{0x63, 0x60}));
@@ -152,7 +156,7 @@ void PerformanceViewsTest::focusSwitchesKeysAndMutePad()
     QVERIFY(w_->t.sent().isEmpty());
     QCOMPARE(w_->find<QLabel>("Picture1(0)")->property("picture").toInt(), 102);
     // YXYZ gives it back.
-    w_->t.window.YXYZ();
+    w_->button->takeFocus();
     QTRY_VERIFY(w_->button->hasFocus());
     QVERIFY(w_->keys.keysEnabled());
     QVERIFY(pad->isVisible());

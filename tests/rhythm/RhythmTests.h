@@ -12,8 +12,10 @@
 struct RhythmRig {
     TestContext t;
     RhythmPattern pattern{t.ctx};
-    RhythmSequencer sequencer{t.ctx, pattern};
-    RhythmFiles files{t.ctx, pattern};
+    RhythmSequencer sequencer{t.ctx, t.window, pattern};
+    RhythmFiles files{t.ctx, t.window, pattern};
+
+    RhythmRig() { t.choices.watch(sequencer); }
 
     // Applies built-in rhythm n as the keypad would, without starting it.
     void applyBuiltIn(int n) { sequencer.applyBuiltInRhythm(n); }

@@ -232,7 +232,7 @@ void RhythmPanelTest::clicksReachTheControllers()
     QTest::mouseClick(bzqd, Qt::LeftButton);
     QVERIFY(p.rig.sequencer.BzQd());
     QCOMPARE(bzqd->text(), QString("停止"));
-    QCOMPARE(p.rig.t.window.yxyzCount(), 1);
+    QCOMPARE(p.rig.t.choices.count(), 1);
     QTest::mouseClick(bzqd, Qt::LeftButton);
     QVERIFY(!p.rig.sequencer.BzQd());
     QCOMPARE(bzqd->text(), QString("启动"));

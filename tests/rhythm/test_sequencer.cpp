@@ -41,7 +41,7 @@ void RhythmSequencerTest::startTimingAt90Bpm()
     rig.sequencer.setBzQd(true);
     QVERIFY(rig.sequencer.BzQd());
     QCOMPARE(rig.sequencer.BzQdCaption(), QString("停止"));
-    QCOMPARE(rig.t.window.yxyzCount(), 1);
+    QCOMPARE(rig.t.choices.count(), 1);
     QCOMPARE(rig.sequencer.BZDS().interval(), 166);
     // Step 0 at once, stamped with the start's time.
     QCOMPARE(formatMessages(rig.t.sent()), formatMessages({drum(35, 100)}));
@@ -67,7 +67,7 @@ void RhythmSequencerTest::stopKeepsStepAndStartsAtZero()
     rig.sequencer.setBzQd(false);
     QCOMPARE(rig.sequencer.BzQdCaption(), QString("启动"));
     QVERIFY(!rig.sequencer.BZDS().isEnabled());
-    QCOMPARE(rig.t.window.yxyzCount(), 2);
+    QCOMPARE(rig.t.choices.count(), 2);
     rig.t.clearSent();
     rig.t.clock.advanceMs(2000);
     QVERIFY(rig.t.sent().isEmpty());  // no note-off either
@@ -85,18 +85,18 @@ void RhythmSequencerTest::settingWhileSetChangesNothing()
     rig.sequencer.setBzQd(true);
     rig.t.clock.advanceMs(5 * 166);
     const qint64 due = rig.sequencer.BZDS().nextDueNs();
-    const int yxyz = rig.t.window.yxyzCount();
+    const int yxyz = rig.t.choices.count();
     rig.t.clearSent();
 
     rig.sequencer.setBzQd(true);
     QVERIFY(rig.t.sent().isEmpty());
     QCOMPARE(rig.t.state.StepIndex, qint16(5));
     QCOMPARE(rig.sequencer.BZDS().nextDueNs(), due);
-    QCOMPARE(rig.t.window.yxyzCount(), yxyz);
+    QCOMPARE(rig.t.choices.count(), yxyz);
 
     rig.sequencer.setBzQd(false);
     rig.sequencer.setBzQd(false);
-    QCOMPARE(rig.t.window.yxyzCount(), yxyz + 1);
+    QCOMPARE(rig.t.choices.count(), yxyz + 1);
 }
 
 void RhythmSequencerTest::wrapsAfterLastStep()
@@ -280,7 +280,7 @@ void RhythmSequencerTest::keypad0WithNoRhythm()
     QCOMPARE(rig.t.window.XSWB(), QString("停止软件自带节奏"));
     QVERIFY(rig.t.sent().isEmpty());
     QVERIFY(!rig.sequencer.BzQd());
-    QCOMPARE(rig.t.window.yxyzCount(), 0);
+    QCOMPARE(rig.t.choices.count(), 0);
     QCOMPARE(patternSnapshot(rig.pattern, rig.t.state), before);
 
     // Codes around the keypad digits are not rhythm keys.

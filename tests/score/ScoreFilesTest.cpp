@@ -105,7 +105,7 @@ void ScoreFilesTest::openedTextIsNotUpperCased()
 void ScoreFilesTest::openWithAutoSyncRebuildsTheRhythm()
 {
     ScoreRig r;
-    r.rooms.check5 = true;
+    r.rooms.check5Set = true;
     const QString path = r.t.path("同步.txt");
     writeFile(path, "KC8TZ\r\n");
     openFile(r, path);
@@ -306,7 +306,7 @@ void ScoreFilesTest::clearGivesTheKeyboardBack()
     r.files.clearClicked();
     QVERIFY(r.t.window.Text3().isEmpty());
     QVERIFY(r.t.state.ScoreText.isEmpty());
-    QCOMPARE(r.t.window.yxyzCount(), 1);
+    QCOMPARE(r.t.choices.count(), 1);
     QCOMPARE(r.t.window.FJWZ(), QString("成功清空乐谱。。。"));
     // Clearing does not stop the score: its next step finds nothing and says so.
     QVERIFY(r.player.Timer3().isTicking());

@@ -302,14 +302,14 @@ void ScorePlayerTest::chordSoundsWithOneNote()
 void ScorePlayerTest::rhythmCommands()
 {
     ScoreRig r;
-    r.rooms.rhythmFiles = {1};
+    r.rooms.rhythmFiles = {11};
     r.play("JP1KC2JP99KC2JP12KC2JP11KC2JP0JPKC2TZ");
     r.advanceMs(5000);
     QCOMPARE(r.rooms.commands(),
              (QStringList{"setRhythmTimerEnabled(0)", "showKeyUp(0)", "setRhythmTimerEnabled(0)",
                           "applyBuiltInRhythm(1)", "setBzQd(1)", "setBzQd(0)",
-                          "applyRhythmFileEntry(2)",  // no such entry: nothing starts
-                          "applyRhythmFileEntry(1)", "setBzQd(1)",
+                          "applyRhythmFile(12)",  // no such entry: nothing starts
+                          "applyRhythmFile(11)", "setBzQd(1)",
                           // TZ stops the rhythm and releases the last note's key picture
                           "setBzQd(0)", "showKeyUp(24)"}));
     QCOMPARE(r.melody().size(), 5);
@@ -319,7 +319,7 @@ void ScorePlayerTest::rhythmCommands()
 void ScorePlayerTest::autoSyncAndClockParity()
 {
     ScoreRig r;
-    r.rooms.check5 = true;
+    r.rooms.check5Set = true;
     r.t.state.StepIndex = 9;
     r.play("KC1TZ");
     QCOMPARE(r.t.state.StepIndex, qint16(0));
@@ -362,7 +362,7 @@ void ScorePlayerTest::workedExampleTiming()
 {
     ScoreRig r;
     QList<int> selections;
-    connect(&r.t.window, &WindowState::text3SelectionRequested, this,
+    connect(&r.t.window, &WindowDisplay::text3SelectionRequested, this,
             [&](int start, int length) { selections << start * 10 + length; });
     const QString score = "YQ12XZ8KGKEKDKC32XZ8KDWBWAWG32XZ8KBKAKBKG12KA4KF8KEKD4KEKFKEKG12TZ";
     r.play(score);

@@ -5,7 +5,7 @@
 #include "chords/ChordAccompaniment.h"
 #include "chords/SoundEffects.h"
 #include "score/ScoreFiles.h"
-#include "score/ScoreLinks.h"
+#include "score/ScorePartners.h"
 #include "score/ScorePlayer.h"
 
 #include <QSet>
@@ -27,44 +27,43 @@ public:
 
 // The other rooms as the player sees them: every call is written down as
 // "name(argument)", and the answers come from the fields.
-struct FakeRooms {
+struct FakeRooms : ScoreMelody, ScoreRhythm {
     QStringList calls;
-    bool check5 = false;
-    QSet<int> rhythmFiles;  // entries of the rhythm file list that exist
+    bool check5Set = false;
+    QSet<int> rhythmFiles;  // JP numbers whose rhythm file list entry exists
     SharedState *state = nullptr;
     Clock *clock = nullptr;
     QList<qint64> rhythmTicksMs;  // times of the rhythm steps the clock drove
 
-    ScoreLinks links()
+    void selectTempo(int p) override { calls << QStringLiteral("selectTempo(%1)").arg(p); }
+    void applyCombination(int row) override
     {
-        ScoreLinks l;
-        l.selectTempo = [this](int p) { calls << QStringLiteral("selectTempo(%1)").arg(p); };
-        l.applyCombination = [this](int row) {
-            calls << QStringLiteral("applyCombination(%1)").arg(row);
-            // The melody room stores the program of each voice, 0 for a silent one.
-            if (state && row == 1)
-                state->VoiceInstrument = {2, 0, 0};
-        };
-        l.applyBuiltInRhythm = [this](int n) { calls << QStringLiteral("applyBuiltInRhythm(%1)").arg(n); };
-        l.applyRhythmFileEntry = [this](int i) {
-            calls << QStringLiteral("applyRhythmFileEntry(%1)").arg(i);
-            return rhythmFiles.contains(i);
-        };
-        l.setBzQd = [this](bool on) { calls << QStringLiteral("setBzQd(%1)").arg(int(on)); };
-        l.check5 = [this] { return check5; };
-        l.setRhythmTimerEnabled = [this](bool on) {
-            calls << QStringLiteral("setRhythmTimerEnabled(%1)").arg(int(on));
-        };
-        l.Bzfs = [this] { calls << QStringLiteral("Bzfs"); };
-        l.RhythmClockTick = [this] {
-            calls << QStringLiteral("RhythmClockTick");
-            if (clock)
-                rhythmTicksMs << clock->tickTimeNs() / 1000000;
-        };
-        l.showKeyUp = [this](int o) { calls << QStringLiteral("showKeyUp(%1)").arg(o); };
-        l.hideRhythmFileList = [this] { calls << QStringLiteral("hideRhythmFileList"); };
-        return l;
+        calls << QStringLiteral("applyCombination(%1)").arg(row);
+        // The melody room stores the program of each voice, 0 for a silent one.
+        if (state && row == 1)
+            state->VoiceInstrument = {2, 0, 0};
     }
+    void showKeyUp(int o) override { calls << QStringLiteral("showKeyUp(%1)").arg(o); }
+    void applyBuiltInRhythm(int n) override { calls << QStringLiteral("applyBuiltInRhythm(%1)").arg(n); }
+    bool applyRhythmFile(int jp) override
+    {
+        calls << QStringLiteral("applyRhythmFile(%1)").arg(jp);
+        return rhythmFiles.contains(jp);
+    }
+    void setBzQd(bool on) override { calls << QStringLiteral("setBzQd(%1)").arg(int(on)); }
+    bool check5() const override { return check5Set; }
+    void setRhythmTimerEnabled(bool on) override
+    {
+        calls << QStringLiteral("setRhythmTimerEnabled(%1)").arg(int(on));
+    }
+    void Bzfs() override { calls << QStringLiteral("Bzfs"); }
+    void RhythmClockTick() override
+    {
+        calls << QStringLiteral("RhythmClockTick");
+        if (clock)
+            rhythmTicksMs << clock->tickTimeNs() / 1000000;
+    }
+    void hideRhythmFileList() override { calls << QStringLiteral("hideRhythmFileList"); }
 
     // The calls without the rhythm clock ticks.
     QStringList commands() const
@@ -84,12 +83,12 @@ struct ScoreRig {
     TestContext t;
     WatchingDialogs dialogs;
     MidiPort port{t.midi, dialogs, t.clock};  // MIDI errors come to the watched dialogs
-    AppContext ctx{t.state, t.window, port, dialogs, t.clock, t.folder.path()};
-    ChordAccompaniment chords{ctx};
-    SoundEffects effects{ctx};
-    ScorePlayer player{ctx, chords, effects};
-    ScoreFiles files{ctx, player};
+    Session ctx{t.state, port, t.media, dialogs, t.clock, t.folder.path()};
     FakeRooms rooms;
+    ChordAccompaniment chords{ctx, t.window};
+    SoundEffects effects{ctx, t.window};
+    ScorePlayer player{ctx, t.window, chords, effects, rooms, rooms};
+    ScoreFiles files{ctx, t.window, player};
 
     static constexpr qint64 kMs = 1000000;
 
@@ -99,7 +98,7 @@ struct ScoreRig {
         port.OpenMidiDevice(0);
         rooms.state = &t.state;
         rooms.clock = &t.clock;
-        player.setLinks(rooms.links());
+        t.choices.watch(files);
     }
 
     // The play button pressed with the mouse: mouse-down, then the click.

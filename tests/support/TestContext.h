@@ -3,30 +3,78 @@
 #include "RecordingMidiBackend.h"
 #include "ScriptedDialogs.h"
 
-#include "core/AppContext.h"
 #include "core/Clock.h"
+#include "core/WindowDisplay.h"
+#include "core/Session.h"
 #include "core/SharedState.h"
-#include "core/WindowState.h"
+#include "performance/KeyboardPartners.h"
+#include "platform/MediaDevice.h"
 #include "sound/MidiPort.h"
 
+#include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
+// The media device in tests: keeps every command, and every one succeeds.
+class RecordingMedia : public MediaDevice {
+public:
+    QStringList commands;
+    int command(const QString &text, QString *) override
+    {
+        commands << text;
+        return 0;
+    }
+};
+
+// Counts the choices made in the controllers it watches: each one is a
+// focus return of their window.
+struct ChoiceCounter {
+    int n = 0;
+    int count() const { return n; }
+    template <typename Controller>
+    void watch(Controller &c)
+    {
+        QObject::connect(&c, &Controller::choiceMade, [this] { ++n; });
+    }
+};
+
 // Everything a controller needs, with fakes: a recording MIDI output (device 0
-// already open), scripted dialogs, a virtual clock and an empty record folder
-// of its own.
+// already open), scripted dialogs, a recording media device, a virtual clock,
+// an empty record folder of its own and the display of the window under test.
 struct TestContext {
     SharedState state;
-    WindowState window;
+    WindowDisplay window;
     RecordingMidiBackend midi;
     ScriptedDialogs dialogs;
     VirtualClock clock;
     MidiPort port{midi, dialogs, clock};
+    RecordingMedia media;
     QTemporaryDir folder;
-    AppContext ctx{state, window, port, dialogs, clock, folder.path()};
+    Session ctx{state, port, media, dialogs, clock, folder.path()};
+    ChoiceCounter choices;
 
     TestContext() { port.OpenMidiDevice(0); }
 
     QVector<quint32> sent() const { return midi.messages(); }
     void clearSent() { midi.clear(); }
     QString path(const QString &name) const { return folder.filePath(name); }
+};
+
+// The keyboard engine's partners as hooks; an empty hook does nothing.
+struct HookPartners : KeyboardPartners {
+    std::function<void()> onHXQD, onTSYX, onZDJP, onStopRhythm, onClearScorePlaying, onResetPlayCaption;
+    void HXQD() override { call(onHXQD); }
+    void TSYX() override { call(onTSYX); }
+    void ZDJP() override { call(onZDJP); }
+    void stopRhythm() override { call(onStopRhythm); }
+    void clearScorePlaying() override { call(onClearScorePlaying); }
+    void resetPlayCaption() override { call(onResetPlayCaption); }
+
+private:
+    static void call(const std::function<void()> &hook)
+    {
+        if (hook)
+            hook();
+    }
 };

@@ -3,10 +3,11 @@
 #include <QObject>
 #include <QString>
 
-// What the main window shows that many controllers write: the information
-// display XSWB, the status line FJWZ, and the keyboard button that receives
-// the computer keys. Each writer replaces the whole text.
-class WindowState : public QObject {
+// What one window shows that its controllers write: the information display
+// XSWB, the status line FJWZ, the score box Text3 and the file last chosen in
+// one of its file dialogs. Each window has a display of its own; each writer
+// replaces the whole text.
+class WindowDisplay : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
@@ -26,20 +27,13 @@ public:
     int text3SelectionStart() const { return selStart_; }
     int text3SelectionLength() const { return selLength_; }
 
-    // LastFilePath: the file last chosen in a file dialog of the main window
+    // LastFilePath: the file last chosen in a file dialog of the window
     // (score, rhythm or recording); the score box's delete button deletes it.
     QString LastFilePath;
-
-    // YXYZ: give the computer keyboard back to the player after a control of
-    // the main window took the input focus (enables the keyboard, editor and
-    // mini buttons and focuses the keyboard button).
-    void YXYZ();
-    int yxyzCount() const { return yxyzCount_; }
 
 signals:
     void xswbChanged(const QString &text);
     void fjwzChanged(const QString &text);
-    void keyboardFocusRequested();
     void text3Changed(const QString &text);
     void text3SelectionRequested(int start, int length);
 
@@ -49,5 +43,4 @@ private:
     QString text3_;
     int selStart_ = 0;
     int selLength_ = 0;
-    int yxyzCount_ = 0;
 };

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/Navigation.h"
+#include "app/ScoreExporter.h"
+#include "app/StatusClock.h"
+#include "sound/MidiDeviceList.h"
+
+#include <QObject>
+
+class WindowDisplay;
+class PerformanceControllers;
+struct Session;
+
+// The main window's own controllers, beside the performance group it shows:
+// tabs and help, the clock line, the export button and its device list.
+class MainWindowControllers : public QObject {
+    Q_OBJECT
+public:
+    MainWindowControllers(Session &session, WindowDisplay &display, PerformanceControllers &performance);
+
+    // QDCSH's logic: the device list, then the performance defaults.
+    void initialise();
+    // Stops every timer of the window and of its performance group.
+    void stopTimers();
+
+    Session &session;
+    WindowDisplay &display;
+    PerformanceControllers &performance;
+    MidiDeviceList devices;
+    Navigation navigation;
+    StatusClock statusClock;
+    ScoreExporter exporter;
+
+signals:
+    // A choice was made in a control of the window or of its performance.
+    void choiceMade();
+};
