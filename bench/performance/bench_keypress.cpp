@@ -7,6 +7,7 @@
 
 #include "RecordingMidiBackend.h"
 #include "TestContext.h"
+#include "chords/ChordAccompaniment.h"
 
 #include "performance/KeyboardButton.h"
 #include "performance/KeyboardEngine.h"
@@ -53,8 +54,10 @@ void run(Box kind, const char *name, int presses)
     port.OpenMidiDevice(0);
     Session ctx{t.state, port, t.media, t.dialogs, t.clock, t.folder.path()};
     MelodyVoices voices(ctx);
-    OnScreenKeyboard keys(ctx, voices);
+    ChordAccompaniment chords(ctx, t.window);
+    OnScreenKeyboard keys(ctx, voices, chords);
     HookPartners partners;
+    partners.onSilenceScoreNotes = [&] { chords.SilenceScoreNotes(); };
     KeyboardEngine engine(ctx, t.window, voices, keys, partners);
     keys.initialiseKeys();
     for (int i = 0; i < 3; ++i) {

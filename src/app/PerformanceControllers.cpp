@@ -6,7 +6,7 @@
 #include "sound/MidiPort.h"
 
 PerformanceControllers::PerformanceControllers(Session &s, WindowDisplay &d)
-    : session(s), display(d), voices(s), keys(s, voices), chords(s, d), effects(s, d), pattern(s),
+    : session(s), display(d), voices(s), chords(s, d), keys(s, voices, chords), effects(s, d), pattern(s),
       sequencer(s, d, pattern), rhythmFiles(s, d, pattern), keyboard(s, d, voices, keys, *this),
       player(s, d, chords, effects, *this, *this), scoreFiles(s, d, player)
 {

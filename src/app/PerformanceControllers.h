@@ -43,8 +43,8 @@ public:
     Session &session;
     WindowDisplay &display;
     MelodyVoices voices;
-    OnScreenKeyboard keys;
     ChordAccompaniment chords;
+    OnScreenKeyboard keys;
     SoundEffects effects;
     RhythmPattern pattern;
     RhythmSequencer sequencer;
@@ -65,6 +65,7 @@ private:
     void stopRhythm() override { sequencer.setBzQd(false); }
     void clearScorePlaying() override { player.clearScorePlaying(); }
     void resetPlayCaption() override { player.showIdleCaption(); }
+    void SilenceScoreNotes() override { chords.SilenceScoreNotes(); }
     // ScoreMelody
     void selectTempo(int position) override { voices.selectTempo(position); }
     void applyCombination(int row) override { voices.applyCombination(row); }

@@ -2,13 +2,12 @@
 
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
+#include "performance/MelodyVoices.h"
 #include "resources/StringTable.h"
 #include "sound/MidiPort.h"
 
 namespace {
 
-constexpr int kVolumes[] = {25, 40, 55, 70, 85, 100, 120};
-constexpr int kVolumeCount = int(sizeof kVolumes / sizeof kVolumes[0]);
 constexpr int kChordVelocitySlot = 3;  // VoiceVelocity entry of the chords
 
 bool validList(int list)
@@ -51,10 +50,7 @@ QString ChordAccompaniment::optionCaption(int option)
 
 QStringList ChordAccompaniment::volumeEntries()
 {
-    QStringList entries;
-    for (int v : kVolumes)
-        entries << QString::number(v);
-    return entries;
+    return MelodyVoices::volumeTexts();
 }
 
 QStringList ChordAccompaniment::instrumentEntries()
@@ -171,11 +167,11 @@ void ChordAccompaniment::sendPrograms()
 
 void ChordAccompaniment::selectVolume(int position)
 {
-    if (position < 0 || position >= kVolumeCount)
+    if (MelodyVoices::volumeAt(position) < 0)
         return;
     const bool changed = volume_ != position;
     volume_ = position;
-    ctx_.state.VoiceVelocity[kChordVelocitySlot] = qint16(kVolumes[position]);
+    ctx_.state.VoiceVelocity[kChordVelocitySlot] = qint16(MelodyVoices::volumeAt(position));
     if (changed)
         emit volumeChanged(position);
     emit choiceMade();
@@ -192,6 +188,12 @@ void ChordAccompaniment::silenceChord(const ChordTriad &notes)
 {
     for (int k = 0; k < 3; ++k)
         noteOff(k, notes[size_t(k)]);
+}
+
+void ChordAccompaniment::SilenceScoreNotes()
+{
+    SilenceMelodyNote(ctx_.state, ctx_.port);
+    silenceChord(ctx_.state.SoundingChordNotes);
 }
 
 // The notes still sounding were started at the old KeyBase; their pitches

@@ -2,6 +2,7 @@
 
 #include "core/Session.h"
 #include "core/PlaybackTimer.h"
+#include "performance/VoiceNotes.h"
 
 #include <QObject>
 #include <QString>
@@ -18,7 +19,7 @@ using ChordTriad = std::array<qint16, 3>;
 // The chord accompaniment: the chord type options Option5(0..10), the chord
 // test behind the start button Check6, the three chord instruments and the
 // chord volume. Chords sound on channels 3, 4 and 5, one note each.
-class ChordAccompaniment : public QObject {
+class ChordAccompaniment : public QObject, public ScoreNoteSilencer {
     Q_OBJECT
 public:
     static constexpr int kOptionCount = 11;     // Option5(0..10)
@@ -95,6 +96,9 @@ public:
     // every chord note that sounds.
     void soundChord(const ChordTriad &notes);
     void silenceChord(const ChordTriad &notes);
+    // The melody note (channels 0-2) and the chord notes the score player
+    // last started (SoundingChordNotes on channels 3-5).
+    void SilenceScoreNotes() override;
 
 public slots:
     // Connected to the key list's announcement that KeyBase is about to move:

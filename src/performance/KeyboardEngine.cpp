@@ -7,7 +7,7 @@
 #include "performance/KeyboardPartners.h"
 #include "performance/MelodyVoices.h"
 #include "performance/OnScreenKeyboard.h"
-#include "performance/SilenceScoreNotes.h"
+#include "performance/VoiceNotes.h"
 #include "resources/StringTable.h"
 #include "sound/MidiPort.h"
 
@@ -78,10 +78,7 @@ void KeyboardEngine::playNote(int offset, const char *code, int helpId)
     timer1_.restart();  // the new note's duration counts from this press
     s.DurationCount = 0;
     SilenceMelodyNote(s, ctx_.port);
-    for (int i = 0; i < MelodyVoices::kVoices; ++i) {
-        if (voices_.voiceSounds(i))
-            ctx_.port.NoteOn(qint16(i), qint16(s.KeyBase + offset), s.VoiceVelocity[size_t(i)]);
-    }
+    StartMelodyNote(s, ctx_.port, offset, voices_.soundingVoices());
     s.LastNoteOffset = qint16(offset);
 }
 
@@ -131,7 +128,7 @@ void KeyboardEngine::onDurationTick()
     s.ScoreText += QStringLiteral("99TZ");
     showScore();
     timer1_.setEnabled(false);
-    SilenceScoreNotes(s, ctx_.port);
+    partners_.SilenceScoreNotes();
 }
 
 void KeyboardEngine::focusGained()

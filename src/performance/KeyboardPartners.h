@@ -1,10 +1,12 @@
 #pragma once
 
+#include "performance/VoiceNotes.h"
+
 // What the keyboard engine hands on to the other rooms of its window: the
-// chord, effect and rhythm keys, and the score player it takes over from.
-class KeyboardPartners {
+// chord, effect and rhythm keys, the score player it takes over from, and
+// the silencing of the score's notes (a note held too long).
+class KeyboardPartners : public ScoreNoteSilencer {
 public:
-    virtual ~KeyboardPartners() = default;
     virtual void HXQD() = 0;              // HXQD: chord keys, by LastKeyCode
     virtual void TSYX() = 0;              // TSYX: special-effect keys, by LastKeyCode
     virtual void ZDJP() = 0;              // ZDJP: built-in rhythm keys (keypad)

@@ -3,7 +3,7 @@
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
-#include "performance/SilenceScoreNotes.h"
+#include "performance/VoiceNotes.h"
 #include "resources/StringTable.h"
 #include "sound/MidiPort.h"
 
@@ -76,6 +76,11 @@ int MelodyVoices::eighthBeatMsFor(int tempo)
     if (twiceRest > tempo || (twiceRest == tempo && (q % 2) != 0))
         return q + 1;
     return q;
+}
+
+int MelodyVoices::volumeAt(int position)
+{
+    return position >= 0 && position < kVolumeCount ? kVolumes[position] : -1;
 }
 
 int MelodyVoices::instrumentPosition(int voice) const

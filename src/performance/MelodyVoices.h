@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "performance/VoiceNotes.h"
+
 #include <array>
 
 struct Session;
@@ -36,6 +38,8 @@ public:
     static const InstrumentCombination *combination(int row);
     // Milliseconds of an eighth of a beat: 7500 / tempo, ties to even.
     static int eighthBeatMsFor(int tempo);
+    // The velocity of volume list entry `position`, -1 outside the list.
+    static int volumeAt(int position);
 
     // Current positions; -1 while nothing is selected.
     int instrumentPosition(int voice) const;
@@ -44,6 +48,7 @@ public:
     int keyPosition() const { return keyPos_; }
     // Whether the keyboard and the mouse keys sound this voice.
     bool voiceSounds(int voice) const { return instrumentPosition(voice) > 0; }
+    VoiceMask soundingVoices() const { return {voiceSounds(0), voiceSounds(1), voiceSounds(2)}; }
 
     // ComSounds(i) click: silent entry stops the voice's note, any other sets
     // its program; then the keyboard is given back.

@@ -4,7 +4,7 @@
 #include "core/SharedState.h"
 #include "performance/KeyTable.h"
 #include "performance/MelodyVoices.h"
-#include "performance/SilenceScoreNotes.h"
+#include "performance/VoiceNotes.h"
 #include "sound/MidiPort.h"
 
 namespace {
@@ -16,8 +16,9 @@ constexpr int kBlackHeight = 69;
 constexpr int kOctaveWidth = 182;  // seven white keys
 }  // namespace
 
-OnScreenKeyboard::OnScreenKeyboard(Session &ctx, const MelodyVoices &voices, QObject *parent)
-    : QObject(parent), ctx_(ctx), voices_(voices)
+OnScreenKeyboard::OnScreenKeyboard(Session &ctx, const MelodyVoices &voices,
+                                   ScoreNoteSilencer &silencer, QObject *parent)
+    : QObject(parent), ctx_(ctx), voices_(voices), silencer_(silencer)
 {
     // As designed, before start-up records the colours.
     for (int o = 0; o < kKeys; ++o)
@@ -110,11 +111,8 @@ void OnScreenKeyboard::strike(int offset)
     if (!validOffset(offset) || !keysEnabled_)
         return;
     SharedState &s = ctx_.state;
-    SilenceScoreNotes(s, ctx_.port);
-    for (int i = 0; i < MelodyVoices::kVoices; ++i) {
-        if (voices_.voiceSounds(i))
-            ctx_.port.NoteOn(qint16(i), qint16(s.KeyBase + offset), s.VoiceVelocity[size_t(i)]);
-    }
+    silencer_.SilenceScoreNotes();
+    StartMelodyNote(s, ctx_.port, offset, voices_.soundingVoices());
     showPressed(offset);
     if (s.LastNoteOffset != offset)
         showUp(s.LastNoteOffset);
@@ -128,11 +126,39 @@ void OnScreenKeyboard::mutePadMoved()
     SilenceMelodyNote(ctx_.state, ctx_.port);
 }
 
+void OnScreenKeyboard::pianoPressed(int key)
+{
+    if (!keysEnabled_ || key < 0)
+        return;
+    dragging_ = true;
+    dragKey_ = key;
+    strike(key);
+}
+
+void OnScreenKeyboard::pianoMovedTo(int key)
+{
+    if (!dragging_ || !keysEnabled_)
+        return;
+    if (key != dragKey_ && dragKey_ >= 0)
+        strike(dragKey_);  // the key being left
+    if (key >= 0)
+        strike(key);
+    dragKey_ = key;
+}
+
+void OnScreenKeyboard::pianoReleased()
+{
+    dragging_ = false;
+    dragKey_ = -1;
+}
+
 void OnScreenKeyboard::setKeysEnabled(bool enabled)
 {
     if (enabled == keysEnabled_)
         return;
     keysEnabled_ = enabled;
+    if (!enabled)
+        pianoReleased();
     emit keysEnabledChanged(enabled);
 }
 

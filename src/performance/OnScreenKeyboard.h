@@ -1,5 +1,7 @@
 #pragma once
 
+#include "performance/PianoHandler.h"
+
 #include <QObject>
 #include <QRect>
 #include <QSize>
@@ -9,11 +11,12 @@
 
 struct Session;
 class MelodyVoices;
+class ScoreNoteSilencer;
 
 // The on-screen piano Picture1(0..64), the mute pad Label1 and the keyboard
 // layout picture Picture2 / Image3 / Label3: what they show and what the
 // mouse does on them. Geometry is in main-window pixels.
-class OnScreenKeyboard : public QObject {
+class OnScreenKeyboard : public QObject, public PianoHandler {
     Q_OBJECT
 public:
     static constexpr int kKeys = 65;
@@ -23,7 +26,8 @@ public:
     static constexpr int kBlackUp = 104;
     static constexpr int kBlackPressed = 105;
 
-    OnScreenKeyboard(Session &ctx, const MelodyVoices &voices, QObject *parent = nullptr);
+    OnScreenKeyboard(Session &ctx, const MelodyVoices &voices, ScoreNoteSilencer &silencer,
+                     QObject *parent = nullptr);
 
     // Where key o lies in the main window (empty rectangle for no key).
     static QRect keyRect(int offset);
@@ -47,6 +51,15 @@ public:
     void strike(int offset);
     // The mouse moved over the mute pad: stops the melody note.
     void mutePadMoved();
+
+    // The mouse on the keys: a press strikes the key; while the button stays
+    // down every move strikes the key under the pointer again, and passing
+    // from one key to the next strikes the key being left once more before
+    // the new one. Nothing happens while the keys are disabled.
+    void pianoPressed(int key) override;
+    void pianoMovedTo(int key) override;
+    void pianoReleased() override;
+    void mutePadTouched() override { mutePadMoved(); }
 
     // The keys take the mouse and the mute pad is shown only while the
     // keyboard button has the focus.
@@ -74,6 +87,9 @@ private:
 
     Session &ctx_;
     const MelodyVoices &voices_;
+    ScoreNoteSilencer &silencer_;
+    bool dragging_ = false;
+    int dragKey_ = -1;  // the key under the pointer during a drag
     std::array<int, kKeys> pictures_{};
     bool keysEnabled_ = false;
     bool large_ = false;

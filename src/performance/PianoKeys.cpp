@@ -7,7 +7,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-PianoKeys::PianoKeys(OnScreenKeyboard &keys, QWidget *parent) : QWidget(parent), keys_(keys)
+PianoKeys::PianoKeys(OnScreenKeyboard &keys, QWidget *parent)
+    : QWidget(parent), keys_(keys), handler_(keys)
 {
     setObjectName(QStringLiteral("PianoKeys"));
     setGeometry(0, kTop, 988, 337 - kTop);
@@ -65,13 +66,9 @@ void PianoKeys::showPicture(int offset, int picture)
     label->setProperty("picture", picture);
 }
 
-void PianoKeys::setKeysEnabled(bool enabled)
+void PianoKeys::setKeysEnabled(bool)
 {
     Label1->setVisible(keys_.mutePadVisible());
-    if (!enabled) {
-        dragging_ = false;
-        dragKey_ = -1;
-    }
 }
 
 int PianoKeys::keyUnder(const QPoint &localPos) const
@@ -85,37 +82,24 @@ void PianoKeys::mousePressEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
-    const int key = keyUnder(event->position().toPoint());
-    if (key < 0)
-        return;
-    dragging_ = true;
-    dragKey_ = key;
-    keys_.strike(key);
+    handler_.pianoPressed(keyUnder(event->position().toPoint()));
 }
 
 void PianoKeys::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!dragging_ || !keys_.keysEnabled())
-        return;
-    const int key = keyUnder(event->position().toPoint());
-    if (key != dragKey_ && dragKey_ >= 0)
-        keys_.strike(dragKey_);  // the key being left
-    if (key >= 0)
-        keys_.strike(key);
-    dragKey_ = key;
+    if (event->buttons() & Qt::LeftButton)
+        handler_.pianoMovedTo(keyUnder(event->position().toPoint()));
 }
 
 void PianoKeys::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton) {
-        dragging_ = false;
-        dragKey_ = -1;
-    }
+    if (event->button() == Qt::LeftButton)
+        handler_.pianoReleased();
 }
 
 bool PianoKeys::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Label1 && event->type() == QEvent::MouseMove)
-        keys_.mutePadMoved();
+        handler_.mutePadTouched();
     return QWidget::eventFilter(watched, event);
 }

@@ -7,17 +7,15 @@
 
 class QLabel;
 class OnScreenKeyboard;
+class PianoHandler;
 
 // The strip along the bottom of the main window, (0, 204) to (988, 337):
 // the mute pad Label1 on top and the 65 key pictures Picture1(0..64) below
 // it at y 216. It places itself in its parent (the main window) at (0, 204).
 //
-// A press on a key plays it; while the button stays down every move strikes
-// the key under the pointer again, and passing from one key to the next
-// strikes the key being left once more before the new one. The key widgets
-// only show pictures; this widget takes the mouse for all of them and maps
-// the pointer to a key, black keys first. Nothing reacts while the keys are
-// disabled (the keyboard button lacks the focus).
+// The key widgets only show pictures; this widget takes the mouse for all of
+// them, maps the pointer to a key (black keys first) and reports to the
+// keyboard's piano handler, which decides what sounds.
 class PianoKeys : public QWidget {
     Q_OBJECT
 public:
@@ -40,8 +38,7 @@ private:
     void setKeysEnabled(bool enabled);
 
     OnScreenKeyboard &keys_;
+    PianoHandler &handler_;
     std::array<QLabel *, 65> picture1_{};  // Picture1(0..64)
     std::array<QPixmap, 4> pixmaps_;       // pictures 102..105
-    bool dragging_ = false;
-    int dragKey_ = -1;  // the key under the pointer during a drag
 };

@@ -1,7 +1,8 @@
 list(APPEND DZQ_CORE_SOURCES
   src/performance/KeyTable.h src/performance/KeyTable.cpp
-  src/performance/SilenceScoreNotes.h src/performance/SilenceScoreNotes.cpp
+  src/performance/VoiceNotes.h src/performance/VoiceNotes.cpp
   src/performance/MelodyVoices.h src/performance/MelodyVoices.cpp
+  src/performance/PianoHandler.h
   src/performance/OnScreenKeyboard.h src/performance/OnScreenKeyboard.cpp
   src/performance/KeyboardPartners.h
   src/performance/KeyboardEngine.h src/performance/KeyboardEngine.cpp

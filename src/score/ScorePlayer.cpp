@@ -6,6 +6,8 @@
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
 #include "platform/UserDialogs.h"
+#include "performance/MelodyVoices.h"
+#include "performance/VoiceNotes.h"
 #include "score/NotationReader.h"
 #include "sound/MidiPort.h"
 
@@ -57,17 +59,6 @@ QString ScorePlayer::errorMessage()
 QString ScorePlayer::playingStatus()
 {
     return QStringLiteral("自动演奏中。。。");
-}
-
-qint16 ScorePlayer::eighthBeatMsForTempo(int bpm)
-{
-    if (bpm <= 0)
-        return 0;
-    int q = 7500 / bpm;
-    const int twiceRest = 2 * (7500 % bpm);
-    if (twiceRest > bpm || (twiceRest == bpm && q % 2 != 0))
-        ++q;
-    return qint16(q);
 }
 
 bool ScorePlayer::buttonEnabled(int index) const
@@ -232,7 +223,7 @@ ScorePlayer::StepEnd ScorePlayer::executeToken()
             return StepEnd::Wait;  // no tick comes until the user stops
         }
         melody_.selectTempo(n - 1);
-        s.EighthBeatMs = eighthBeatMsForTempo(60 + 5 * (n - 1));
+        s.EighthBeatMs = qint16(MelodyVoices::eighthBeatMsFor(60 + 5 * (n - 1)));
         return StepEnd::Continue;
 
     case TokenKind::Chord:
@@ -309,10 +300,9 @@ void ScorePlayer::playNote(int offset, int textLength)
         return;
     }
     SilenceScoreNotes();
-    for (int k = 0; k < 3; ++k) {
-        if (s.VoiceInstrument[size_t(k)] > 0)
-            ctx_.port.NoteOn(qint16(k), qint16(s.KeyBase + offset), s.VoiceVelocity[size_t(k)]);
-    }
+    // In a score a voice sounds when its program is not 0.
+    StartMelodyNote(s, ctx_.port, offset,
+                    {s.VoiceInstrument[0] > 0, s.VoiceInstrument[1] > 0, s.VoiceInstrument[2] > 0});
     if (chordRequest_) {
         chords_.soundChord(chords_.ChordNotes());
         s.SoundingChordNotes = chords_.ChordNotes();
@@ -384,11 +374,7 @@ void ScorePlayer::rhythmCommand(int n)
 
 void ScorePlayer::SilenceScoreNotes()
 {
-    const SharedState &s = ctx_.state;
-    for (qint16 ch = 0; ch < 3; ++ch)
-        ctx_.port.NoteOff(ch, qint16(s.KeyBase + s.LastNoteOffset));
-    // Through the chord room, which also keeps track of what sounds on 3..5.
-    chords_.silenceChord(s.SoundingChordNotes);
+    chords_.SilenceScoreNotes();
 }
 
 void ScorePlayer::setPlaying(bool playing)

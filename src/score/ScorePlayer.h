@@ -90,8 +90,6 @@ public:
     // ... and a stop also gives the play button its caption "试听" back.
     void showIdleCaption();
 
-    // Milliseconds per eighth of a beat at a tempo: 7500 / bpm, halves to even.
-    static qint16 eighthBeatMsForTempo(int bpm);
     static QString playingHint();
     static QString errorMessage();
     static QString playingStatus();

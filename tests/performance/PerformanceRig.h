@@ -2,6 +2,8 @@
 
 #include "TestContext.h"
 
+#include "chords/ChordAccompaniment.h"
+
 #include "performance/KeyboardEngine.h"
 #include "performance/MelodyVoices.h"
 #include "performance/OnScreenKeyboard.h"
@@ -31,8 +33,9 @@ inline void selectStartUpDefaults(MelodyVoices &voices, OnScreenKeyboard &keys)
 struct PerformanceRig {
     TestContext t;
     MelodyVoices voices{t.ctx};
-    OnScreenKeyboard keys{t.ctx, voices};
-    HookPartners partners;
+    ChordAccompaniment chords{t.ctx, t.window};
+    OnScreenKeyboard keys{t.ctx, voices, chords};
+    HookPartners partners{chords};
     KeyboardEngine engine{t.ctx, t.window, voices, keys, partners};
 
     PerformanceRig()

@@ -57,7 +57,8 @@ void OnScreenKeyboardTest::initialisation()
 {
     TestContext t;
     MelodyVoices voices(t.ctx);
-    OnScreenKeyboard keys(t.ctx, voices);
+    ChordAccompaniment chords(t.ctx, t.window);
+    OnScreenKeyboard keys(t.ctx, voices, chords);
     QSignalSpy spy(&keys, &OnScreenKeyboard::pictureChanged);
     keys.initialiseKeys();
     for (int o = 0; o < 65; ++o) {

@@ -38,8 +38,9 @@ struct PerformanceViewsTest::Window {
     TestContext t;
     MidiDeviceList devices{t.port};
     MelodyVoices voices{t.ctx};
-    OnScreenKeyboard keys{t.ctx, voices};
-    HookPartners partners;
+    ChordAccompaniment chords{t.ctx, t.window};
+    OnScreenKeyboard keys{t.ctx, voices, chords};
+    HookPartners partners{chords};
     KeyboardEngine engine{t.ctx, t.window, voices, keys, partners};
     QWidget host;
     MelodyPanel *panel = nullptr;

@@ -1,6 +1,7 @@
 #include "ScoreTestRig.h"
 #include "TestMain.h"
 
+#include "performance/MelodyVoices.h"
 #include "score/NotationReader.h"
 
 #include <QSignalSpy>
@@ -216,10 +217,10 @@ void ScorePlayerTest::tempoCommands()
         QCOMPARE(r.melody(), (QStringList{"60@0", QStringLiteral("62@%1").arg(8 * c.ms)}));
     }
     // Halves go to the even neighbour: 120 beats per minute give 62.
-    QCOMPARE(ScorePlayer::eighthBeatMsForTempo(120), qint16(62));
-    QCOMPARE(ScorePlayer::eighthBeatMsForTempo(80), qint16(94));
-    QCOMPARE(ScorePlayer::eighthBeatMsForTempo(70), qint16(107));
-    QCOMPARE(ScorePlayer::eighthBeatMsForTempo(0), qint16(0));
+    QCOMPARE(MelodyVoices::eighthBeatMsFor(120), 62);
+    QCOMPARE(MelodyVoices::eighthBeatMsFor(80), 94);
+    QCOMPARE(MelodyVoices::eighthBeatMsFor(70), 107);
+    QCOMPARE(MelodyVoices::eighthBeatMsFor(0), 0);
 }
 
 void ScorePlayerTest::combinations()

@@ -63,6 +63,13 @@ struct TestContext {
 
 // The keyboard engine's partners as hooks; an empty hook does nothing.
 struct HookPartners : KeyboardPartners {
+    HookPartners() = default;
+    // Silencing the score's notes through a real silencer (the chord room).
+    explicit HookPartners(ScoreNoteSilencer &silencer)
+        : onSilenceScoreNotes([&silencer] { silencer.SilenceScoreNotes(); })
+    {
+    }
+    std::function<void()> onSilenceScoreNotes;
     std::function<void()> onHXQD, onTSYX, onZDJP, onStopRhythm, onClearScorePlaying, onResetPlayCaption;
     void HXQD() override { call(onHXQD); }
     void TSYX() override { call(onTSYX); }
@@ -70,6 +77,7 @@ struct HookPartners : KeyboardPartners {
     void stopRhythm() override { call(onStopRhythm); }
     void clearScorePlaying() override { call(onClearScorePlaying); }
     void resetPlayCaption() override { call(onResetPlayCaption); }
+    void SilenceScoreNotes() override { call(onSilenceScoreNotes); }
 
 private:
     static void call(const std::function<void()> &hook)
