@@ -6,6 +6,7 @@
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
 #include "platform/MediaDevice.h"
+#include "platform/MidiMessage.h"
 #include "platform/UserDialogs.h"
 #include "sound/MidiPort.h"
 
@@ -75,7 +76,7 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
     // starting, not to the score, and is left out.
     QVector<TimedMidiMessage> startUp;
     for (const TimedMidiMessage &m : session->midi.messages()) {
-        if ((m.message & 0xF0) != 0x90)
+        if (MidiMessage::unpack(m.message).kind() != Midi::NoteOn)
             startUp << m;
     }
     const int scoreStart = session->midi.messages().size();

@@ -1,5 +1,7 @@
 #include "platform/AudioEngine.h"
 
+#include "platform/MidiMessage.h"
+
 #include "platform/SoundLog.h"
 
 #include <QFile>
@@ -29,7 +31,7 @@ qint64 steadyNowNs()
 
 bool isNoteOn(quint32 message)
 {
-    return (message & 0xF0) == 0x90 && ((message >> 16) & 0x7F) != 0;
+    return MidiMessage::unpack(message & 0x7FFFFF).isNoteOn();
 }
 
 }  // namespace
@@ -192,7 +194,7 @@ void AudioEngine::send(quint32 message, qint64 dueNs)
 void AudioEngine::silenceAll()
 {
     for (quint32 channel = 0; channel < 16; ++channel)
-        send(0xB0 | channel | (123u << 8), -1);  // all notes off
+        send(MidiMessage::make(Midi::ControlChange, channel, Midi::kAllNotesOff).packed(), -1);
 }
 
 void AudioEngine::play(quint32 message)

@@ -1,5 +1,7 @@
 #include "platform/MidiFileWriter.h"
 
+#include "platform/MidiMessage.h"
+
 #include <QDir>
 #include <QSaveFile>
 
@@ -51,15 +53,12 @@ void MidiFileWriter::appendVariableLength(QByteArray *out, quint32 value)
 
 int MidiFileWriter::channelMessageLength(quint32 message)
 {
-    const quint32 status = message & 0xFF;
-    const quint32 data1 = (message >> 8) & 0xFF;
-    const quint32 data2 = (message >> 16) & 0xFF;
-    if (status < 0x80 || status >= 0xF0 || data1 > 127 || (message >> 24) != 0)
+    // A program or pressure change has one data byte; the packed value's
+    // third byte means nothing there.
+    const MidiMessage m = MidiMessage::unpack(message);
+    if (!MidiMessage::fits(message) || !m.isValidChannelMessage())
         return 0;
-    const quint32 kind = status & 0xF0;
-    if (kind == 0xC0 || kind == 0xD0)
-        return 2;  // one data byte; the packed value's third byte means nothing
-    return data2 > 127 ? 0 : 3;
+    return m.length();
 }
 
 QByteArray MidiFileWriter::fileBytes(const QVector<TimedMidiMessage> &messages, qint64 endNs)

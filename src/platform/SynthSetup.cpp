@@ -1,5 +1,6 @@
 #include "platform/SynthSetup.h"
 
+#include "platform/MidiMessage.h"
 #include <QFileInfo>
 
 #include <fluidsynth.h>
@@ -55,34 +56,34 @@ fluid_settings_t *newSettings(int sampleRate)
 
 void applyShortMessage(fluid_synth_t *synth, quint32 message)
 {
-    const int status = int(message & 0xFF);
-    const int channel = status & 0x0F;
-    const int data1 = int((message >> 8) & 0x7F);
-    const int data2 = int((message >> 16) & 0x7F);
-    switch (status & 0xF0) {
-    case 0x90:
+    const MidiMessage m = MidiMessage::unpack(message);
+    const int channel = m.channel();
+    const int data1 = m.data1 & 0x7F;
+    const int data2 = m.data2 & 0x7F;
+    switch (m.kind()) {
+    case Midi::NoteOn:
         if (data2 > 0)
             fluid_synth_noteon(synth, channel, data1, data2);
         else
             fluid_synth_noteoff(synth, channel, data1);
         break;
-    case 0x80:
+    case Midi::NoteOff:
         fluid_synth_noteoff(synth, channel, data1);
         break;
-    case 0xA0:
+    case Midi::KeyPressure:
         fluid_synth_key_pressure(synth, channel, data1, data2);
         break;
-    case 0xB0:
+    case Midi::ControlChange:
         // Controller 0 is the bank select; FluidSynth takes it as a controller.
         fluid_synth_cc(synth, channel, data1, data2);
         break;
-    case 0xC0:
+    case Midi::ProgramChange:
         fluid_synth_program_change(synth, channel, data1);
         break;
-    case 0xD0:
+    case Midi::ChannelPressure:
         fluid_synth_channel_pressure(synth, channel, data1);
         break;
-    case 0xE0:
+    case Midi::PitchBend:
         fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
         break;
     default:

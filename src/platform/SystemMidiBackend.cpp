@@ -1,25 +1,9 @@
 #include "platform/SystemMidiBackend.h"
 
 #include "platform/AudioEngine.h"
+#include "platform/MidiMessage.h"
 #include "platform/RtMidiPorts.h"
 
-namespace {
-
-// Bytes of a channel or system message, by its status byte.
-int messageLength(quint32 status)
-{
-    switch (status & 0xF0) {
-    case 0xC0:
-    case 0xD0:
-        return 2;
-    case 0xF0:
-        return (status == 0xF1 || status == 0xF3) ? 2 : status == 0xF2 ? 3 : 1;
-    default:
-        return 3;
-    }
-}
-
-}  // namespace
 
 SystemMidiBackend::SystemMidiBackend(AudioEngine &engine)
     : SystemMidiBackend(engine, std::make_unique<RtMidiPorts>())
@@ -136,10 +120,10 @@ int SystemMidiBackend::shortMsg(MidiHandle handle, quint32 message, qint64 dueNs
         engine_.send(message, dueNs);
         return MidiError::Ok;
     }
-    const unsigned char bytes[3] = {uchar(message & 0xFF), uchar((message >> 8) & 0xFF),
-                                    uchar((message >> 16) & 0xFF)};
+    const MidiMessage m = MidiMessage::unpack(message);
+    const unsigned char bytes[3] = {m.status, m.data1, m.data2};
     QString error;
-    if (!ports_->send(it->second.connection, bytes, messageLength(message & 0xFF), &error))
+    if (!ports_->send(it->second.connection, bytes, m.length(), &error))
         return failWith(QStringLiteral("MIDI 输出端口不接受消息：%1。请检查设备连接，或在“设  备”列表中选择其他设备。")
                             .arg(error.isEmpty() ? QStringLiteral("端口已断开") : error));
     return MidiError::Ok;

@@ -2,6 +2,7 @@
 # WAV files, text files, the record folder, single instance, user dialogs,
 # key codes.
 list(APPEND DZQ_CORE_SOURCES
+  src/platform/MidiMessage.h
   src/platform/MidiBackend.h
   src/platform/UserDialogs.h
   src/platform/SpscRing.h

@@ -2,6 +2,7 @@
 
 #include "core/Session.h"
 #include "core/SharedState.h"
+#include "platform/MidiMessage.h"
 #include "platform/UserDialogs.h"
 #include "resources/StringTable.h"
 #include "sound/MidiPort.h"
@@ -18,7 +19,7 @@ constexpr int kRowStored[RhythmPattern::kRows] = {16, 16, 17, 16};
 constexpr int kTitleStart = 77;
 
 constexpr int kInstrumentSteps = 16;  // an instrument change rewrites steps 0..15 only
-constexpr int kPercussionStatus = 153;  // note-on, channel 10
+constexpr int kPercussionStatus = Midi::NoteOn | Midi::kPercussionChannel;  // 153
 
 quint32 rhythmMessage(int velocity, int instrument)
 {

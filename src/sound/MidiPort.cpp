@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "core/SharedState.h"
+#include "platform/MidiMessage.h"
 #include "platform/UserDialogs.h"
 
 MidiPort::MidiPort(MidiBackend &backend, Notifier &notifier, Clock &clock)
@@ -50,17 +51,15 @@ void MidiPort::CloseMidiDevice()
 
 quint32 MidiPort::pack(qint16 status, qint16 data1, qint16 data2)
 {
-    return quint32(qint32(status) + qint32(data1) * 256 + qint32(data2) * 65536);
+    return MidiMessage{quint8(status), quint8(data1), quint8(data2)}.packed();
 }
 
 int MidiPort::send(quint32 message)
 {
-    const quint32 status = message & 0xFF;
-    const quint32 data1 = (message >> 8) & 0xFF;
-    const quint32 data2 = (message >> 16) & 0xFF;
+    const MidiMessage m = MidiMessage::unpack(message);
     // A message with a byte out of range would reach the device as garbage
     // (or as another message); it is never sent.
-    if (status < 0x80 || data1 > 127 || data2 > 127 || (message >> 24) != 0)
+    if (!MidiMessage::fits(message) || m.status < 0x80 || m.data1 > 127 || m.data2 > 127)
         return MidiError::Ok;
     return backend_.shortMsg(handle_, message, clock_.tickTimeNs());
 }
@@ -78,23 +77,23 @@ void MidiPort::SendShortMessage(qint16 status, qint16 data1, qint16 data2)
 
 void MidiPort::NoteOn(qint16 channel, qint16 note, qint16 velocity)
 {
-    SendShortMessage(qint16(0x90 + channel), note, velocity);
+    SendShortMessage(qint16(Midi::NoteOn + channel), note, velocity);
 }
 
 void MidiPort::NoteOff(qint16 channel, qint16 note)
 {
-    SendShortMessage(qint16(0x80 + channel), note, 0);
+    SendShortMessage(qint16(Midi::NoteOff + channel), note, 0);
 }
 
 void MidiPort::ControlChange(qint16 channel, qint16 controller, qint16 value)
 {
-    SendShortMessage(qint16(0xB0 + channel), controller, value);
+    SendShortMessage(qint16(Midi::ControlChange + channel), controller, value);
 }
 
 void MidiPort::ProgramChange(qint16 channel, qint16 bank, qint16 program)
 {
-    ControlChange(channel, 0, bank);
-    SendShortMessage(qint16(0xC0 + channel), program, 0);
+    ControlChange(channel, Midi::kBankSelect, bank);
+    SendShortMessage(qint16(Midi::ProgramChange + channel), program, 0);
 }
 
 void MidiPort::ShowMidiError(int code)

@@ -35,13 +35,13 @@ struct MainWindowRig {
     {
         std::map<std::pair<int, int>, int> sounding;
         for (quint32 m : t.midi.messages()) {
-            const int kind = m & 0xF0, channel = m & 0x0F, note = (m >> 8) & 0x7F, velocity = (m >> 16) & 0x7F;
-            if (channel > 5)
+            const MidiMessage msg = MidiMessage::unpack(m);
+            if (msg.channel() > 5)
                 continue;
-            if (kind == 0x90 && velocity > 0)
-                sounding[{channel, note}] = 1;
-            else if (kind == 0x80 || kind == 0x90)
-                sounding.erase({channel, note});
+            if (msg.isNoteOn())
+                sounding[{msg.channel(), msg.data1}] = 1;
+            else if (msg.isNoteOff())
+                sounding.erase({msg.channel(), msg.data1});
         }
         QStringList hanging;
         for (const auto &entry : sounding)

@@ -73,7 +73,7 @@ QVector<quint32> RecordingMidiBackend::messagesOfKind(quint32 kind) const
 {
     QVector<quint32> out;
     for (const Sent &s : sent) {
-        if ((s.message & 0xF0) == kind)
+        if (MidiMessage::unpack(s.message).kind() == kind)
             out.append(s.message);
     }
     return out;

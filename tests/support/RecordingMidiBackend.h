@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/MidiBackend.h"
+#include "platform/MidiMessage.h"
 
 #include <QString>
 #include <QVector>
@@ -49,14 +50,14 @@ public:
 
     static quint32 noteOn(int channel, int note, int velocity)
     {
-        return quint32(0x90 + channel) | quint32(note) << 8 | quint32(velocity) << 16;
+        return MidiMessage::make(Midi::NoteOn, channel, note, velocity).packed();
     }
-    static quint32 noteOff(int channel, int note) { return quint32(0x80 + channel) | quint32(note) << 8; }
+    static quint32 noteOff(int channel, int note) { return MidiMessage::make(Midi::NoteOff, channel, note).packed(); }
     static quint32 control(int channel, int controller, int value)
     {
-        return quint32(0xB0 + channel) | quint32(controller) << 8 | quint32(value) << 16;
+        return MidiMessage::make(Midi::ControlChange, channel, controller, value).packed();
     }
-    static quint32 program(int channel, int program) { return quint32(0xC0 + channel) | quint32(program) << 8; }
+    static quint32 program(int channel, int program) { return MidiMessage::make(Midi::ProgramChange, channel, program).packed(); }
 
 private:
     bool open_ = false;
