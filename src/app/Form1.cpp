@@ -14,7 +14,6 @@
 #include "core/WindowDisplay.h"
 #include "core/Session.h"
 #include "core/SharedState.h"
-#include "platform/MediaDevice.h"
 #include "score/ScoreBox.h"
 #include "sound/MidiPort.h"
 
@@ -209,10 +208,7 @@ void Form1::closeEvent(QCloseEvent *e)
         return;
     }
     closing_ = true;
-    // Nothing may sound into a closed device: the window's timers stop first.
-    c_.stopTimers();
-    c_.session.port.CloseMidiDevice();
-    c_.session.media.command(QStringLiteral("CLOSE NN"));
+    c_.shutDown();
     e->accept();
     emit closed();
 }

@@ -2,6 +2,7 @@
 
 #include "app/PerformanceControllers.h"
 #include "core/Session.h"
+#include "platform/MediaDevice.h"
 #include "sound/MidiPort.h"
 
 MainWindowControllers::MainWindowControllers(Session &s, WindowDisplay &d, PerformanceControllers &p)
@@ -16,6 +17,13 @@ void MainWindowControllers::initialise()
 {
     devices.refresh();
     performance.initialise();
+}
+
+void MainWindowControllers::shutDown()
+{
+    stopTimers();
+    session.port.CloseMidiDevice();
+    session.media.command(QStringLiteral("CLOSE NN"));
 }
 
 void MainWindowControllers::stopTimers()

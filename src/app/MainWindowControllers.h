@@ -22,6 +22,9 @@ public:
     void initialise();
     // Stops every timer of the window and of its performance group.
     void stopTimers();
+    // The window closes: nothing may sound into a closed device, so the
+    // timers stop first; then the MIDI device and the recorder close.
+    void shutDown();
 
     Session &session;
     WindowDisplay &display;

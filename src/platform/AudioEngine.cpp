@@ -263,24 +263,17 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
 
     const bool font = fontLoaded_;
     fluid_synth_t *synth = synth_;
-    qint64 at = frames_;
+    // Block by block: messages may be due at any boundary.
+    SynthSetup::renderOnBlockGrid(
+        synth, left, right, frames_, frames,
+        [this, synth, font](qint64 boundary) {
+            scheduler_.applyDue(boundary, [synth, font](quint32 message) {
+                if (font)
+                    SynthSetup::applyShortMessage(synth, message);
+            });
+        },
+        [] { return qint64(0); });
     const qint64 end = frames_ + frames;
-    int offset = 0;
-    while (at < end) {
-        // A message applied now takes effect at the next block boundary.
-        const qint64 boundary = SynthSetup::blockAtOrAfter(at);
-        scheduler_.applyDue(boundary, [synth, font](quint32 message) {
-            if (font)
-                SynthSetup::applyShortMessage(synth, message);
-        });
-        const qint64 stop = qMin(boundary + SynthSetup::kBlockFrames, end);
-        const int n = int(stop - at);
-        float *out[2] = {left + offset, right + offset};
-        float *fx[4] = {out[0], out[1], out[0], out[1]};  // effects mixed into the output
-        fluid_synth_process(synth, n, 4, fx, 2, out);
-        at = stop;
-        offset += n;
-    }
     frames_ = end;
     renderedFrames_.store(end, std::memory_order_relaxed);
 

@@ -9,6 +9,7 @@
 #include <fluidsynth.h>
 
 #include <cstring>
+#include <limits>
 
 OfflineRenderer::OfflineRenderer() : OfflineRenderer(Options()) {}
 
@@ -76,30 +77,18 @@ void OfflineRenderer::render(float *left, float *right, int frames)
     std::memset(right, 0, sizeof(float) * std::size_t(frames));
     if (!synth_)
         return;
-    qint64 at = position_;
-    const qint64 end = position_ + frames;
-    int offset = 0;
-    while (at < end) {
-        const qint64 boundary = SynthSetup::blockAtOrAfter(at);
-        while (!events_.empty() && events_.begin()->first <= boundary) {
-            if (valid_)
-                SynthSetup::applyShortMessage(synth_, events_.begin()->second);
-            events_.erase(events_.begin());
-        }
-        // Up to the next message's block in one go (fewer calls, same blocks).
-        qint64 stop = qMin(boundary + SynthSetup::kBlockFrames, end);
-        if (events_.empty())
-            stop = end;
-        else if (events_.begin()->first > stop)
-            stop = qMin(events_.begin()->first, end);
-        const int n = int(stop - at);
-        float *out[2] = {left + offset, right + offset};
-        float *fx[4] = {out[0], out[1], out[0], out[1]};
-        fluid_synth_process(synth_, n, 4, fx, 2, out);
-        at = stop;
-        offset += n;
-    }
-    position_ = end;
+    // Up to the next message's block in one go (fewer calls, same blocks).
+    SynthSetup::renderOnBlockGrid(
+        synth_, left, right, position_, frames,
+        [this](qint64 boundary) {
+            while (!events_.empty() && events_.begin()->first <= boundary) {
+                if (valid_)
+                    SynthSetup::applyShortMessage(synth_, events_.begin()->second);
+                events_.erase(events_.begin());
+            }
+        },
+        [this] { return events_.empty() ? std::numeric_limits<qint64>::max() : events_.begin()->first; });
+    position_ += frames;
     for (int i = 0; i < frames; ++i) {
         left[i] *= gainLeft_;
         right[i] *= gainRight_;

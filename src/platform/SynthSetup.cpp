@@ -54,6 +54,13 @@ fluid_settings_t *newSettings(int sampleRate)
     return s;
 }
 
+void processBlock(fluid_synth_t *synth, float *left, float *right, int frames)
+{
+    float *out[2] = {left, right};
+    float *fx[4] = {left, right, left, right};  // effects mixed into the output
+    fluid_synth_process(synth, frames, 4, fx, 2, out);
+}
+
 void applyShortMessage(fluid_synth_t *synth, quint32 message)
 {
     const MidiMessage m = MidiMessage::unpack(message);

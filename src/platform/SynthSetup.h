@@ -69,4 +69,33 @@ inline qint64 blockAtOrAfter(qint64 frame)
     return (frame + kBlockFrames - 1) / kBlockFrames * kBlockFrames;
 }
 
+// Runs the synthesizer over `frames` frames starting at frame `start`, on the
+// block grid shared by the live output and the offline render: at each block
+// boundary applyDue(boundary) applies the messages due by then, then the
+// synthesizer runs to the next boundary, or on to nextDue() (the frame of
+// the next pending message) when that lies further ahead. Adds into the
+// buffers, effects mixed in.
+void processBlock(fluid_synth_t *synth, float *left, float *right, int frames);
+template <typename ApplyDue, typename NextDue>
+void renderOnBlockGrid(fluid_synth_t *synth, float *left, float *right, qint64 start, int frames,
+                       ApplyDue applyDue, NextDue nextDue)
+{
+    qint64 at = start;
+    const qint64 end = start + frames;
+    int offset = 0;
+    while (at < end) {
+        // A message applied now takes effect at the next block boundary.
+        const qint64 boundary = blockAtOrAfter(at);
+        applyDue(boundary);
+        qint64 stop = qMin(boundary + kBlockFrames, end);
+        const qint64 next = nextDue();
+        if (next > stop)
+            stop = qMin(next, end);
+        const int n = int(stop - at);
+        processBlock(synth, left + offset, right + offset, n);
+        at = stop;
+        offset += n;
+    }
+}
+
 }  // namespace SynthSetup
