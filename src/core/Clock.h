@@ -89,6 +89,17 @@ private:
 // Virtual time: nothing waits. run() fires the armed timers in order of their
 // due times and moves "now" to each. Used for rendering a score to a file and
 // by tests that need exact times.
+//
+// Which timer fires first:
+//
+//   case                                          | order
+//   ----------------------------------------------+-----------------------------------
+//   different due times                           | earlier due time first
+//   the same due time                             | in the order they were armed
+//   re-armed (interval set, enabled again) before | counts as armed anew: after the
+//     it fires                                    |   others due at the same time
+//   due exactly at run()'s end                    | fires (the end is inclusive)
+//   disabled before its due time                  | never fires
 class VirtualClock final : public Clock {
 public:
     qint64 nowNs() const override { return now_; }

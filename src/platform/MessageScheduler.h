@@ -22,6 +22,22 @@ class SampleClock;
 // earlier message of that channel and then the live one at the start of its
 // next block. Other channels keep their exact times. So a key's note-off can
 // never overtake the timed note-on it belongs to.
+//
+// What applyDue(B) does with each waiting message, in the order sent:
+//
+//   waiting message                                        | applied at B?
+//   -------------------------------------------------------+---------------------------
+//   timed, nearest boundary <= B                           | yes
+//   timed, nearest boundary > B, no later flush of its     | no, it waits for its own
+//     channel                                              |   boundary
+//   timed, nearest boundary > B, a later flush of its      | yes, before that flush
+//     channel                                              |
+//   flush (a live message behind its channel)              | yes, at the first boundary
+//   any message of another channel                         | as if no flush were there
+//
+// Messages applied at the same boundary go in the order sent. Hence, with
+// timed messages sent in non-decreasing times (as every timer does), the
+// messages of one channel are applied in the order they were sent.
 class MessageScheduler {
 public:
     // capacity: messages the queue (and the audio side's waiting list) hold.

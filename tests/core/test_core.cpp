@@ -5,6 +5,12 @@
 
 #include <QVector>
 
+#include <algorithm>
+#include <memory>
+#include <numeric>
+#include <random>
+#include <vector>
+
 namespace {
 constexpr qint64 ms = 1000000;
 }
@@ -137,6 +143,46 @@ private slots:
         t.onTick = [&] { ++ticks; };
         t.setEnabled(true);
         QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 5000);
+    }
+
+    // Property over random timers: ticks come in order of time, and ticks
+    // at the same time in the order the timers were last armed.
+    void sameTimeTicksFollowTheArmingOrder()
+    {
+        std::mt19937 random(7);
+        for (int round = 0; round < 20; ++round) {
+            VirtualClock clock;
+            std::vector<std::unique_ptr<PlaybackTimer>> timers;
+            std::vector<quint64> armed;
+            quint64 arming = 0;
+            QVector<QPair<qint64, quint64>> ticks;  // (time, arming number at the tick)
+            const int count = 2 + int(random() % 6);
+            for (int i = 0; i < count; ++i) {
+                const int interval = 10 * (1 + int(random() % 3));
+                timers.push_back(std::make_unique<PlaybackTimer>(clock, "T", interval));
+                armed.push_back(0);
+            }
+            for (int i = 0; i < count; ++i) {
+                PlaybackTimer *t = timers[size_t(i)].get();
+                t->onTick = [&, i] {
+                    ticks.append({clock.tickTimeNs(), armed[size_t(i)]});
+                    armed[size_t(i)] = ++arming;  // the grid arms it again
+                };
+            }
+            // Enabled in a random order at random whole 10 ms steps.
+            std::vector<int> order(static_cast<size_t>(count));
+            std::iota(order.begin(), order.end(), 0);
+            std::shuffle(order.begin(), order.end(), random);
+            for (int i : order) {
+                clock.advanceMs(10 * qint64(random() % 2));
+                armed[size_t(i)] = ++arming;
+                timers[size_t(i)]->setEnabled(true);
+            }
+            clock.advanceMs(300);
+            QVERIFY(ticks.size() > count);
+            for (int k = 1; k < ticks.size(); ++k)
+                QVERIFY2(ticks[k - 1] < ticks[k], qPrintable(QStringLiteral("round %1 tick %2").arg(round).arg(k)));
+        }
     }
 };
 

@@ -27,4 +27,5 @@ private slots:
     void liveMessageWaitsOnlyForItsOwnChannel();
     void flushKeepsLaterMessagesOfItsChannel();
     void fullQueueNeverLosesMessages();
+    void eachChannelKeepsItsOrder();
 };
