@@ -161,7 +161,6 @@ void Form1::openWebPage()
 
 void Form1::YXYZ()
 {
-    ++yxyzCount_;
     SFYXYZ->setEnabled(true);
     BJCK->setEnabled(true);
     MiNi->setEnabled(true);

@@ -26,7 +26,6 @@ public:
     // YXYZ: gives the computer keyboard back to the player after a control
     // of the window took the input focus.
     void YXYZ();
-    int yxyzCount() const { return yxyzCount_; }
 
     static QString caption() { return QStringLiteral("Quorvane电子琴2012"); }
     // The page with music made with the program, opened by "效果欣赏".
@@ -48,7 +47,6 @@ private:
 
     MainWindowControllers &c_;
     PerformanceControllers &p_;
-    int yxyzCount_ = 0;
     bool mainInitialised_ = false;
     int qdcshRuns_ = 0;
     bool closing_ = false;

@@ -22,7 +22,5 @@ void WindowDisplay::setText3(const QString &text)
 
 void WindowDisplay::selectText3(int start, int length)
 {
-    selStart_ = start;
-    selLength_ = length;
     emit text3SelectionRequested(start, length);
 }

@@ -24,8 +24,6 @@ public:
     // Selects part of the score box (zero-based start), as the score player
     // does to show where it is.
     void selectText3(int start, int length);
-    int text3SelectionStart() const { return selStart_; }
-    int text3SelectionLength() const { return selLength_; }
 
     // LastFilePath: the file last chosen in a file dialog of the window
     // (score, rhythm or recording); the score box's delete button deletes it.
@@ -41,6 +39,4 @@ private:
     QString xswb_;
     QString fjwz_;
     QString text3_;
-    int selStart_ = 0;
-    int selLength_ = 0;
 };

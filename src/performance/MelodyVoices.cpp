@@ -177,7 +177,6 @@ void MelodyVoices::selectKey(int position)
         emit keyBaseChanging(oldBase);
         SilenceMelodyNote(s, ctx_.port);
         s.KeyBase = newBase;
-        emit keyBaseChanged(newBase);
     }
     emit choiceMade();
 }

@@ -83,7 +83,6 @@ signals:
     // KeyBase is about to move away from oldKeyBase: notes started at the
     // old key must be stopped now, their note-offs would go astray later.
     void keyBaseChanging(qint16 oldKeyBase);
-    void keyBaseChanged(qint16 keyBase);
 
 private:
     void chooseInstrument(int voice, int position, bool giveKeyboardBack);

@@ -62,7 +62,6 @@ public:
     // block boundary (plus the flushes and what they pull along).
     template <typename Apply>
     void applyDue(qint64 boundary, Apply &&apply);
-    int waitingCount() const { return waitingCount_; }
 
 private:
     enum Flags : quint8 { Timed = 0, Flush = 1 };

@@ -64,11 +64,6 @@ void OfflineRenderer::scheduleAt(double frame, quint32 message)
     events_.emplace(SynthSetup::nearestBlock(frame), message);
 }
 
-qint64 OfflineRenderer::lastScheduledFrame() const
-{
-    return events_.empty() ? -1 : events_.rbegin()->first;
-}
-
 void OfflineRenderer::render(float *left, float *right, int frames)
 {
     if (frames <= 0)

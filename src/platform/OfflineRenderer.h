@@ -40,8 +40,6 @@ public:
     void schedule(qint64 frame, quint32 message);
     void scheduleNs(qint64 ns, quint32 message);
     void scheduleAt(double frame, quint32 message);
-    // Frame of the latest scheduled message not yet played, or -1.
-    qint64 lastScheduledFrame() const;
 
     // Renders the next frames (overwriting the buffers).
     void render(float *left, float *right, int frames);

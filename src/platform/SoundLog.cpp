@@ -88,10 +88,8 @@ void SoundLog::add(int level, const char *text)
         return;
     std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
     if (tlsAudioThread) {
-        if (!lock.try_lock()) {
-            dropped_.fetch_add(1, std::memory_order_relaxed);
+        if (!lock.try_lock())
             return;
-        }
     } else {
         lock.lock();
     }
@@ -120,7 +118,3 @@ QStringList SoundLog::messages() const
     return list;
 }
 
-int SoundLog::droppedCount() const
-{
-    return dropped_.load(std::memory_order_relaxed);
-}

@@ -22,7 +22,6 @@ public:
 
     // Oldest first; at most kMaxEntries, each "level: text".
     QStringList messages() const;
-    int droppedCount() const;
 
     // Marks the calling thread as a real-time audio thread.
     static void markAudioThread();
@@ -58,5 +57,4 @@ private:
     std::array<Entry, kMaxEntries> entries_;
     int next_ = 0;
     int count_ = 0;
-    std::atomic<int> dropped_{0};
 };

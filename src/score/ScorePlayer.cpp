@@ -382,13 +382,11 @@ void ScorePlayer::setPlaying(bool playing)
     if (playing == scorePlaying_)
         return;
     scorePlaying_ = playing;
-    emit playingChanged(playing);
 }
 
 void ScorePlayer::setEnding(Ending ending)
 {
     ending_ = ending;
-    emit ended(ending);
 }
 
 void ScorePlayer::setPlayCaption(const QString &caption)

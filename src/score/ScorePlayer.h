@@ -97,9 +97,6 @@ public:
 signals:
     void playCaptionChanged(const QString &caption);
     void buttonEnabledChanged(int index, bool enabled);
-    void playingChanged(bool playing);
-    // Playing came to an end, or halted.
-    void ended(ScorePlayer::Ending ending);
 
 private:
     enum class StepEnd { Continue, Wait };
