@@ -1,5 +1,3 @@
-#include <QApplication>
-
 #include "TestContext.h"
 #include "TestMain.h"
 
@@ -61,5 +59,5 @@ private slots:
     }
 };
 
-DZQ_GUI_TEST_MAIN(NavigationTest)
+DZQ_TEST_MAIN(NavigationTest)
 #include "test_app.moc"

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-// The test classes of the performance room; one executable runs them all.
+// The logic tests of the performance room.
 
 class KeyTableTest : public QObject {
     Q_OBJECT
@@ -12,14 +12,6 @@ private slots:
     void codesToOffsets();
     void keyRoles();
     void blackKeys();
-};
-
-class KeyCodesTest : public QObject {
-    Q_OBJECT
-private slots:
-    void qtKeys();
-    void physicalPositions();
-    void keyNames();
 };
 
 class MelodyVoicesTest : public QObject {
@@ -69,24 +61,3 @@ private slots:
     void badOffsetsAreIgnored();
 };
 
-class PerformanceViewsTest : public QObject {
-    Q_OBJECT
-private slots:
-    void init();
-    void cleanup();
-    void keysReachTheEngine();
-    void keysNeverClickOrMoveFocus();
-    void keypadAndAutoRepeat();
-    void focusSwitchesKeysAndMutePad();
-    void dragOverKeys();
-    void mutePadSilences();
-    void layoutPictureTogglesBack();
-    void layoutPictureShowsEveryKey();
-    void melodyPanel();
-    void keyChangeLeavesNothingHanging();
-    void artwork();
-
-private:
-    struct Window;
-    Window *w_ = nullptr;
-};

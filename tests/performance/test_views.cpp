@@ -1,4 +1,4 @@
-#include "PerformanceTests.h"
+#include "PerformanceViewTests.h"
 #include "PerformanceRig.h"
 
 #include "performance/KeyboardButton.h"
@@ -404,5 +404,4 @@ void PerformanceViewsTest::artwork()
     QCOMPARE(w_->find<QLabel>("Picture1(61)")->pixmap().size(), QSize(18, 69));
 }
 
-DZQ_GUI_TEST_MAIN(KeyTableTest, KeyCodesTest, MelodyVoicesTest, KeyboardEngineTest,
-                  OnScreenKeyboardTest, PerformanceViewsTest)
+DZQ_GUI_TEST_MAIN(KeyCodesTest, PerformanceViewsTest)

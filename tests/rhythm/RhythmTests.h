@@ -109,13 +109,3 @@ private slots:
     void fuzzRhythmFiles();
     void corpus();
 };
-
-class RhythmPanelTest : public QObject {
-    Q_OBJECT
-private slots:
-    void layout();
-    void gridColoursOnTheWidgets();
-    void controlsFollowTheControllers();
-    void clicksReachTheControllers();
-    void fileListShowsAndHides();
-};

@@ -130,7 +130,6 @@ private slots:
     }
 };
 
-DZQ_REGISTER_TEST(ScoreBoxTest)
-DZQ_REGISTER_TEST(ScoreTextEditTest)
+DZQ_GUI_TEST_MAIN(ScoreBoxTest, ScoreTextEditTest)
 
 #include "ScoreBoxTest.moc"

@@ -1,0 +1,5 @@
+#include "TestMain.h"
+
+#include "PerformanceTests.h"
+
+DZQ_TEST_MAIN(KeyTableTest, MelodyVoicesTest, KeyboardEngineTest, OnScreenKeyboardTest)
