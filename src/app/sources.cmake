@@ -4,6 +4,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/app/MainControllers.h src/app/MainControllers.cpp
   src/app/ConsoleDialogs.h src/app/ConsoleDialogs.cpp
   src/app/ScoreRender.h src/app/ScoreRender.cpp
+  src/app/EditorRender.h src/app/EditorRender.cpp
   src/app/ScoreExport.h src/app/ScoreExport.cpp
   src/app/ScoreExporter.h src/app/ScoreExporter.cpp
   src/app/RenderCommand.h src/app/RenderCommand.cpp
