@@ -7,4 +7,5 @@ list(APPEND DZQ_CORE_SOURCES
   src/editor/ScoreImport.h src/editor/ScoreImport.cpp
   src/editor/EditorFiles.h src/editor/EditorFiles.cpp
   src/editor/EditorControllers.h src/editor/EditorControllers.cpp
+  src/editor/MainRhythmLink.h src/editor/MainRhythmLink.cpp
 )
