@@ -111,7 +111,6 @@ public:
     static QStringList volumeList();
     static QStringList tempoList();
     static QStringList keyList();
-    static qint16 stepIntervalForTempo(int bpm) { return qint16(15000 / bpm); }
     static quint32 drumMessage(int note, int volume) { return quint32(volume * 65536 + note * 256 + 153); }
 
 signals:

@@ -183,6 +183,57 @@ private slots:
         QCOMPARE(int(rig.model.StepInterval), 187);
         QVERIFY(!MeasureHeader::hasSettings(QStringLiteral("0003")));
     }
+
+    void typedTempos_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("interval");  // 187: refused, the tempo stays "80"
+        QTest::newRow("100") << "100" << 150;
+        QTest::newRow("65.5") << "65.5" << 229;
+        QTest::newRow("zero") << "0" << 187;
+        QTest::newRow("negative") << "-90" << 187;
+        QTest::newRow("not a number") << "abc" << 187;
+        QTest::newRow("too fast for 1 ms") << "100000" << 187;
+    }
+    void typedTempos()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, interval);
+        EditorRig rig;
+        rig.controls().setTempoText(text);
+        QCOMPARE(int(rig.model.StepInterval), interval);
+        QCOMPARE(rig.playback().YYDS().interval(), interval);
+    }
+
+    void measureButtons()
+    {
+        EditorRig rig;
+        rig.t.dialogs.inputAnswers << QStringLiteral("7") << QStringLiteral("abc") << QStringLiteral("100")
+                                   << QString();
+        rig.controls().askMeasureTotal();
+        QCOMPARE(int(rig.model.MeasureTotal), 7);
+        rig.controls().askMeasureTotal();  // not a number: said, nothing changes
+        rig.controls().askMeasureTotal();  // beyond the 100 measures of 2/4
+        rig.controls().askMeasureTotal();  // cancelled
+        QCOMPARE(int(rig.model.MeasureTotal), 7);
+        QCOMPARE(rig.t.dialogs.messages.size(), 2);
+
+        rig.model.MeasureTotal = 3;
+        rig.show(3);
+        rig.enterMelody(0, QStringLiteral("KC"));
+        rig.model.setRowText(4, 0, QStringLiteral("old"));
+        rig.controls().insertMeasure();
+        QCOMPARE(int(rig.model.CurrentMeasure), 4);
+        QCOMPARE(int(rig.model.MeasureTotal), 5);
+        QCOMPARE(rig.controls().melodyText(0), QString());
+        QCOMPARE(rig.model.RowTexts(4, 0), QString());
+        QCOMPARE(rig.controls().XJZS(), QStringLiteral("4"));
+
+        rig.show(99);
+        rig.controls().insertMeasure();  // no room after the last measure
+        QCOMPARE(int(rig.model.CurrentMeasure), 99);
+        QCOMPARE(rig.t.dialogs.messages.size(), 3);
+    }
 };
 
 DZQ_REGISTER_TEST(EditorModelTest)
