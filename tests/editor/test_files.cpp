@@ -203,7 +203,7 @@ private slots:
     {
         EditorRig rig;
         const QString path = rig.write(QStringLiteral("old.lnk"), "old");
-        rig.enterMelody(0, QString(QChar(0x1F600)));  // no GBK for this one
+        rig.enterMelody(0, QStringLiteral("\U0001F600"));  // no GBK for this one
         QVERIFY(!rig.c.files.BCBJWJ(path));
         QCOMPARE(EditorRig::readAll(path), QByteArray("old"));
         QVERIFY(!rig.c.files.BCBJWJ(rig.t.path(QStringLiteral("no/such/folder/x.lnk"))));
