@@ -1,11 +1,15 @@
 #include "app/RenderCommand.h"
 
 #include "app/ConsoleNotifier.h"
+#include "app/EditorRender.h"
 #include "app/ScoreExport.h"
 #include "platform/TextFiles.h"
 #include "score/ScoreFiles.h"
 
+#include "platform/MidiFileWriter.h"
+
 #include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -13,6 +17,8 @@ namespace {
 const QString kRender = QStringLiteral("--render");
 const QString kOutput = QStringLiteral("-o");
 const QString kOutputLong = QStringLiteral("--output");
+const QString kImport = QStringLiteral("--import");
+const QString kTime = QStringLiteral("--time");
 
 int fail(QTextStream &err, const QString &text, bool withUsage = false)
 {
@@ -26,14 +32,20 @@ int fail(QTextStream &err, const QString &text, bool withUsage = false)
 
 QString RenderCommand::usage()
 {
-    return QStringLiteral("用法: dzq --render 乐谱文件.txt -o 输出文件.mid|输出文件.wav");
+    return QStringLiteral("用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
+                          "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]");
+}
+
+bool RenderCommand::isEditFile(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("lnk"), Qt::CaseInsensitive) == 0;
 }
 
 bool RenderCommand::requested(const QStringList &arguments)
 {
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
-        if (a == kRender || a == kOutput || a == kOutputLong)
+        if (a == kRender || a == kOutput || a == kOutputLong || a == kImport || a == kTime)
             return true;
     }
     return false;
@@ -70,6 +82,8 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
 {
     QString scorePath;
     QString outputPath;
+    QString importPath;
+    QString time;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
         QString *target = nullptr;
@@ -77,6 +91,10 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
             target = &scorePath;
         else if (a == kOutput || a == kOutputLong)
             target = &outputPath;
+        else if (a == kImport)
+            target = &importPath;
+        else if (a == kTime)
+            target = &time;
         else
             return fail(err, QStringLiteral("无法识别的参数“%1”。").arg(a), true);
         if (!target->isEmpty())
@@ -84,6 +102,11 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
         if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
             return fail(err, QStringLiteral("参数“%1”后面缺少文件名。").arg(a), true);
         *target = arguments[++i];
+    }
+    if (!importPath.isEmpty() || !time.isEmpty()) {
+        if (!scorePath.isEmpty())
+            return fail(err, QStringLiteral("--import 和 --render 不能同时使用。"), true);
+        return runImport(importPath, outputPath, time, out, err);
     }
     if (scorePath.isEmpty())
         return fail(err, QStringLiteral("缺少要导出的乐谱文件（--render 乐谱文件.txt）。"), true);
@@ -94,6 +117,9 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
     if (kind == ScoreExport::Kind::Unknown)
         return fail(err, QStringLiteral("不支持输出文件“%1”的类型。请使用扩展名 .mid（MIDI文件）或 .wav（WAV录音）。")
                              .arg(QDir::toNativeSeparators(outputPath)));
+
+    if (isEditFile(scorePath))
+        return runEditRender(scorePath, outputPath, kind, out, err);
 
     QString score;
     QString error;
@@ -128,6 +154,55 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
                .arg(output)
                .arg(result.performance.messages.size())
                .arg(double(result.performance.endNs) / 1e9, 0, 'f', 3)
+        << Qt::endl;
+    return ScoreExport::Ok;
+}
+
+int RenderCommand::runImport(const QString &scorePath, const QString &editPath, const QString &time,
+                             QTextStream &out, QTextStream &err)
+{
+    if (scorePath.isEmpty())
+        return fail(err, QStringLiteral("缺少要导入的乐谱文件（--import 乐谱文件.txt）。"), true);
+    if (editPath.isEmpty())
+        return fail(err, QStringLiteral("缺少要保存的编辑文件（-o 编辑文件.lnk）。"), true);
+    const QStringList times{QStringLiteral("2/4"), QStringLiteral("3/4"), QStringLiteral("4/4")};
+    const int option = time.isEmpty() ? 0 : int(times.indexOf(time));
+    if (option < 0)
+        return fail(err, QStringLiteral("节奏类型“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
+
+    QString error;
+    QString notice;
+    if (!EditorRender::importScore(scorePath, editPath, option, &error, &notice))
+        return fail(err, error);
+    if (!notice.isEmpty())
+        err << notice << Qt::endl;
+    out << QStringLiteral("已把乐谱“%1”导入并保存为编辑文件“%2”（%3拍）。")
+               .arg(QDir::toNativeSeparators(scorePath), QDir::toNativeSeparators(editPath), times[option])
+        << Qt::endl;
+    return ScoreExport::Ok;
+}
+
+int RenderCommand::runEditRender(const QString &editPath, const QString &outputPath, ScoreExport::Kind kind,
+                                 QTextStream &out, QTextStream &err)
+{
+    ConsoleNotifier notices(err);
+    ScoreRender::Performance p;
+    QString error;
+    if (!EditorRender::play(editPath, notices, &p, &error))
+        return fail(err, error);
+    const bool written = kind == ScoreExport::Kind::Midi
+                             ? MidiFileWriter::write(outputPath, p.messages, p.endNs, &error)
+                             : ScoreExport::writeWav(outputPath, p.messages, ScoreExport::Options().wavTailNs,
+                                                     QString(), &error);
+    if (!written)
+        return fail(err, error);
+    if (p.ending == ScoreRender::Ending::Limit)
+        err << QStringLiteral("音乐演奏到%1秒仍未结束，导出到此为止。").arg(double(p.endNs) / 1e9, 0, 'f', 3)
+            << Qt::endl;
+    out << QStringLiteral("已导出“%1”：%2条MIDI消息，%3秒。")
+               .arg(QDir::toNativeSeparators(outputPath))
+               .arg(p.messages.size())
+               .arg(double(p.endNs) / 1e9, 0, 'f', 3)
         << Qt::endl;
     return ScoreExport::Ok;
 }

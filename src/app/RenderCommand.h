@@ -1,12 +1,17 @@
 #pragma once
 
+#include "app/ScoreExport.h"
+
 #include <QString>
 #include <QStringList>
 
 class QTextStream;
 
 // "dzq --render SCORE.txt -o OUT.mid|OUT.wav": exports a score file without
-// any window, sound card or single-instance lock.
+// any window, sound card or single-instance lock. "dzq --render EDIT.lnk ..."
+// plays an edit file of the music editor from the start instead, and
+// "dzq --import SCORE.txt -o EDIT.lnk [--time 2/4|3/4|4/4]" imports a score
+// into a fresh editor and saves the edit (exit status 0 or 1).
 //
 // Exit status: 0 written; 1 a bad argument, a score file that cannot be read,
 // an output type other than .mid/.midi/.wav or an output that cannot be
@@ -25,8 +30,16 @@ public:
                    QTextStream &err);
 
     static QString usage();
+    // An edit file of the music editor: the extension ".lnk" (any case).
+    static bool isEditFile(const QString &path);
 
     // Line and column (1-based) in a file's text of a position in the score
     // read from it (its lines joined). False when the position lies beyond it.
     static bool lineAndColumn(const QString &fileText, int scorePosition, int *line, int *column);
+
+private:
+    static int runImport(const QString &scorePath, const QString &editPath, const QString &time,
+                         QTextStream &out, QTextStream &err);
+    static int runEditRender(const QString &editPath, const QString &outputPath, ScoreExport::Kind kind, QTextStream &out,
+                             QTextStream &err);
 };

@@ -14,7 +14,9 @@ namespace {
 
 void usage()
 {
-    std::fprintf(stderr, "用法: dzq [--midi-log 文件]\n       dzq --render 乐谱文件.txt -o 输出文件.mid|输出文件.wav\n");
+    std::fprintf(stderr, "用法: dzq [--midi-log 文件]\n"
+                         "       dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
+                         "       dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n");
 }
 
 // The command line export needs no windows: it runs before any QApplication

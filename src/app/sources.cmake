@@ -5,6 +5,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/app/MainWindowControllers.h src/app/MainWindowControllers.cpp
   src/app/ConsoleNotifier.h src/app/ConsoleNotifier.cpp
   src/app/ScoreRender.h src/app/ScoreRender.cpp
+  src/app/EditorRender.h src/app/EditorRender.cpp
   src/app/ScoreExport.h src/app/ScoreExport.cpp
   src/app/ScoreExporter.h src/app/ScoreExporter.cpp
   src/app/RenderCommand.h src/app/RenderCommand.cpp

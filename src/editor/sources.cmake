@@ -1,1 +1,11 @@
-# Sources of this room are listed here.
+list(APPEND DZQ_CORE_SOURCES
+  src/editor/EditorModel.h src/editor/EditorModel.cpp
+  src/editor/MeasureHeader.h src/editor/MeasureHeader.cpp
+  src/editor/EditorControls.h src/editor/EditorControls.cpp
+  src/editor/EditorPlayback.h src/editor/EditorPlayback.cpp
+  src/editor/EditFile.h src/editor/EditFile.cpp
+  src/editor/ScoreImport.h src/editor/ScoreImport.cpp
+  src/editor/EditorFiles.h src/editor/EditorFiles.cpp
+  src/editor/EditorControllers.h src/editor/EditorControllers.cpp
+  src/editor/MainRhythmLink.h src/editor/MainRhythmLink.cpp
+)

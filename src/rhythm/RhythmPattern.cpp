@@ -258,6 +258,22 @@ void RhythmPattern::rebuildSteps()
         ctx_.state.Steps.cell(step, 4).Sounding = 0;  // the editor's fifth row stays silent here
 }
 
+void RhythmPattern::writeStepTable()
+{
+    const int v = volumeNumber();
+    for (int step = 0; step < kCellsPerRow; ++step) {
+        for (int row = 0; row < kRows; ++row) {
+            StepCell &c = ctx_.state.Steps.cell(step, row);
+            c.Sounding = cells_[size_t(row)][size_t(step)] ? -1 : 0;
+            if (instrument_[size_t(row)] >= 0)
+                c.Note = qint16(instrument_[size_t(row)] + 35);
+            c.Velocity = qint16(v);
+            c.Message = rhythmMessage(v, instrument_[size_t(row)]);
+        }
+        ctx_.state.Steps.cell(step, 4).Sounding = 0;
+    }
+}
+
 QString RhythmPattern::builtInRhythmText(int n)
 {
     if (n < 1 || n > kBuiltInCount)

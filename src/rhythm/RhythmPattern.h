@@ -60,6 +60,10 @@ public:
     // Rewrites velocity and message of steps 0..LastStep from the current
     // volume and instruments, and silences cell 4 of those steps.
     void rebuildSteps();
+    // Writes the whole pattern (cells, drums, volume) into steps 0..16 of the
+    // step table, which the music editor uses for its own percussion, and
+    // silences cell 4 there.
+    void writeStepTable();
 
     // Built-in rhythm n (1..9): its text, its name ("2/4节奏1" ...) and the
     // file name its text carries ("1-24.bin" ...). Empty outside 1..9.

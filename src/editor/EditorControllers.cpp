@@ -1,0 +1,36 @@
+#include "editor/EditorControllers.h"
+
+#include "core/Session.h"
+
+EditorControllers::EditorControllers(Session &context, EditorModel &editorModel)
+    : ctx(context),
+      model(editorModel),
+      devices(context.port),
+      controls(context, editorModel),
+      playback(context, editorModel, controls),
+      files(context, editorModel, controls, playback)
+{
+    playback.stopMainRhythm = [this] {
+        if (stopMainRhythm)
+            stopMainRhythm();
+    };
+}
+
+void EditorControllers::open()
+{
+    if (!controls.EditorInitialised()) {
+        devices.refresh();
+        devices.select(1);
+    }
+    controls.activate();
+    if (setWaveVolume)
+        setWaveVolume(kWaveVolume);
+}
+
+void EditorControllers::leave()
+{
+    playback.leave();
+    controls.unload();
+    if (restoreMainRhythm)
+        restoreMainRhythm();
+}

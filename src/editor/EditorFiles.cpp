@@ -1,0 +1,123 @@
+#include "editor/EditorFiles.h"
+
+#include "editor/EditFile.h"
+#include "editor/EditorControls.h"
+#include "editor/EditorModel.h"
+#include "editor/EditorPlayback.h"
+#include "editor/MeasureHeader.h"
+#include "editor/ScoreImport.h"
+#include "platform/TextFiles.h"
+#include "platform/UserDialogs.h"
+
+#include <QDir>
+
+EditorFiles::EditorFiles(Session &ctx, EditorModel &model, EditorControls &controls,
+                         EditorPlayback &playback, QObject *parent)
+    : QObject(parent), ctx_(ctx), model_(model), controls_(controls), playback_(playback)
+{
+}
+
+void EditorFiles::prepare()
+{
+    playback_.leave();
+    model_.ClearEdit();
+}
+
+// ---- save ------------------------------------------------------------------
+
+void EditorFiles::saveClicked()
+{
+    model_.JoinRows();
+    const QString path = ctx_.dialogs.saveFile(EditFile::saveFilter(), ctx_.recordFolder, true);
+    if (!path.isEmpty())
+        BCBJWJ(path);
+    emit choiceMade();
+}
+
+bool EditorFiles::BCBJWJ(const QString &path)
+{
+    model_.JoinRows();
+    QByteArray bytes;
+    QString error;
+    if (EditFile::compose(model_, &bytes, &error) && TextFiles::writeBytes(path, bytes, &error))
+        return true;
+    ctx_.dialogs.message(QStringLiteral("保存编辑文件“%1”失败。\n%2")
+                             .arg(QDir::toNativeSeparators(path), error));
+    return false;
+}
+
+// ---- open ------------------------------------------------------------------
+
+void EditorFiles::openClicked()
+{
+    prepare();
+    const QString path = ctx_.dialogs.openFile(EditFile::openFilter(), ctx_.recordFolder);
+    if (!path.isEmpty())
+        openEditFile(path);
+    emit choiceMade();
+}
+
+bool EditorFiles::openEditFile(const QString &path)
+{
+    prepare();
+    QString error;
+    if (!EditFile::read(path, model_, &error)) {
+        showFirstMeasure(controls_.scrollMaximum());
+        ctx_.dialogs.message(error);
+        return false;
+    }
+    DKBJ();
+    return true;
+}
+
+void EditorFiles::DKBJ()
+{
+    // The window takes the measure size of the file and shows measure 0,
+    // with the settings stored in its header.
+    controls_.DKJZWJ();
+    showFirstMeasure(model_.MeasureTotal);
+}
+
+void EditorFiles::showFirstMeasure(int scrollMaximum)
+{
+    model_.CurrentMeasure = 0;
+    controls_.setScrollMaximum(scrollMaximum);
+    if (controls_.scrollValue() != 0)
+        controls_.scrollTo(0);  // shows measure 0
+    else
+        controls_.showMeasure();
+}
+
+// ---- import ----------------------------------------------------------------
+
+void EditorFiles::importClicked()
+{
+    prepare();
+    for (int r = 0; r < EditorModel::kMelodyRows; ++r)
+        controls_.setMelodyText(r, QString());
+    const QString path = ctx_.dialogs.openFile(ScoreImport::filter(), ctx_.recordFolder);
+    if (!path.isEmpty())
+        importScoreFile(path);
+    emit choiceMade();
+}
+
+bool EditorFiles::importScoreFile(const QString &path)
+{
+    prepare();
+    QString text;
+    QString error;
+    if (!ScoreImport::readText(path, &text, &error)) {
+        showFirstMeasure(controls_.scrollMaximum());
+        ctx_.dialogs.message(error);
+        return false;
+    }
+    // Cells left from an earlier, longer edit are not carried into the import.
+    model_.clearCells(0, EditorModel::kRows - 1, model_.lastUsableMeasure());
+    model_.MeasureTotal = 0;
+    const ScoreImport::Scan scan = ScoreImport::YUEPUSB(text, model_);
+    ScoreImport::DrYpsb(model_);
+    showFirstMeasure(model_.MeasureTotal);
+    if (scan.cut)
+        ctx_.dialogs.message(ScoreImport::cutMessage(model_));
+    return true;
+}

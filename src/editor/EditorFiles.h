@@ -1,0 +1,49 @@
+#pragma once
+
+#include "core/Session.h"
+
+#include <QObject>
+#include <QString>
+
+class EditorControls;
+class EditorModel;
+class EditorPlayback;
+
+// The file buttons of the music editor: 保存编辑 (BCBJ), 打开编辑文件
+// (DkBianji) and 导入记录乐谱 (DRYP). Files are chosen in the record folder;
+// failures are told in a message box.
+class EditorFiles : public QObject {
+    Q_OBJECT
+public:
+    EditorFiles(Session &ctx, EditorModel &model, EditorControls &controls, EditorPlayback &playback,
+                QObject *parent = nullptr);
+
+    // BCBJ: BCBJWJ.
+    void saveClicked();
+    // DkBianji: empties the edit, asks for a file and opens it.
+    void openClicked();
+    // DRYP: empties the edit, asks for a score file and imports it.
+    void importClicked();
+
+    // BCBJWJ without the dialog: JoinRows, then the file is replaced whole
+    // (through a temporary file). False after telling the user why.
+    bool BCBJWJ(const QString &path);
+    // Opens an edit file into the emptied edit and shows measure 0 (DKBJ).
+    // False after telling the user why; the edit then stays empty.
+    bool openEditFile(const QString &path);
+    // Imports a score file into the emptied edit and shows measure 0.
+    bool importScoreFile(const QString &path);
+
+signals:
+    void choiceMade();
+
+private:
+    void prepare();  // playing stops, the edit is emptied
+    void DKBJ();
+    void showFirstMeasure(int scrollMaximum);
+
+    Session &ctx_;
+    EditorModel &model_;
+    EditorControls &controls_;
+    EditorPlayback &playback_;
+};
