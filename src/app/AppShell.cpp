@@ -9,6 +9,7 @@
 #include "sound/MidiPort.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QTimer>
 
@@ -55,10 +56,15 @@ bool AppShell::start()
     ctx_ = std::make_unique<AppContext>(
         AppContext{state_, window_, *port_, dialogs_, clock_, RecordFolder::locateForProgram()});
     controllers_ = std::make_unique<MainControllers>(*ctx_);
+    // The recorder keeps its takes beside the record folder until saved;
+    // what a run that did not end normally left there goes.
+    const QString takeFolder = QDir(ctx_->recordFolder).filePath(QStringLiteral(".recorder-temp"));
+    EngineMediaDevice::removeLeftovers(takeFolder);
+    media_ = std::make_unique<EngineMediaDevice>(engine_, takeFolder);
     controllers_->setWaveVolume = [this](quint32 value) { engine_.setWaveVolume(value); };
     window_.setFJWZ(QStringLiteral("欢迎使用Quorvane电子琴。。。"));
 
-    form1_ = std::make_unique<Form1>(*controllers_, media_);
+    form1_ = std::make_unique<Form1>(*controllers_, *media_);
     connect(form1_.get(), &Form1::closed, this, &AppShell::showFarewell, Qt::QueuedConnection);
 
     welcome_ = std::make_unique<DZQQD>(clock_);

@@ -5,7 +5,7 @@
 #include "core/SharedState.h"
 #include "core/WindowState.h"
 #include "platform/AudioEngine.h"
-#include "platform/MediaDevice.h"
+#include "platform/EngineMediaDevice.h"
 #include "platform/QtUserDialogs.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemMidiBackend.h"
@@ -68,7 +68,7 @@ private:
     WindowState window_;
     std::unique_ptr<AppContext> ctx_;
     std::unique_ptr<MainControllers> controllers_;
-    MinimalMediaDevice media_;
+    std::unique_ptr<EngineMediaDevice> media_;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<DZQQD> welcome_;
     std::unique_ptr<Form3> farewell_;
