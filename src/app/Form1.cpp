@@ -14,6 +14,9 @@
 #include "core/SharedState.h"
 #include "core/WindowState.h"
 #include "platform/MediaDevice.h"
+#include "recorder/RecorderDisplay.h"
+#include "recorder/RecorderView.h"
+#include "recorder/WaveRecorder.h"
 #include "score/ScoreBox.h"
 #include "sound/MidiPort.h"
 
@@ -87,15 +90,13 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     }
     buildTabs();
 
-    auto *recorder = new QFrame(this);
-    recorder->setObjectName(QStringLiteral("LyCf"));
-    recorder->setGeometry(592, 178, 81, 25);
-    recorder->setFrameShape(QFrame::StyledPanel);
-    auto *elapsed = new QLabel(this);
-    elapsed->setObjectName(QStringLiteral("Label12"));
-    elapsed->setGeometry(685, 180, 65, 16);
+    recorderDisplay_ = std::make_unique<WindowRecorderDisplay>(c_.ctx.window);
+    recorder_ = new WaveRecorder(WaveRecorder::FrontEnd::MainWindow, media_, *recorderDisplay_, c_.ctx.dialogs,
+                                 c_.ctx.clock, c_.ctx.recordFolder, this);
+    connect(recorder_, &WaveRecorder::choiceMade, &c_.ctx.window, &WindowState::YXYZ);
 
     buildCommandButtons();
+    new RecorderView(*recorder_, BcLY, this);
 
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
@@ -117,6 +118,8 @@ Form1::Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent)
     if (c_.setWaveVolume)
         c_.setWaveVolume(0x60006000u);
 }
+
+Form1::~Form1() = default;
 
 void Form1::buildTabs()
 {
@@ -195,6 +198,7 @@ void Form1::QDCSH()
     ++qdcshRuns_;
     rhythmPanel_->createCells();
     c_.initialise();
+    recorder_->announceKeptTake();
 }
 
 void Form1::quitClicked()
@@ -213,7 +217,8 @@ void Form1::closeEvent(QCloseEvent *e)
     // Nothing may sound into a closed device: the window's timers stop first.
     c_.stopTimers();
     c_.ctx.port.CloseMidiDevice();
-    media_.command(QStringLiteral("CLOSE NN"));
+    // An unsaved take is kept in the record folder, then "CLOSE NN".
+    recorder_->shutDown();
     e->accept();
     emit closed();
 }

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class MainControllers;
 class MediaDevice;
 class QLabel;
@@ -9,6 +11,8 @@ class QPushButton;
 class QRadioButton;
 class RhythmPanel;
 class ScoreBox;
+class WaveRecorder;
+class WindowRecorderDisplay;
 
 // Form1: the main window. It composes the panels and lays them out; the
 // controllers behind them hold the rules.
@@ -16,6 +20,7 @@ class Form1 : public QWidget {
     Q_OBJECT
 public:
     Form1(MainControllers &controllers, MediaDevice &media, QWidget *parent = nullptr);
+    ~Form1() override;
 
     // QDCSH: the one-time initialisation on the first activation.
     void QDCSH();
@@ -23,6 +28,8 @@ public:
     void activate();
     bool MainInitialised() const { return mainInitialised_; }
     int qdcshRuns() const { return qdcshRuns_; }
+    // The recorder of this window (picture buttons, BcLY, Lyjsj).
+    WaveRecorder &recorder() { return *recorder_; }
 
     static QString caption() { return QStringLiteral("Quorvane电子琴2012"); }
     // The page with music made with the program, opened by "效果欣赏".
@@ -45,6 +52,8 @@ private:
 
     MainControllers &c_;
     MediaDevice &media_;
+    std::unique_ptr<WindowRecorderDisplay> recorderDisplay_;
+    WaveRecorder *recorder_ = nullptr;
     bool mainInitialised_ = false;
     int qdcshRuns_ = 0;
     bool closing_ = false;
