@@ -192,11 +192,16 @@ void WaveRecorder::play()
     recording_ = false;
     const QString path = dialogs_.openFile(filter(), recordFolder_);
     if (path.isEmpty()) {
-        // Cancelled (the dialog reports it as an error, which ends the operation).
+        // Cancelled (the dialog reports it as an error, which ends the
+        // operation). "CLOSE NN" has ended whatever the alias held, so the
+        // clock stops and there is no take left to save.
         if (isMain())
             images_[0] = kPlayUp;
         else
             deselectOptions();
+        playing_ = false;
+        bcLYEnabled_ = false;
+        resetClock();
         finish();
         return;
     }
@@ -289,8 +294,10 @@ void WaveRecorder::onLyjsjTick()
     // one second.
     elapsed_ = elapsedLabel();
     QString mode;
-    media_.command(QStringLiteral("status NN mode"), &mode);
-    if (mode.left(63).left(7) == QLatin1String("stopped")) {
+    // An alias that is no longer open has stopped as well: the clock must
+    // not wait for an answer that never comes.
+    const bool open = media_.command(QStringLiteral("status NN mode"), &mode) == 0;
+    if (!open || mode.left(63).left(7) == QLatin1String("stopped")) {
         send(QStringLiteral("STOP NN"));
         send(QStringLiteral("Close NN"));
         if (isMain()) {

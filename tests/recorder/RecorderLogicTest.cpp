@@ -166,6 +166,30 @@ private slots:
         QVERIFY(!g.r.Lyjsj().isEnabled());
     }
 
+    // Whatever ends the alias behind the clock's back, the clock stops at
+    // its next tick instead of counting for ever.
+    void clockStopsWhenTheAliasIsGone()
+    {
+        Rig g;
+        g.t.dialogs.openAnswers << g.t.path("x.wav");
+        g.r.play();
+        g.media.failing << "status";
+        g.media.take();
+        g.seconds(1);
+        QCOMPARE(g.media.take(), (QStringList{"status NN mode", "STOP NN", "Close NN"}));
+        QVERIFY(!g.r.Lyjsj().isEnabled());
+        QVERIFY(!g.r.RecorderPlaying());
+
+        // A cancelled play has already closed the playing file.
+        g.media.failing.clear();
+        g.t.dialogs.openAnswers << g.t.path("x.wav");
+        g.r.play();
+        g.r.play();  // cancelled
+        QVERIFY(!g.r.Lyjsj().isEnabled());
+        QVERIFY(!g.r.RecorderPlaying());
+        QCOMPARE(g.r.elapsedText(), QString("00:00"));
+    }
+
     void playDiscardsAStoppedTake()
     {
         Rig g;
@@ -176,6 +200,7 @@ private slots:
         QCOMPARE(g.media.take(), QStringList{"CLOSE NN"});
         QCOMPARE(g.r.Image1(0), int(W::kPlayUp));
         QVERIFY(!g.r.hasUnsavedTake());
+        QVERIFY(!g.r.BcLYEnabled());  // nothing left to save
         QVERIFY(g.t.window.LastFilePath.isEmpty());
     }
 
