@@ -47,6 +47,11 @@ bool WavePlayback::open(const QString &path, QString *error)
     rate_ = info.samplerate;
     frames_ = info.frames;
     if (rate_ != engine_.sampleRate()) {
+        // libsamplerate converts by up to 256 times either way.
+        if (!src_is_valid_ratio(double(engine_.sampleRate()) / rate_)) {
+            *error = QStringLiteral("“%1”的采样率 %2 Hz 无法播放").arg(name).arg(rate_);
+            return false;
+        }
         int err = 0;
         resampler_ = src_new(SRC_SINC_MEDIUM_QUALITY, 2, &err);
         if (!resampler_) {

@@ -313,7 +313,9 @@ private slots:
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write("KC8KD8TZ\r\n");
         junk.close();
-        for (const QString &path : {junk.fileName(), dir.filePath("不存在.wav"), dir.path()}) {
+        const QString slow = dir.filePath("100Hz.wav");
+        QVERIFY(writeSound(slow, 100, 1, 100, [](int, int) { return 0.5f; }));
+        for (const QString &path : {junk.fileName(), dir.filePath("不存在.wav"), dir.path(), slow}) {
             QVERIFY(dev.command("OPEN \"" + path + "\" TYPE WaveAudio ALIAS NN") != 0);
             QVERIFY(!dev.errorText().isEmpty());
             QVERIFY(dev.command("PLAY NN FROM 0") != 0);
