@@ -356,6 +356,7 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
             for (int i = 0; i < n; ++i)
                 tapScratch_[i] = Frame{left[done + i], right[done + i]};
             const std::size_t pushed = tap_.push(tapScratch_.get(), std::size_t(n));
+            tapPushed_.fetch_add(quint64(pushed), std::memory_order_relaxed);
             if (pushed < std::size_t(n))
                 tapLost_.fetch_add(quint64(std::size_t(n) - pushed), std::memory_order_relaxed);
             done += n;

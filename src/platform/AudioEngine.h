@@ -88,6 +88,8 @@ public:
     // Reader thread: drops what is waiting (before a new recording).
     void discardTap() { tap_.clear(); }
     quint64 tapLostFrames() const { return tapLost_.load(std::memory_order_relaxed); }
+    // Frames put into the tap so far (all that were offered but the lost ones).
+    quint64 tapPushedFrames() const { return tapPushed_.load(std::memory_order_relaxed); }
     // Owner thread, after setTapEnabled(false): waits until no callback can
     // still be putting frames into the tap (at most timeoutMs).
     void waitForTapQuiet(int timeoutMs = 50) const;
@@ -173,6 +175,7 @@ private:
     std::atomic<qint64> renderedFrames_{0};
     std::atomic<bool> tapEnabled_{false};
     std::atomic<quint64> tapLost_{0};
+    std::atomic<quint64> tapPushed_{0};
     SpscRing<Frame> tap_;
     std::unique_ptr<Frame[]> tapScratch_;
 
