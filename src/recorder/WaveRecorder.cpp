@@ -133,20 +133,19 @@ void WaveRecorder::record()
     send(QStringLiteral("CLOSE NN"));
     takeUnsaved_ = false;
     playing_ = false;
-    bool ok = send(QStringLiteral("OPEN NEW TYPE WaveAudio ALIAS NN")) == 0;
-    if (ok && send(QStringLiteral("RECORD NN")) != 0) {
-        ok = false;
-        const QString why = reason();
+    QString failure;
+    if (send(QStringLiteral("OPEN NEW TYPE WaveAudio ALIAS NN")) != 0) {
+        failure = reason();
+    } else if (send(QStringLiteral("RECORD NN")) != 0) {
+        failure = reason();
         send(QStringLiteral("CLOSE NN"));
-        display_.setFJWZ(QStringLiteral("无法录音：%1。。。").arg(why));
-    } else if (!ok) {
-        display_.setFJWZ(QStringLiteral("无法录音：%1。。。").arg(reason()));
     }
-    if (!ok) {
-        // Nothing records: back to the stopped state, nothing to save.
+    if (!failure.isEmpty()) {
+        // Nothing records: say why; back to the stopped state, nothing to save.
         toStopped();
         bcLYEnabled_ = false;
         deselectOptions();
+        display_.setFJWZ(QStringLiteral("无法录音：%1。。。").arg(failure));
         finish();
         return;
     }

@@ -290,15 +290,25 @@ private slots:
         QCOMPARE(g.images(), (QList<int>{W::kPlayUp, W::kStopDown, W::kRecordUp}));
     }
 
+    void failedRecordingIsTold_data()
+    {
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("open") << "OPEN" << kRecord.mid(0, 2);
+        QTest::newRow("record") << "RECORD" << kRecord + QStringList{"CLOSE NN"};
+    }
     void failedRecordingIsTold()
     {
+        QFETCH(QString, failing);
+        QFETCH(QStringList, sent);
         Rig g;
-        g.media.failing << "RECORD";
+        g.media.failing << failing;
         g.r.record();
-        QCOMPARE(g.media.take(), kRecord + QStringList{"CLOSE NN"});
+        QCOMPARE(g.media.take(), sent);
         QCOMPARE(g.t.window.FJWZ(), QString("无法录音：磁盘已满。。。"));
         QVERIFY(!g.r.RecorderRecording());
         QVERIFY(!g.r.BcLYEnabled());
+        QVERIFY(!g.r.hasUnsavedTake());
         QVERIFY(!g.r.Lyjsj().isEnabled());
     }
 
