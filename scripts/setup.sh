@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev
   libfluidsynth-dev fluid-soundfont-gm timgm6mb-soundfont
   librtmidi-dev libasound2-dev
-  libsndfile1-dev libsmf-dev
+  libsndfile1-dev libsamplerate0-dev libsmf-dev
   fonts-wqy-microhei fonts-arphic-ukai
   xvfb xauth xdotool
 )

@@ -58,7 +58,7 @@ OnsetBench::OnsetBench(const QString &soundFont)
     : errors_(stderr),
       notifier_(std::make_unique<ConsoleNotifier>(errors_)),
       dialogs_(std::make_unique<UnattendedDialogs>(*notifier_)),
-      media_(std::make_unique<MinimalMediaDevice>())
+      media_(std::make_unique<SilentMediaDevice>())
 {
     AudioEngine::Options options;
     options.soundFont = soundFont;

@@ -10,6 +10,7 @@
 #include "sound/MidiPort.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QTimer>
 
@@ -54,8 +55,13 @@ bool AppShell::start()
                                  .arg(options_.midiLogPath, log_->errorString()));
     }
     port_ = std::make_unique<MidiPort>(*backend, dialogs_, clock_);
-    session_ = std::make_unique<Session>(
-        Session{state_, *port_, media_, dialogs_, clock_, RecordFolder::locateForProgram()});
+    const QString recordFolder = RecordFolder::locateForProgram();
+    // The recorder keeps its takes beside the record folder until saved;
+    // what a run that did not end normally left there goes.
+    const QString takeFolder = QDir(recordFolder).filePath(QStringLiteral(".recorder-temp"));
+    EngineMediaDevice::removeLeftovers(takeFolder);
+    media_ = std::make_unique<EngineMediaDevice>(engine_, takeFolder);
+    session_ = std::make_unique<Session>(Session{state_, *port_, *media_, dialogs_, clock_, recordFolder});
     performance_ = std::make_unique<PerformanceControllers>(*session_, mainDisplay_);
     mainControllers_ = std::make_unique<MainWindowControllers>(*session_, mainDisplay_, *performance_);
     mainDisplay_.setFJWZ(QStringLiteral("欢迎使用Quorvane电子琴。。。"));

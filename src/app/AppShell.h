@@ -5,7 +5,7 @@
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
 #include "platform/AudioEngine.h"
-#include "platform/MediaDevice.h"
+#include "platform/EngineMediaDevice.h"
 #include "platform/QtUserDialogs.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemMidiBackend.h"
@@ -66,7 +66,7 @@ private:
     std::unique_ptr<MidiLogBackend> log_;
     std::unique_ptr<MidiPort> port_;
     SharedState state_;
-    MinimalMediaDevice media_;
+    std::unique_ptr<EngineMediaDevice> media_;
     WindowDisplay mainDisplay_;  // what the main window shows
     std::unique_ptr<Session> session_;
     std::unique_ptr<PerformanceControllers> performance_;

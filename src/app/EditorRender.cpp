@@ -39,7 +39,7 @@ struct EditorRoom {
     UnattendedDialogs dialogs;
     RecordedMidi midi;
     MidiPort port{midi, kept, clock};
-    MinimalMediaDevice media;
+    SilentMediaDevice media;
     Session session;
     EditorModel model;
 };

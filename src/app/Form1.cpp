@@ -14,6 +14,7 @@
 #include "core/WindowDisplay.h"
 #include "core/Session.h"
 #include "core/SharedState.h"
+#include "recorder/RecorderView.h"
 #include "score/ScoreBox.h"
 #include "sound/MidiPort.h"
 
@@ -88,15 +89,9 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
     }
     buildTabs();
 
-    auto *recorder = new QFrame(this);
-    recorder->setObjectName(QStringLiteral("LyCf"));
-    recorder->setGeometry(592, 178, 81, 25);
-    recorder->setFrameShape(QFrame::StyledPanel);
-    auto *elapsed = new QLabel(this);
-    elapsed->setObjectName(QStringLiteral("Label12"));
-    elapsed->setGeometry(685, 180, 65, 16);
 
     buildCommandButtons();
+    new RecorderView(c_.recorder, BcLY, this);
 
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);

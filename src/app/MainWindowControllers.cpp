@@ -2,13 +2,14 @@
 
 #include "app/PerformanceControllers.h"
 #include "core/Session.h"
-#include "platform/MediaDevice.h"
 #include "sound/MidiPort.h"
 
 MainWindowControllers::MainWindowControllers(Session &s, WindowDisplay &d, PerformanceControllers &p)
     : session(s), display(d), performance(p), devices(s.port), navigation(d), statusClock(s.clock),
-      exporter(s, d)
+      exporter(s, d), recorderDisplay(d),
+      recorder(WaveRecorder::FrontEnd::MainWindow, s.media, recorderDisplay, s.dialogs, s.clock, s.recordFolder)
 {
+    connect(&recorder, &WaveRecorder::choiceMade, this, &MainWindowControllers::choiceMade);
     connect(&performance, &PerformanceControllers::choiceMade, this, &MainWindowControllers::choiceMade);
     connect(&navigation, &Navigation::choiceMade, this, &MainWindowControllers::choiceMade);
 }
@@ -17,13 +18,14 @@ void MainWindowControllers::initialise()
 {
     devices.refresh();
     performance.initialise();
+    recorder.announceKeptTake();
 }
 
 void MainWindowControllers::shutDown()
 {
     stopTimers();
     session.port.CloseMidiDevice();
-    session.media.command(QStringLiteral("CLOSE NN"));
+    recorder.shutDown();
 }
 
 void MainWindowControllers::stopTimers()

@@ -3,6 +3,8 @@
 #include "app/Navigation.h"
 #include "app/ScoreExporter.h"
 #include "app/StatusClock.h"
+#include "recorder/RecorderDisplay.h"
+#include "recorder/WaveRecorder.h"
 #include "sound/MidiDeviceList.h"
 
 #include <QObject>
@@ -18,12 +20,14 @@ class MainWindowControllers : public QObject {
 public:
     MainWindowControllers(Session &session, WindowDisplay &display, PerformanceControllers &performance);
 
-    // QDCSH's logic: the device list, then the performance defaults.
+    // QDCSH's logic: the device list, the performance defaults, then the
+    // notice of a take kept when the program last ended.
     void initialise();
     // Stops every timer of the window and of its performance group.
     void stopTimers();
     // The window closes: nothing may sound into a closed device, so the
-    // timers stop first; then the MIDI device and the recorder close.
+    // timers stop first; then the MIDI device closes, an unsaved take is
+    // kept and the recorder's device closes.
     void shutDown();
 
     Session &session;
@@ -33,6 +37,8 @@ public:
     Navigation navigation;
     StatusClock statusClock;
     ScoreExporter exporter;
+    WindowRecorderDisplay recorderDisplay;
+    WaveRecorder recorder;  // the recorder frame LyCf
 
 signals:
     // A choice was made in a control of the window or of its performance.

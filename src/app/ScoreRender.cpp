@@ -46,7 +46,7 @@ struct RenderRoom {
     UnattendedDialogs dialogs;
     RecordedMidi midi;
     MidiPort port{midi, notifier, clock};
-    MinimalMediaDevice media;
+    SilentMediaDevice media;
     Session session;
     const ScorePlayer *player = nullptr;
 };

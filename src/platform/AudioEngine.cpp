@@ -22,6 +22,8 @@ constexpr int kMaxEarlyMessages = 65536;
 constexpr int kTapChunk = 256;
 // The render thread gives up catching up when it is this far behind.
 constexpr qint64 kRenderResyncNs = 100'000'000;
+// Playback input buffered ahead of the callback.
+constexpr std::size_t kPlaybackFrames = 24000;
 
 qint64 steadyNowNs()
 {
@@ -45,7 +47,9 @@ AudioEngine::AudioEngine(const Options &options, QObject *parent)
       gainLeft_(SynthSetup::sideGain(0x6000)),
       gainRight_(SynthSetup::sideGain(0x6000)),
       tap_(std::size_t(qMax(1, options.tapSeconds)) * std::size_t(options.sampleRate)),
-      tapScratch_(new Frame[kTapChunk])
+      tapScratch_(new Frame[kTapChunk]),
+      play_(kPlaybackFrames),
+      playScratch_(new Frame[kTapChunk])
 {
     SoundLog &log = SoundLog::install();
     connect(&log, &SoundLog::errorLogged, this,
@@ -211,7 +215,63 @@ void AudioEngine::setWaveVolume(quint32 value)
 
 void AudioEngine::setTapEnabled(bool enabled)
 {
-    tapEnabled_.store(enabled, std::memory_order_release);
+    // Sequentially consistent with the rendered-frames counter, so that
+    // waitForTapQuiet() can tell when the last tapping callback has finished.
+    tapEnabled_.store(enabled);
+}
+
+void AudioEngine::waitForTapQuiet(int timeoutMs) const
+{
+    // A callback that saw the tap enabled finishes before the next one
+    // publishes its frames; the next one sees it disabled.
+    if (state_ != State::Ready || options_.output == Output::Manual)
+        return;
+    const qint64 before = renderedFrames_.load();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (renderedFrames_.load() == before && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+}
+
+int AudioEngine::pushPlayback(const float *interleaved, int frames)
+{
+    Frame chunk[kTapChunk];
+    int done = 0;
+    while (done < frames) {
+        const int n = qMin(kTapChunk, frames - done);
+        for (int i = 0; i < n; ++i)
+            chunk[i] = Frame{interleaved[2 * (done + i)], interleaved[2 * (done + i) + 1]};
+        const int pushed = int(play_.push(chunk, std::size_t(n)));
+        done += pushed;
+        playPushed_.fetch_add(quint64(pushed));
+        if (pushed < n)
+            break;
+    }
+    return done;
+}
+
+void AudioEngine::mixPlayback(float *left, float *right, int frames)
+{
+    quint64 taken = playTaken_.load(std::memory_order_relaxed);
+    // Frames of a stopped playback are dropped, never heard.
+    const quint64 discardTo = playDiscardTo_.load();
+    while (taken < discardTo) {
+        const std::size_t got = play_.pop(playScratch_.get(), std::size_t(qMin<quint64>(kTapChunk, discardTo - taken)));
+        if (got == 0)
+            break;
+        taken += got;
+    }
+    for (int done = 0; done < frames;) {
+        const int got = int(play_.pop(playScratch_.get(), std::size_t(qMin(kTapChunk, frames - done))));
+        if (got == 0)
+            break;
+        for (int i = 0; i < got; ++i) {
+            left[done + i] += playScratch_[i].left;
+            right[done + i] += playScratch_[i].right;
+        }
+        done += got;
+        taken += quint64(got);
+    }
+    playTaken_.store(taken);
 }
 
 int AudioEngine::readTap(float *interleaved, int maxFrames)
@@ -275,7 +335,7 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
         [] { return qint64(0); });
     const qint64 end = frames_ + frames;
     frames_ = end;
-    renderedFrames_.store(end, std::memory_order_relaxed);
+    mixPlayback(left, right, frames);
 
     const float gl = gainLeft_.load(std::memory_order_relaxed);
     const float gr = gainRight_.load(std::memory_order_relaxed);
@@ -284,12 +344,14 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
         right[i] *= gr;
     }
 
-    if (tapEnabled_.load(std::memory_order_acquire)) {
+    renderedFrames_.store(end);
+    if (tapEnabled_.load()) {
         for (int done = 0; done < frames;) {
             const int n = qMin(kTapChunk, frames - done);
             for (int i = 0; i < n; ++i)
                 tapScratch_[i] = Frame{left[done + i], right[done + i]};
             const std::size_t pushed = tap_.push(tapScratch_.get(), std::size_t(n));
+            tapPushed_.fetch_add(quint64(pushed), std::memory_order_relaxed);
             if (pushed < std::size_t(n))
                 tapLost_.fetch_add(quint64(std::size_t(n) - pushed), std::memory_order_relaxed);
             done += n;

@@ -88,6 +88,24 @@ public:
     // Reader thread: drops what is waiting (before a new recording).
     void discardTap() { tap_.clear(); }
     quint64 tapLostFrames() const { return tapLost_.load(std::memory_order_relaxed); }
+    // Frames put into the tap so far (all that were offered but the lost ones).
+    quint64 tapPushedFrames() const { return tapPushed_.load(std::memory_order_relaxed); }
+    // Owner thread, after setTapEnabled(false): waits until no callback can
+    // still be putting frames into the tap (at most timeoutMs).
+    void waitForTapQuiet(int timeoutMs = 50) const;
+
+    // Playback input (WAV files): one feeder thread offers interleaved stereo
+    // frames, which the callback mixes into the output before the volume.
+    // Feeder thread: takes up to `frames`; returns how many fitted.
+    int pushPlayback(const float *interleaved, int frames);
+    int playbackRoom() const { return int(play_.capacity() - play_.size()); }
+    // Owner thread, no feeder running: whatever waits is dropped by the
+    // callback instead of being mixed.
+    void discardPlayback() { playDiscardTo_.store(playPushed_.load()); }
+    // Frames offered so far, and frames the callback has taken (mixed or
+    // dropped); both only grow.
+    quint64 playbackPushed() const { return playPushed_.load(); }
+    quint64 playbackTaken() const { return playTaken_.load(); }
 
     // Output::Manual: renders one period on the calling thread; nowNs is the
     // steady time of the period's first frame. The buffers are overwritten.
@@ -157,6 +175,15 @@ private:
     std::atomic<qint64> renderedFrames_{0};
     std::atomic<bool> tapEnabled_{false};
     std::atomic<quint64> tapLost_{0};
+    std::atomic<quint64> tapPushed_{0};
     SpscRing<Frame> tap_;
     std::unique_ptr<Frame[]> tapScratch_;
+
+    // Playback input: pushed by the feeder, taken by the audio thread.
+    void mixPlayback(float *left, float *right, int frames);  // audio thread
+    SpscRing<Frame> play_;
+    std::atomic<quint64> playPushed_{0};
+    std::atomic<quint64> playTaken_{0};
+    std::atomic<quint64> playDiscardTo_{0};
+    std::unique_ptr<Frame[]> playScratch_;
 };

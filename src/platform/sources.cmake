@@ -22,7 +22,12 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/SingleInstance.h src/platform/SingleInstance.cpp
   src/platform/RecordFolder.h src/platform/RecordFolder.cpp
   src/platform/TextFiles.h src/platform/TextFiles.cpp
-  src/platform/MediaDevice.h src/platform/MediaDevice.cpp
+  src/platform/MediaDevice.h
+  src/platform/MediaCommand.h src/platform/MediaCommand.cpp
+  src/platform/SndfileIo.h src/platform/SndfileIo.cpp
+  src/platform/TakeRecorder.h src/platform/TakeRecorder.cpp
+  src/platform/WavePlayback.h src/platform/WavePlayback.cpp
+  src/platform/EngineMediaDevice.h src/platform/EngineMediaDevice.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
   src/platform/QtUserDialogs.h src/platform/QtUserDialogs.cpp

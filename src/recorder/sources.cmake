@@ -1,1 +1,9 @@
-# Sources of this room are listed here.
+# The wave recorder: one controller per front end over the shared media
+# device, and the main window's recorder panel.
+list(APPEND DZQ_CORE_SOURCES
+  src/recorder/RecorderDisplay.h src/recorder/RecorderDisplay.cpp
+  src/recorder/WaveRecorder.h src/recorder/WaveRecorder.cpp
+)
+list(APPEND DZQ_GUI_SOURCES
+  src/recorder/RecorderView.h src/recorder/RecorderView.cpp
+)

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class WindowDisplay;
+
+// Where a recorder front end writes what it tells the user: the information
+// display XSWB, the status line FJWZ, and LastFilePath (the file the score
+// box's delete button deletes). Each window passes its own.
+class RecorderDisplay {
+public:
+    virtual ~RecorderDisplay() = default;
+    virtual void setXSWB(const QString &text) = 0;
+    virtual void setFJWZ(const QString &text) = 0;
+    virtual void setLastFilePath(const QString &path) = 0;
+};
+
+// The main window's display.
+class WindowRecorderDisplay : public RecorderDisplay {
+public:
+    explicit WindowRecorderDisplay(WindowDisplay &window) : window_(window) {}
+    void setXSWB(const QString &text) override;
+    void setFJWZ(const QString &text) override;
+    void setLastFilePath(const QString &path) override;
+
+private:
+    WindowDisplay &window_;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+
+class QLabel;
+class QPushButton;
+class QWidget;
+class WaveRecorder;
+
+// The main window's recorder: the small panel LyCf with the picture buttons
+// Image1(0) play, Image1(1) stop and Image1(2) record, the elapsed time
+// Label12 beside it, and the save button BcLY "保存" (made by the window
+// among its command buttons). Forwards clicks to the controller and shows
+// what it says.
+class RecorderView : public QObject {
+    Q_OBJECT
+public:
+    // Builds the controls on `window` at their places; binds `BcLY`.
+    RecorderView(WaveRecorder &recorder, QPushButton *BcLY, QWidget *window);
+
+private:
+    void refresh();
+
+    WaveRecorder &recorder_;
+    QLabel *Image1_[3] = {};
+    QLabel *Label12 = nullptr;
+    QPushButton *BcLY = nullptr;
+};

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "core/PlaybackTimer.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class Clock;
+class MediaDevice;
+class RecorderDisplay;
+class UserDialogs;
+
+// The wave recorder of one window. Both front ends, the main window's
+// picture buttons Image1(0..2) with BcLY "保存" and the editor's options
+// LUYINJI(0..3), drive the one media device alias "NN" that the whole program
+// shares, with the same commands; they differ in guards, feedback and the
+// elapsed label, chosen by the front end.
+//
+// The controller keeps what its panel shows (button images, the elapsed
+// label, the save button's enabled state, the selected option) and
+// announces every change with changed().
+class WaveRecorder : public QObject {
+    Q_OBJECT
+public:
+    enum class FrontEnd {
+        MainWindow,  // guards, images and messages; BcLY only while a take waits
+        Editor,      // any option interrupts the other; no messages of its own
+    };
+
+    // Button images of the main window (25 x 25, drawn by the resources).
+    enum Bitmap {
+        kPlayUp = 107, kPlayDown = 108,
+        kStopUp = 109, kStopDown = 110,
+        kRecordUp = 111, kRecordDown = 112,
+    };
+
+    WaveRecorder(FrontEnd frontEnd, MediaDevice &media, RecorderDisplay &display, UserDialogs &dialogs,
+                 Clock &clock, const QString &recordFolder, QObject *parent = nullptr);
+
+    static QString filter() { return QStringLiteral("演奏录音(wav)|*.wav"); }
+
+    // Main window: Image1(0) play, Image1(1) stop, Image1(2) record; BcLY save.
+    void Image1Clicked(int index);
+    void BcLYClicked() { save(); }
+    // Editor: LUYINJI(0) 播放, (1) 停止, (2) 录音, (3) 保存录音.
+    void LUYINJIClicked(int index);
+
+    void play();
+    void stop();
+    void record();
+    void save();
+
+    // Lyjsj: the recorder's clock (1000 ms), with its tick.
+    PlaybackTimer &Lyjsj() { return Lyjsj_; }
+    void onLyjsjTick();
+
+    // The program ends: an unsaved take is kept in the record folder as
+    // "录音-yyyyMMdd-hhmmss.wav" (noted for the next start), then the device
+    // is closed with "CLOSE NN".
+    void shutDown();
+    // At start: tells in the status line where the previous run kept its
+    // unsaved take, once.
+    void announceKeptTake();
+
+    // What the panel shows.
+    int Image1(int index) const { return images_.at(std::size_t(index)); }
+    bool BcLYEnabled() const { return bcLYEnabled_; }
+    // Label12 of the main window, LYSJ of the editor.
+    QString elapsedText() const { return elapsed_; }
+    // The editor's selected option, -1 when none.
+    int selectedOption() const { return selected_; }
+    static QString toolTip(int image);
+    static QString BcLYToolTip() { return QStringLiteral("保存最后的录音文件为wav格式音频！"); }
+
+    bool RecorderRecording() const { return recording_; }
+    bool RecorderPlaying() const { return playing_; }
+    qint16 RecorderMinutes() const { return minutes_; }
+    qint16 RecorderSeconds() const { return seconds_; }
+    // A take of this front end that has not been saved.
+    bool hasUnsavedTake() const { return takeUnsaved_; }
+
+signals:
+    void changed();
+    // A click is done: the window may give the keyboard back to the player.
+    void choiceMade();
+
+private:
+    bool isMain() const { return frontEnd_ == FrontEnd::MainWindow; }
+    int send(const QString &command);
+    QString reason() const;
+    void resetClock();
+    void toStopped();
+    void deselectOptions();
+    QString elapsedLabel() const;
+    QString idleLabel() const;
+    QString keptNotePath() const;
+    void finish();
+
+    const FrontEnd frontEnd_;
+    MediaDevice &media_;
+    RecorderDisplay &display_;
+    UserDialogs &dialogs_;
+    const QString recordFolder_;
+    PlaybackTimer Lyjsj_;
+
+    std::array<int, 3> images_{{kPlayUp, kStopUp, kRecordUp}};
+    bool bcLYEnabled_ = false;
+    QString elapsed_;
+    int selected_ = -1;
+    bool recording_ = false;  // RecorderRecording
+    bool playing_ = false;    // RecorderPlaying
+    qint16 minutes_ = 0;      // RecorderMinutes
+    qint16 seconds_ = 0;      // RecorderSeconds, 0..59
+    bool takeUnsaved_ = false;
+};
