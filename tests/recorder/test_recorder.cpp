@@ -1,7 +1,5 @@
 #include "TestMain.h"
 
-#include <QApplication>
-
-// The recorder's tests register themselves: logic on a scripted device, the
-// real media device on the audio engine, and the main window's panel.
-DZQ_GUI_TEST_MAIN()
+// The recorder's logic tests register themselves: the front ends on a
+// scripted device, and the real media device on the audio engine.
+DZQ_TEST_MAIN()
