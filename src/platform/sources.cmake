@@ -26,4 +26,5 @@ list(APPEND DZQ_CORE_SOURCES
 list(APPEND DZQ_GUI_SOURCES
   src/platform/QtUserDialogs.h src/platform/QtUserDialogs.cpp
   src/platform/KeyCodes.h src/platform/KeyCodes.cpp
+  src/platform/ChoiceList.h src/platform/ChoiceList.cpp
 )
