@@ -91,8 +91,24 @@ private slots:
         QCOMPARE(bytes.size(), 2 * 2 + 4);
         QCOMPARE(TextFiles::decodeGbk(bytes, &ok), QString("节奏1-24"));
         QVERIFY(ok);
-        TextFiles::decodeGbk(QByteArray("\x81", 1), &ok);
-        QVERIFY(!ok);
+        // Each byte that starts no GBK character is one U+FFFD; its
+        // neighbours are read as they are.
+        const QString bad(QChar(QChar::ReplacementCharacter));
+        const struct {
+            QByteArray bytes;
+            QString text;
+        } undecodable[] = {
+            {QByteArray("\x81", 1), bad},
+            {"KC8KD8TZ\x81", "KC8KD8TZ" + bad},
+            {"KC8\x81\x20TZ", "KC8" + bad + " TZ"},
+            {"\x81\x0A\x81\x20\xBD\xDA", bad + "\n" + bad + QString(" 节")},
+            {"A\x81", "A" + bad},
+        };
+        for (const auto &c : undecodable) {
+            ok = true;
+            QCOMPARE(TextFiles::decodeGbk(c.bytes, &ok), c.text);
+            QVERIFY(!ok);
+        }
         TextFiles::encodeGbk(QString::fromUtf8("\xF0\x9F\x8E\xB9"), &ok);  // no GBK code
         QVERIFY(!ok);
     }

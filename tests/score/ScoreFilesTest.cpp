@@ -155,16 +155,26 @@ void ScoreFilesTest::unreadableFilesAreReported()
         QVERIFY(r.t.window.Text3().isEmpty());
     }
     {
-        // Bytes that are no GBK text.
+        // A byte that is no GBK text is one replacement character: behind
+        // the TZ it is never reached, before it it is the score's error.
+        const QChar bad(QChar::ReplacementCharacter);
         ScoreRig r;
-        r.t.window.setText3("KC8TZ");
         const QString path = r.t.path("乱码.txt");
-        writeFile(path, QByteArray("KC8\x81\x20TZ\r\n"));
+        writeFile(path, QByteArray("KC8KD8TZ\x81"));
         openFile(r, path);
-        QCOMPARE(r.dialogs.messages.size(), 1);
-        QVERIFY(r.dialogs.messages[0].contains("GBK"));
-        QVERIFY(r.t.window.Text3().isEmpty());  // emptied before the dialog
+        QVERIFY(r.dialogs.messages.isEmpty());
+        QCOMPARE(r.t.window.Text3(), QString("KC8KD8TZ") + bad);
+        r.advanceMs(16 * 83);
+        QCOMPARE(r.melody(), (QStringList{"60@0", "62@664"}));
         QVERIFY(!r.player.ScorePlaying());
+        QVERIFY(r.dialogs.messages.isEmpty());
+
+        ScoreRig early;
+        writeFile(path, QByteArray("KC8\x81\x20TZ\r\n"));
+        openFile(early, path);
+        QCOMPARE(early.t.window.Text3(), QString("KC8") + bad + QString(" TZ"));
+        early.advanceMs(8 * 83);
+        QCOMPARE(early.dialogs.messages, QStringList{ScorePlayer::errorMessage()});
     }
     {
         // Longer than a score may be, even with its line breaks removed.
