@@ -50,10 +50,8 @@ bool ScoreFiles::readScore(const QString &path, QString *score, QString *error)
     // A byte that is no GBK text reads as one replacement character: an
     // unknown token if playing ever reaches it, harmless otherwise.
     const QString text = TextFiles::joinLines(TextFiles::decodeGbk(bytes));
-    if (!NotationReader::withinLengthLimit(text)) {
-        *error = NotationReader::tooLongMessage();
-        return false;
-    }
+    // A score too long to play is still read, so that it can be shortened:
+    // only playing it refuses it.
     *score = text;
     return true;
 }

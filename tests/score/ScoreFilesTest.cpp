@@ -185,9 +185,18 @@ void ScoreFilesTest::unreadableFilesAreReported()
             bytes += "XZ\r\n";
         writeFile(path, bytes);
         openFile(r, path);
+        // Loaded all the same, so that it can be shortened; only playing refuses it.
         QCOMPARE(r.dialogs.messages, QStringList{NotationReader::tooLongMessage()});
-        QVERIFY(r.t.state.ScoreText.isEmpty());
+        QCOMPARE(r.t.state.ScoreText, QString(bytes).remove("\r\n"));
+        QCOMPARE(r.t.window.Text3(), r.t.state.ScoreText);
         QVERIFY(!r.player.ScorePlaying());
+        QCOMPARE(r.player.playCaption(), QString("试听"));
+        QVERIFY(!r.player.Timer3().isEnabled());
+        // Saved and opened again: nothing lost.
+        r.dialogs.saveAnswers << r.t.path("存.txt");
+        r.files.saveClicked();
+        openFile(r, r.t.path("存.txt"));
+        QCOMPARE(r.t.window.Text3(), QString(bytes).remove("\r\n"));
     }
     {
         // Exactly at the limit it plays.
