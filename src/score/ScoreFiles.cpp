@@ -65,8 +65,7 @@ bool ScoreFiles::scoreBytes(const QString &score, QByteArray *bytes)
 
 void ScoreFiles::openClicked()
 {
-    player_.stopClock();
-    player_.SilenceScoreNotes();
+    stopPlaying();
     emptyScore();
 
     const QString path = ctx_.dialogs.openFile(filter(), ctx_.recordFolder);
@@ -85,10 +84,18 @@ void ScoreFiles::openClicked()
     player_.startFromFile();
 }
 
-void ScoreFiles::saveClicked()
+void ScoreFiles::stopPlaying()
 {
     player_.stopClock();
     player_.SilenceScoreNotes();
+    // The play button still reads "停止" until pressed, but nothing plays now.
+    if (player_.ScorePlaying())
+        ctx_.window.setFJWZ(ScorePlayer::endedStatus());
+}
+
+void ScoreFiles::saveClicked()
+{
+    stopPlaying();
     ctx_.state.ScoreText = ctx_.window.Text3();
 
     const QString path = ctx_.dialogs.saveFile(filter(), ctx_.recordFolder, true);

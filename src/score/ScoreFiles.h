@@ -36,6 +36,8 @@ public:
 
 private:
     void emptyScore();
+    // Stops the clock and the notes before a file dialog.
+    void stopPlaying();
 
     AppContext &ctx_;
     ScorePlayer &player_;

@@ -55,6 +55,11 @@ QString ScorePlayer::playingStatus()
     return QStringLiteral("自动演奏中。。。");
 }
 
+QString ScorePlayer::endedStatus()
+{
+    return QStringLiteral("自动演奏结束。。。");
+}
+
 qint16 ScorePlayer::eighthBeatMsForTempo(int bpm)
 {
     if (bpm <= 0)
@@ -169,7 +174,8 @@ void ScorePlayer::onClockTick()
     ++tickCount_;
     if (tickCount_ == currentDuration_)
         YSCX();
-    ctx_.window.setFJWZ(playingStatus());
+    if (scorePlaying_)  // a clock the keyboard took over plays no score
+        ctx_.window.setFJWZ(playingStatus());
     if (++clockParity_ > 1)
         clockParity_ = 0;
     inTick_ = false;
@@ -388,6 +394,8 @@ void ScorePlayer::setPlaying(bool playing)
     if (playing == scorePlaying_)
         return;
     scorePlaying_ = playing;
+    if (!playing)
+        ctx_.window.setFJWZ(endedStatus());
     emit playingChanged(playing);
 }
 
