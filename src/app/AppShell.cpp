@@ -4,6 +4,7 @@
 #include "app/Form1.h"
 #include "app/Form3.h"
 #include "app/MainControllers.h"
+#include "platform/DurableSave.h"
 #include "platform/MidiLogBackend.h"
 #include "platform/RecordFolder.h"
 #include "sound/MidiPort.h"
@@ -54,6 +55,8 @@ bool AppShell::start()
     port_ = std::make_unique<MidiPort>(*backend, dialogs_, clock_);
     ctx_ = std::make_unique<AppContext>(
         AppContext{state_, window_, *port_, dialogs_, clock_, RecordFolder::locateForProgram()});
+    // Temporary copies left by a save that a kill interrupted are useless.
+    DurableSave::removeLeftovers(ctx_->recordFolder);
     controllers_ = std::make_unique<MainControllers>(*ctx_);
     controllers_->setWaveVolume = [this](quint32 value) { engine_.setWaveVolume(value); };
     window_.setFJWZ(QStringLiteral("欢迎使用Quorvane电子琴。。。"));

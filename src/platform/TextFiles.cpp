@@ -1,8 +1,9 @@
 #include "platform/TextFiles.h"
 
+#include "platform/DurableSave.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -117,26 +118,9 @@ QString joinLines(const QString &text)
 
 bool writeBytes(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    // Unbuffered: a short write (a full disk) must show here, because a
-    // buffered save file would commit the truncated file as a success.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
-        return false;
-    }
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0) {
-            *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
-            file.cancelWriting();
-            file.commit();
-            return false;
-        }
-        written += n;
-    }
-    if (!file.commit()) {
-        *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
+    QString reason;
+    if (!DurableSave::write(path, bytes, &reason)) {
+        *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, reason);
         return false;
     }
     return true;

@@ -21,6 +21,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/SingleInstance.h src/platform/SingleInstance.cpp
   src/platform/RecordFolder.h src/platform/RecordFolder.cpp
   src/platform/TextFiles.h src/platform/TextFiles.cpp
+  src/platform/DurableSave.h src/platform/DurableSave.cpp
   src/platform/MediaDevice.h src/platform/MediaDevice.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
