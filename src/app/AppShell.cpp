@@ -5,6 +5,7 @@
 #include "app/Form3.h"
 #include "app/MainWindowControllers.h"
 #include "app/PerformanceControllers.h"
+#include "platform/DurableSave.h"
 #include "platform/MidiLogBackend.h"
 #include "platform/RecordFolder.h"
 #include "sound/MidiPort.h"
@@ -61,6 +62,8 @@ bool AppShell::start()
     const QString takeFolder = QDir(recordFolder).filePath(QStringLiteral(".recorder-temp"));
     EngineMediaDevice::removeLeftovers(takeFolder);
     media_ = std::make_unique<EngineMediaDevice>(engine_, takeFolder);
+    // Temporary copies left by a save that a kill interrupted are useless.
+    DurableSave::removeLeftovers(recordFolder);
     session_ = std::make_unique<Session>(Session{state_, *port_, *media_, dialogs_, clock_, recordFolder});
     performance_ = std::make_unique<PerformanceControllers>(*session_, mainDisplay_);
     mainControllers_ = std::make_unique<MainWindowControllers>(*session_, mainDisplay_, *performance_);

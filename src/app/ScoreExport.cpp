@@ -100,7 +100,16 @@ ScoreExport::Result ScoreExport::exportScore(const QString &score, const QString
                             .arg(seconds, 0, 'f', 3);
         break;
     case ScoreRender::Ending::Limit:
-        result.notice = QStringLiteral("乐谱演奏到%1秒仍未结束（时值为0的音符会一直持续），导出到此为止。")
+        // Name the limit that was reached, and a zero duration only if there is one.
+        result.notice = p.zeroDuration
+                            ? QStringLiteral("乐谱在时值为0的音符或休止符处停住了，节奏却一直在演奏，"
+                                             "导出到最长时间%1秒为止。")
+                            : QStringLiteral("乐谱演奏到导出的最长时间%1秒仍未结束，导出到此为止。");
+        result.notice = result.notice.arg(seconds, 0, 'f', 3);
+        break;
+    case ScoreRender::Ending::Stalled:
+        result.notice = QStringLiteral("乐谱在时值为0的音符或休止符处停住了（它永远不会结束），"
+                                       "最后的声音保持2秒后，导出到%1秒为止。")
                             .arg(seconds, 0, 'f', 3);
         break;
     }

@@ -5,6 +5,8 @@
 #include "platform/UserDialogs.h"
 #include "score/NotationReader.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace {
@@ -47,9 +49,19 @@ bool ScoreExporter::DcMidiClicked()
         ctx_.dialogs.message(NotationReader::tooLongMessage());
         return false;
     }
-    const QString path = ctx_.dialogs.saveFile(filter(), ctx_.recordFolder, true);
+    QString path = ctx_.dialogs.saveFile(filter(), ctx_.recordFolder, true);
     if (path.isEmpty())
         return false;
+    // A name typed without an extension gets ".mid"; the dialog only asked
+    // about the name as typed, so an existing file of the new name is kept.
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += QStringLiteral(".mid");
+        if (QFileInfo::exists(path)) {
+            ctx_.dialogs.message(QStringLiteral("文件“%1”已经存在，没有导出。\n请换一个文件名再导出。")
+                                     .arg(QDir::toNativeSeparators(path)));
+            return false;
+        }
+    }
 
     CollectedNotices notices;
     const ScoreExport::Result result =

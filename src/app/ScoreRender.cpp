@@ -88,11 +88,26 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
 
     // One tick at a time, so that the loop ends at the very tick that ends
     // or halts the playing. The rhythm is driven by the playback clock.
+    // A duration of 0 is never completed: the player can no longer advance.
+    // Unless a rhythm keeps the music going, the export stops after holding
+    // the last note a little, instead of running to the time limit.
     bool limitReached = false;
+    bool stalled = false;
+    bool zeroDuration = false;
+    qint64 stallNs = -1;
     while (player.ScorePlaying() && player.Timer3().isTicking()) {
         if (clock.runUntilIdle(limitNs, 1) == 0) {
             limitReached = true;
             break;
+        }
+        zeroDuration = player.ScorePlaying() && player.TickCount() > player.CurrentDuration();
+        if (zeroDuration && !c.sequencer.BzQd() && !c.sequencer.Check5()) {
+            if (stallNs < 0)
+                stallNs = clock.nowNs();
+            if (clock.nowNs() - stallNs >= kStallHoldNs) {
+                stalled = true;
+                break;
+            }
         }
     }
 
@@ -102,7 +117,8 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
         p.errorPosition = player.errorPosition();
         p.errorToken = score.mid(p.errorPosition - 1, 2);
     } else if (player.ScorePlaying()) {
-        p.ending = limitReached ? Ending::Limit : Ending::Halted;
+        p.ending = stalled ? Ending::Stalled : limitReached ? Ending::Limit : Ending::Halted;
+        p.zeroDuration = zeroDuration;
         if (limitReached)
             clock.setNow(qMax(clock.nowNs(), limitNs));
         player.playClicked();  // the stop button: notes and rhythm stop

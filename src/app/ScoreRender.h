@@ -19,7 +19,9 @@ public:
         Ended,   // "TZ" or the end of the text
         Error,   // an unrecognised token; what came before it was played
         Halted,  // "VS" with a number outside 1..12: stopped there
-        Limit,   // still playing at the time limit (a duration of 0): stopped there
+        Limit,   // still playing at the time limit: stopped there
+        Stalled, // waiting on a duration of 0 with nothing else sounding: stopped
+                 // kStallHoldNs later
     };
 
     struct Performance {
@@ -28,6 +30,7 @@ public:
         Ending ending = Ending::Ended;
         int errorPosition = 0;  // Error: 1-based position of the faulty token
         QString errorToken;     // Error: the faulty token as read (up to two characters)
+        bool zeroDuration = false;  // Stalled, Limit: the player waited on a duration of 0
 
         // Time of the last message, 0 without messages.
         qint64 lastMessageNs() const;
@@ -35,6 +38,8 @@ public:
 
     // Two hours: far longer than any score that ends.
     static constexpr qint64 kDefaultLimitNs = 2LL * 3600 * 1000 * 1000 * 1000;
+    // How long the last note of a stalled score is held before it is stopped.
+    static constexpr qint64 kStallHoldNs = 2LL * 1000 * 1000 * 1000;
 
     // Plays the score from the start-up defaults until playing ends, halts or
     // reaches the time limit. Start-up's messages come first, all at time 0,

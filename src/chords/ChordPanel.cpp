@@ -1,6 +1,7 @@
 #include "chords/ChordPanel.h"
 
 #include "chords/ChordAccompaniment.h"
+#include "platform/ChoiceList.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -21,9 +22,8 @@ constexpr int kListX = 240, kListW = 147, kListH = 22;
 
 QComboBox *makeList(QWidget *parent, const QString &name, const QStringList &entries)
 {
-    auto *box = new QComboBox(parent);
+    auto *box = new ChoiceList(parent);
     box->setObjectName(name);
-    box->setEditable(false);
     box->addItems(entries);
     box->setCurrentIndex(-1);
     box->setMaxVisibleItems(16);

@@ -22,12 +22,14 @@ void PlaybackTimer::setInterval(int ms)
     ms = qMax(0, ms);
     if (ms == interval_)
         return;
-    const bool wasTicking = isTicking();
     interval_ = ms;
     if (!enabled_)
         return;
-    if (!wasTicking)
-        origin_ = clock_.referenceNs();  // counting starts now, not at a stale tick
+    // Like a window timer, a new interval counts from the moment it is set.
+    // Inside the timer's own tick that moment is the tick's ideal time, so
+    // the grid stays free of drift; set from anywhere else (the tempo list,
+    // another timer's tick) the next tick is one full new interval away.
+    origin_ = clock_.referenceNs();
     arm();
 }
 

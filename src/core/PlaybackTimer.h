@@ -13,8 +13,9 @@ class Clock;
 //
 // Ticks are laid on a fixed grid: each tick is due one interval after the
 // previous tick's due time, not after the moment it actually ran, so a late
-// tick never delays the ones after it. A new interval counts from the last
-// tick. The handler runs inside a Clock::TickScope of the tick's ideal time.
+// tick never delays the ones after it. A changed interval counts from the
+// moment it is set (the tick time inside a tick, see Clock::referenceNs).
+// The handler runs inside a Clock::TickScope of the tick's ideal time.
 class PlaybackTimer : public QObject {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #include "performance/MelodyPanel.h"
 
 #include "performance/MelodyVoices.h"
+#include "platform/ChoiceList.h"
 #include "sound/MidiDeviceList.h"
 
 #include <QComboBox>
@@ -62,6 +63,7 @@ MelodyPanel::MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, QWidget 
     }
     connect(SD, &QComboBox::activated, &voices, &MelodyVoices::selectTempo);
     connect(YD, &QComboBox::activated, &voices, &MelodyVoices::selectKey);
+    connect(static_cast<ChoiceList *>(YD), &ChoiceList::typedInto, &voices, &MelodyVoices::keyTextTyped);
     connect(&voices, &MelodyVoices::instrumentPositionChanged, this,
             [this](int voice, int position) { ComSounds[size_t(voice)]->setCurrentIndex(position); });
     connect(&voices, &MelodyVoices::volumePositionChanged, this,
@@ -96,9 +98,8 @@ QLabel *MelodyPanel::addLabel(const QString &name, const QString &text, const QR
 
 QComboBox *MelodyPanel::addList(const QString &name, const QStringList &items, const QRect &geometry)
 {
-    auto *list = new QComboBox(this);
+    auto *list = new ChoiceList(this);
     list->setObjectName(name);
-    list->setEditable(false);  // choose-only
     list->addItems(items);
     list->setCurrentIndex(-1);
     list->setMaxVisibleItems(20);

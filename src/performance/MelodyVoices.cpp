@@ -162,6 +162,13 @@ void MelodyVoices::selectTempo(int position)
     emit choiceMade();
 }
 
+void MelodyVoices::keyTextTyped()
+{
+    // The list's text goes back to its first entry; KeyBase stays.
+    keyPos_ = 0;
+    emit keyPositionChanged(0);
+}
+
 void MelodyVoices::selectKey(int position)
 {
     if (position < 0 || position >= kKeyListCount)

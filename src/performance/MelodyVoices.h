@@ -63,6 +63,9 @@ public:
     // YD selection: KeyBase = 36 + position; keyboard given back. A note
     // still sounding is stopped at the old key first.
     void selectKey(int position);
+    // Something typed into YD: its text reads "C" again and KeyBase keeps
+    // its value (typing never transposes).
+    void keyTextTyped();
 
     // Instrument combination row 1..12 as F1..F12 and the score's YQ apply
     // it: the three positions are stored and selected (without giving the

@@ -1,6 +1,7 @@
 #include "platform/MidiFileWriter.h"
 
 #include "platform/MidiMessage.h"
+#include "platform/DurableSave.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -101,14 +102,9 @@ bool MidiFileWriter::write(const QString &path, const QVector<TimedMidiMessage> 
                            QString *error)
 {
     const QByteArray bytes = fileBytes(messages, endNs);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("无法创建文件“%1”：%2\n%3").arg(QDir::toNativeSeparators(path), file.errorString(), writeHint());
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("无法写入文件“%1”：%2\n%3").arg(QDir::toNativeSeparators(path), file.errorString(), writeHint());
-        file.cancelWriting();
+    QString reason;
+    if (!DurableSave::write(path, bytes, &reason)) {
+        *error = QStringLiteral("无法写入文件“%1”：%2\n%3").arg(QDir::toNativeSeparators(path), reason, writeHint());
         return false;
     }
     return true;

@@ -8,12 +8,30 @@
 #include <QStringList>
 #include <QUrl>
 
-namespace {
-QWidget *owner()
+QtUserDialogs::QtUserDialogs()
 {
-    return QApplication::activeWindow();
+    if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        watch_ = QObject::connect(app, &QApplication::focusChanged, app, [this](QWidget *, QWidget *now) {
+            // Our own boxes and file dialogs are no owners of the next box.
+            if (now && !now->window()->isModal() && !(now->window()->windowType() == Qt::Popup))
+                lastWindow_ = now->window();
+        });
+    }
 }
-}  // namespace
+
+QtUserDialogs::~QtUserDialogs()
+{
+    QObject::disconnect(watch_);
+}
+
+QWidget *QtUserDialogs::owner() const
+{
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    if (lastWindow_ && lastWindow_->isVisible())
+        return lastWindow_;
+    return nullptr;
+}
 
 void QtUserDialogs::message(const QString &text, const QString &title)
 {

@@ -2,13 +2,23 @@
 
 #include "platform/UserDialogs.h"
 
-class QWidget;
+#include <QMetaObject>
+#include <QPointer>
+#include <QWidget>
+
 
 // The program's dialogs: Qt message boxes, file dialogs and input boxes.
 class QtUserDialogs : public UserDialogs {
 public:
-    // Dialogs are centred over the active window of the program.
-    QtUserDialogs() = default;
+    // Dialogs are centred over the active window of the program, or over the
+    // window that was active last (a box shown right after a file dialog
+    // closed, before the window is active again).
+    QtUserDialogs();
+    ~QtUserDialogs() override;
+    QtUserDialogs(const QtUserDialogs &) = delete;
+    QtUserDialogs &operator=(const QtUserDialogs &) = delete;
+
+    QWidget *owner() const;
 
     void message(const QString &text, const QString &title = QString()) override;
     QString openFile(const QString &filter, const QString &initialFolder) override;
@@ -19,4 +29,8 @@ public:
 
     // "乐谱记录txt|*.txt" -> "乐谱记录txt (*.txt)"; several pairs become several filters.
     static QString qtFilter(const QString &filter);
+
+private:
+    QPointer<QWidget> lastWindow_;
+    QMetaObject::Connection watch_;
 };

@@ -1,8 +1,9 @@
 #include "platform/TextFiles.h"
 
+#include "platform/DurableSave.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -36,6 +37,45 @@ bool readBytes(const QString &path, QByteArray *bytes, QString *error, qint64 ma
     return true;
 }
 
+namespace {
+
+bool isTrailByte(uchar b)
+{
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
+}
+
+// Character by character: a byte that starts no GBK character becomes one
+// U+FFFD and the bytes after it are read on their own, so one bad byte never
+// takes its neighbours (or the whole file) with it.
+QString decodeByCharacter(const QByteArray &bytes, QStringDecoder &decoder)
+{
+    QString text;
+    text.reserve(bytes.size());
+    const int n = int(bytes.size());
+    for (int i = 0; i < n;) {
+        const uchar b = uchar(bytes[i]);
+        if (b < 0x80) {
+            text += QLatin1Char(char(b));
+            ++i;
+            continue;
+        }
+        const int len = (b >= 0x81 && b <= 0xFE && i + 1 < n && isTrailByte(uchar(bytes[i + 1]))) ? 2 : 1;
+        // No GBK character decodes to U+FFFD, so it marks a failure here.
+        decoder.resetState();
+        const QString c = decoder.decode(QByteArrayView(bytes.constData() + i, len));
+        if (!c.isEmpty() && !c.contains(QChar(QChar::ReplacementCharacter))) {
+            text += c;
+            i += len;
+        } else {
+            text += QChar(QChar::ReplacementCharacter);
+            ++i;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
 QString decodeGbk(const QByteArray &bytes, bool *ok)
 {
     // Stateless: a lead byte cut off at the end of the file is an error, not
@@ -49,7 +89,9 @@ QString decodeGbk(const QByteArray &bytes, bool *ok)
     const QString text = decoder.decode(bytes);
     if (ok)
         *ok = !decoder.hasError();
-    return text;
+    if (!decoder.hasError())
+        return text;
+    return decodeByCharacter(bytes, decoder);
 }
 
 QByteArray encodeGbk(const QString &text, bool *ok)
@@ -76,26 +118,9 @@ QString joinLines(const QString &text)
 
 bool writeBytes(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    // Unbuffered: a short write (a full disk) must show here, because a
-    // buffered save file would commit the truncated file as a success.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
-        return false;
-    }
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0) {
-            *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
-            file.cancelWriting();
-            file.commit();
-            return false;
-        }
-        written += n;
-    }
-    if (!file.commit()) {
-        *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, file.errorString());
+    QString reason;
+    if (!DurableSave::write(path, bytes, &reason)) {
+        *error = QStringLiteral("无法保存文件“%1”：%2").arg(path, reason);
         return false;
     }
     return true;

@@ -12,8 +12,9 @@ namespace TextFiles {
 // unreadable or larger than maxBytes (when maxBytes >= 0).
 bool readBytes(const QString &path, QByteArray *bytes, QString *error, qint64 maxBytes = -1);
 
-// GBK text <-> bytes. decodeGbk never fails: undecodable bytes become U+FFFD
-// and *ok (when given) turns false.
+// GBK text <-> bytes. decodeGbk never fails: each byte that starts no GBK
+// character becomes one U+FFFD, the rest is decoded as usual, and *ok (when
+// given) turns false.
 QString decodeGbk(const QByteArray &bytes, bool *ok = nullptr);
 // Characters GBK cannot hold make *ok false (they are written as '?').
 QByteArray encodeGbk(const QString &text, bool *ok = nullptr);

@@ -1,6 +1,11 @@
 #include "platform/WavWriter.h"
 
+#include "platform/DurableSave.h"
+
 #include <sndfile.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <QFileInfo>
 
@@ -61,7 +66,8 @@ bool WavWriter::open(const QString &path, int sampleRate, int channels, Format f
     cancel();
     error_.clear();
     file_ = std::make_unique<QSaveFile>(path);
-    if (!file_->open(QIODevice::WriteOnly))
+    // Unbuffered: a full disk shows at the write that met it, with its reason.
+    if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(QStringLiteral("无法创建文件 %1：%2").arg(QFileInfo(path).fileName(), file_->errorString()));
     SF_INFO info = {};
     info.samplerate = sampleRate;
@@ -83,8 +89,13 @@ bool WavWriter::write(const float *interleaved, qint64 frames)
         return false;
     if (frames <= 0)
         return true;
-    if (sf_writef_float(sndfile_, interleaved, sf_count_t(frames)) != sf_count_t(frames))
-        return fail(QStringLiteral("写入 WAV 文件出错（磁盘可能已满）：%1").arg(file_->errorString()));
+    errno = 0;
+    if (sf_writef_float(sndfile_, interleaved, sf_count_t(frames)) != sf_count_t(frames)) {
+        // A short write (a full disk) leaves its reason in errno only.
+        const int error = errno;
+        const QString reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : file_->errorString();
+        return fail(QStringLiteral("写入 WAV 文件出错（磁盘可能已满）：%1").arg(reason));
+    }
     return true;
 }
 
@@ -112,6 +123,12 @@ bool WavWriter::close()
     sndfile_ = nullptr;
     if (result != 0)
         return fail(QStringLiteral("写入 WAV 文件出错：%1").arg(QString::fromLocal8Bit(sf_error_number(result))));
+    QString reason;
+    if (!DurableSave::flushToDisk(*file_, &reason)) {
+        error_ = QStringLiteral("无法保存 WAV 文件：%1").arg(reason);
+        cancel();
+        return false;
+    }
     if (!file_->commit()) {
         error_ = QStringLiteral("无法保存 WAV 文件：%1").arg(file_->errorString());
         file_.reset();

@@ -22,6 +22,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/SingleInstance.h src/platform/SingleInstance.cpp
   src/platform/RecordFolder.h src/platform/RecordFolder.cpp
   src/platform/TextFiles.h src/platform/TextFiles.cpp
+  src/platform/DurableSave.h src/platform/DurableSave.cpp
   src/platform/MediaDevice.h
   src/platform/MediaCommand.h src/platform/MediaCommand.cpp
   src/platform/SndfileIo.h src/platform/SndfileIo.cpp
@@ -32,4 +33,5 @@ list(APPEND DZQ_CORE_SOURCES
 list(APPEND DZQ_GUI_SOURCES
   src/platform/QtUserDialogs.h src/platform/QtUserDialogs.cpp
   src/platform/KeyCodes.h src/platform/KeyCodes.cpp
+  src/platform/ChoiceList.h src/platform/ChoiceList.cpp
 )

@@ -36,5 +36,8 @@ void RhythmCellBox::paintEvent(QPaintEvent *)
 
 bool RhythmCellBox::hitButton(const QPoint &pos) const
 {
-    return rect().contains(pos);
+    // A cell that does not fit wholly inside its track (cell 16, of which
+    // only the first pixel column shows) cannot be used.
+    const QWidget *track = parentWidget();
+    return rect().contains(pos) && (!track || track->rect().contains(geometry()));
 }

@@ -84,11 +84,11 @@ QString RhythmFiles::readWhole(const QString &path) const
 {
     QByteArray bytes;
     QString error;
-    bool decoded = false;
     if (!TextFiles::readBytes(path, &bytes, &error, kMaxFileBytes))
         return QString();
-    const QString text = TextFiles::decodeGbk(bytes, &decoded);
-    return decoded ? text : QString();
+    // A bad byte becomes one replacement character; the rhythm text refuses
+    // it only where it is read (the title is never read).
+    return TextFiles::decodeGbk(bytes);
 }
 
 void RhythmFiles::openFromList(int index)

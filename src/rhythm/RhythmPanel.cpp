@@ -1,5 +1,6 @@
 #include "rhythm/RhythmPanel.h"
 
+#include "platform/ChoiceList.h"
 #include "rhythm/RhythmCellBox.h"
 #include "rhythm/RhythmFiles.h"
 #include "rhythm/RhythmPattern.h"
@@ -91,7 +92,7 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
     // Drum lists and tracks with cell 0 of each row.
     const QStringList drums = RhythmPattern::drumList();
     for (int r = 0; r < 4; ++r) {
-        auto *list = new QComboBox(this);
+        auto *list = new ChoiceList(this);
         list->setObjectName(indexed("LblInst", r));
         list->addItems(drums);
         list->setCurrentIndex(-1);
@@ -113,7 +114,7 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setGeometry(px(4950), px(615), 50, 18);
 
-    VsbVol = new QComboBox(this);
+    VsbVol = new ChoiceList(this);
     VsbVol->setObjectName(QStringLiteral("VsbVol"));
     VsbVol->addItems(RhythmPattern::volumeList());
     VsbVol->setGeometry(px(4875), px(840), 58, kRowHeight);

@@ -64,7 +64,6 @@ void RhythmSequencer::setCheck5(bool set)
 void RhythmSequencer::Bzfs()
 {
     pattern_.rebuildSteps();
-    keepStepInPattern();
     ctx_.port.PlayRhythmStep(ctx_.state.Steps, ctx_.state.StepIndex);
 }
 
@@ -88,18 +87,13 @@ void RhythmSequencer::playAndAdvance()
     if (inStep_)
         return;
     inStep_ = true;
-    keepStepInPattern();
+    // The step at StepIndex is played as it stands, even past a pattern that
+    // has shrunk (the table's bounds still hold); only then does the index
+    // wrap, so the rhythm keeps its place against the melody.
     ctx_.port.PlayRhythmStep(ctx_.state.Steps, ctx_.state.StepIndex);
     qint16 &index = ctx_.state.StepIndex;
-    index = index >= pattern_.LastStep() ? qint16(0) : qint16(index + 1);
+    index = (index < 0 || index >= pattern_.LastStep()) ? qint16(0) : qint16(index + 1);
     inStep_ = false;
-}
-
-void RhythmSequencer::keepStepInPattern()
-{
-    qint16 &index = ctx_.state.StepIndex;
-    if (index < 0 || index > pattern_.LastStep())
-        index = 0;
 }
 
 void RhythmSequencer::ZDJP()

@@ -60,11 +60,9 @@ signals:
     void check5Changed(bool set);
 
 private:
-    // Plays the step at StepIndex, then advances it with the wrap.
+    // Plays the step at StepIndex, then advances it; any index at or past
+    // LastStep (also one a shorter pattern or the editor left) becomes 0.
     void playAndAdvance();
-    // A StepIndex outside the pattern (a shorter pattern, the editor's
-    // playback) starts over at 0, so only pattern steps are ever played.
-    void keepStepInPattern();
 
     Session &ctx_;
     WindowDisplay &display_;

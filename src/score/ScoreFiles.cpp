@@ -47,17 +47,11 @@ bool ScoreFiles::readScore(const QString &path, QString *score, QString *error)
         *error = QStringLiteral("无法打开乐谱文件。\n%1\n请检查文件是否存在、是否可以读取。").arg(reason);
         return false;
     }
-    bool decoded = false;
-    const QString text = TextFiles::joinLines(TextFiles::decodeGbk(bytes, &decoded));
-    if (!decoded) {
-        *error = QStringLiteral("乐谱文件“%1”不是GBK编码的文本，无法读取。\n请用文本编辑器把它另存为ANSI（GBK）编码后再打开。")
-                     .arg(QFileInfo(path).fileName());
-        return false;
-    }
-    if (!NotationReader::withinLengthLimit(text)) {
-        *error = NotationReader::tooLongMessage();
-        return false;
-    }
+    // A byte that is no GBK text reads as one replacement character: an
+    // unknown token if playing ever reaches it, harmless otherwise.
+    const QString text = TextFiles::joinLines(TextFiles::decodeGbk(bytes));
+    // A score too long to play is still read, so that it can be shortened:
+    // only playing it refuses it.
     *score = text;
     return true;
 }
@@ -71,8 +65,7 @@ bool ScoreFiles::scoreBytes(const QString &score, QByteArray *bytes)
 
 void ScoreFiles::openClicked()
 {
-    player_.stopClock();
-    player_.SilenceScoreNotes();
+    stopPlaying();
     emptyScore();
 
     const QString path = ctx_.dialogs.openFile(filter(), ctx_.recordFolder);
@@ -91,10 +84,18 @@ void ScoreFiles::openClicked()
     player_.startFromFile();
 }
 
-void ScoreFiles::saveClicked()
+void ScoreFiles::stopPlaying()
 {
     player_.stopClock();
     player_.SilenceScoreNotes();
+    // The play button still reads "停止" until pressed, but nothing plays now.
+    if (player_.ScorePlaying())
+        display_.setFJWZ(ScorePlayer::endedStatus());
+}
+
+void ScoreFiles::saveClicked()
+{
+    stopPlaying();
     ctx_.state.ScoreText = display_.Text3();
 
     const QString path = ctx_.dialogs.saveFile(filter(), ctx_.recordFolder, true);

@@ -42,6 +42,8 @@ signals:
 
 private:
     void emptyScore();
+    // Stops the clock and the notes before a file dialog.
+    void stopPlaying();
 
     Session &ctx_;
     WindowDisplay &display_;

@@ -61,6 +61,11 @@ QString ScorePlayer::playingStatus()
     return QStringLiteral("自动演奏中。。。");
 }
 
+QString ScorePlayer::endedStatus()
+{
+    return QStringLiteral("自动演奏结束。。。");
+}
+
 bool ScorePlayer::buttonEnabled(int index) const
 {
     return index >= 0 && index < kButtonCount && buttonsEnabled_[size_t(index)];
@@ -165,7 +170,8 @@ void ScorePlayer::onClockTick()
     ++tickCount_;
     if (tickCount_ == currentDuration_)
         YSCX();
-    display_.setFJWZ(playingStatus());
+    if (scorePlaying_)  // a clock the keyboard took over plays no score
+        display_.setFJWZ(playingStatus());
     if (++clockParity_ > 1)
         clockParity_ = 0;
     inTick_ = false;
@@ -382,6 +388,8 @@ void ScorePlayer::setPlaying(bool playing)
     if (playing == scorePlaying_)
         return;
     scorePlaying_ = playing;
+    if (!playing)
+        display_.setFJWZ(endedStatus());
 }
 
 void ScorePlayer::setEnding(Ending ending)

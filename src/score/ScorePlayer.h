@@ -93,6 +93,8 @@ public:
     static QString playingHint();
     static QString errorMessage();
     static QString playingStatus();
+    // The status line once playing has ended, however it ended.
+    static QString endedStatus();
 
 signals:
     void playCaptionChanged(const QString &caption);

@@ -1,10 +1,26 @@
 #include "score/ScoreTextEdit.h"
 
 #include <QFontDatabase>
-#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+
+#include <cmath>
+
+namespace {
+// Ends a row the box broke; never part of the score.
+constexpr QChar kRowMark(0x200B);
+constexpr QChar kParagraphEnd(QChar::ParagraphSeparator);
+
+bool endsWithMark(const QTextBlock &b)
+{
+    const QString t = b.text();
+    return !t.isEmpty() && t.back() == kRowMark;
+}
+}  // namespace
 
 ScoreTextEdit::ScoreTextEdit(QWidget *parent) : QPlainTextEdit(parent)
 {
@@ -14,39 +30,61 @@ ScoreTextEdit::ScoreTextEdit(QWidget *parent) : QPlainTextEdit(parent)
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (updating_)
             return;
-        score_ = joinedDocument();
+        score_ = scoreOf(toPlainText());
         emit scoreEdited(score_);
     });
+}
+
+QString ScoreTextEdit::scoreOf(QString shown)
+{
+    shown.replace(kParagraphEnd, QLatin1Char('\n'));
+    shown.replace(QString(kRowMark) + QLatin1Char('\n'), QString());
+    shown.remove(kRowMark);
+    return shown;
 }
 
 QString ScoreTextEdit::rows(const QString &text, int firstRowRoom) const
 {
     QString out;
-    out.reserve(text.size() + text.size() / rowLength_ + 1);
-    int pos = 0;
+    out.reserve(text.size() + 2 * (text.size() / rowLength_ + 1));
     int room = firstRowRoom;
-    while (pos < text.size()) {
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            out += c;  // the score's own break
+            room = rowLength_;
+            continue;
+        }
         if (room <= 0) {
+            out += kRowMark;
             out += QLatin1Char('\n');
             room = rowLength_;
         }
-        const int n = qMin(room, int(text.size()) - pos);
-        out += QStringView(text).mid(pos, n);
-        pos += n;
-        room -= n;
+        out += c;
+        --room;
     }
     return out;
+}
+
+bool ScoreTextEdit::measureRowLength()
+{
+    // As many characters as fit beside the cursor, so that the widget never
+    // wraps a row itself and leaves its last character alone on a line.
+    const qreal charWidth = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('M'));
+    const qreal width = viewport()->width() - 2 * document()->documentMargin() - cursorWidth() - 1;
+    if (charWidth <= 0 || width <= charWidth * 8)
+        return false;
+    const int fit = int(std::floor(width / charWidth));
+    if (fit == rowLength_)
+        return false;
+    rowLength_ = fit;
+    return true;
 }
 
 void ScoreTextEdit::setScore(const QString &score)
 {
     if (score == score_)
         return;
-    // The row length follows the box's width, measured once it has one.
-    const int charWidth = qMax(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
-    const int width = viewport()->width() - 2 * int(document()->documentMargin());
-    if (width > charWidth * 8)
-        rowLength_ = width / charWidth;
+    measureRowLength();
 
     updating_ = true;
     if (!score_.isEmpty() && score.startsWith(score_)) {
@@ -63,23 +101,54 @@ void ScoreTextEdit::setScore(const QString &score)
     updating_ = false;
 }
 
-QString ScoreTextEdit::joinedDocument() const
+void ScoreTextEdit::resizeEvent(QResizeEvent *event)
 {
-    QString text;
-    for (QTextBlock b = document()->firstBlock(); b.isValid(); b = b.next())
-        text += b.text();
-    return text;
+    QPlainTextEdit::resizeEvent(event);
+    if (measureRowLength() && !score_.isEmpty()) {
+        updating_ = true;
+        setPlainText(rows(score_, rowLength_));
+        updating_ = false;
+    }
+}
+
+QMimeData *ScoreTextEdit::createMimeDataFromSelection() const
+{
+    auto *data = new QMimeData;
+    data->setText(scoreOf(textCursor().selectedText()));
+    return data;
+}
+
+void ScoreTextEdit::keyPressEvent(QKeyEvent *event)
+{
+    // Deleting across a row the box broke deletes the score's character on
+    // the other side of it, not the invisible break.
+    QTextCursor c = textCursor();
+    if (!c.hasSelection() && event->modifiers() == Qt::NoModifier) {
+        const QTextBlock b = c.block();
+        if (event->key() == Qt::Key_Backspace && c.atBlockStart() && endsWithMark(b.previous())) {
+            c.setPosition(b.previous().position() + b.previous().length() - 2);
+            setTextCursor(c);
+        } else if (event->key() == Qt::Key_Delete && endsWithMark(b)
+                   && c.position() >= b.position() + b.length() - 2 && b.next().isValid()) {
+            c.setPosition(b.next().position());
+            setTextCursor(c);
+        }
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 int ScoreTextEdit::documentPosition(int scoreIndex, bool atRowEnd) const
 {
     int passed = 0;
     for (QTextBlock b = document()->firstBlock(); b.isValid(); b = b.next()) {
-        const int len = b.length() - 1;  // without the paragraph end
-        // An index on a row boundary is the end of one row or the start of the next.
-        if (scoreIndex < passed + len || (scoreIndex == passed + len && (atRowEnd || !b.next().isValid())))
+        const bool broken = endsWithMark(b);
+        const int len = b.length() - 1 - (broken ? 1 : 0);  // score characters of the row
+        const bool last = !b.next().isValid();
+        // An index on a broken row's end is the end of one row or the start of the next.
+        if (scoreIndex < passed + len
+            || (scoreIndex == passed + len && (!broken || atRowEnd || last)))
             return b.position() + (scoreIndex - passed);
-        passed += len;
+        passed += len + (broken ? 0 : 1);  // a typed break is a character of the score
     }
     return document()->characterCount() - 1;
 }

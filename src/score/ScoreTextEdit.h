@@ -2,14 +2,17 @@
 
 #include <QPlainTextEdit>
 
-// The score text box Text3. A recorded score is one long line without
-// breaks; laid out as a single paragraph it would be laid out anew on every
-// key press, which costs tens of milliseconds once a score is long. So the
-// box shows the score in rows of a fixed number of characters, each its own
-// paragraph, and appends to the last row when the score grows. The rows are
-// only for the eye: the score is the rows joined with nothing between them,
-// so a line break typed or pasted into the box is dropped, as line breaks in
-// a score file are.
+// The score text box Text3. A recorded score is one long line; laid out as
+// a single paragraph it would be laid out anew on every key press, which
+// costs tens of milliseconds once a score is long. So the box shows the
+// score in rows of as many characters as fit, each its own paragraph, and
+// appends to the last row when the score grows.
+//
+// The rows are only for the eye and never change the score: a row that the
+// box broke ends with an invisible mark (a zero-width space) before its
+// paragraph end, and such breaks are left out of the score, out of what is
+// copied and out of what is saved. A line break the user types or pastes is
+// a paragraph end without the mark and stays in the score as "\n".
 class ScoreTextEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -23,13 +26,22 @@ public:
     void selectScore(int start, int length);
     int rowLength() const { return rowLength_; }
 
+    // The score held by a piece of the box's text (its rows' marks and
+    // breaks taken out).
+    static QString scoreOf(QString shown);
+
 signals:
     // The user changed the text in the box.
     void scoreEdited(const QString &score);
 
+protected:
+    QMimeData *createMimeDataFromSelection() const override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     QString rows(const QString &text, int firstRowRoom) const;
-    QString joinedDocument() const;
+    bool measureRowLength();
     int documentPosition(int scoreIndex, bool atRowEnd) const;
 
     QString score_;

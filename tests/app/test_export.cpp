@@ -308,16 +308,33 @@ private slots:
     void scoreThatNeverEndsStopsAtTheLimit()
     {
         QTemporaryDir dir;
-        const Exported e = exportMidi(dir, QStringLiteral("KC0TZ"), 10000);
+        // A duration of 0 with nothing else sounding: the note is held for
+        // two seconds after the tick that found the player stuck (83 ms) and
+        // stopped on the next tick after that (26 ticks of 83 ms).
+        Exported e = exportMidi(dir, QStringLiteral("KC0TZ"), 10000);
         QCOMPARE(e.result.status, ScoreExport::Ok);
-        QCOMPARE(e.result.performance.ending, ScoreRender::Ending::Limit);
-        QVERIFY(e.result.notice.contains(QStringLiteral("10.000")));
+        QCOMPARE(e.result.performance.ending, ScoreRender::Ending::Stalled);
+        QVERIFY(e.result.notice.contains(QStringLiteral("时值为0")));
+        QVERIFY(e.result.notice.contains(QStringLiteral("2.158")));
         QVERIFY(e.file.loaded);
-        QCOMPARE(e.file.lengthPulses, 10000);
+        QCOMPARE(e.file.lengthPulses, 2158);
         const Timed actual = scorePart(e.file);
         Timed expected = timed(0, offAllVoices(36) + offChord(36, 36, 36) + onAllVoices(60));
-        expected += timed(10000, offAllVoices(60) + offChord(36, 36, 36));
+        expected += timed(2158, offAllVoices(60) + offChord(36, 36, 36));
         QVERIFY2(actual == expected, qPrintable(formatTimed(actual)));
+
+        // A running rhythm goes on: the time limit stops it, and says why.
+        e = exportMidi(dir, QStringLiteral("JP1KC0TZ"), 10000);
+        QCOMPARE(e.result.performance.ending, ScoreRender::Ending::Limit);
+        QCOMPARE(e.file.lengthPulses, 10000);
+        QVERIFY(e.result.notice.contains(QStringLiteral("时值为0")));
+        QVERIFY(e.result.notice.contains(QStringLiteral("10.000")));
+
+        // Music simply longer than the limit is not blamed on zero durations.
+        e = exportMidi(dir, QStringLiteral("KC80KD80TZ"), 10000);
+        QCOMPARE(e.result.performance.ending, ScoreRender::Ending::Limit);
+        QVERIFY(!e.result.notice.contains(QStringLiteral("时值为0")));
+        QVERIFY(e.result.notice.contains(QStringLiteral("最长时间10.000秒")));
     }
 
     void haltedScoreStopsWhereItHalts()

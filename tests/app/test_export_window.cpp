@@ -2,8 +2,13 @@
 #include "MainWindowRig.h"
 #include "TestMain.h"
 
+#include "platform/QtUserDialogs.h"
 
+
+#include <QApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
@@ -52,6 +57,46 @@ private slots:
         font.setPointSize(9);
         QVERIFY(QFontMetrics(font).horizontalAdvance(QStringLiteral("2026-12-30 23-59-59")) <= clock->width());
         QVERIFY(QFontMetrics(font).horizontalAdvance(b->text()) + 8 <= b->width());
+    }
+
+    void nameWithoutExtensionGetsMid()
+    {
+        LiveWindow w;
+        w.t.window.setText3(QStringLiteral("KC8TZ"));
+        w.t.dialogs.saveAnswers << w.t.path(QStringLiteral("无扩展名"));
+        QTest::mouseClick(w.DcMidi(), Qt::LeftButton);
+        QVERIFY(readMidiFile(w.t.path(QStringLiteral("无扩展名.mid"))).loaded);
+        QVERIFY(!QFileInfo::exists(w.t.path(QStringLiteral("无扩展名"))));
+
+        // The dialog asked about the name as typed: an existing .mid stays.
+        QFile old(w.t.path(QStringLiteral("旧.mid")));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("keep");
+        old.close();
+        w.t.dialogs.saveAnswers << w.t.path(QStringLiteral("旧"));
+        QTest::mouseClick(w.DcMidi(), Qt::LeftButton);
+        QCOMPARE(w.t.dialogs.messages.size(), 1);
+        QVERIFY(w.t.dialogs.messages[0].contains(QStringLiteral("已经存在")));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("keep"));
+    }
+
+    void boxesBelongToTheLastActiveWindow()
+    {
+        QtUserDialogs dialogs;
+        QWidget window;
+        auto *edit = new QLineEdit(&window);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        edit->setFocus();
+        if (!edit->hasFocus())
+            QSKIP("the platform gives no focus");
+        QCOMPARE(dialogs.owner(), &window);
+        // A file dialog has just closed and nothing is active yet.
+        QApplication::setActiveWindow(nullptr);
+        QCOMPARE(dialogs.owner(), &window);
+        window.hide();
+        QCOMPARE(dialogs.owner(), nullptr);
     }
 
     void exportWritesTheFileWithoutTouchingTheLiveProgram()

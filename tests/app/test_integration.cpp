@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QAbstractItemView>
 #include <QTest>
 
 
@@ -93,6 +95,52 @@ private slots:
         r.t.clock.advanceMs(1000); // the chord test ends
         r.key(Qt::Key_Space);
         QCOMPARE(r.hangingNotes(), QString());
+    }
+
+    void typingIntoAListNeverChangesIt()
+    {
+        MainWindowRig r;
+        const char *lists[] = {"ComSounds(0)", "Zxlyl(1)", "SD", "YD", "ComDevies", "Combo3(0)",
+                               "HxYL", "LblInst(2)", "VsbVol"};
+        for (const char *name : lists) {
+            auto *list = r.find<QComboBox>(name);
+            QVERIFY2(list, name);
+            list->setFocus();
+            const int before = list->currentIndex();
+            const qint16 keyBase = r.t.state.KeyBase, eighth = r.t.state.EighthBeatMs;
+            QSignalSpy activated(list, &QComboBox::activated);
+            // The first character of another entry: Qt's search would pick it.
+            QChar typed;
+            for (int i = 0; i < list->count() && typed.isNull(); ++i) {
+                const QChar c = list->itemText(i).at(0);
+                if (i != before && c.unicode() < 128 && c.isLetterOrNumber() && !list->currentText().startsWith(c))
+                    typed = c;
+            }
+            if (typed.isNull())
+                typed = QLatin1Char('A');
+            QTest::keyClicks(list, QString(typed));
+            // The open popup does not search either; dismissing it chooses nothing.
+            list->showPopup();
+            QTest::keyClicks(list->view(), QString(typed));
+            list->hidePopup();
+            QVERIFY2(activated.isEmpty(), name);
+            QCOMPARE(r.t.state.KeyBase, keyBase);
+            QCOMPARE(r.t.state.EighthBeatMs, eighth);
+            if (QByteArray(name) != "YD")
+                QCOMPARE(list->currentIndex(), before);
+        }
+        // The key list: chosen "D", then typed into: the text reads "C" again
+        // and the key stays D, so the next note is still in D.
+        auto *yd = r.find<QComboBox>("YD");
+        yd->setCurrentIndex(2);
+        emit yd->activated(2);
+        QCOMPARE(r.t.state.KeyBase, qint16(38));
+        QTest::keyClick(yd, Qt::Key_A);
+        QCOMPARE(yd->currentText(), QString("C"));
+        QCOMPARE(r.t.state.KeyBase, qint16(38));
+        r.t.clearSent();
+        r.key(Qt::Key_A);
+        QCOMPARE(r.t.midi.messagesOfKind(0x90).value(0), R::noteOn(0, 62, 70));
     }
 
     void scoreTypedInTheBoxPlaysAndAKeyStopsItsFlag()

@@ -50,8 +50,9 @@ private slots:
         QCOMPARE(ticks, 2);
     }
 
-    void newIntervalCountsFromTheLastTick()
+    void newIntervalCountsFromTheMomentItIsSet()
     {
+        // Between ticks (the tempo list): one full new interval from the change.
         VirtualClock clock;
         PlaybackTimer t(clock, "BZDS", 200);
         QVector<qint64> at;
@@ -59,8 +60,26 @@ private slots:
         t.setEnabled(true);
         clock.advanceMs(250);            // tick at 200
         t.setInterval(100);              // a tempo change between ticks
-        clock.advanceMs(200);            // next tick at 300, then 400
-        QCOMPARE(at, (QVector<qint64>{200 * ms, 300 * ms, 400 * ms}));
+        clock.advanceMs(250);            // 350, 450: never earlier than 250 + 100
+        QCOMPARE(at, (QVector<qint64>{200 * ms, 350 * ms, 450 * ms}));
+        t.setInterval(100);              // the same interval: the count goes on
+        clock.advanceMs(60);
+        QCOMPARE(at.last(), 550 * ms);
+
+        // Inside another timer's tick: counted from that tick's ideal time.
+        VirtualClock clock2;
+        PlaybackTimer rhythm(clock2, "BZDS", 166);
+        PlaybackTimer player(clock2, "Timer3", 83);
+        QVector<qint64> rhythmAt;
+        rhythm.onTick = [&] { rhythmAt << clock2.tickTimeNs(); };
+        player.onTick = [&] {
+            if (clock2.tickTimeNs() == 83 * ms)
+                rhythm.setInterval(136);  // a tempo command in the score
+        };
+        rhythm.setEnabled(true);
+        player.setEnabled(true);
+        clock2.advanceMs(300);
+        QCOMPARE(rhythmAt, (QVector<qint64>{219 * ms}));
     }
 
     void intervalChangedInsideATickAppliesToTheNextOne()

@@ -1,15 +1,27 @@
 #include "TestMain.h"
 
+#include "platform/DurableSave.h"
+#include "platform/MidiFileWriter.h"
 #include "platform/RecordFolder.h"
 #include "platform/SingleInstance.h"
 #include "platform/TextFiles.h"
+#include "platform/WavWriter.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <cstring>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 #include <unistd.h>
 
@@ -91,10 +103,90 @@ private slots:
         QCOMPARE(bytes.size(), 2 * 2 + 4);
         QCOMPARE(TextFiles::decodeGbk(bytes, &ok), QString("节奏1-24"));
         QVERIFY(ok);
-        TextFiles::decodeGbk(QByteArray("\x81", 1), &ok);
-        QVERIFY(!ok);
+        // Each byte that starts no GBK character is one U+FFFD; its
+        // neighbours are read as they are.
+        const QString bad(QChar(QChar::ReplacementCharacter));
+        const struct {
+            QByteArray bytes;
+            QString text;
+        } undecodable[] = {
+            {QByteArray("\x81", 1), bad},
+            {"KC8KD8TZ\x81", "KC8KD8TZ" + bad},
+            {"KC8\x81\x20TZ", "KC8" + bad + " TZ"},
+            {"\x81\x0A\x81\x20\xBD\xDA", bad + "\n" + bad + QString(" 节")},
+            {"A\x81", "A" + bad},
+        };
+        for (const auto &c : undecodable) {
+            ok = true;
+            QCOMPARE(TextFiles::decodeGbk(c.bytes, &ok), c.text);
+            QVERIFY(!ok);
+        }
         TextFiles::encodeGbk(QString::fromUtf8("\xF0\x9F\x8E\xB9"), &ok);  // no GBK code
         QVERIFY(!ok);
+    }
+
+    void failedWritesNameTheSystemsReason()
+    {
+#ifdef Q_OS_UNIX
+        // A file size limit makes every writer meet a "full disk" at 2 KB.
+        QTemporaryDir dir;
+        struct rlimit saved;
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = saved;
+        small.rlim_cur = 2048;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+        QString textError, midiError, wavError;
+        const bool textOk = TextFiles::writeBytes(dir.filePath("a.txt"), QByteArray(8192, 'X'), &textError);
+        QVector<TimedMidiMessage> messages;
+        for (int i = 0; i < 2000; ++i)
+            messages.append({qint64(i) * 1000000, 0x403C90u});
+        const bool midiOk = MidiFileWriter::write(dir.filePath("a.mid"), messages, 0, &midiError);
+        WavWriter wav;
+        std::vector<float> silence(2 * 48000, 0.0f);
+        const bool wavOk = wav.open(dir.filePath("a.wav"), 48000) && wav.write(silence.data(), 48000) && wav.close();
+        wavError = wav.errorString();
+
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        const QString reason = QString::fromLocal8Bit(std::strerror(EFBIG));
+        QVERIFY(!textOk && !midiOk && !wavOk);
+        for (const QString &e : {textError, midiError, wavError}) {
+            QVERIFY2(e.contains(reason), qPrintable(e));
+            QVERIFY2(!e.contains("Unknown error"), qPrintable(e));
+        }
+        QVERIFY(textError.startsWith(QStringLiteral("无法保存文件")));
+        // Nothing is left behind, not even a temporary copy.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+#endif
+    }
+
+    void leftoversOfInterruptedSavesAreRemoved()
+    {
+        QTemporaryDir dir;
+        const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+        const struct {
+            const char *name;
+            bool old;
+            bool removed;
+        } files[] = {
+            {"a.txt", true, false},           {"a.txt.AbC123", true, true},  {"录音.wav.xYz789", true, true},
+            {"b.lnk.000000", true, true},     {"c.txt.Q1w2E3", false, false},  // still being written
+            {"notes.txt.bak12", true, false}, {"x.doc.abcdef", true, false}, {"d.mid.ab-123", true, false},
+        };
+        for (const auto &f : files) {
+            QFile file(dir.filePath(QString::fromUtf8(f.name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("KC8TZ\r\n");
+            file.flush();
+            if (f.old)
+                QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+        QCOMPARE(DurableSave::removeLeftovers(dir.path()), 3);
+        for (const auto &f : files)
+            QVERIFY2(QFile::exists(dir.filePath(QString::fromUtf8(f.name))) != f.removed, f.name);
     }
 
     void writesReplaceWholeOrNotAtAll()

@@ -231,6 +231,15 @@ void RhythmPanelTest::clicksReachTheControllers()
     QVERIFY(!p.rig.pattern.Cells(3, 3));
     QVERIFY(!p.cell(3, 3)->isChecked());
 
+    // Cell 16 shows only its first pixel column at the track's end: no click takes it.
+    for (int row = 0; row < 4; ++row) {
+        p.rig.t.clearSent();
+        QTest::mouseClick(p.cell(row, 16), Qt::LeftButton, {}, QPoint(0, 8));
+        QVERIFY(!p.rig.pattern.Cells(row, 16));
+        QVERIFY(!p.cell(row, 16)->isChecked());
+        QVERIFY(p.rig.t.sent().isEmpty());
+    }
+
     auto *drumList = p.find<QComboBox>("LblInst(1)");
     QTest::keyClick(drumList, Qt::Key_Down);
     QCOMPARE(p.rig.pattern.Instrument(1), qint16(4));

@@ -124,30 +124,46 @@ void RhythmSequencerTest::wrapsAfterLastStep()
 void RhythmSequencerTest::stepIndexOutsideThePattern()
 {
     RhythmRig rig;
-    rig.applyBuiltIn(7);  // 4/4; step 0 sounds 35 and 44
+    rig.applyBuiltIn(7);  // 4/4, LastStep 15; step 0 sounds 35 and 44
     const QString step0 = formatMessages({drum(35, 100), drum(44, 100)});
-    // Left high by the editor, negative, at the table's end, or past a shrunk pattern.
-    for (qint16 start : {qint16(20), qint16(-3), qint16(1599), qint16(32767)}) {
-        rig.t.state.StepIndex = start;
+    // Steps past the pattern that the editor may leave sounding.
+    for (int step : {15, 20, 1599}) {
+        rig.t.state.Steps.cell(step, 0) = StepCell{-1, 50, 90, drum(50, 90)};
+    }
+    // Left high by the editor, negative, at the table's end, or past the
+    // table: the step is played where the table has it, then the index wraps.
+    const struct {
+        qint16 start;
+        QString sound;
+    } cases[] = {{20, formatMessages({drum(50, 90)})}, {-3, QString()},
+                 {1599, formatMessages({drum(50, 90)})}, {32767, QString()}};
+    for (const auto &c : cases) {
+        rig.t.state.StepIndex = c.start;
         rig.t.clearSent();
         rig.sequencer.onBzdsTick();
-        QCOMPARE(formatMessages(rig.t.sent()), step0);
-        QCOMPARE(rig.t.state.StepIndex, qint16(1));
+        QCOMPARE(formatMessages(rig.t.sent()), c.sound);
+        QCOMPARE(rig.t.state.StepIndex, qint16(0));
     }
+    // The pattern shrinks while the index stands on its old last step: that
+    // step still sounds, and 0 comes one step later.
     rig.t.state.StepIndex = 15;
     rig.pattern.SelectTimeSignature(1);  // LastStep 14
     rig.t.clearSent();
     rig.sequencer.RhythmClockTick();  // not running: nothing
     QVERIFY(rig.t.sent().isEmpty());
     rig.sequencer.onBzdsTick();
+    QVERIFY(formatMessages(rig.t.sent()) != step0);
+    QCOMPARE(rig.t.state.StepIndex, qint16(0));
+    rig.t.clearSent();
+    rig.sequencer.onBzdsTick();
     QCOMPARE(formatMessages(rig.t.sent()), step0);
 
-    // The rebuild plays the current step, never one outside the pattern.
-    rig.t.state.StepIndex = 700;
+    // The rebuild plays the current step as it stands and leaves the index.
+    rig.t.state.StepIndex = 20;
     rig.t.clearSent();
     rig.sequencer.Bzfs();
-    QCOMPARE(formatMessages(rig.t.sent()), step0);
-    QCOMPARE(rig.t.state.StepIndex, qint16(0));
+    QCOMPARE(formatMessages(rig.t.sent()), formatMessages({drum(50, 90)}));
+    QCOMPARE(rig.t.state.StepIndex, qint16(20));
 }
 
 void RhythmSequencerTest::silentStepSendsNothing()
@@ -193,10 +209,10 @@ void RhythmSequencerTest::tempoChangeTakesEffectNextTick()
     everyStep(rig);
     rig.sequencer.setBzQd(true);
     rig.t.clock.advanceMs(200);  // one tick at 166
-    rig.sequencer.setEighthBeatMs(62);  // 120 beats per minute
+    rig.sequencer.setEighthBeatMs(62);  // 120 beats per minute, counted from the change
     QCOMPARE(rig.sequencer.BZDS().interval(), 124);
     rig.t.clock.advanceMs(400);
-    QCOMPARE(sentTimesMs(rig), QVector<qint64>({0, 166, 290, 290, 414, 538}));
+    QCOMPARE(sentTimesMs(rig), QVector<qint64>({0, 166, 324, 324, 448, 572}));
 
     // While stopped the interval is only remembered.
     rig.sequencer.setBzQd(false);

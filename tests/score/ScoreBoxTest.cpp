@@ -5,6 +5,7 @@
 #include "score/ScoreTextEdit.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -91,23 +92,64 @@ private slots:
         QCOMPARE(edit.score(), score);
         edit.setScore(score + "99TZ");
         QCOMPARE(edit.score(), score + "99TZ");
-        QCOMPARE(edit.toPlainText().remove('\n'), score + "99TZ");
-        for (QTextBlock b = edit.document()->firstBlock(); b.isValid(); b = b.next())
-            QVERIFY(b.length() - 1 <= edit.rowLength());
+        QCOMPARE(ScoreTextEdit::scoreOf(edit.toPlainText()), score + "99TZ");
+        for (QTextBlock b = edit.document()->firstBlock(); b.isValid(); b = b.next()) {
+            QVERIFY(ScoreTextEdit::scoreOf(b.text()).size() <= edit.rowLength());
+            QCOMPARE(b.layout()->lineCount(), 1);  // no row wraps by itself
+        }
         edit.setScore("XZ");  // not a continuation: shown afresh
         QCOMPARE(edit.toPlainText(), QString("XZ"));
     }
 
-    void typedLineBreaksAreNotPartOfTheScore()
+    void theBoxNeverChangesTheScore()
     {
-        ScoreTextEdit edit;
+        QWidget form;
+        ScoreTextEdit edit(&form);
+        edit.setGeometry(8, 8, 369, 127);
+        form.show();
         QString edited;
         connect(&edit, &ScoreTextEdit::scoreEdited, [&](const QString &s) { edited = s; });
-        edit.setScore("KC8");
+        QString score;
+        while (score.size() < 500)
+            score += "KC4KD4XZ2";
+        edit.setScore(score);
         QCOMPARE(edited, QString());  // showing a score is no edit
+        const int row = edit.rowLength();
+
+        // Copied out whole or in part (across a row's end): exactly the score.
+        edit.selectAll();
+        edit.copy();
+        QCOMPARE(QApplication::clipboard()->text(), score);
+        edit.selectScore(row - 3, 7);
+        edit.copy();
+        QCOMPARE(QApplication::clipboard()->text(), score.mid(row - 3, 7));
+
+        // Backspace at the start of a row deletes the character before it.
+        QTextCursor c = edit.textCursor();
+        c.setPosition(edit.document()->findBlockByNumber(1).position());
+        edit.setTextCursor(c);
+        QTest::keyClick(&edit, Qt::Key_Backspace);
+        QCOMPARE(edited, score.left(row - 1) + score.mid(row));
+        QTest::keyClicks(&edit, score.mid(row - 1, 1));
+        QCOMPARE(edited, score);
+
+        // A typed line break stays in the score, where it was typed.
+        edit.selectScore(row + 2, 0);
+        QTest::keyClick(&edit, Qt::Key_Return);
+        QCOMPARE(edited, score.left(row + 2) + "\n" + score.mid(row + 2));
+        edit.selectScore(row + 2, 1);
+        QCOMPARE(ScoreTextEdit::scoreOf(edit.textCursor().selectedText()), QString("\n"));
+
+        // A wider box lays the rows out anew; the score stays.
+        const QString before = edit.score();
+        edit.resize(600, 127);
+        QVERIFY(edit.rowLength() > row);
+        QCOMPARE(edit.score(), before);
+        QCOMPARE(ScoreTextEdit::scoreOf(edit.toPlainText()), before);
+
+        // Text set directly keeps its line breaks too.
         edit.setPlainText("KC8\nKD8\nTZ");
-        QCOMPARE(edited, QString("KC8KD8TZ"));
-        QCOMPARE(edit.score(), QString("KC8KD8TZ"));
+        QCOMPARE(edit.score(), QString("KC8\nKD8\nTZ"));
     }
 
     void selectionFindsTheCharacterAcrossRows()

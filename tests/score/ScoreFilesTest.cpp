@@ -155,16 +155,26 @@ void ScoreFilesTest::unreadableFilesAreReported()
         QVERIFY(r.t.window.Text3().isEmpty());
     }
     {
-        // Bytes that are no GBK text.
+        // A byte that is no GBK text is one replacement character: behind
+        // the TZ it is never reached, before it it is the score's error.
+        const QChar bad(QChar::ReplacementCharacter);
         ScoreRig r;
-        r.t.window.setText3("KC8TZ");
         const QString path = r.t.path("乱码.txt");
-        writeFile(path, QByteArray("KC8\x81\x20TZ\r\n"));
+        writeFile(path, QByteArray("KC8KD8TZ\x81"));
         openFile(r, path);
-        QCOMPARE(r.dialogs.messages.size(), 1);
-        QVERIFY(r.dialogs.messages[0].contains("GBK"));
-        QVERIFY(r.t.window.Text3().isEmpty());  // emptied before the dialog
+        QVERIFY(r.dialogs.messages.isEmpty());
+        QCOMPARE(r.t.window.Text3(), QString("KC8KD8TZ") + bad);
+        r.advanceMs(16 * 83);
+        QCOMPARE(r.melody(), (QStringList{"60@0", "62@664"}));
         QVERIFY(!r.player.ScorePlaying());
+        QVERIFY(r.dialogs.messages.isEmpty());
+
+        ScoreRig early;
+        writeFile(path, QByteArray("KC8\x81\x20TZ\r\n"));
+        openFile(early, path);
+        QCOMPARE(early.t.window.Text3(), QString("KC8") + bad + QString(" TZ"));
+        early.advanceMs(8 * 83);
+        QCOMPARE(early.dialogs.messages, QStringList{ScorePlayer::errorMessage()});
     }
     {
         // Longer than a score may be, even with its line breaks removed.
@@ -175,9 +185,18 @@ void ScoreFilesTest::unreadableFilesAreReported()
             bytes += "XZ\r\n";
         writeFile(path, bytes);
         openFile(r, path);
+        // Loaded all the same, so that it can be shortened; only playing refuses it.
         QCOMPARE(r.dialogs.messages, QStringList{NotationReader::tooLongMessage()});
-        QVERIFY(r.t.state.ScoreText.isEmpty());
+        QCOMPARE(r.t.state.ScoreText, QString(bytes).remove("\r\n"));
+        QCOMPARE(r.t.window.Text3(), r.t.state.ScoreText);
         QVERIFY(!r.player.ScorePlaying());
+        QCOMPARE(r.player.playCaption(), QString("试听"));
+        QVERIFY(!r.player.Timer3().isEnabled());
+        // Saved and opened again: nothing lost.
+        r.dialogs.saveAnswers << r.t.path("存.txt");
+        r.files.saveClicked();
+        openFile(r, r.t.path("存.txt"));
+        QCOMPARE(r.t.window.Text3(), QString(bytes).remove("\r\n"));
     }
     {
         // Exactly at the limit it plays.

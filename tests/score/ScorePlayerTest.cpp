@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+
 using R = RecordingMidiBackend;
 using Msgs = QVector<quint32>;
 
@@ -42,6 +44,7 @@ class ScorePlayerTest : public QObject {
 private slots:
     void howScoresEnd_data();
     void howScoresEnd();
+    void statusLineShowsTheEnd();
     void errorStopsTheClockBeforeTheBox();
     void endOfTextEnablesTheButtons();
     void zeroDurationNeverAdvances();
@@ -71,6 +74,8 @@ void ScorePlayerTest::howScoresEnd_data()
     // The lone D left over after KD is an unrecognised token.
     QTest::newRow("KC8KD") << "KC8KD" << QStringList{"60@0", "62@664"} << true << "KC8KD";
     QTest::newRow("KC8KD8TZ") << "KC8KD8TZ" << QStringList{"60@0", "62@664"} << false << "KC8KD8TZ";
+    // The end of the text: KD4 ends on the last character and is not sounded.
+    QTest::newRow("KC8KD4") << "KC8KD4" << QStringList{"60@0"} << false << "KC8KD4";
     // KC12, then "3K" is an error twelve ticks later.
     QTest::newRow("KC123KD8") << "KC123KD8" << QStringList{"60@0"} << true << "KC123KD8";
     QTest::newRow("K C8") << "K C8" << QStringList{} << true << "K C8";
@@ -105,6 +110,28 @@ void ScorePlayerTest::howScoresEnd()
     QVERIFY(!r.player.Timer3().isTicking());
     QCOMPARE(r.t.window.Text3(), shownText);
     QCOMPARE(r.t.state.ScoreText, shownText);
+    QCOMPARE(r.t.window.FJWZ(), ScorePlayer::endedStatus());
+}
+
+void ScorePlayerTest::statusLineShowsTheEnd()
+{
+    // Stopped with the play button, or by a cancelled open or save dialog
+    // (the button still reads "停止" then), or taken over by the keyboard.
+    const std::function<void(ScoreRig &)> stops[] = {
+        [](ScoreRig &r) { r.press(); },
+        [](ScoreRig &r) { r.files.openClicked(); },
+        [](ScoreRig &r) { r.files.saveClicked(); },
+        [](ScoreRig &r) { r.player.clearScorePlaying(); },
+    };
+    for (const auto &stop : stops) {
+        ScoreRig r;
+        r.play("KC8KD8KE8KF8TZ");
+        r.advanceMs(300);
+        QCOMPARE(r.t.window.FJWZ(), ScorePlayer::playingStatus());
+        stop(r);
+        r.advanceMs(2000);
+        QCOMPARE(r.t.window.FJWZ(), ScorePlayer::endedStatus());
+    }
 }
 
 void ScorePlayerTest::errorStopsTheClockBeforeTheBox()
