@@ -1,6 +1,8 @@
 list(APPEND DZQ_CORE_SOURCES
   src/performance/KeyTable.h src/performance/KeyTable.cpp
   src/performance/VoiceNotes.h src/performance/VoiceNotes.cpp
+  src/performance/ScoreWriting.h src/performance/ScoreWriting.cpp
+  src/performance/MiniKeyboard.h src/performance/MiniKeyboard.cpp
   src/performance/MelodyVoices.h src/performance/MelodyVoices.cpp
   src/performance/PianoHandler.h
   src/performance/OnScreenKeyboard.h src/performance/OnScreenKeyboard.cpp
