@@ -14,4 +14,5 @@ list(APPEND DZQ_GUI_SOURCES
   src/performance/MelodyPanel.h src/performance/MelodyPanel.cpp
   src/performance/PianoKeys.h src/performance/PianoKeys.cpp
   src/performance/LayoutPicture.h src/performance/LayoutPicture.cpp
+  src/performance/PlayingKeyButton.h src/performance/PlayingKeyButton.cpp
 )
