@@ -15,4 +15,5 @@ list(APPEND DZQ_GUI_SOURCES
   src/performance/PianoKeys.h src/performance/PianoKeys.cpp
   src/performance/LayoutPicture.h src/performance/LayoutPicture.cpp
   src/performance/PlayingKeyButton.h src/performance/PlayingKeyButton.cpp
+  src/performance/Form2.h src/performance/Form2.cpp
 )
