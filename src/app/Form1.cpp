@@ -169,6 +169,9 @@ void Form1::miniClicked()
         form2_->setAttribute(Qt::WA_DeleteOnClose);
         connect(form2_, &Form2::returning, this, &Form1::backFromMini);
     }
+    // Both duration ticks count the one shared DurationCount: the main
+    // keyboard's must not run on into the mini window's performance.
+    p_.keyboard.timer1().setEnabled(false);
     form2_->show();
     form2_->activateWindow();
     hide();

@@ -34,7 +34,7 @@ public:
     // mainDisplay: the main window's display, whose score box gets the score.
     MiniKeyboard(Session &ctx, WindowDisplay &mainDisplay, QObject *parent = nullptr);
 
-    // Every time the window becomes active: empty score, Timer1 at the
+    // Each time the window is shown: empty score, Timer1 at the
     // current eighth beat, boxes up, the start-up instruments sent.
     void activate();
     // A key-down on JPSB by its Windows key code (never an auto-repeat).
