@@ -22,6 +22,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -147,6 +148,7 @@ void Form1::buildCommandButtons()
                          QStringLiteral("使用音乐编辑窗口进行音乐编辑！"));
     SFYXYZ = new KeyboardButton(p_.keyboard, this);
     SFYXYZ->setGeometry(890, 178, 45, 25);
+    SFYXYZ->installEventFilter(this);
     Command1 = commandButton(this, "Command1", QStringLiteral("退出"), 936, QStringLiteral("退出程序！"));
     connect(Command1, &QPushButton::clicked, this, &Form1::quitClicked);
 }
@@ -182,6 +184,16 @@ void Form1::backFromMini()
     p_.player.setButtonEnabled(0, true);
     show();
     activateWindow();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *e)
+{
+    // The mini window's duration tick runs on after "返回" to end its last
+    // note; once the main keyboard plays it would count into this score.
+    if (watched == SFYXYZ && e->type() == QEvent::KeyPress && form2_
+        && !static_cast<QKeyEvent *>(e)->isAutoRepeat())
+        form2_->keyboard().timer1().setEnabled(false);
+    return QWidget::eventFilter(watched, e);
 }
 
 void Form1::openWebPage()

@@ -42,6 +42,14 @@ private slots:
         QVERIFY(r.c.player.buttonEnabled(0));
         QVERIFY(r.form.isVisible());
         QVERIFY(!f->isVisible());
+        // Its tick ends the last note after the hand-back, until the main
+        // keyboard plays: then only the main keyboard's tick counts.
+        QVERIFY(f->keyboard().timer1().isEnabled());
+        r.key(Qt::Key_D);
+        QVERIFY(!f->keyboard().timer1().isEnabled());
+        r.t.clock.advanceMs(10 * 80 + 5);
+        r.key(Qt::Key_F);
+        QVERIFY(r.t.state.ScoreText.endsWith(QLatin1String("KE10KF")));
         // Opened again: the same window, a new performance.
         QTest::mouseClick(mini, Qt::LeftButton);
         QCOMPARE(r.form.miniWindow(), f);
