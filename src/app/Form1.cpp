@@ -5,6 +5,7 @@
 #include "app/MainWindowControllers.h"
 #include "app/PerformanceControllers.h"
 #include "chords/ChordPanel.h"
+#include "performance/Form2.h"
 #include "performance/KeyboardButton.h"
 #include "performance/LayoutPicture.h"
 #include "performance/MelodyPanel.h"
@@ -21,6 +22,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -139,13 +141,59 @@ void Form1::buildTabs()
 void Form1::buildCommandButtons()
 {
     BcLY = commandButton(this, "BcLY", QStringLiteral("保存"), 752);
-    MiNi = commandButton(this, "MiNi", QStringLiteral("迷你"), 798);
+    MiNi = commandButton(this, "MiNi", QStringLiteral("迷你"), 798,
+                         QStringLiteral("占用最小的桌面面积以便打开各种格式的乐谱实现一边看乐谱一边演奏！"));
+    connect(MiNi, &QPushButton::clicked, this, &Form1::miniClicked);
     BJCK = commandButton(this, "BJCK", QStringLiteral("编辑"), 844,
                          QStringLiteral("使用音乐编辑窗口进行音乐编辑！"));
     SFYXYZ = new KeyboardButton(p_.keyboard, this);
     SFYXYZ->setGeometry(890, 178, 45, 25);
+    SFYXYZ->installEventFilter(this);
     Command1 = commandButton(this, "Command1", QStringLiteral("退出"), 936, QStringLiteral("退出程序！"));
     connect(Command1, &QPushButton::clicked, this, &Form1::quitClicked);
+}
+
+Form1::~Form1()
+{
+    delete form2_;
+}
+
+Form2 *Form1::miniWindow() const
+{
+    return form2_;
+}
+
+void Form1::miniClicked()
+{
+    if (!form2_) {
+        // Closing the mini window hands back and destroys it.
+        form2_ = new Form2(c_.session, c_.display);
+        form2_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(form2_, &Form2::returning, this, &Form1::backFromMini);
+    }
+    // Both duration ticks count the one shared DurationCount: the main
+    // keyboard's must not run on into the mini window's performance.
+    p_.keyboard.timer1().setEnabled(false);
+    form2_->show();
+    form2_->activateWindow();
+    hide();
+}
+
+void Form1::backFromMini()
+{
+    p_.player.setButtonEnabled(0, true);
+    show();
+    activateWindow();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *e)
+{
+    // The mini window's duration tick runs on after "返回" to end its last
+    // note; once the main keyboard plays it would count into this score.
+    if (watched == SFYXYZ && e->type() == QEvent::KeyPress && form2_
+        && !static_cast<QKeyEvent *>(e)->isAutoRepeat())
+        form2_->keyboard().timer1().setEnabled(false);
+    return QWidget::eventFilter(watched, e);
 }
 
 void Form1::openWebPage()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class MainWindowControllers;
@@ -9,6 +10,7 @@ class QPushButton;
 class QRadioButton;
 class RhythmPanel;
 class ScoreBox;
+class Form2;
 
 // Form1: the main window. It composes the panels and lays them out; the
 // controllers behind them hold the rules.
@@ -16,6 +18,7 @@ class Form1 : public QWidget {
     Q_OBJECT
 public:
     explicit Form1(MainWindowControllers &controllers, QWidget *parent = nullptr);
+    ~Form1() override;
 
     // QDCSH: the one-time initialisation on the first activation.
     void QDCSH();
@@ -26,6 +29,8 @@ public:
     // YXYZ: gives the computer keyboard back to the player after a control
     // of the window took the input focus.
     void YXYZ();
+    // The mini window while it exists (created by the first click of "迷你").
+    Form2 *miniWindow() const;
 
     static QString caption() { return QStringLiteral("Quorvane电子琴2012"); }
     // The page with music made with the program, opened by "效果欣赏".
@@ -37,6 +42,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -44,6 +50,8 @@ private:
     void buildTabs();
     void quitClicked();
     void openWebPage();
+    void miniClicked();
+    void backFromMini();
 
     MainWindowControllers &c_;
     PerformanceControllers &p_;
@@ -63,4 +71,5 @@ private:
     QPushButton *BJCK = nullptr;
     QPushButton *BcLY = nullptr;
     QPushButton *Command1 = nullptr;
+    QPointer<Form2> form2_;
 };

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <QPushButton>
+#include "performance/PlayingKeyButton.h"
 
 class KeyboardEngine;
 
 // SFYXYZ: the button "键盘" that receives the computer keys while it has
-// the focus and hands every key-down (auto-repeats included) to the
-// keyboard engine. Keys never click the button nor move the focus; input
-// methods are off so an IME cannot swallow the notes.
-class KeyboardButton : public QPushButton {
+// the focus and hands every fresh key-down to the keyboard engine.
+class KeyboardButton : public PlayingKeyButton {
     Q_OBJECT
 public:
     explicit KeyboardButton(KeyboardEngine &engine, QWidget *parent = nullptr);
@@ -17,9 +15,7 @@ public:
     void takeFocus();
 
 protected:
-    bool event(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
+    void keyDown(int keyCode) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
 

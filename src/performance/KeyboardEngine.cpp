@@ -7,6 +7,7 @@
 #include "performance/KeyboardPartners.h"
 #include "performance/MelodyVoices.h"
 #include "performance/OnScreenKeyboard.h"
+#include "performance/ScoreWriting.h"
 #include "performance/VoiceNotes.h"
 #include "resources/StringTable.h"
 #include "sound/MidiPort.h"
@@ -53,10 +54,7 @@ void KeyboardEngine::keyPressed(int keyCode)
 
 void KeyboardEngine::appendCode(const QString &code)
 {
-    SharedState &s = ctx_.state;
-    if (!s.ScoreText.isEmpty())
-        s.ScoreText += QString::number(s.DurationCount);
-    s.ScoreText += code;
+    AppendScoreCode(ctx_.state, code);
 }
 
 void KeyboardEngine::showScore()
@@ -119,13 +117,9 @@ void KeyboardEngine::combination(int row)
 
 void KeyboardEngine::onDurationTick()
 {
-    SharedState &s = ctx_.state;
-    s.DurationCount = qint16(s.DurationCount + 1);
-    if (s.DurationCount <= kMaxDuration)
-        return;
     // A note held for 100 ticks ends the score by itself.
-    s.DurationCount = kMaxDuration;
-    s.ScoreText += QStringLiteral("99TZ");
+    if (!CountDurationTick(ctx_.state))
+        return;
     showScore();
     timer1_.setEnabled(false);
     partners_.SilenceScoreNotes();

@@ -23,7 +23,7 @@ public:
     KeyboardEngine(Session &ctx, WindowDisplay &display, MelodyVoices &voices, OnScreenKeyboard &keys,
                    KeyboardPartners &partners, QObject *parent = nullptr);
 
-    // A key-down on the keyboard button (auto-repeats included), by its
+    // A fresh key-down on the keyboard button (never an auto-repeat), by its
     // Windows key code.
     void keyPressed(int keyCode);
     // One tick of Timer1.

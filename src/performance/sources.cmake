@@ -1,6 +1,8 @@
 list(APPEND DZQ_CORE_SOURCES
   src/performance/KeyTable.h src/performance/KeyTable.cpp
   src/performance/VoiceNotes.h src/performance/VoiceNotes.cpp
+  src/performance/ScoreWriting.h src/performance/ScoreWriting.cpp
+  src/performance/MiniKeyboard.h src/performance/MiniKeyboard.cpp
   src/performance/MelodyVoices.h src/performance/MelodyVoices.cpp
   src/performance/PianoHandler.h
   src/performance/OnScreenKeyboard.h src/performance/OnScreenKeyboard.cpp
@@ -12,4 +14,6 @@ list(APPEND DZQ_GUI_SOURCES
   src/performance/MelodyPanel.h src/performance/MelodyPanel.cpp
   src/performance/PianoKeys.h src/performance/PianoKeys.cpp
   src/performance/LayoutPicture.h src/performance/LayoutPicture.cpp
+  src/performance/PlayingKeyButton.h src/performance/PlayingKeyButton.cpp
+  src/performance/Form2.h src/performance/Form2.cpp
 )

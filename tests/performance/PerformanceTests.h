@@ -41,7 +41,7 @@ private slots:
     void combinationF1LeavesOneVoice();
     void handEditsOfScoreBoxAreReplaced();
     void highOctaveAndSpecialKeys();
-    void autoRepeatIsANewPress();
+    void sameKeyPressedAgainIsANewPress();
     void handedOnKeys();
     void otherKeysDoNothing();
     void focusAndClick();
@@ -61,3 +61,17 @@ private slots:
     void badOffsetsAreIgnored();
 };
 
+
+class MiniKeyboardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void openingResetsScoreAndInstruments();
+    void durationsAndHandBack();
+    void keysOfTheMiniWindow_data();
+    void keysOfTheMiniWindow();
+    void notesAndBoxes();
+    void combinationsWithoutMessages();
+    void mouseStrikes();
+    void clearStartsANewPerformance();
+    void tickFollowsTheTempoOfActivation();
+};

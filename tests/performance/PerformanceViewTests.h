@@ -32,3 +32,12 @@ private:
     struct Window;
     Window *w_ = nullptr;
 };
+
+class Form2Test : public QObject {
+    Q_OBJECT
+private slots:
+    void controlsAndBoxes();
+    void activationAndHeldKey();
+    void mouseAndMutePad();
+    void returnAndClose();
+};

@@ -270,8 +270,10 @@ void KeyboardEngineTest::highOctaveAndSpecialKeys()
     QCOMPARE(rig.noteOns().last(), R::noteOn(2, 104, 70));
 }
 
-void KeyboardEngineTest::autoRepeatIsANewPress()
+void KeyboardEngineTest::sameKeyPressedAgainIsANewPress()
 {
+    // Released and struck again (auto-repeats never reach the engine: the
+    // keyboard button drops them).
     PerformanceRig rig;
     rig.press(A);
     rig.press(A);

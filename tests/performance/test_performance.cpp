@@ -2,4 +2,4 @@
 
 #include "PerformanceTests.h"
 
-DZQ_TEST_MAIN(KeyTableTest, MelodyVoicesTest, KeyboardEngineTest, OnScreenKeyboardTest)
+DZQ_TEST_MAIN(KeyTableTest, MelodyVoicesTest, KeyboardEngineTest, OnScreenKeyboardTest, MiniKeyboardTest)

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Starts the real program on an X server (run through xvfb-run), hands over
 # from the welcome dialog, checks that the main window initialised the MIDI
-# output and that a key plays, that a second copy is refused, and that
+# output and that a key plays, that the mini window opens from "迷你", plays
+# and returns, that a second copy is refused, and that
 # "退出" ends the program through the farewell window.
 #
 #   xvfb-run -a -s "-screen 0 1280x800x24" smoke_dzq.sh path/to/dzq
@@ -140,6 +141,33 @@ xdotool key a || fail "could not press the key A"
 until_ok 5 logged "$log" 0x463c90 \
     || fail "the key A did not send note 60 on channel 0 with velocity 70 (0x463c90)"
 step "the key A played note 60"
+
+# "迷你" opens the mini window (380 x 122) and hides the main window; two keys
+# play there (S: note 62, D: note 64) and "返回" brings the main window back.
+step "clicking \"迷你\""
+click_in "$main" 820 190 || fail "could not click \"迷你\""
+mini=""
+until_ok 10 find_window mini "$pid1" 380 122 \
+    || fail "the mini window (380 x 122) did not appear within 10 s of \"迷你\""
+main_hidden() { ! window_of "$pid1" 988 337 >/dev/null; }
+until_ok 5 main_hidden || fail "the main window stayed visible beside the mini window"
+step "mini window shown (window $mini); playing S and D on \"键盘演奏\""
+xdotool mousemove --window "$mini" 90 107 || fail "could not move the pointer over the mini window"
+sleep 0.3
+xdotool key s || fail "could not press the key S"
+until_ok 5 logged "$log" 0x463e90 || fail "the key S in the mini window did not send note 62 (0x463e90)"
+xdotool key d || fail "could not press the key D"
+until_ok 5 logged "$log" 0x464090 || fail "the key D in the mini window did not send note 64 (0x464090)"
+step "the mini window played notes 62 and 64; clicking \"返回\""
+click_in "$mini" 232 107 || fail "could not click \"返回\""
+until_ok 10 find_window main "$pid1" 988 337 \
+    || fail "the main window did not come back within 10 s of \"返回\""
+mini_hidden() { ! window_of "$pid1" 380 122 >/dev/null; }
+until_ok 5 mini_hidden || fail "the mini window stayed visible after \"返回\""
+xdotool mousemove --window "$main" 494 100 && sleep 0.3 && xdotool key f \
+    || fail "could not press the key F in the main window"
+until_ok 5 logged "$log" 0x464190 || fail "the main window's keyboard did not play F (note 65, 0x464190) after \"返回\""
+step "back in the main window (window $main); its keyboard plays again"
 
 # A second copy shows its refusal and ends; it opens no main window and no MIDI log.
 step "starting a second copy"
