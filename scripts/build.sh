@@ -3,5 +3,16 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${DZQ_BUILD_DIR:-$here/build}"
+# A checkout copied or moved after configuring: CMake refuses a cache made
+# for another source folder, so the stale cache goes and the build is
+# configured afresh (objects are rebuilt as needed).
+cache="$build/CMakeCache.txt"
+if [ -f "$cache" ]; then
+  configured="$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$cache")"
+  if [ -n "$configured" ] && [ "$(cd "$configured" 2>/dev/null && pwd -P)" != "$(cd "$here" && pwd -P)" ]; then
+    echo "build: $build was configured for $configured; configuring it afresh for $here"
+    rm -rf "$cache" "$build/CMakeFiles"
+  fi
+fi
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${DZQ_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
 cmake --build "$build"

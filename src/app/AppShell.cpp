@@ -120,6 +120,9 @@ void AppShell::checkMainWindowReady()
         return;
     mainReadyAnnounced_ = true;
     emit mainWindowReady();
+    // A score named on the command line opens as through "打开".
+    if (!options_.scorePath.isEmpty())
+        performance_->scoreFiles.openPath(options_.scorePath);
 }
 
 void AppShell::showFarewell()

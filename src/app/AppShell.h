@@ -25,6 +25,7 @@ class MidiPort;
 
 struct AppOptions {
     QString midiLogPath;  // --midi-log FILE: every short message sent, one line each
+    QString scorePath;    // a score file opened and played once the main window is ready
 };
 
 // One run of the program: owns the sound engine, the MIDI port, the shared

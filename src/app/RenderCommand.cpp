@@ -12,7 +12,39 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <csignal>
+#include <memory>
+#include <unistd.h>
+
 namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int)
+{
+    interrupted = 1;
+}
+
+// A WAV export shows the percent of the music rendered on one line of the
+// terminal; Ctrl+C cancels it and no file is written.
+std::function<bool(int)> terminalProgress(QTextStream &err)
+{
+    interrupted = 0;
+    std::signal(SIGINT, onInterrupt);
+    const bool terminal = isatty(STDERR_FILENO);
+    auto last = std::make_shared<int>(-1);
+    return [&err, terminal, last](int percent) {
+        if (terminal && percent != *last) {
+            *last = percent;
+            err << QStringLiteral("\r正在导出WAV：%1%").arg(percent) << Qt::flush;
+            if (percent >= 100)
+                err << Qt::endl;
+        }
+        if (interrupted && terminal)
+            err << Qt::endl;
+        return interrupted == 0;
+    };
+}
 
 const QString kRender = QStringLiteral("--render");
 const QString kOutput = QStringLiteral("-o");
@@ -127,7 +159,9 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
         return fail(err, QStringLiteral("乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));
 
     ConsoleNotifier notices(err);
-    const ScoreExport::Result result = ScoreExport::exportScore(score, outputPath, kind, recordFolder, notices);
+    ScoreExport::Options options;
+    options.progress = terminalProgress(err);
+    const ScoreExport::Result result = ScoreExport::exportScore(score, outputPath, kind, recordFolder, notices, options);
     const QString output = QDir::toNativeSeparators(outputPath);
     if (result.status == ScoreExport::Failed)
         return fail(err, result.message);
@@ -193,7 +227,7 @@ int RenderCommand::runEditRender(const QString &editPath, const QString &outputP
     const bool written = kind == ScoreExport::Kind::Midi
                              ? MidiFileWriter::write(outputPath, p.messages, p.endNs, &error)
                              : ScoreExport::writeWav(outputPath, p.messages, ScoreExport::Options().wavTailNs,
-                                                     QString(), &error);
+                                                     QString(), &error, terminalProgress(err));
     if (!written)
         return fail(err, error);
     if (p.ending == ScoreRender::Ending::Limit)

@@ -31,7 +31,8 @@ QString ScoreExport::scoreErrorText(const ScoreRender::Performance &p)
 }
 
 bool ScoreExport::writeWav(const QString &path, const QVector<TimedMidiMessage> &messages, qint64 tailNs,
-                           const QString &soundFont, QString *error)
+                           const QString &soundFont, QString *error,
+                           const std::function<bool(int percent)> &progress)
 {
     OfflineRenderer::Options options;
     options.soundFont = soundFont;
@@ -49,7 +50,18 @@ bool ScoreExport::writeWav(const QString &path, const QVector<TimedMidiMessage> 
     // Whole frames up to the end, rounded up.
     const qint64 frames = (endNs * renderer.sampleRate() + 999'999'999) / 1'000'000'000;
     QString reason;
-    if (!renderer.renderToWav(path, frames, WavWriter::Format::Pcm16, &reason)) {
+    bool cancelled = false;
+    OfflineRenderer::Progress tell;
+    if (progress)
+        tell = [&](qint64 done, qint64 total) {
+            cancelled = !progress(int(done * 100 / qMax<qint64>(1, total)));
+            return !cancelled;
+        };
+    if (!renderer.renderToWav(path, frames, WavWriter::Format::Pcm16, &reason, tell)) {
+        if (cancelled) {
+            *error = cancelledMessage();
+            return false;
+        }
         *error = QStringLiteral("无法写入WAV文件“%1”：%2\n%3")
                      .arg(QDir::toNativeSeparators(path), reason, MidiFileWriter::writeHint());
         return false;
@@ -80,7 +92,8 @@ ScoreExport::Result ScoreExport::exportScore(const QString &score, const QString
     QString error;
     const bool written = kind == Kind::Midi
                              ? MidiFileWriter::write(outputPath, p.messages, p.endNs, &error)
-                             : writeWav(outputPath, p.messages, options.wavTailNs, options.soundFont, &error);
+                             : writeWav(outputPath, p.messages, options.wavTailNs, options.soundFont, &error,
+                                        options.progress);
     if (!written) {
         result.status = Failed;
         result.message = error;

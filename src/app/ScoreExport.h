@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class Notifier;
 
 // How an export is made.
@@ -11,6 +13,9 @@ struct ScoreExportOptions {
     qint64 limitNs = ScoreRender::kDefaultLimitNs;
     qint64 wavTailNs = 2'000'000'000;  // the sound dies away after the last message
     QString soundFont;                 // empty: the program's own choice
+    // A WAV export tells the percent of the music rendered; false cancels it
+    // (no file is written then).
+    std::function<bool(int percent)> progress;
 };
 
 // Exports a score: plays it in virtual time (ScoreRender) and writes what it
@@ -46,7 +51,9 @@ public:
     // Writes a performance's messages through the built-in synthesizer into a
     // 16-bit stereo WAV file that lasts until `tailNs` after the last message.
     static bool writeWav(const QString &path, const QVector<TimedMidiMessage> &messages, qint64 tailNs,
-                         const QString &soundFont, QString *error);
+                         const QString &soundFont, QString *error,
+                         const std::function<bool(int percent)> &progress = {});
+    static QString cancelledMessage() { return QStringLiteral("导出已取消，没有写出文件。"); }
 
     // "乐谱中出现错误，请修改！" with the place of the token.
     static QString scoreErrorText(const ScoreRender::Performance &performance);

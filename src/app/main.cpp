@@ -1,4 +1,5 @@
 #include "app/AppShell.h"
+#include "app/CommandLine.h"
 #include "app/RenderCommand.h"
 #include "platform/RecordFolder.h"
 
@@ -8,61 +9,67 @@
 #include <QStringList>
 #include <QTextStream>
 
-#include <cstdio>
 
 namespace {
 
-void usage()
-{
-    std::fprintf(stderr, "用法: dzq [--midi-log 文件]\n"
-                         "       dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
-                         "       dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n");
-}
-
-// The command line export needs no windows: it runs before any QApplication
-// exists, so it works with no display at all.
-int renderScore(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("dzq"));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    return RenderCommand::run(QCoreApplication::arguments(), RecordFolder::locateForProgram(), out, err);
-}
-
-bool wantsRender(int argc, char **argv)
+QStringList argumentList(int argc, char **argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    return RenderCommand::requested(arguments);
+    return arguments;
+}
+
+// Everything that needs no window runs before any QApplication exists, so it
+// works with no display at all: the command line export, help, version and
+// the report of a mistaken command line.
+int runWithoutWindows(int argc, char **argv, const CommandLine::Parsed *parsed)
+{
+    QCoreApplication app(argc, argv);
+    CommandLine::setUpApplication(app);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!parsed)
+        return RenderCommand::run(QCoreApplication::arguments(), RecordFolder::locateForProgram(), out, err);
+    switch (parsed->action) {
+    case CommandLine::Action::Help:
+        out << CommandLine::helpText() << Qt::endl;
+        return 0;
+    case CommandLine::Action::Version:
+        out << CommandLine::versionText() << Qt::endl;
+        return 0;
+    default:
+        err << "dzq: " << parsed->error << Qt::endl;
+        return CommandLine::kUsageError;
+    }
 }
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    if (wantsRender(argc, argv))
-        return renderScore(argc, argv);
+    const QStringList arguments = argumentList(argc, argv);
+    if (RenderCommand::requested(arguments))
+        return runWithoutWindows(argc, argv, nullptr);
+    CommandLine::Parsed parsed = CommandLine::parse(arguments);
+    QString reason;
+    if (parsed.action == CommandLine::Action::Run && !parsed.midiLogPath.isEmpty()
+        && !CommandLine::checkWritable(parsed.midiLogPath, &reason)) {
+        parsed.action = CommandLine::Action::Error;
+        parsed.error = QStringLiteral("无法写入MIDI记录文件“%1”：%2").arg(parsed.midiLogPath, reason);
+    }
+    if (parsed.action != CommandLine::Action::Run)
+        return runWithoutWindows(argc, argv, &parsed);
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("dzq"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quorvane电子琴"));
+    CommandLine::setUpApplication(app);
     QFont font(QStringLiteral("WenQuanYi Micro Hei"));
     font.setPointSize(9);
     QApplication::setFont(font);
 
     AppOptions options;
-    const QStringList args = QApplication::arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--midi-log") && i + 1 < args.size()) {
-            options.midiLogPath = args[++i];
-        } else {
-            usage();
-            return 1;
-        }
-    }
-
+    options.midiLogPath = parsed.midiLogPath;
+    options.scorePath = parsed.scorePath;
     AppShell shell(options);
     if (!shell.start())
         return 0;

@@ -9,6 +9,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/app/ScoreExport.h src/app/ScoreExport.cpp
   src/app/ScoreExporter.h src/app/ScoreExporter.cpp
   src/app/RenderCommand.h src/app/RenderCommand.cpp
+  src/app/CommandLine.h src/app/CommandLine.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
   src/app/DZQQD.h src/app/DZQQD.cpp

@@ -1,5 +1,7 @@
 #include "performance/LayoutPicture.h"
 
+#include "resources/KeyArtwork.h"
+
 #include "performance/MelodyVoices.h"
 #include "performance/OnScreenKeyboard.h"
 #include "platform/KeyCodes.h"
@@ -166,11 +168,13 @@ QVector<LayoutPicture::DrawnKey> LayoutPicture::drawnKeys()
     return keys;
 }
 
-QImage LayoutPicture::artwork()
+QImage LayoutPicture::artwork(qreal scale)
 {
-    QImage img(kArtworkWidth, kArtworkHeight, QImage::Format_RGB888);
+    scale = qBound(1.0, scale, 8.0);
+    QImage img(qRound(kArtworkWidth * scale), qRound(kArtworkHeight * scale), QImage::Format_RGB888);
     img.fill(QColor(58, 60, 68));
     QPainter p(&img);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     QFont captionFont = p.font();
@@ -234,8 +238,17 @@ void LayoutPicture::showLayout()
     const QRect g = keys_.picture2Geometry();
     setGeometry(g);
     Image3->setGeometry(QRect(QPoint(0, 0), keys_.image3Size()));
-    Image3->setPixmap(QPixmap::fromImage(
-        artwork_.scaled(keys_.image3Size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    // Scaled from the artwork to the device pixels of the picture, so that it
+    // stays sharp at 2x scaling.
+    const qreal ratio = KeyArtwork::screenPixelRatio();
+    const QSize size = keys_.image3Size();
+    const QSize pixels(qRound(size.width() * ratio), qRound(size.height() * ratio));
+    // Larger than the artwork: drawn afresh at that size rather than blown up.
+    const qreal enlarge = qMax(qreal(pixels.width()) / kArtworkWidth, qreal(pixels.height()) / kArtworkHeight);
+    QImage shown = (enlarge > 1.0 ? artwork(enlarge) : artwork_)
+                       .scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    shown.setDevicePixelRatio(ratio);
+    Image3->setPixmap(QPixmap::fromImage(shown));
     Label3->setText(keys_.label3Caption());
     Label3->adjustSize();
     if (keys_.layoutLarge())

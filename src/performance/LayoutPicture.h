@@ -39,8 +39,8 @@ public:
 
     // The keyboard as drawn.
     static QVector<DrawnKey> drawnKeys();
-    // The artwork, 912 x 261.
-    static QImage artwork();
+    // The artwork, 912 x 261 (times scale, drawn at that size).
+    static QImage artwork(qreal scale = 1.0);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -102,7 +102,8 @@ void OfflineRenderer::renderInto(qint64 frames, QVector<float> *left, QVector<fl
     }
 }
 
-bool OfflineRenderer::renderToWav(const QString &path, qint64 frames, WavWriter::Format format, QString *error)
+bool OfflineRenderer::renderToWav(const QString &path, qint64 frames, WavWriter::Format format, QString *error,
+                                  const Progress &progress)
 {
     if (!valid_) {
         if (error)
@@ -124,6 +125,11 @@ bool OfflineRenderer::renderToWav(const QString &path, qint64 frames, WavWriter:
             if (error)
                 *error = writer.errorString();
             return false;
+        }
+        if (progress && !progress(done + n, frames)) {
+            if (error)
+                *error = QStringLiteral("已取消");
+            return false;  // the writer abandons its file
         }
     }
     if (!writer.close()) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <map>
 
 // Renders packed MIDI messages through a synthesizer of its own, with no
@@ -48,8 +49,12 @@ public:
 
     // Renders `frames` frames from the present position into the vectors.
     void renderInto(qint64 frames, QVector<float> *left, QVector<float> *right);
-    // Renders `frames` frames into a WAV file (16-bit or float).
-    bool renderToWav(const QString &path, qint64 frames, WavWriter::Format format, QString *error);
+    // Told the frames rendered so far and the total; false cancels.
+    using Progress = std::function<bool(qint64 done, qint64 total)>;
+    // Renders `frames` frames into a WAV file (16-bit or float). A cancelled
+    // render leaves no file (nor changes an earlier one).
+    bool renderToWav(const QString &path, qint64 frames, WavWriter::Format format, QString *error,
+                     const Progress &progress = Progress());
 
     fluid_synth_t *synth() const { return synth_; }
 

@@ -36,17 +36,23 @@ void copyShippedFiles(const QString &from, const QString &to)
 
 namespace RecordFolder {
 
-QString locate(const QString &programDir, const QString &documentsDir)
+QString locate(const QString &programDir, const QString &documentsDir, const QString &installedDir)
 {
     const QString beside = QDir(programDir).filePath(QString::fromUtf8(kName));
-    if (usable(beside))
+    const bool installed = !installedDir.isEmpty() && QFileInfo(installedDir).isDir();
+    if ((!installed || QFileInfo::exists(beside)) && usable(beside))
         return QDir::cleanPath(beside);
     const QString documents = QDir(documentsDir).filePath(QString::fromUtf8(kName));
     const bool isNew = !QFileInfo::exists(documents);
     QDir().mkpath(documents);
     if (isNew)
-        copyShippedFiles(beside, documents);
+        copyShippedFiles(installed ? installedDir : beside, documents);
     return QDir::cleanPath(documents);
+}
+
+QString installedDirFor(const QString &programDir)
+{
+    return QDir::cleanPath(QDir(programDir).filePath(QStringLiteral("../share/dzq/") + QString::fromUtf8(kName)));
 }
 
 QString locateForProgram()
@@ -54,7 +60,8 @@ QString locateForProgram()
     QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (documents.isEmpty())
         documents = QDir::homePath();
-    return locate(QCoreApplication::applicationDirPath(), documents);
+    const QString programDir = QCoreApplication::applicationDirPath();
+    return locate(programDir, documents, installedDirFor(programDir));
 }
 
 }  // namespace RecordFolder

@@ -5,13 +5,19 @@
 // The record folder "演奏记录" that holds the user's scores, rhythm files and
 // recordings: beside the program when it exists or can be made there and is
 // writable, otherwise in the user's documents folder. Created when missing.
+// An installed program (its shipped files in PREFIX/share/dzq/演奏记录) makes
+// no folder beside itself: it uses the documents folder, which receives the
+// shipped files once.
 namespace RecordFolder {
 
 constexpr const char *kName = "演奏记录";
 
 // The folder to use; programDir is the folder of the executable and
-// documentsDir the user's documents folder (both given for tests).
-QString locate(const QString &programDir, const QString &documentsDir);
+// documentsDir the user's documents folder (both given for tests);
+// installedDir the shipped files of an installation, when there is one.
+QString locate(const QString &programDir, const QString &documentsDir, const QString &installedDir = QString());
+// Where an installation keeps the shipped files, relative to the program's folder.
+QString installedDirFor(const QString &programDir);
 // The folder for this run of the program.
 QString locateForProgram();
 

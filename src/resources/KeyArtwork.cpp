@@ -1,5 +1,6 @@
 #include "resources/KeyArtwork.h"
 
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -9,9 +10,18 @@ namespace KeyArtwork {
 
 namespace {
 
-QImage whiteKey(bool pressed)
+// An image of a logical size for a device pixel ratio; a painter on it draws
+// in logical pixels.
+QImage canvas(QSize size, qreal ratio, QImage::Format format)
 {
-    QImage img(26, 121, QImage::Format_RGB888);
+    QImage img(QSize(qRound(size.width() * ratio), qRound(size.height() * ratio)), format);
+    img.setDevicePixelRatio(ratio);
+    return img;
+}
+
+QImage whiteKey(bool pressed, qreal ratio)
+{
+    QImage img = canvas(QSize(26, 121), ratio, QImage::Format_RGB888);
     QPainter p(&img);
     QLinearGradient g(0, 0, 0, 121);
     if (pressed) {
@@ -24,21 +34,22 @@ QImage whiteKey(bool pressed)
         g.setColorAt(0.15, QColor(252, 252, 252));
         g.setColorAt(1.0, QColor(240, 240, 240));
     }
-    p.fillRect(img.rect(), g);
+    p.fillRect(QRect(0, 0, 26, 121), g);
     // The front edge of the key.
     p.fillRect(QRect(1, pressed ? 117 : 113, 24, pressed ? 4 : 8),
                pressed ? QColor(170, 170, 170) : QColor(214, 214, 214));
-    // Gaps to the neighbours.
-    p.setPen(QColor(90, 90, 90));
-    p.drawLine(0, 0, 0, 120);
-    p.drawLine(25, 0, 25, 120);
-    p.drawLine(0, 120, 25, 120);
+    // Gaps to the neighbours: whole logical pixels, so that they stay at the
+    // edges at any device pixel ratio.
+    const QColor gap(90, 90, 90);
+    p.fillRect(QRect(0, 0, 1, 121), gap);
+    p.fillRect(QRect(25, 0, 1, 121), gap);
+    p.fillRect(QRect(0, 120, 26, 1), gap);
     return img;
 }
 
-QImage blackKey(bool pressed)
+QImage blackKey(bool pressed, qreal ratio)
 {
-    QImage img(18, 69, QImage::Format_RGB888);
+    QImage img = canvas(QSize(18, 69), ratio, QImage::Format_RGB888);
     img.fill(QColor(10, 10, 10));
     QPainter p(&img);
     const QColor body = pressed ? QColor(95, 95, 95) : QColor(28, 28, 28);
@@ -56,7 +67,7 @@ QImage blackKey(bool pressed)
 
 QPixmap cursorPixmap()
 {
-    QImage img(32, 32, QImage::Format_ARGB32_Premultiplied);
+    QImage img = canvas(QSize(32, 32), screenPixelRatio(), QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -99,20 +110,26 @@ QSize pictureSize(int id)
     }
 }
 
-QImage picture(int id)
+QImage picture(int id, qreal devicePixelRatio)
 {
+    const qreal r = qBound(1.0, devicePixelRatio, 8.0);
     switch (id) {
-    case kWhiteUp: return whiteKey(false);
-    case kWhitePressed: return whiteKey(true);
-    case kBlackUp: return blackKey(false);
-    case kBlackPressed: return blackKey(true);
+    case kWhiteUp: return whiteKey(false, r);
+    case kWhitePressed: return whiteKey(true, r);
+    case kBlackUp: return blackKey(false, r);
+    case kBlackPressed: return blackKey(true, r);
     default: return QImage();
     }
 }
 
 QPixmap pixmap(int id)
 {
-    return QPixmap::fromImage(picture(id));
+    return QPixmap::fromImage(picture(id, screenPixelRatio()));
+}
+
+qreal screenPixelRatio()
+{
+    return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) ? qGuiApp->devicePixelRatio() : 1.0;
 }
 
 QCursor keyCursor()

@@ -19,8 +19,13 @@ constexpr int kKeyCursor = 501;
 // Size of a key picture; empty for any other number.
 QSize pictureSize(int id);
 // A key picture (24 bits per pixel); a null image for any other number.
-QImage picture(int id);
+// Drawn for a device pixel ratio: pictureSize() in logical pixels, sharp
+// at 2x scaling.
+QImage picture(int id, qreal devicePixelRatio = 1.0);
+// For the screens of this run (the highest device pixel ratio among them).
 QPixmap pixmap(int id);
+// The device pixel ratio artwork is drawn for in this run.
+qreal screenPixelRatio();
 // The pointer over the on-screen keys: an arrow with a note beside it.
 QCursor keyCursor();
 

@@ -1,5 +1,7 @@
 #include "resources/RecorderArtwork.h"
 
+#include "resources/KeyArtwork.h"
+
 #include <QPainter>
 #include <QPolygonF>
 #include <QRadialGradient>
@@ -10,9 +12,10 @@ namespace {
 
 enum class Shape { Triangle, Square, Disc };
 
-QImage button(Shape shape, bool pressed)
+QImage button(Shape shape, bool pressed, qreal ratio)
 {
-    QImage img(kSize, kSize, QImage::Format_RGB888);
+    QImage img(qRound(kSize * ratio), qRound(kSize * ratio), QImage::Format_RGB888);
+    img.setDevicePixelRatio(ratio);
     img.fill(QColor(236, 233, 216));
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -50,22 +53,23 @@ QImage button(Shape shape, bool pressed)
 
 }  // namespace
 
-QImage picture(int id)
+QImage picture(int id, qreal devicePixelRatio)
 {
+    const qreal r = qBound(1.0, devicePixelRatio, 8.0);
     switch (id) {
-    case 107: return button(Shape::Triangle, false);
-    case 108: return button(Shape::Triangle, true);
-    case 109: return button(Shape::Square, false);
-    case 110: return button(Shape::Square, true);
-    case 111: return button(Shape::Disc, false);
-    case 112: return button(Shape::Disc, true);
+    case 107: return button(Shape::Triangle, false, r);
+    case 108: return button(Shape::Triangle, true, r);
+    case 109: return button(Shape::Square, false, r);
+    case 110: return button(Shape::Square, true, r);
+    case 111: return button(Shape::Disc, false, r);
+    case 112: return button(Shape::Disc, true, r);
     default: return QImage();
     }
 }
 
 QPixmap pixmap(int id)
 {
-    return QPixmap::fromImage(picture(id));
+    return QPixmap::fromImage(picture(id, KeyArtwork::screenPixelRatio()));
 }
 
 }  // namespace RecorderArtwork

@@ -11,7 +11,9 @@ namespace RecorderArtwork {
 
 constexpr int kSize = 25;
 
-QImage picture(int id);
+// Drawn for a device pixel ratio (kSize logical pixels, sharp at 2x).
+QImage picture(int id, qreal devicePixelRatio = 1.0);
+// For the screens of this run.
 QPixmap pixmap(int id);
 
 }  // namespace RecorderArtwork

@@ -71,6 +71,18 @@ void ScoreFiles::openClicked()
     const QString path = ctx_.dialogs.openFile(filter(), ctx_.recordFolder);
     if (path.isEmpty())
         return;
+    readAndPlay(path);
+}
+
+void ScoreFiles::openPath(const QString &path)
+{
+    stopPlaying();
+    emptyScore();
+    readAndPlay(path);
+}
+
+void ScoreFiles::readAndPlay(const QString &path)
+{
     display_.LastFilePath = path;
 
     QString score;

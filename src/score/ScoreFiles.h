@@ -21,6 +21,8 @@ public:
 
     // Yuepu(2): stops playing, empties the score, then opens a file and plays it.
     void openClicked();
+    // The same for a file already chosen (named on the command line).
+    void openPath(const QString &path);
     // Yuepu(4): stops playing and saves the score box to a file.
     void saveClicked();
     // Yuepu(3): empties the score and gives the keyboard back.
@@ -42,6 +44,7 @@ signals:
 
 private:
     void emptyScore();
+    void readAndPlay(const QString &path);
     // Stops the clock and the notes before a file dialog.
     void stopPlaying();
 

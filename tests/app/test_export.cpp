@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include <sndfile.h>
 
 #include <cmath>
@@ -394,6 +396,44 @@ private slots:
         QCOMPARE(r.message, NotationReader::tooLongMessage());
         QVERIFY(!QFileInfo::exists(tooLong));
         QVERIFY(notices.messages.isEmpty());
+    }
+
+    // A WAV export tells its progress; cancelled, it writes nothing and an
+    // earlier file of that name stays as it was.
+    void wavExportShowsProgressAndCanBeCancelled()
+    {
+        QTemporaryDir dir;
+        NoticeList notices;
+        const QString score = QStringLiteral("KC8KD8KE8TZ");
+        QVector<int> seen;
+        ScoreExport::Options options;
+        options.progress = [&seen](int percent) {
+            seen << percent;
+            return true;
+        };
+        const QString whole = dir.filePath(QStringLiteral("whole.wav"));
+        auto r = ScoreExport::exportScore(score, whole, ScoreExport::Kind::Wav, dir.path(), notices, options);
+        QVERIFY2(r.status == ScoreExport::Ok, qPrintable(r.message));
+        QVERIFY(seen.size() > 2);
+        QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+        QCOMPARE(seen.last(), 100);
+
+        QFile file(whole);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        options.progress = [](int percent) { return percent < 50; };
+        r = ScoreExport::exportScore(QStringLiteral("KG8TZ"), whole, ScoreExport::Kind::Wav, dir.path(), notices,
+                                     options);
+        QCOMPARE(r.status, ScoreExport::Failed);
+        QCOMPARE(r.message, ScoreExport::cancelledMessage());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        const QString fresh = dir.filePath(QStringLiteral("fresh.wav"));
+        r = ScoreExport::exportScore(score, fresh, ScoreExport::Kind::Wav, dir.path(), notices, options);
+        QCOMPARE(r.status, ScoreExport::Failed);
+        QVERIFY(!QFileInfo::exists(fresh));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("whole.wav")});
     }
 
     void outputKindByExtension()

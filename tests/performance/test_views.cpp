@@ -396,6 +396,17 @@ void PerformanceViewsTest::artwork()
     QVERIFY(KeyArtwork::picture(104) != KeyArtwork::picture(105));
     QVERIFY(KeyArtwork::picture(106).isNull());
     QVERIFY(KeyArtwork::pictureSize(501).isEmpty());
+    // At 2x scaling: twice the pixels for the same logical size, the same
+    // picture (the edges' colours where the plain one has them).
+    for (int id = 102; id <= 105; ++id) {
+        const QImage plain = KeyArtwork::picture(id);
+        const QImage sharp = KeyArtwork::picture(id, 2.0);
+        QCOMPARE(sharp.size(), plain.size() * 2);
+        QCOMPARE(sharp.deviceIndependentSize().toSize(), plain.size());
+        QCOMPARE(sharp.pixelColor(0, 40), plain.pixelColor(0, 20));
+        QCOMPARE(sharp.pixelColor(sharp.width() - 1, 40), plain.pixelColor(plain.width() - 1, 20));
+    }
+    QCOMPARE(LayoutPicture::artwork(2.0).size(), LayoutPicture::artwork().size() * 2);
     const QCursor cursor = KeyArtwork::keyCursor();
     QCOMPARE(cursor.shape(), Qt::BitmapCursor);
     QVERIFY(!cursor.pixmap().isNull());

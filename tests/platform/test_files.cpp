@@ -87,6 +87,32 @@ private slots:
         QVERIFY(QFileInfo::exists(QDir(folder).filePath("1-24.bin")));
     }
 
+    // An installation: PREFIX/bin/dzq with PREFIX/share/dzq/演奏记录, even in
+    // a writable prefix, leaves bin/ alone and fills the documents folder once.
+    void installedProgramUsesTheDocumentsFolder()
+    {
+        QTemporaryDir prefix, documents;
+        const QString bin = QDir(prefix.path()).filePath("bin");
+        const QString shipped = RecordFolder::installedDirFor(bin);
+        QCOMPARE(shipped, QDir(prefix.path()).filePath("share/dzq/演奏记录"));
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(shipped));
+        QFile demo(QDir(shipped).filePath("小星星.txt"));
+        QVERIFY(demo.open(QIODevice::WriteOnly));
+        demo.write("KC8");
+        demo.close();
+        const QString folder = RecordFolder::locate(bin, documents.path(), shipped);
+        QCOMPARE(folder, QDir(documents.path()).filePath("演奏记录"));
+        QVERIFY(!QFileInfo::exists(QDir(bin).filePath("演奏记录")));
+        QVERIFY(QFileInfo::exists(QDir(folder).filePath("小星星.txt")));
+        // The user's own changes stay: nothing is copied a second time.
+        QVERIFY(QFile::remove(QDir(folder).filePath("小星星.txt")));
+        RecordFolder::locate(bin, documents.path(), shipped);
+        QVERIFY(!QFileInfo::exists(QDir(folder).filePath("小星星.txt")));
+        // A record folder the user made beside the program still wins.
+        QVERIFY(QDir().mkpath(QDir(bin).filePath("演奏记录")));
+        QCOMPARE(RecordFolder::locate(bin, documents.path(), shipped), QDir(bin).filePath("演奏记录"));
+    }
+
     void linesJoin()
     {
         QCOMPARE(TextFiles::joinLines("KC8KD8\r\nKE8\r\nTZ"), QString("KC8KD8KE8TZ"));

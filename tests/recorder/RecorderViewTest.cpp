@@ -27,6 +27,9 @@ private slots:
             seen.insert(QByteArray(reinterpret_cast<const char *>(image.constBits()), int(image.sizeInBytes())));
         }
         QCOMPARE(seen.size(), 6);
+        const QImage sharp = RecorderArtwork::picture(107, 2.0);
+        QCOMPARE(sharp.size(), QSize(2 * RecorderArtwork::kSize, 2 * RecorderArtwork::kSize));
+        QCOMPARE(sharp.deviceIndependentSize().toSize(), RecorderArtwork::picture(107).size());
         QVERIFY(RecorderArtwork::picture(106).isNull());
         QVERIFY(RecorderArtwork::picture(113).isNull());
     }

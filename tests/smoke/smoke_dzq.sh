@@ -122,6 +122,8 @@ pid1=$!
 welcome=""
 until_ok 20 find_window welcome "$pid1" 400 300 \
     || fail "the welcome dialog (400 x 300) did not appear within 20 s"
+title=$(xdotool getwindowname "$welcome")
+[ "$title" = "欢迎使用Quorvane电子琴" ] || fail "the welcome dialog is titled \"$title\""
 step "welcome dialog shown (window $welcome); clicking \"知道了\""
 click_in "$welcome" 344 278 || fail "could not click \"知道了\""
 
@@ -129,6 +131,9 @@ main=""
 until_ok 15 find_window main "$pid1" 988 337 \
     || fail "the main window (988 x 337) did not appear within 15 s of \"知道了\""
 step "main window shown (window $main)"
+# The title exactly as set: no application name appended to it.
+title=$(xdotool getwindowname "$main")
+[ "$title" = "Quorvane电子琴2012" ] || fail "the main window is titled \"$title\", not \"Quorvane电子琴2012\""
 # Start-up selects the instruments: program 14 on channel 0 comes first.
 until_ok 20 logged "$log" 0xec0 \
     || fail "the start-up program change of channel 0 (0xec0) never reached the MIDI log"

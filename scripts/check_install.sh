@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Installs the built program into a staging prefix and checks it as a desktop
+# would see it: the files are in place, the menu entry and the AppStream
+# metainfo validate, and the installed program starts under Xvfb with a
+# fresh home, copies its shipped files into the documents folder, opens and
+# plays a score named on its command line and ends through "退出".
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="${DZQ_BUILD_DIR:-$here/build}"
+id=io.github.quorvane.dzq
+
+fail() { echo "install: FAIL: $*" >&2; exit 1; }
+step() { echo "install: $*"; }
+
+if [ "${1:-}" = "--under-x" ]; then
+  stage=$2
+  dzq="$stage/usr/bin/dzq"
+  export HOME="$stage/home" QT_QPA_PLATFORM=xcb TMPDIR="$stage/tmp" XDG_RUNTIME_DIR="$stage/runtime"
+  unset XDG_CONFIG_HOME XDG_DOCUMENTS_DIR
+  mkdir -p "$HOME" "$TMPDIR" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+  log="$stage/midi.log"
+  "$dzq" --midi-log "$log" "$stage/usr/share/dzq/演奏记录/小星星.txt" &
+  pid=$!
+  trap 'kill "$pid" 2>/dev/null || true' EXIT
+  # window_titled VARIABLE TITLE: a visible window of the program with exactly that title.
+  window_titled() {
+    for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+      if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$2" ]; then
+        eval "$1=\$w"
+        return 0
+      fi
+    done
+    return 1
+  }
+  # A note-on with a velocity above zero in the MIDI log.
+  played() {
+    [ -f "$log" ] || return 1
+    while read -r line; do
+      v=$((${line##* }))
+      (( (v & 0xf0) == 0x90 && ((v >> 16) & 0x7f) > 0 )) && return 0
+    done <"$log"
+    return 1
+  }
+  # until_ok TENTHS COMMAND...: retries every 0.1 s.
+  until_ok() {
+    n=$1
+    shift
+    for _ in $(seq "$n"); do
+      "$@" && return 0
+      kill -0 "$pid" 2>/dev/null || fail "the installed program ended by itself"
+      sleep 0.1
+    done
+    return 1
+  }
+  welcome=""
+  until_ok 300 window_titled welcome "欢迎使用Quorvane电子琴" || fail "no welcome dialog within 30 s"
+  xdotool mousemove --window "$welcome" 344 278 && sleep 0.2 && xdotool click 1
+  main=""
+  until_ok 200 window_titled main "Quorvane电子琴2012" \
+    || fail "no main window titled exactly \"Quorvane电子琴2012\" within 20 s"
+  step "main window titled \"$(xdotool getwindowname "$main")\""
+  until_ok 200 played || fail "the score named on the command line played no note within 20 s"
+  step "the score named on the command line plays"
+  [ -f "$HOME/Documents/演奏记录/1-24.bin" ] || fail "the shipped rhythms were not copied into the documents folder"
+  [ ! -e "$stage/usr/bin/演奏记录" ] || fail "the installed program made a record folder beside itself"
+  step "the record folder is in the documents folder, with the shipped files"
+  xdotool mousemove --window "$main" 958 190 && sleep 0.2 && xdotool click 1
+  for _ in $(seq 120); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && fail "the installed program did not end within 12 s of \"退出\""
+  wait "$pid" || fail "the installed program ended with an error"
+  exit 0
+fi
+
+stage="$(mktemp -d "${TMPDIR:-/tmp}/dzq-install.XXXXXX")"
+trap 'rm -rf "$stage"' EXIT
+cmake --install "$build" --prefix "$stage/usr" >/dev/null
+for f in bin/dzq share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg \
+         share/metainfo/$id.metainfo.xml share/man/man1/dzq.1 share/dzq/演奏记录/小星星.txt; do
+  [ -e "$stage/usr/$f" ] || fail "$f was not installed"
+done
+step "installed into $stage/usr"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$stage/usr/share/applications/$id.desktop" || fail "the desktop file does not validate"
+  step "desktop file valid"
+fi
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$stage/usr/share/metainfo/$id.metainfo.xml" >/dev/null \
+    || fail "the AppStream metainfo does not validate"
+  step "AppStream metainfo valid"
+fi
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$stage/usr/bin/dzq" --version \
+  || fail "the installed program's --version failed"
+if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
+  timeout 90 xvfb-run -a -s "-screen 0 1280x800x24" "$0" --under-x "$stage" || fail "the installed program failed"
+  step "the installed program ran"
+else
+  step "SKIP: xvfb-run or xdotool missing, the installed program was not started"
+fi
+echo "install: OK"

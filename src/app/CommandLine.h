@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QCoreApplication;
+
+// The program's command line for its windows, GNU style:
+//   dzq [--midi-log FILE] [SCORE.txt]
+//   dzq --help | --version
+// ("--render" and "--import" belong to RenderCommand.) Read before any
+// window system is touched, so help, version and mistakes need no display.
+namespace CommandLine {
+
+enum class Action { Run, Help, Version, Error };
+
+struct Parsed {
+    Action action = Action::Run;
+    QString midiLogPath;  // --midi-log FILE
+    QString scorePath;    // a score file to open and play once the window is ready
+    QString error;        // Action::Error: one line for the terminal
+};
+
+constexpr int kUsageError = 2;  // exit status of a mistaken command line
+
+Parsed parse(const QStringList &arguments);
+QString helpText();
+QString versionText();
+
+// Creates (or appends to) the MIDI log file to see that it can be written;
+// false with the reason when it cannot.
+bool checkWritable(const QString &path, QString *reason);
+
+// Names the program (no display name: Qt would append it to every title)
+// and loads Qt's own dialog and button texts in simplified Chinese. False
+// when the translations are not installed (the program runs all the same).
+bool setUpApplication(QCoreApplication &app);
+
+}  // namespace CommandLine
