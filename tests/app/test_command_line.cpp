@@ -1,3 +1,4 @@
+#include "ProgramRun.h"
 #include "TestMain.h"
 
 #include "app/CommandLine.h"
@@ -14,31 +15,13 @@ using CommandLine::Action;
 
 namespace {
 
-struct ProgramRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 // The program with no display at all: what it says must not need one.
 ProgramRun runWithoutDisplay(const QStringList &arguments)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(name);
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(DZQ_BINARY), arguments);
-    ProgramRun r;
-    if (!p.waitForFinished(20000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runProgram(arguments, env, 20000);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "ExportTestSupport.h"
+#include "ProgramRun.h"
 #include "RecordingMidiBackend.h"
 #include "TestMain.h"
 
@@ -35,29 +36,6 @@ Run runCommand(const QStringList &arguments, const QString &recordFolder)
     r.status = RenderCommand::run(QStringList{QStringLiteral("dzq")} + arguments, recordFolder, out, err);
     out.flush();
     err.flush();
-    return r;
-}
-
-struct ProcessRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ProcessRun runProgram(const QStringList &arguments, const QProcessEnvironment &env)
-{
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(DZQ_BINARY), arguments);
-    ProcessRun r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
 }
 
@@ -158,7 +136,7 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
 
-        ProcessRun r = runProgram({"--render", good, "-o", dir.filePath("good.mid")}, env);
+        ProgramRun r = runProgram({"--render", good, "-o", dir.filePath("good.mid")}, env);
         QCOMPARE(r.status, 0);
         QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
         QCOMPARE(readMidiFile(dir.filePath("good.mid")).lengthPulses, 1328);
