@@ -67,6 +67,8 @@ bool AppShell::start()
     session_ = std::make_unique<Session>(Session{state_, *port_, *media_, dialogs_, clock_, recordFolder});
     performance_ = std::make_unique<PerformanceControllers>(*session_, mainDisplay_);
     mainControllers_ = std::make_unique<MainWindowControllers>(*session_, mainDisplay_, *performance_);
+    // The editor sets the wave output to 0x7000 each time it opens.
+    mainControllers_->editor.setWaveVolume = [this](quint32 volume) { engine_.setWaveVolume(volume); };
     mainDisplay_.setFJWZ(QStringLiteral("欢迎使用Quorvane电子琴。。。"));
 
     form1_ = std::make_unique<Form1>(*mainControllers_);

@@ -13,6 +13,7 @@
 #include "platform/UserDialogs.h"
 #include "rhythm/RhythmPanel.h"
 #include "core/WindowDisplay.h"
+#include "editor/YYBJ.h"
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "recorder/RecorderView.h"
@@ -146,6 +147,7 @@ void Form1::buildCommandButtons()
     connect(MiNi, &QPushButton::clicked, this, &Form1::miniClicked);
     BJCK = commandButton(this, "BJCK", QStringLiteral("编辑"), 844,
                          QStringLiteral("使用音乐编辑窗口进行音乐编辑！"));
+    connect(BJCK, &QPushButton::clicked, this, &Form1::editorClicked);
     SFYXYZ = new KeyboardButton(p_.keyboard, this);
     SFYXYZ->setGeometry(890, 178, 45, 25);
     SFYXYZ->installEventFilter(this);
@@ -156,6 +158,35 @@ void Form1::buildCommandButtons()
 Form1::~Form1()
 {
     delete form2_;
+    delete yybj_;
+}
+
+YYBJ *Form1::editorWindow() const
+{
+    return yybj_;
+}
+
+void Form1::editorClicked()
+{
+    if (!yybj_) {
+        // Leaving the editor unloads it; the next opening builds it anew.
+        yybj_ = new YYBJ(c_.editor);
+        yybj_->setAttribute(Qt::WA_DeleteOnClose);
+        yybj_->move(YYBJ::windowLeft(c_.editor.controls.timeSignature()), y());
+        connect(yybj_, &YYBJ::left, this, &Form1::backFromEditor);
+    }
+    yybj_->show();
+    yybj_->raise();
+    yybj_->activateWindow();
+    // Without a window manager the window may never be told it is active.
+    yybj_->activate();
+    hide();
+}
+
+void Form1::backFromEditor()
+{
+    show();
+    activateWindow();
 }
 
 Form2 *Form1::miniWindow() const

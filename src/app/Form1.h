@@ -11,6 +11,7 @@ class QRadioButton;
 class RhythmPanel;
 class ScoreBox;
 class Form2;
+class YYBJ;
 
 // Form1: the main window. It composes the panels and lays them out; the
 // controllers behind them hold the rules.
@@ -31,6 +32,8 @@ public:
     void YXYZ();
     // The mini window while it exists (created by the first click of "迷你").
     Form2 *miniWindow() const;
+    // The music editor while it is open (from BJCK until it is left).
+    YYBJ *editorWindow() const;
 
     static QString caption() { return QStringLiteral("Quorvane电子琴2012"); }
     // The page with music made with the program, opened by "效果欣赏".
@@ -52,6 +55,8 @@ private:
     void openWebPage();
     void miniClicked();
     void backFromMini();
+    void editorClicked();
+    void backFromEditor();
 
     MainWindowControllers &c_;
     PerformanceControllers &p_;
@@ -72,4 +77,5 @@ private:
     QPushButton *BcLY = nullptr;
     QPushButton *Command1 = nullptr;
     QPointer<Form2> form2_;
+    QPointer<YYBJ> yybj_;
 };

@@ -2,13 +2,16 @@
 
 #include "app/PerformanceControllers.h"
 #include "core/Session.h"
+#include "editor/MainRhythmLink.h"
 #include "sound/MidiPort.h"
 
 MainWindowControllers::MainWindowControllers(Session &s, WindowDisplay &d, PerformanceControllers &p)
     : session(s), display(d), performance(p), devices(s.port), navigation(d), statusClock(s.clock),
       exporter(s, d), recorderDisplay(d),
-      recorder(WaveRecorder::FrontEnd::MainWindow, s.media, recorderDisplay, s.dialogs, s.clock, s.recordFolder)
+      recorder(WaveRecorder::FrontEnd::MainWindow, s.media, recorderDisplay, s.dialogs, s.clock, s.recordFolder),
+      editor(s, editModel)
 {
+    linkMainRhythm(editor, performance.pattern, performance.sequencer);
     connect(&recorder, &WaveRecorder::choiceMade, this, &MainWindowControllers::choiceMade);
     connect(&performance, &PerformanceControllers::choiceMade, this, &MainWindowControllers::choiceMade);
     connect(&navigation, &Navigation::choiceMade, this, &MainWindowControllers::choiceMade);
@@ -31,5 +34,6 @@ void MainWindowControllers::shutDown()
 void MainWindowControllers::stopTimers()
 {
     performance.stopTimers();
+    editor.playback.YYDS().setEnabled(false);
     statusClock.Timer2().setEnabled(false);
 }

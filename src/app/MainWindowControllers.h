@@ -3,6 +3,8 @@
 #include "app/Navigation.h"
 #include "app/ScoreExporter.h"
 #include "app/StatusClock.h"
+#include "editor/EditorControllers.h"
+#include "editor/EditorModel.h"
 #include "recorder/RecorderDisplay.h"
 #include "recorder/WaveRecorder.h"
 #include "sound/MidiDeviceList.h"
@@ -14,7 +16,8 @@ class PerformanceControllers;
 struct Session;
 
 // The main window's own controllers, beside the performance group it shows:
-// tabs and help, the clock line, the export button and its device list.
+// tabs and help, the clock line, the export button and its device list,
+// the recorder, and the music editor the window opens.
 class MainWindowControllers : public QObject {
     Q_OBJECT
 public:
@@ -39,6 +42,9 @@ public:
     ScoreExporter exporter;
     WindowRecorderDisplay recorderDisplay;
     WaveRecorder recorder;  // the recorder frame LyCf
+    // The music editor opened by BJCK: its edit stays for the whole run.
+    EditorModel editModel;
+    EditorControllers editor;
 
 signals:
     // A choice was made in a control of the window or of its performance.

@@ -152,6 +152,16 @@ qint16 EditorControls::volumeNumber(int row) const
     return qint16(qBound(0.0, std::floor(Val(volumeText(row))), 127.0));
 }
 
+bool EditorControls::typeVolumeText(int row, const QString &text)
+{
+    // A volume that is not a positive number (a box being retyped) is not
+    // taken: the row keeps its volume.
+    if (!(Val(text) > 0))
+        return false;
+    setVolumeText(row, text);
+    return true;
+}
+
 void EditorControls::setVolumeText(int row, const QString &text)
 {
     if (row < 0 || row >= kRows)
@@ -293,6 +303,13 @@ void EditorControls::setScrollMaximum(int maximum)
     emit scrollChanged(scrollMax_, scrollValue_);
 }
 
+void EditorControls::followMeasureTotal()
+{
+    // Every measure of the music stays reachable with the scroll bar.
+    if (scrollMax_ < model_.MeasureTotal)
+        setScrollMaximum(model_.MeasureTotal);
+}
+
 void EditorControls::scrollTo(int value, bool applyHeader)
 {
     if (value > scrollMax_)
@@ -425,6 +442,7 @@ void EditorControls::insertMeasure()
     setXJZS(QString::number(next));
     if (model_.MeasureTotal <= model_.CurrentMeasure)
         model_.MeasureTotal = qMin(model_.CurrentMeasure + 1, model_.lastUsableMeasure());
+    followMeasureTotal();
     emit choiceMade();
 }
 
@@ -454,6 +472,7 @@ void EditorControls::askMeasureTotal()
             ctx_.dialogs.message(QStringLiteral("小节总数应是0到%1之间的整数（0表示不改变）。").arg(last));
         } else if (total != 0) {
             model_.MeasureTotal = total;
+            followMeasureTotal();
         }
     }
     emit choiceMade();

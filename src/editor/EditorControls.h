@@ -45,6 +45,9 @@ public:
     // YQYL(r): the volume box's text; RowVolumes(r) follows, limited to 0..127.
     QString volumeText(int row) const;
     void setVolumeText(int row, const QString &text);
+    // Text typed into the box: one that is not a positive number is not
+    // taken (returns false) and the row keeps its volume.
+    bool typeVolumeText(int row, const QString &text);
     // The volume a row's box stands for: Int(Val(text)) limited to 0..127.
     qint16 volumeNumber(int row) const;
     // DQYD: 0 "C" .. 11 "B"; KeyBase = 36 + index.
@@ -83,6 +86,8 @@ public:
     int scrollMaximum() const { return scrollMax_; }
     int scrollValue() const { return scrollValue_; }
     void setScrollMaximum(int maximum);
+    // Raises the scroll bar's maximum to MeasureTotal when it lies below.
+    void followMeasureTotal();
     // Moves the scroll bar; a changed value shows that measure (applying its
     // header when applyHeader).
     void scrollTo(int value, bool applyHeader = true);

@@ -9,3 +9,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/editor/EditorControllers.h src/editor/EditorControllers.cpp
   src/editor/MainRhythmLink.h src/editor/MainRhythmLink.cpp
 )
+list(APPEND DZQ_GUI_SOURCES
+  src/editor/MeasureRows.h src/editor/MeasureRows.cpp
+  src/editor/YYBJ.h src/editor/YYBJ.cpp
+)

@@ -2,7 +2,7 @@
 
 #include "performance/MelodyVoices.h"
 #include "platform/ChoiceList.h"
-#include "sound/MidiDeviceList.h"
+#include "sound/DeviceListBox.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -20,7 +20,7 @@ QRect row(int r, int x, int width) { return QRect(x, kTop + kRow * r, width, kLi
 }  // namespace
 
 MelodyPanel::MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, QWidget *parent)
-    : QWidget(parent), devices_(devices)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("Jiezhou(0)"));
     setFixedSize(391, 146);
@@ -77,14 +77,8 @@ MelodyPanel::MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, QWidget 
     SD->setCurrentIndex(voices.tempoPosition());
     YD->setCurrentIndex(voices.keyPosition());
 
-    connect(&devices, &MidiDeviceList::entriesChanged, this, &MelodyPanel::fillDevices);
-    connect(&devices, &MidiDeviceList::positionChanged, ComDevies, &QComboBox::setCurrentIndex);
-    connect(ComDevies, &QComboBox::activated, this, [this](int position) {
-        devices_.select(position);
-        // Choosing a device should not leave the keyboard dumb.
-        emit choiceMade();
-    });
-    fillDevices();
+    // Choosing a device should not leave the keyboard dumb.
+    showDeviceList(ComDevies, devices, [this] { emit choiceMade(); });
 }
 
 QLabel *MelodyPanel::addLabel(const QString &name, const QString &text, const QRect &geometry)
@@ -105,14 +99,6 @@ QComboBox *MelodyPanel::addList(const QString &name, const QStringList &items, c
     list->setMaxVisibleItems(20);
     list->setGeometry(geometry);
     return list;
-}
-
-void MelodyPanel::fillDevices()
-{
-    ComDevies->clear();
-    for (const MidiDeviceEntry &e : devices_.entries())
-        ComDevies->addItem(e.text, int(e.id));
-    ComDevies->setCurrentIndex(devices_.position());
 }
 
 void MelodyPanel::mousePressEvent(QMouseEvent *event)

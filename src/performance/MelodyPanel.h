@@ -38,7 +38,4 @@ protected:
 private:
     QLabel *addLabel(const QString &name, const QString &text, const QRect &geometry);
     QComboBox *addList(const QString &name, const QStringList &items, const QRect &geometry);
-    void fillDevices();
-
-    MidiDeviceList &devices_;
 };

@@ -1,6 +1,7 @@
 #include "recorder/RecorderDisplay.h"
 
 #include "core/WindowDisplay.h"
+#include "platform/UserDialogs.h"
 
 void WindowRecorderDisplay::setXSWB(const QString &text)
 {
@@ -15,4 +16,12 @@ void WindowRecorderDisplay::setFJWZ(const QString &text)
 void WindowRecorderDisplay::setLastFilePath(const QString &path)
 {
     window_.LastFilePath = path;
+}
+
+void NoticeRecorderDisplay::setFJWZ(const QString &text)
+{
+    QString sentence = text;
+    while (sentence.endsWith(QChar(0x3002)))  // the status line's trailing "。。。"
+        sentence.chop(1);
+    notifier_.message(sentence + QChar(0x3002));
 }

@@ -26,3 +26,18 @@ public:
 private:
     WindowDisplay &window_;
 };
+
+class Notifier;
+
+// A window without a status line (the editor): what the recorder would
+// write there, a failure, is told in a message box; the rest has no place.
+class NoticeRecorderDisplay : public RecorderDisplay {
+public:
+    explicit NoticeRecorderDisplay(Notifier &notifier) : notifier_(notifier) {}
+    void setXSWB(const QString &) override {}
+    void setFJWZ(const QString &text) override;
+    void setLastFilePath(const QString &) override {}
+
+private:
+    Notifier &notifier_;
+};

@@ -205,6 +205,28 @@ private slots:
         QCOMPARE(rig.playback().YYDS().interval(), interval);
     }
 
+    void typedVolumes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("volume");  // 70: refused, the row keeps its volume
+        QTest::newRow("95") << "95" << 95;
+        QTest::newRow("above 127") << "300" << 127;
+        QTest::newRow("empty while retyping") << "" << 70;
+        QTest::newRow("zero") << "0" << 70;
+        QTest::newRow("negative") << "-5" << 70;
+        QTest::newRow("not a number") << "abc" << 70;
+    }
+    void typedVolumes()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, volume);
+        EditorRig rig;
+        QCOMPARE(rig.controls().typeVolumeText(3, text), volume != 70);
+        QCOMPARE(int(rig.model.RowVolumes[3]), volume);
+        rig.controls().BCXJ();
+        QCOMPARE(rig.model.MeasureHeaders(0).mid(18, 2).toInt(nullptr, 16), volume);
+    }
+
     void measureButtons()
     {
         EditorRig rig;

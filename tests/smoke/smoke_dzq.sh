@@ -2,7 +2,8 @@
 # Starts the real program on an X server (run through xvfb-run), hands over
 # from the welcome dialog, checks that the main window initialised the MIDI
 # output and that a key plays, that the mini window opens from "迷你", plays
-# and returns, that a second copy is refused, and that
+# and returns, that the editor opens from "编辑" and is left, that a second
+# copy is refused, and that
 # "退出" ends the program through the farewell window.
 #
 #   xvfb-run -a -s "-screen 0 1280x800x24" smoke_dzq.sh path/to/dzq
@@ -69,8 +70,8 @@ fail() {
     exit 1
 }
 
-# The whole test gives up after 55 s, whatever the single steps allow.
-deadline=$(( $(date +%s) + 55 ))
+# The whole test gives up after 70 s, whatever the single steps allow.
+deadline=$(( $(date +%s) + 70 ))
 
 # until_ok SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
 until_ok() {
@@ -80,7 +81,7 @@ until_ok() {
     while [ "$n" -lt "$limit" ]; do
         "$@" && return 0
         if [ "$(date +%s)" -ge "$deadline" ]; then
-            echo "smoke: the test as a whole ran out of time (55 s)" >&2
+            echo "smoke: the test as a whole ran out of time (70 s)" >&2
             return 1
         fi
         sleep 0.1
@@ -173,6 +174,26 @@ xdotool mousemove --window "$main" 494 100 && sleep 0.3 && xdotool key f \
     || fail "could not press the key F in the main window"
 until_ok 5 logged "$log" 0x464190 || fail "the main window's keyboard did not play F (note 65, 0x464190) after \"返回\""
 step "back in the main window (window $main); its keyboard plays again"
+
+# "编辑" opens the music editor (753 x 392, 2/4) and hides the main window;
+# its opening selects instrument 83 (program 82) for row 3 on channel 3;
+# "退出窗口" brings the main window back.
+step "clicking \"编辑\""
+click_in "$main" 866 190 || fail "could not click \"编辑\""
+editor=""
+until_ok 10 find_window editor "$pid1" 753 392 \
+    || fail "the editor window (753 x 392) did not appear within 10 s of \"编辑\""
+title=$(xdotool getwindowname "$editor")
+[ "$title" = "音乐编辑器" ] || fail "the editor window is titled \"$title\""
+until_ok 5 main_hidden || fail "the main window stayed visible beside the editor"
+until_ok 5 logged "$log" 0x52c3 || fail "the editor's opening did not select program 82 on channel 3 (0x52c3)"
+step "editor shown (window $editor); clicking \"退出窗口\""
+click_in "$editor" 695 278 || fail "could not click \"退出窗口\""
+until_ok 10 find_window main "$pid1" 988 337 \
+    || fail "the main window did not come back within 10 s of \"退出窗口\""
+editor_hidden() { ! window_of "$pid1" 753 392 >/dev/null; }
+until_ok 5 editor_hidden || fail "the editor window stayed visible after \"退出窗口\""
+step "back in the main window from the editor"
 
 # A second copy shows its refusal and ends; it opens no main window and no MIDI log.
 step "starting a second copy"
