@@ -227,6 +227,24 @@ private slots:
         QCOMPARE(rig.model.MeasureHeaders(0).mid(18, 2).toInt(nullptr, 16), volume);
     }
 
+    void scrollBarReachesEveryMeasureOfTheMusic()
+    {
+        // An opened file sets the range to its measures; growing the music
+        // beyond them grows the range.
+        EditorRig rig;
+        rig.model.MeasureTotal = 3;
+        rig.controls().setScrollMaximum(3);
+        rig.show(3);
+        rig.controls().insertMeasure();
+        QCOMPARE(int(rig.model.MeasureTotal), 5);
+        QCOMPARE(rig.controls().scrollMaximum(), 5);
+        rig.t.dialogs.inputAnswers << QStringLiteral("9") << QStringLiteral("2");
+        rig.controls().askMeasureTotal();
+        QCOMPARE(rig.controls().scrollMaximum(), 9);
+        rig.controls().askMeasureTotal();  // a shorter music keeps the range
+        QCOMPARE(rig.controls().scrollMaximum(), 9);
+    }
+
     void measureButtons()
     {
         EditorRig rig;
