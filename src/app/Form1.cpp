@@ -185,6 +185,7 @@ void Form1::editorClicked()
 
 void Form1::backFromEditor()
 {
+    p_.restoreSound();
     show();
     activateWindow();
 }

@@ -69,6 +69,16 @@ void PerformanceControllers::initialise()
     s.DurationCount = 0;
 }
 
+void PerformanceControllers::restoreSound()
+{
+    for (int i = 0; i < MelodyVoices::kVoices; ++i) {
+        if (voices.voiceSounds(i))
+            voices.instrumentTextChanged(i, voices.instrumentPosition(i));
+    }
+    chords.sendPrograms();
+    voices.selectKey(voices.keyPosition());
+}
+
 void PerformanceControllers::stopTimers()
 {
     keyboard.timer1().setEnabled(false);

@@ -52,6 +52,25 @@ private slots:
         QVERIFY(r.form.isVisible());
     }
 
+    void leavingGivesTheMainWindowItsSoundBack()
+    {
+        MainWindowRig r;
+        r.c.voices.selectKey(2);  // D: KeyBase 38
+        r.c.voices.selectInstrument(1, 41);
+        QTest::mouseClick(r.find<QPushButton>("BJCK"), Qt::LeftButton);
+        QCOMPARE(int(r.t.state.KeyBase), 36);
+        r.main.editor.controls.selectInstrument(1, 100);
+        r.t.clearSent();
+        r.form.editorWindow()->close();
+        QTest::qWait(0);
+        QCOMPARE(int(r.t.state.KeyBase), 38);
+        const auto programs = r.t.midi.messagesOfKind(0xC0);
+        QVERIFY(programs.contains(RecordingMidiBackend::program(1, 40)));
+        QVERIFY(programs.contains(RecordingMidiBackend::program(0, 14)));
+        r.key(Qt::Key_A);
+        QVERIFY(r.t.sent().contains(0x460000u | quint32(38 + 24) << 8 | 0x90));
+    }
+
     void editorPlayingStopsTheMainRhythm()
     {
         MainWindowRig r;
