@@ -11,6 +11,7 @@ class QRadioButton;
 class RhythmPanel;
 class ScoreBox;
 class Form2;
+class NotationWindow;
 
 // Form1: the main window. It composes the panels and lays them out; the
 // controllers behind them hold the rules.
@@ -31,6 +32,8 @@ public:
     void YXYZ();
     // The mini window while it exists (created by the first click of "迷你").
     Form2 *miniWindow() const;
+    // The notation window while it exists (created by the first click of "简谱").
+    NotationWindow *notationWindow() const;
 
     static QString caption() { return QStringLiteral("Quorvane电子琴2012"); }
     // The page with music made with the program, opened by "效果欣赏".
@@ -52,6 +55,7 @@ private:
     void openWebPage();
     void miniClicked();
     void backFromMini();
+    void notationClicked();
 
     MainWindowControllers &c_;
     PerformanceControllers &p_;
@@ -66,10 +70,12 @@ private:
     QLabel *Label8 = nullptr;
     QLabel *SjXs = nullptr;
     QPushButton *DcMidi = nullptr;  // DcMidi: export the score as a MIDI file
+    QPushButton *JianPu = nullptr;  // JianPu: show the score in numbered notation (简谱)
     QPushButton *SFYXYZ = nullptr;
     QPushButton *MiNi = nullptr;
     QPushButton *BJCK = nullptr;
     QPushButton *BcLY = nullptr;
     QPushButton *Command1 = nullptr;
     QPointer<Form2> form2_;
+    QPointer<NotationWindow> notation_;
 };
