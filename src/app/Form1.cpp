@@ -76,11 +76,12 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
     JianPu = new QPushButton(QStringLiteral("简谱"), this);
     JianPu->setObjectName(QStringLiteral("JianPu"));
     JianPu->setToolTip(QStringLiteral("用简谱显示乐谱编辑窗口中的乐谱，可以打印或保存为图片！"));
-    // 简谱 stands beside 导出; the score buttons move right to make room.
-    JianPu->setGeometry(170, 180, 39, 25);
+    // 简谱 stands beside 导出; the score buttons close up to make room
+    // before the keyboard picture, in their order.
+    JianPu->setGeometry(170, 180, 38, 25);
     for (int i = 0; i < 5; ++i) {
         if (QPushButton *b = scoreBox_->Yuepu(i))
-            b->move(b->x() + 40, b->y());
+            b->setGeometry(209 + 39 * ((b->x() - 170) / 46), b->y(), 38, b->height());
     }
     JianPu->setFocusPolicy(Qt::NoFocus);
     connect(JianPu, &QPushButton::clicked, this, &Form1::notationClicked);

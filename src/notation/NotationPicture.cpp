@@ -21,6 +21,7 @@ constexpr qreal kDotRadius = 1.7;
 constexpr qreal kHeaderRow = 26;
 
 const QColor kInk(0x20, 0x20, 0x20);
+const QColor kGhostInk(0x90, 0x90, 0x90);  // after "TZ": never played
 const QColor kMarkInk(0x1f, 0x4e, 0x8c);
 const QColor kErrorInk(0xd0, 0x10, 0x10);
 const QColor kHighlight(0xff, 0xe0, 0x80);
@@ -67,7 +68,13 @@ void NotationPicture::layout(qreal width)
     m.errorPadding = 10;
     const QFontMetricsF marks(markFont_);
     const QFontMetricsF errors(errorFont_);
-    m.markWidth = [marks](const QString &t) { return marks.horizontalAdvance(t); };
+    // Scores repeat their few commands: measure each text once.
+    m.markWidth = [this, marks](const QString &t) {
+        auto it = markWidths_.constFind(t);
+        if (it == markWidths_.constEnd())
+            it = markWidths_.insert(t, marks.horizontalAdvance(t));
+        return *it;
+    };
     m.errorWidth = [errors](const QString &t) { return errors.horizontalAdvance(t); };
     rows_ = layoutRows(sheet_, m, width - 2 * kMargin);
 }
@@ -151,13 +158,14 @@ void NotationPicture::paintCell(QPainter &p, const Cell &c, const PlacedCell &pl
     const qreal digitWidth = c.dotted ? placed.width * 26 / 34 : placed.width;
     const QRectF box(placed.x, top + kDigitTop, digitWidth, kDigitBottom - kDigitTop);
     const qreal cx = box.center().x();
+    const QColor ink = c.afterEnd ? kGhostInk : kInk;
     switch (c.kind) {
     case CellKind::Note:
     case CellKind::Rest: {
-        p.setPen(kInk);
+        p.setPen(ink);
         p.setFont(digitFont_);
         p.drawText(box, Qt::AlignCenter, QString::number(c.digit));
-        p.setBrush(kInk);
+        p.setBrush(ink);
         p.setPen(Qt::NoPen);
         for (int j = 0; j < c.octave; ++j)
             p.drawEllipse(QPointF(cx, top + kDigitTop - 3 - j * kDotStep), kDotRadius, kDotRadius);
@@ -169,17 +177,17 @@ void NotationPicture::paintCell(QPainter &p, const Cell &c, const PlacedCell &pl
         if (c.held) {
             // A fermata over the digit: the note does not end by itself.
             p.setBrush(Qt::NoBrush);
-            p.setPen(QPen(kInk, 1.1));
+            p.setPen(QPen(ink, 1.1));
             const qreal y = top + kDigitTop - 4 - qMax(0, c.octave) * kDotStep;
             p.drawArc(QRectF(cx - 6, y - 6, 12, 12), 0, 180 * 16);
-            p.setBrush(kInk);
+            p.setBrush(ink);
             p.drawEllipse(QPointF(cx, y - 1), 1.2, 1.2);
         }
         p.setBrush(Qt::NoBrush);
         break;
     }
     case CellKind::Dash:
-        p.setPen(QPen(kInk, 1.6));
+        p.setPen(QPen(ink, 1.6));
         p.drawLine(QPointF(cx - 6, box.center().y() + 1), QPointF(cx + 6, box.center().y() + 1));
         break;
     case CellKind::Error: {
@@ -222,6 +230,7 @@ void NotationPicture::paintUnderlines(QPainter &p, const Row &row, qreal top) co
                     break;
                 ++j;
             }
+            p.setPen(QPen(c.afterEnd ? kGhostInk : kInk, 1.3));
             const qreal x1 = row.cells[i].x + 4;
             const qreal x2 = row.cells[j].x + row.cells[j].width - 4;
             p.drawLine(QPointF(x1, y), QPointF(x2, y));

@@ -4,6 +4,7 @@
 #include "notation/NotationSheet.h"
 
 #include <QFont>
+#include <QHash>
 #include <QRectF>
 #include <QString>
 #include <QVector>
@@ -69,4 +70,5 @@ private:
     QFont headerFont_;
     QFont titleFont_;
     QFont errorFont_;
+    QHash<QString, qreal> markWidths_;
 };

@@ -73,10 +73,8 @@ public:
             duration = t.durationAfter(duration);
             const int sourceLength = t.end - pos + 1;
             execute(t, kind, duration, pos, sourceLength);
-            if (kind == TokenKind::End) {
-                sheet.ended = true;
-                break;
-            }
+            if (kind == TokenKind::End)
+                end();
             // The last token without a number: the player would read its
             // second letter again and fail. While a performance is being
             // written the text always ends so, so it is not shown as a fault.
@@ -85,13 +83,7 @@ public:
             pos = t.end + 1;
         }
         flushError();
-        if (!pending_.isEmpty()) {
-            Cell c;
-            c.kind = CellKind::Marker;
-            append(c, lastPosition_, 0);
-        }
-        if (sheet.ended && !sheet.bars.isEmpty())
-            sheet.bars.last().final = true;
+        flushMarks();
         sheet.length = time_;
     }
 
@@ -187,6 +179,29 @@ private:
         }
     }
 
+    // "TZ": the final bar line. The player never goes past it, but the
+    // keyboard goes on writing after it when the user plays on: that music
+    // is shown after it, from a new bar, grey.
+    void end()
+    {
+        flushMarks();
+        if (!sheet.bars.isEmpty())
+            sheet.bars.last().final = true;
+        sheet.ended = true;
+        afterEnd_ = true;
+        const int barLength = sheet.barLength();
+        time_ = (time_ + barLength - 1) / barLength * barLength;
+    }
+
+    void flushMarks()
+    {
+        if (pending_.isEmpty())
+            return;
+        Cell c;
+        c.kind = CellKind::Marker;
+        append(c, lastPosition_, 0);
+    }
+
     // Lays a note or rest of `duration` eighths from the current time on:
     // split at bar lines, each piece drawn in the shapes of `shapes`, the
     // note heads after the first (or all, with tieFirst) tied to the one before.
@@ -246,6 +261,9 @@ private:
         c.position = pos;
         c.sourceLength = sourceLength;
         c.bar = time_ / sheet.barLength();
+        c.afterEnd = afterEnd_;
+        if (afterEnd_ && c.toolTip.isEmpty())
+            c.toolTip = QStringLiteral("在结束标记“TZ”之后：试听时不会演奏。");
         if (!pending_.isEmpty()) {
             c.marks = pending_;
             pending_.clear();
@@ -268,9 +286,12 @@ private:
         c.text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
         c.toolTip = errorToolTip(c.text);
         append(c, errorPosition_, int(errorText_.size()));
-        ++sheet.errorCount;
-        if (sheet.firstErrorPosition == 0)
-            sheet.firstErrorPosition = errorPosition_;
+        // The player never reads past "TZ": what stands there is no fault of the music.
+        if (!afterEnd_) {
+            ++sheet.errorCount;
+            if (sheet.firstErrorPosition == 0)
+                sheet.firstErrorPosition = errorPosition_;
+        }
         errorText_.clear();
     }
 
@@ -278,6 +299,7 @@ private:
     QVector<Mark> pending_;
     int time_ = 0;
     bool timed_ = false;  // a note, rest or effect has taken time
+    bool afterEnd_ = false;  // past the first "TZ"
     bool lastWasNote_ = false;
     int lastDigit_ = 0;
     int lastOctave_ = 0;

@@ -37,6 +37,7 @@ struct Cell {
     int underlines = 0;   // 0..3: half, quarter, eighth of a beat
     bool dotted = false;  // augmentation dot: half as long again
     bool held = false;    // duration 0: playing stays here
+    bool afterEnd = false;  // after "TZ": written, but never played
     int tieFrom = -1;     // index of the note head a tie arcs from
     int bar = 0;          // index of its bar
     int start = 0;        // time
@@ -51,7 +52,7 @@ struct Cell {
 struct Bar {
     int first = 0;  // index of its first cell
     int count = 0;
-    bool final = false;  // the music ends here ("TZ")
+    bool final = false;  // the music ends here (the first "TZ")
 };
 
 struct Options {
@@ -69,7 +70,7 @@ struct Sheet {
     QVector<Bar> bars;
     int length = 0;       // time at the end
     bool ended = false;   // "TZ" was reached
-    int errorCount = 0;
+    int errorCount = 0;   // before the first "TZ"; what follows it is never played
     int firstErrorPosition = 0;  // 0 without errors
 
     int barLength() const { return beatsPerBar * 8; }

@@ -37,20 +37,39 @@ void NotationView::setOptions(const Notation::Options &options, const NotationPi
 
 NotationPicture &NotationView::picture()
 {
-    if (rebuild_.isActive()) {
-        rebuild_.stop();
-        rebuild();
+    if (rebuild_.isActive() || stale_) {
+        readNow();
+        emit sheetChanged();
     }
     return picture_;
 }
 
+void NotationView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (stale_)
+        rebuild();
+}
+
 void NotationView::rebuild()
 {
+    // A hidden view reads the score when it is shown again.
+    if (!isVisible()) {
+        stale_ = true;
+        return;
+    }
+    readNow();
+    emit sheetChanged();
+}
+
+void NotationView::readNow()
+{
+    rebuild_.stop();
+    stale_ = false;
     ++rebuilds_;
     picture_.setSheet(Notation::read(score_, options_), header_);
     playing_ = {0, 0};
     relayout();
-    emit sheetChanged();
 }
 
 void NotationView::relayout()

@@ -42,10 +42,12 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool event(QEvent *event) override;
 
 private:
     void rebuild();
+    void readNow();
     void relayout();
 
     QString score_;
@@ -55,4 +57,5 @@ private:
     QTimer rebuild_;
     std::pair<int, int> playing_{0, 0};
     int rebuilds_ = 0;
+    bool stale_ = false;  // the score changed while hidden
 };

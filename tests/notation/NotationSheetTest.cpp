@@ -132,7 +132,9 @@ private slots:
             {"recording in progress", "KC8KD", 4, "1 2"},
             {"ends on a number", "KC8KD4", 4, "1 2_"},
             {"one letter left", "KC8K", 4, "1 !{K}"},
-            {"end stops reading", "KC8TZKD8", 4, "1 ||"},
+            {"played on after the end", "KC8TZ0KC4KCKGKGTZ", 4, "1 || 1_ 1_ 5_ 5_ ||"},
+            {"end at a bar line", "KC32TZKD8", 2, "1 - | ~1 - || 2"},
+            {"marks before the end", "KC8YQ3TZ", 4, "1 [组合三]# ||"},
             {"empty", "", 4, ""},
         };
         for (const auto &r : rows)
@@ -180,6 +182,11 @@ private slots:
         QCOMPARE(e.text, QStringLiteral("XX8"));
         QVERIFY(e.toolTip.startsWith(QStringLiteral("乐谱中出现错误，请修改！")));
         QCOMPARE(read(QStringLiteral("KC8TZ")).errorCount, 0);
+        // What follows "TZ" is never played: shown, but no fault of the music.
+        const Sheet after = read(QStringLiteral("KC8TZ\r\nhello"));
+        QCOMPARE(after.errorCount, 0);
+        QCOMPARE(after.cells.last().kind, CellKind::Error);
+        QVERIFY(after.cells.last().afterEnd);
         // A long run of rubbish is cut short on the staff.
         const Sheet junk = read(QString(40, QLatin1Char('?')) + QStringLiteral("KC8TZ"));
         QCOMPARE(junk.errorCount, 1);
@@ -229,6 +236,11 @@ private slots:
             int cellsInBars = 0;
             for (int i = 0; i < s.cells.size(); ++i) {
                 const Cell &c = s.cells[i];
+                if (c.afterEnd && c.start != time) {
+                    // The music after "TZ" begins a new bar.
+                    QVERIFY(c.start > time && c.start % s.barLength() == 0);
+                    time = c.start;
+                }
                 QCOMPARE(c.start, time);
                 QVERIFY2(c.start % s.barLength() + c.length <= s.barLength(), qPrintable(score));
                 QCOMPARE(c.bar, c.start / s.barLength());

@@ -73,9 +73,14 @@ private slots:
         QCOMPARE(button->text(), QStringLiteral("简谱"));
         auto *exportButton = rig.find<QPushButton>("DcMidi");
         QCOMPARE(button->x(), exportButton->x() + exportButton->width() + 1);
-        // The score buttons moved right and still do not overlap it.
-        for (int i = 0; i < 5; ++i)
-            QVERIFY(rig.find<QPushButton>(qPrintable(QStringLiteral("Yuepu(%1)").arg(i)))->x() > button->x() + button->width());
+        // The score buttons closed up right of it and left of the keyboard picture.
+        auto *picture = rig.find<QWidget>("Picture2");
+        QVERIFY(picture);
+        for (int i = 0; i < 5; ++i) {
+            const QRect g = rig.find<QPushButton>(qPrintable(QStringLiteral("Yuepu(%1)").arg(i)))->geometry();
+            QVERIFY(g.left() > button->geometry().right());
+            QVERIFY2(!g.intersects(picture->geometry()), qPrintable(QString::number(g.right())));
+        }
 
         rig.t.window.setText3(QStringLiteral("KC8KD8TZ"));
         QTest::mouseClick(button, Qt::LeftButton);
