@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "MainWindowRig.h"
+#include "ProgramRun.h"
 #include "TestMain.h"
 
 #include "app/RenderCommand.h"
@@ -234,6 +235,26 @@ private slots:
         QVERIFY(RenderCommand::wantsPicture({"dzq", "--render", "a.txt", "-o", "b.PDF"}));
         QVERIFY(!RenderCommand::wantsPicture({"dzq", "--render", "a.txt", "-o", "b.mid"}));
         QVERIFY(!RenderCommand::wantsPicture({"dzq", "--import", "a.txt", "-o", "b.png"}));
+    }
+
+    // The program draws without any display and without a platform chosen.
+    void programDrawsWithoutADisplay()
+    {
+        QTemporaryDir dir;
+        const QString score = dir.filePath("a.txt");
+        writeScore(score, "KC8KCKGKGKAKAKG16TZ");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        for (const char *name : {"a.pdf", "a.svg", "a.png"}) {
+            const ProgramRun r = runProgram({"--render", score, "-o", dir.filePath(name)}, env);
+            QVERIFY2(r.status == 0, qPrintable(r.err));
+            QVERIFY(QFile::exists(dir.filePath(name)));
+        }
+        const ProgramRun r = runProgram({"--render", score, "-o", dir.filePath("b.png"), "--time", "7/8"}, env);
+        QCOMPARE(r.status, 1);
+        QVERIFY(!QFile::exists(dir.filePath("b.png")));
     }
 
     // A long score fills several A4 pages; no row is cut between them.
