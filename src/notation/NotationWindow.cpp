@@ -167,20 +167,21 @@ void NotationWindow::saveClicked()
 
 void NotationWindow::keyPressEvent(QKeyEvent *event)
 {
-    if (keyTarget_) {
-        std::unique_ptr<QKeyEvent> copy(event->clone());
-        QCoreApplication::sendEvent(keyTarget_, copy.get());
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    if (!forwardKey(event))
+        QWidget::keyPressEvent(event);
 }
 
 void NotationWindow::keyReleaseEvent(QKeyEvent *event)
 {
-    if (keyTarget_) {
-        std::unique_ptr<QKeyEvent> copy(event->clone());
-        QCoreApplication::sendEvent(keyTarget_, copy.get());
-        return;
-    }
-    QWidget::keyReleaseEvent(event);
+    if (!forwardKey(event))
+        QWidget::keyReleaseEvent(event);
+}
+
+bool NotationWindow::forwardKey(QKeyEvent *event)
+{
+    if (!keyTarget_)
+        return false;
+    std::unique_ptr<QKeyEvent> copy(event->clone());
+    QCoreApplication::sendEvent(keyTarget_, copy.get());
+    return true;
 }

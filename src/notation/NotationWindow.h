@@ -42,6 +42,8 @@ protected:
     void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
+    // Sends the key on to the keyboard button; false without one.
+    bool forwardKey(QKeyEvent *event);
     void updateOptions();
     void scoreChanged(const QString &text);
     void showSummary();
