@@ -51,9 +51,7 @@ void NotationPicture::setSheet(Sheet sheet, const Header &header)
         if (sheet_.cells[i].tieFrom >= 0)
             tiedTo_[sheet_.cells[i].tieFrom] = i;
     }
-    rows_.clear();
-    if (width_ > 0)
-        layout(width_);
+    rows_.clear();  // laid out again by the caller
 }
 
 void NotationPicture::layout(qreal width)

@@ -26,6 +26,7 @@ public:
 
     NotationPicture();
 
+    // A new sheet has no rows until it is laid out.
     void setSheet(Notation::Sheet sheet, const Header &header);
     const Notation::Sheet &sheet() const { return sheet_; }
     const Header &header() const { return header_; }
