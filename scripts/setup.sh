@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-translations-l10n
+  qt6-base-dev qt6-svg-dev qt6-translations-l10n
   libfluidsynth-dev fluid-soundfont-gm timgm6mb-soundfont
   librtmidi-dev libasound2-dev
   libsndfile1-dev libsamplerate0-dev libsmf-dev

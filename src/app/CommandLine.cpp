@@ -77,6 +77,7 @@ QString helpText()
     return QStringLiteral(
         "用法: dzq [选项] [乐谱文件.txt]\n"
         "      dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
+        "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
         "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
         "\n"
         "Quorvane电子琴：用电脑键盘和鼠标演奏音乐。给出乐谱文件时，启动后打开并演奏它。\n"
@@ -85,10 +86,11 @@ QString helpText()
         "  -h, --help            显示本帮助并退出\n"
         "  -v, --version         显示版本并退出\n"
         "  --midi-log 文件       把发出的每条MIDI消息记录到文件\n"
-        "  --render 文件         不打开窗口，把乐谱或编辑文件导出为MIDI或WAV文件\n"
+        "  --render 文件         不打开窗口，把乐谱或编辑文件导出为MIDI或WAV文件，\n"
+        "                        或把乐谱的简谱画成PDF（A4页）、SVG或PNG文件\n"
         "  --import 文件         不打开窗口，把乐谱导入为编辑文件\n"
         "  -o, --output 文件     导出或导入的输出文件\n"
-        "  --time 节奏类型       导入时的拍子：2/4、3/4 或 4/4");
+        "  --time 节奏类型       导入或画简谱时的拍子：2/4、3/4 或 4/4（简谱默认4/4）");
 }
 
 QString versionText()

@@ -5,6 +5,7 @@
 #include "app/MainWindowControllers.h"
 #include "app/PerformanceControllers.h"
 #include "chords/ChordPanel.h"
+#include "notation/NotationWindow.h"
 #include "performance/Form2.h"
 #include "performance/KeyboardButton.h"
 #include "performance/LayoutPicture.h"
@@ -73,6 +74,18 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
     DcMidi->setGeometry(130, 180, 39, 25);
     DcMidi->setFocusPolicy(Qt::NoFocus);
     connect(DcMidi, &QPushButton::clicked, this, [this] { c_.exporter.DcMidiClicked(); });
+    JianPu = new QPushButton(QStringLiteral("简谱"), this);
+    JianPu->setObjectName(QStringLiteral("JianPu"));
+    JianPu->setToolTip(QStringLiteral("用简谱显示乐谱编辑窗口中的乐谱，可以打印或保存为图片！"));
+    // 简谱 stands beside 导出; the score buttons close up to make room
+    // before the keyboard picture, in their order.
+    JianPu->setGeometry(170, 180, 38, 25);
+    for (int i = 0; i < 5; ++i) {
+        if (QPushButton *b = scoreBox_->Yuepu(i))
+            b->setGeometry(209 + 39 * ((b->x() - 170) / 46), b->y(), 38, b->height());
+    }
+    JianPu->setFocusPolicy(Qt::NoFocus);
+    connect(JianPu, &QPushButton::clicked, this, &Form1::notationClicked);
     new DisplayPanel(c_.display, this);
 
     auto *chordPanel = new ChordPanel(p_.chords, this);
@@ -211,6 +224,26 @@ void Form1::miniClicked()
     hide();
 }
 
+NotationWindow *Form1::notationWindow() const
+{
+    return notation_;
+}
+
+void Form1::notationClicked()
+{
+    if (!notation_) {
+        notation_ = new NotationWindow(c_.session, c_.display, p_.voices, p_.pattern, p_.rhythmFiles, p_.player, this);
+        notation_->setKeyTarget(SFYXYZ);
+        // Shown below the main window without taking the keyboard from it.
+        notation_->setAttribute(Qt::WA_ShowWithoutActivating);
+        const QRect frame = frameGeometry();
+        notation_->move(frame.left(), frame.bottom() + 8);
+    }
+    notation_->show();
+    notation_->raise();
+    YXYZ();
+}
+
 void Form1::backFromMini()
 {
     p_.player.setButtonEnabled(0, true);
@@ -282,6 +315,8 @@ void Form1::closeEvent(QCloseEvent *e)
         return;
     }
     closing_ = true;
+    if (notation_)
+        notation_->close();
     c_.shutDown();
     e->accept();
     emit closed();

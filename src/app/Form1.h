@@ -12,6 +12,7 @@ class RhythmPanel;
 class ScoreBox;
 class Form2;
 class YYBJ;
+class NotationWindow;
 
 // Form1: the main window. It composes the panels and lays them out; the
 // controllers behind them hold the rules.
@@ -34,6 +35,8 @@ public:
     Form2 *miniWindow() const;
     // The music editor while it is open (from BJCK until it is left).
     YYBJ *editorWindow() const;
+    // The notation window while it exists (created by the first click of "简谱").
+    NotationWindow *notationWindow() const;
 
     static QString caption() { return QStringLiteral("Quorvane电子琴2012"); }
     // The page with music made with the program, opened by "效果欣赏".
@@ -57,6 +60,7 @@ private:
     void backFromMini();
     void editorClicked();
     void backFromEditor();
+    void notationClicked();
 
     MainWindowControllers &c_;
     PerformanceControllers &p_;
@@ -71,6 +75,7 @@ private:
     QLabel *Label8 = nullptr;
     QLabel *SjXs = nullptr;
     QPushButton *DcMidi = nullptr;  // DcMidi: export the score as a MIDI file
+    QPushButton *JianPu = nullptr;  // JianPu: show the score in numbered notation (简谱)
     QPushButton *SFYXYZ = nullptr;
     QPushButton *MiNi = nullptr;
     QPushButton *BJCK = nullptr;
@@ -78,4 +83,5 @@ private:
     QPushButton *Command1 = nullptr;
     QPointer<Form2> form2_;
     QPointer<YYBJ> yybj_;
+    QPointer<NotationWindow> notation_;
 };

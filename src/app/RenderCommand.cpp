@@ -3,6 +3,7 @@
 #include "app/ConsoleNotifier.h"
 #include "app/EditorRender.h"
 #include "app/ScoreExport.h"
+#include "notation/NotationSheet.h"
 #include "platform/TextFiles.h"
 #include "score/ScoreFiles.h"
 
@@ -65,6 +66,7 @@ int fail(QTextStream &err, const QString &text, bool withUsage = false)
 QString RenderCommand::usage()
 {
     return QStringLiteral("用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
+                          "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
                           "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]");
 }
 
@@ -81,6 +83,25 @@ bool RenderCommand::requested(const QStringList &arguments)
             return true;
     }
     return false;
+}
+
+bool RenderCommand::isPicture(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("pdf") || suffix == QLatin1String("svg") || suffix == QLatin1String("png");
+}
+
+bool RenderCommand::wantsPicture(const QStringList &arguments)
+{
+    bool render = false;
+    bool picture = false;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == kRender)
+            render = true;
+        else if ((arguments[i] == kOutput || arguments[i] == kOutputLong) && i + 1 < arguments.size())
+            picture = isPicture(arguments[i + 1]);
+    }
+    return render && picture;
 }
 
 bool RenderCommand::lineAndColumn(const QString &fileText, int scorePosition, int *line, int *column)
@@ -110,7 +131,7 @@ bool RenderCommand::lineAndColumn(const QString &fileText, int scorePosition, in
 }
 
 int RenderCommand::run(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
-                       QTextStream &err)
+                       QTextStream &err, const PictureWriter &pictures)
 {
     QString scorePath;
     QString outputPath;
@@ -135,7 +156,8 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
             return fail(err, QStringLiteral("参数“%1”后面缺少文件名。").arg(a), true);
         *target = arguments[++i];
     }
-    if (!importPath.isEmpty() || !time.isEmpty()) {
+    const bool picture = !scorePath.isEmpty() && importPath.isEmpty() && isPicture(outputPath);
+    if (!importPath.isEmpty() || (!time.isEmpty() && !picture)) {
         if (!scorePath.isEmpty())
             return fail(err, QStringLiteral("--import 和 --render 不能同时使用。"), true);
         return runImport(importPath, outputPath, time, out, err);
@@ -145,9 +167,20 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
     if (outputPath.isEmpty())
         return fail(err, QStringLiteral("缺少输出文件（-o 输出文件.mid 或 .wav）。"), true);
 
+    if (picture) {
+        if (isEditFile(scorePath))
+            return fail(err, QStringLiteral("简谱只能从乐谱文件（.txt）导出。"), true);
+        const int beats = time.isEmpty() ? 4 : Notation::beatsForText(time);
+        if (beats == 0)
+            return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
+        if (!pictures)
+            return fail(err, QStringLiteral("这里无法绘制简谱。"));
+        return pictures(scorePath, outputPath, beats, out, err);
+    }
+
     const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);
     if (kind == ScoreExport::Kind::Unknown)
-        return fail(err, QStringLiteral("不支持输出文件“%1”的类型。请使用扩展名 .mid（MIDI文件）或 .wav（WAV录音）。")
+        return fail(err, QStringLiteral("不支持输出文件“%1”的类型。请使用扩展名 .mid（MIDI文件）、.wav（WAV录音），或 .pdf、.svg、.png（简谱）。")
                              .arg(QDir::toNativeSeparators(outputPath)));
 
     if (isEditFile(scorePath))

@@ -5,10 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QTextStream;
 
 // "dzq --render SCORE.txt -o OUT.mid|OUT.wav": exports a score file without
-// any window, sound card or single-instance lock. "dzq --render EDIT.lnk ..."
+// any window, sound card or single-instance lock; "-o OUT.pdf|OUT.svg|OUT.png
+// [--time 2/4|3/4|4/4]" draws its numbered notation instead (4/4 unless told). "dzq --render EDIT.lnk ..."
 // plays an edit file of the music editor from the start instead, and
 // "dzq --import SCORE.txt -o EDIT.lnk [--time 2/4|3/4|4/4]" imports a score
 // into a fresh editor and saves the edit (exit status 0 or 1).
@@ -22,12 +25,21 @@ public:
     // True when the arguments ask for the command line export rather than
     // the program's windows.
     static bool requested(const QStringList &arguments);
+    // True when they ask for a picture of the notation (-o with .pdf, .svg
+    // or .png): drawing needs fonts, so the caller sets up a GUI application
+    // without a display and passes a PictureWriter.
+    static bool wantsPicture(const QStringList &arguments);
+    static bool isPicture(const QString &path);
+
+    // Draws SCORE into OUT in bars of `beatsPerBar`; returns the exit status.
+    using PictureWriter = std::function<int(const QString &scorePath, const QString &outputPath, int beatsPerBar,
+                                            QTextStream &out, QTextStream &err)>;
 
     // Runs the export; arguments as QCoreApplication::arguments() gives them.
     // A one-line summary goes to `out`, every message to `err`. Rhythm files
     // for "JP" 10..98 come from recordFolder.
     static int run(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
-                   QTextStream &err);
+                   QTextStream &err, const PictureWriter &pictures = PictureWriter());
 
     static QString usage();
     // An edit file of the music editor: the extension ".lnk" (any case).

@@ -1,11 +1,13 @@
 #include "app/AppShell.h"
 #include "app/CommandLine.h"
 #include "app/RenderCommand.h"
+#include "notation/NotationExport.h"
 #include "platform/RecordFolder.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFont>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QTextStream>
 
@@ -44,11 +46,26 @@ int runWithoutWindows(int argc, char **argv, const CommandLine::Parsed *parsed)
     }
 }
 
+// The notation is drawn with fonts, which need a GUI application; the
+// offscreen platform needs no display.
+int drawPicture(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    CommandLine::setUpApplication(app);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return RenderCommand::run(QCoreApplication::arguments(), RecordFolder::locateForProgram(), out, err,
+                              &NotationExport::renderCommand);
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
     const QStringList arguments = argumentList(argc, argv);
+    if (RenderCommand::wantsPicture(arguments))
+        return drawPicture(argc, argv);
     if (RenderCommand::requested(arguments))
         return runWithoutWindows(argc, argv, nullptr);
     CommandLine::Parsed parsed = CommandLine::parse(arguments);
