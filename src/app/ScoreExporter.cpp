@@ -85,8 +85,9 @@ bool ScoreExporter::DcMidiClicked()
     } else {
         result = ScoreExport::exportScore(score, path, kind, ctx_.recordFolder, notices, options);
     }
+    // Said in a box: the status line is taken over by a score that plays.
     if (cancelled && result.status == ScoreExport::Failed) {
-        display_.setFJWZ(cancelledStatus());
+        ctx_.dialogs.message(ScoreExport::cancelledMessage());
         return false;
     }
     for (const QString &text : std::as_const(notices.texts))

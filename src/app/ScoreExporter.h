@@ -27,7 +27,6 @@ public:
         return kind == ScoreExport::Kind::Wav ? QStringLiteral("成功导出WAV文件。。。")
                                               : QStringLiteral("成功导出MIDI文件。。。");
     }
-    static QString cancelledStatus() { return QStringLiteral("导出已取消，没有写出文件。。。"); }
     // The label of the progress box of a WAV export.
     static QString progressLabel(const QString &fileName)
     {
@@ -37,7 +36,8 @@ public:
     // A click on DcMidi: asks for the file (in the record folder, asking
     // before overwriting), exports, and reports in the status line or, on
     // failure, in a message box. A WAV file is rendered while a progress box
-    // shows how far it has come; cancelled there, no file is written. The
+    // shows how far it has come; cancelled there, no file is written and a box
+    // says so. The
     // score is read as the play button reads it, in upper case. Returns
     // whether a file was written.
     bool DcMidiClicked();
