@@ -37,9 +37,8 @@ public:
     // before overwriting), exports, and reports in the status line or, on
     // failure, in a message box. A WAV file is rendered while a progress box
     // shows how far it has come; cancelled there, no file is written and a box
-    // says so. The
-    // score is read as the play button reads it, in upper case. Returns
-    // whether a file was written.
+    // says so. The score is read as the play button reads it, in upper case.
+    // Returns whether a file was written.
     bool DcMidiClicked();
 
     // For tests: a shorter limit for scores that never end.
