@@ -62,25 +62,49 @@ bool ScoreExporter::DcMidiClicked()
             return false;
         }
     }
+    // Any other extension is written as MIDI, as before there was a choice.
+    const ScoreExport::Kind kind =
+        ScoreExport::kindOf(path) == ScoreExport::Kind::Wav ? ScoreExport::Kind::Wav : ScoreExport::Kind::Midi;
+    const QString typeName = kind == ScoreExport::Kind::Wav ? QStringLiteral("WAV") : QStringLiteral("MIDI");
 
     CollectedNotices notices;
-    const ScoreExport::Result result =
-        ScoreExport::exportScore(score, path, ScoreExport::Kind::Midi, ctx_.recordFolder, notices, options);
+    ScoreExport::Result result;
+    bool cancelled = false;
+    if (kind == ScoreExport::Kind::Wav) {
+        // Rendering takes a while: on a thread of its own behind a progress
+        // box, so the windows keep drawing and the user can cancel.
+        const QString recordFolder = ctx_.recordFolder;
+        ctx_.dialogs.runWithProgress(progressLabel(QFileInfo(path).fileName()), [&](const ProgressReport &report) {
+            ScoreExport::Options wavOptions = options;
+            wavOptions.progress = [&](int percent) {
+                cancelled = !report(percent);
+                return !cancelled;
+            };
+            result = ScoreExport::exportScore(score, path, kind, recordFolder, notices, wavOptions);
+        });
+    } else {
+        result = ScoreExport::exportScore(score, path, kind, ctx_.recordFolder, notices, options);
+    }
+    // Said in a box: the status line is taken over by a score that plays.
+    if (cancelled && result.status == ScoreExport::Failed) {
+        ctx_.dialogs.message(ScoreExport::cancelledMessage());
+        return false;
+    }
     for (const QString &text : std::as_const(notices.texts))
         ctx_.dialogs.message(text);
 
     switch (result.status) {
     case ScoreExport::Failed:
-        ctx_.dialogs.message(QStringLiteral("导出MIDI文件失败。\n%1").arg(result.message));
+        ctx_.dialogs.message(QStringLiteral("导出%1文件失败。\n%2").arg(typeName, result.message));
         return false;
     case ScoreExport::ScoreError:
-        ctx_.dialogs.message(result.message + QStringLiteral("\n出错之前演奏的部分已导出到MIDI文件中。"));
+        ctx_.dialogs.message(result.message + QStringLiteral("\n出错之前演奏的部分已导出到%1文件中。").arg(typeName));
         return true;
     case ScoreExport::Ok:
         break;
     }
     if (!result.notice.isEmpty())
         ctx_.dialogs.message(result.notice);
-    display_.setFJWZ(doneStatus());
+    display_.setFJWZ(doneStatus(kind));
     return true;
 }

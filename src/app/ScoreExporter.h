@@ -8,8 +8,9 @@ struct Session;
 class WindowDisplay;
 
 // The export button DcMidi beside the score box: writes the score box's text
-// as a MIDI file, played in virtual time on controllers of its own, so the
-// live keyboard, score and rhythm are not touched.
+// as a MIDI file, or renders it into a WAV file, played in virtual time on
+// controllers of its own, so the live keyboard, score and rhythm are not
+// touched.
 class ScoreExporter {
 public:
     ScoreExporter(Session &ctx, WindowDisplay &display);
@@ -17,16 +18,27 @@ public:
     static QString caption() { return QStringLiteral("导出"); }
     static QString toolTip()
     {
-        return QStringLiteral("把乐谱编辑窗口中的乐谱导出为MIDI文件，以便在其他音乐软件中播放或编辑！");
+        return QStringLiteral("把乐谱编辑窗口中的乐谱导出为MIDI文件或WAV声音文件，以便在其他音乐软件中播放或编辑！");
     }
-    // "MIDI文件|*.mid"
-    static QString filter() { return QStringLiteral("MIDI文件|*.mid"); }
-    static QString doneStatus() { return QStringLiteral("成功导出MIDI文件。。。"); }
+    // The file types, MIDI first.
+    static QString filter() { return QStringLiteral("MIDI文件|*.mid|WAV声音文件|*.wav"); }
+    static QString doneStatus(ScoreExport::Kind kind)
+    {
+        return kind == ScoreExport::Kind::Wav ? QStringLiteral("成功导出WAV文件。。。")
+                                              : QStringLiteral("成功导出MIDI文件。。。");
+    }
+    // The label of the progress box of a WAV export.
+    static QString progressLabel(const QString &fileName)
+    {
+        return QStringLiteral("正在导出“%1”……").arg(fileName);
+    }
 
     // A click on DcMidi: asks for the file (in the record folder, asking
     // before overwriting), exports, and reports in the status line or, on
-    // failure, in a message box. The score is read as the play button reads
-    // it, in upper case. Returns whether a file was written.
+    // failure, in a message box. A WAV file is rendered while a progress box
+    // shows how far it has come; cancelled there, no file is written and a box
+    // says so. The score is read as the play button reads it, in upper case.
+    // Returns whether a file was written.
     bool DcMidiClicked();
 
     // For tests: a shorter limit for scores that never end.

@@ -42,8 +42,21 @@ bool flushToDisk(QFileDevice &file, QString *reason)
     return true;
 }
 
+bool checkTarget(const QString &path, QString *reason)
+{
+    QFileInfo target(path);
+    for (int depth = 0; target.isSymLink() && depth < 64; ++depth)
+        target.setFile(target.symLinkTarget());
+    if (!target.exists() || target.isFile())
+        return true;
+    *reason = target.isDir() ? QStringLiteral("这是一个文件夹") : QStringLiteral("这不是普通文件（而是设备或管道），不能替换");
+    return false;
+}
+
 bool write(const QString &path, const QByteArray &bytes, QString *reason)
 {
+    if (!checkTarget(path, reason))
+        return false;
     QSaveFile file(path);
     // Unbuffered: a short write (a full disk) shows at once with its reason;
     // a buffered save file would only fail at the commit, reason unknown.

@@ -10,6 +10,11 @@ class QFileDevice;
 // failure names the system's own reason (a full disk, a read-only folder).
 namespace DurableSave {
 
+// Whether `path` may be replaced: an existing device, pipe or folder (also
+// behind a symbolic link) is never swapped for a file, which renaming over
+// it would do. False with the reason.
+bool checkTarget(const QString &path, QString *reason);
+
 // Writes the bytes to `path` that way. False with the system's reason.
 bool write(const QString &path, const QByteArray &bytes, QString *reason);
 

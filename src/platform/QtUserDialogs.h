@@ -26,9 +26,14 @@ public:
     bool input(const QString &prompt, const QString &title, const QString &defaultText,
                QString *text) override;
     bool openUrl(const QString &url) override;
+    // A modal QProgressDialog over every window; the task runs on a thread of
+    // its own at a lower priority than the live sound.
+    void runWithProgress(const QString &label, const std::function<void(const ProgressReport &)> &task) override;
 
     // "乐谱记录txt|*.txt" -> "乐谱记录txt (*.txt)"; several pairs become several filters.
     static QString qtFilter(const QString &filter);
+    // The extension of a Qt filter's first pattern: "MIDI文件 (*.mid)" -> "mid".
+    static QString filterSuffix(const QString &qtFilter);
 
 private:
     QPointer<QWidget> lastWindow_;

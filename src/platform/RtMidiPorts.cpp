@@ -51,7 +51,7 @@ bool sequencerPresent(QString *error)
     const int result = snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0);
     if (result < 0) {
         if (error)
-            *error = QStringLiteral("ALSA sequencer: %1").arg(QString::fromLocal8Bit(snd_strerror(result)));
+            *error = QStringLiteral("ALSA 音序器不可用：%1").arg(QString::fromLocal8Bit(snd_strerror(result)));
         return false;
     }
     snd_seq_close(seq);

@@ -1,6 +1,7 @@
 #include "platform/TakeRecorder.h"
 
 #include "platform/AudioEngine.h"
+#include "platform/DurableSave.h"
 #include "platform/SndfileIo.h"
 
 #include <QFileInfo>
@@ -138,8 +139,13 @@ bool TakeRecorder::saveTo(const QString &target, QString *error)
         *error = writeError_;
         return false;
     }
+    QString reason;
     if (QFileInfo(target).isDir()) {
         *error = QStringLiteral("“%1”是一个文件夹").arg(name);
+        return false;
+    }
+    if (!DurableSave::checkTarget(target, &reason)) {
+        *error = QStringLiteral("无法保存文件“%1”：%2").arg(name, reason);
         return false;
     }
     // The header with the present length, then a copy of the whole file.

@@ -65,6 +65,9 @@ bool WavWriter::open(const QString &path, int sampleRate, int channels, Format f
 {
     cancel();
     error_.clear();
+    QString reason;
+    if (!DurableSave::checkTarget(path, &reason))
+        return fail(QStringLiteral("无法创建文件 %1：%2").arg(QFileInfo(path).fileName(), reason));
     file_ = std::make_unique<QSaveFile>(path);
     // Unbuffered: a full disk shows at the write that met it, with its reason.
     if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered))

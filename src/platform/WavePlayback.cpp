@@ -33,8 +33,12 @@ bool WavePlayback::open(const QString &path, QString *error)
 {
     const QString name = QFileInfo(path).fileName();
     file_.setFileName(path);
-    if (!QFileInfo(path).isFile() || !file_.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("无法打开文件“%1”").arg(name);
+    if (!QFileInfo(path).isFile()) {
+        *error = QStringLiteral("找不到文件“%1”").arg(name);
+        return false;
+    }
+    if (!file_.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("无法打开文件“%1”：%2").arg(name, file_.errorString());
         return false;
     }
     SF_INFO info = {};

@@ -158,7 +158,7 @@ bool RhythmFiles::SaveJZwj(const QString &path)
     // Characters GBK lacks (only possible in the title) are written as "?".
     if (TextFiles::writeBytes(path, TextFiles::encodeGbk(text), &error))
         return true;
-    ctx_.dialogs.message(QStringLiteral("节奏文件保存失败，请检查文件夹是否存在、磁盘空间和写入权限！"));
+    ctx_.dialogs.message(QStringLiteral("节奏文件保存失败，请检查文件夹是否存在、磁盘空间和写入权限！\n%1").arg(error));
     return false;
 }
 
@@ -172,8 +172,9 @@ void RhythmFiles::deleteSelected()
         ctx_.dialogs.message(QStringLiteral("要删除的节奏文件已不存在，列表已刷新！"));
     } else if (!info.isFile() && !info.isSymLink()) {
         ctx_.dialogs.message(QStringLiteral("无法删除这个节奏文件，请检查它是否为只读或正被使用！"));
-    } else if (!QFile::remove(path)) {
-        ctx_.dialogs.message(QStringLiteral("无法删除这个节奏文件，请检查它是否为只读或正被使用！"));
+    } else if (QFile file(path); !file.remove()) {
+        ctx_.dialogs.message(
+            QStringLiteral("无法删除这个节奏文件，请检查它是否为只读或正被使用！\n%1").arg(file.errorString()));
     }
     refreshFile1();
 }

@@ -2,8 +2,12 @@
 #include "MainWindowRig.h"
 #include "TestMain.h"
 
+#include "platform/OfflineRenderer.h"
 #include "platform/QtUserDialogs.h"
 
+#include <sndfile.h>
+
+#include <atomic>
 
 #include <QApplication>
 #include <QFile>
@@ -11,8 +15,12 @@
 #include <QLineEdit>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -34,6 +42,7 @@ struct LiveWindow : MainWindowRig {
 // The export button beside the score buttons.
 class ExportButtonTest : public QObject {
     Q_OBJECT
+    enum How { Button, Escape, CloseButton };
 private slots:
     void buttonFitsBesideTheScoreButtons()
     {
@@ -41,7 +50,7 @@ private slots:
         QPushButton *b = w.DcMidi();
         QVERIFY(b);
         QCOMPARE(b->text(), QString("导出"));
-        QCOMPARE(b->toolTip(), QString("把乐谱编辑窗口中的乐谱导出为MIDI文件，以便在其他音乐软件中播放或编辑！"));
+        QCOMPARE(b->toolTip(), QString("把乐谱编辑窗口中的乐谱导出为MIDI文件或WAV声音文件，以便在其他音乐软件中播放或编辑！"));
         QVERIFY(b->isVisible());
         // No button, label or the score box frame under it.
         for (QWidget *other : w.form.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -114,7 +123,7 @@ private slots:
         QTest::mouseClick(w.DcMidi(), Qt::LeftButton);
 
         QCOMPARE(w.t.dialogs.saveRequests.size(), 1);
-        QCOMPARE(w.t.dialogs.saveRequests[0].filter, QString("MIDI文件|*.mid"));
+        QCOMPARE(w.t.dialogs.saveRequests[0].filter, QString("MIDI文件|*.mid|WAV声音文件|*.wav"));
         QCOMPARE(w.t.dialogs.saveRequests[0].folder, w.t.ctx.recordFolder);
         QVERIFY(w.t.dialogs.saveRequests[0].confirmOverwrite);
         QVERIFY2(w.t.dialogs.messages.isEmpty(), qPrintable(w.t.dialogs.messages.join('\n')));
@@ -179,6 +188,165 @@ private slots:
         QCOMPARE(w.t.dialogs.messages.size(), 3);
         QVERIFY(w.t.dialogs.messages[2].startsWith(QStringLiteral("导出MIDI文件失败")));
         QCOMPARE(w.t.window.FJWZ(), status);
+    }
+
+    // A WAV export renders behind a progress box and says so when done.
+    void wavExportShowsProgress()
+    {
+        if (!OfflineRenderer().isValid())
+            QSKIP("no sound font");
+        LiveWindow w;
+        w.t.window.setText3(QStringLiteral("kc8kd8tz"));
+        const QString path = w.t.path(QStringLiteral("声音.wav"));
+        w.t.dialogs.saveAnswers << path;
+        const int sent = w.t.midi.sent.size();
+        QTest::mouseClick(w.DcMidi(), Qt::LeftButton);
+
+        QVERIFY2(w.t.dialogs.messages.isEmpty(), qPrintable(w.t.dialogs.messages.join('\n')));
+        QCOMPARE(w.t.dialogs.progressRuns.size(), 1);
+        const auto &run = w.t.dialogs.progressRuns[0];
+        QCOMPARE(run.label, QString("正在导出“声音.wav”……"));
+        QVERIFY(run.percents.size() > 2);
+        QVERIFY(std::is_sorted(run.percents.begin(), run.percents.end()));
+        QCOMPARE(run.percents.last(), 100);
+        QCOMPARE(w.t.window.FJWZ(), QString("成功导出WAV文件。。。"));
+        SF_INFO info = {};
+        SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+        QVERIFY(f);
+        sf_close(f);
+        QCOMPARE(qint64(info.frames), qint64(1328 + 2000) * info.samplerate / 1000);
+        QCOMPARE(w.t.midi.sent.size(), sent);  // nothing sounded live
+    }
+
+    // Cancelled in the progress box: no file, an earlier file of that name
+    // untouched, no temporary copy left, and a box says so.
+    void cancelledWavExportLeavesNoFile()
+    {
+        if (!OfflineRenderer().isValid())
+            QSKIP("no sound font");
+        struct Case {
+            const char *name;
+            int cancelAt;
+            bool existing;
+        };
+        const Case cases[] = {{"at once", 0, false}, {"halfway", 50, false}, {"over an earlier file", 30, true},
+                              {"at the very end", 100, true}};
+        for (const Case &c : cases) {
+            LiveWindow w;
+            w.t.window.setText3(QStringLiteral("KC8KD8KE8KF8TZ"));
+            const QString path = w.t.path(QStringLiteral("取消.wav"));
+            if (c.existing) {
+                QFile old(path);
+                QVERIFY(old.open(QIODevice::WriteOnly));
+                old.write("keep");
+            }
+            const QStringList before = QDir(w.t.ctx.recordFolder).entryList(QDir::Files | QDir::Hidden);
+            const QString status = w.t.window.FJWZ();
+            w.t.dialogs.saveAnswers << path;
+            w.t.dialogs.cancelAtPercent = c.cancelAt;
+            QTest::mouseClick(w.DcMidi(), Qt::LeftButton);
+
+            QCOMPARE(w.t.dialogs.messages, QStringList{QString("导出已取消，没有写出文件。")});
+            QCOMPARE(w.t.dialogs.progressRuns.size(), 1);
+            QVERIFY2(w.t.dialogs.progressRuns[0].cancelled, c.name);
+            QVERIFY2(w.t.dialogs.progressRuns[0].percents.last() >= c.cancelAt, c.name);
+            QCOMPARE(w.t.window.FJWZ(), status);
+            QCOMPARE(QDir(w.t.ctx.recordFolder).entryList(QDir::Files | QDir::Hidden), before);
+            if (c.existing) {
+                QFile old(path);
+                QVERIFY(old.open(QIODevice::ReadOnly));
+                QCOMPARE(old.readAll(), QByteArray("keep"));
+            } else {
+                QVERIFY2(!QFileInfo::exists(path), c.name);
+            }
+        }
+    }
+
+    // The program's progress box: the task runs on its own thread while the
+    // windows keep working; 取消, Esc and the close button only ask the task
+    // to stop, and the box stays until it has.
+    void progressBoxKeepsTheProgramResponsiveAndCancels_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("取消") << int(Button);
+        QTest::newRow("Esc") << int(Escape);
+        QTest::newRow("close button") << int(CloseButton);
+    }
+
+    void progressBoxKeepsTheProgramResponsiveAndCancels()
+    {
+        QFETCH(int, how);
+        {
+            QtUserDialogs dialogs;
+            std::atomic<bool> stopSeen{false};
+            std::atomic<int> reported{0};
+            int ticks = 0;
+            QTimer ticker;
+            QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+            ticker.start(5);
+            QString label, button, labelAfter;
+            bool stillShownAfterCancel = false;
+            int barValue = -1;
+            Qt::HANDLE uiThread = QThread::currentThreadId();
+            Qt::HANDLE taskThread = nullptr;
+            QTimer::singleShot(300, [&] {
+                auto *box = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                label = box->labelText();
+                if (auto *b = box->findChild<QPushButton *>())
+                    button = b->text();
+                if (auto *bar = box->findChild<QProgressBar *>())
+                    barValue = bar->value();
+                if (how == Button)
+                    QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
+                else if (how == Escape)
+                    box->reject();  // what QDialog does on Esc
+                else
+                    box->close();
+                stillShownAfterCancel = box->isVisible();
+                labelAfter = box->labelText();
+            });
+            dialogs.runWithProgress(QStringLiteral("正在导出“长.wav”……"), [&](const ProgressReport &report) {
+                taskThread = QThread::currentThreadId();
+                // Never reaches the end by itself: runs until cancelled (at most 10 s).
+                for (int i = 0; i < 2000; ++i) {
+                    reported = qMin(99, i);
+                    if (!report(reported)) {
+                        stopSeen = true;
+                        QThread::msleep(50);  // stopping takes a moment
+                        return;
+                    }
+                    QThread::msleep(5);
+                }
+            });
+            QVERIFY(stopSeen);
+            QVERIFY(taskThread != uiThread);
+            QCOMPARE(label, QString("正在导出“长.wav”……"));
+            QCOMPARE(button, QString("取消"));
+            QVERIFY(barValue > 0);
+            QVERIFY(stillShownAfterCancel);
+            QCOMPARE(labelAfter, QString("正在取消……"));
+            QVERIFY2(ticks > 20, qPrintable(QString::number(ticks)));  // the event loop ran all along
+            QVERIFY(!QApplication::activeModalWidget());
+        }
+
+        // A task that ends by itself closes the box.
+        QtUserDialogs dialogs;
+        bool ran = false;
+        dialogs.runWithProgress(QStringLiteral("x"), [&](const ProgressReport &report) {
+            ran = report(100);
+        });
+        QVERIFY(ran);
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    void saveDialogAddsTheChosenTypesExtension()
+    {
+        QCOMPARE(QtUserDialogs::filterSuffix(QtUserDialogs::qtFilter(ScoreExporter::filter())), QString("mid"));
+        QCOMPARE(QtUserDialogs::filterSuffix(QStringLiteral("WAV声音文件 (*.wav)")), QString("wav"));
+        QCOMPARE(QtUserDialogs::filterSuffix(QStringLiteral("乐谱记录txt (*.txt *.TXT)")), QString("txt"));
+        QCOMPARE(QtUserDialogs::filterSuffix(QStringLiteral("所有文件 (*)")), QString());
     }
 };
 

@@ -17,10 +17,12 @@
 
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 #include <unistd.h>
@@ -186,6 +188,95 @@ private slots:
         QVERIFY(textError.startsWith(QStringLiteral("无法保存文件")));
         // Nothing is left behind, not even a temporary copy.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+#endif
+    }
+
+    // Every failure names what we tried in Chinese first, then the system's
+    // own reason; devices and pipes are never replaced by a file (renaming
+    // over /dev/full would do that when run as root).
+    void ourSentenceComesBeforeTheSystemsReason()
+    {
+#ifdef Q_OS_UNIX
+        QTemporaryDir dir;
+        const QString plain = dir.filePath("plain.txt");
+        QString error;
+        QVERIFY(TextFiles::writeBytes(plain, "KC8TZ\r\n", &error));
+        const QString fifo = dir.filePath("pipe.txt");
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString link = dir.filePath("link.mid");
+        const bool haveFull = QFileInfo::exists("/dev/full");
+        if (haveFull)
+            QVERIFY(QFile::link("/dev/full", link));
+        const QString notDir = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+        const QString missing = QString::fromLocal8Bit(std::strerror(ENOENT));
+        const QString device = QStringLiteral("这不是普通文件（而是设备或管道），不能替换");
+
+        auto text = [](const QString &path) {
+            QString e;
+            return TextFiles::writeBytes(path, "KC8TZ\r\n", &e) ? QString() : e;
+        };
+        auto midi = [](const QString &path) {
+            QString e;
+            return MidiFileWriter::write(path, {{0, 0x403C90u}}, 0, &e) ? QString() : e;
+        };
+        auto wav = [](const QString &path) {
+            WavWriter w;
+            return w.open(path, 48000) ? QString() : w.errorString();
+        };
+        auto read = [](const QString &path) {
+            QByteArray bytes;
+            QString e;
+            return TextFiles::readBytes(path, &bytes, &e) ? QString() : e;
+        };
+        const struct {
+            const char *name;
+            bool needsFull;
+            std::function<QString()> provoke;
+            QString sentence;
+            QString reason;
+        } cases[] = {
+            {"text, folder is a file", false, [&] { return text(plain + "/a.txt"); },
+             QStringLiteral("无法保存文件“%1/a.txt”：").arg(plain), notDir},
+            {"text, no such folder", false, [&] { return text(dir.filePath("no/a.txt")); },
+             QStringLiteral("无法保存文件“%1”：").arg(dir.filePath("no/a.txt")), missing},
+            {"text onto a folder", false, [&] { return text(dir.path()); },
+             QStringLiteral("无法保存文件“%1”：").arg(dir.path()), QStringLiteral("这是一个文件夹")},
+            {"text over a pipe", false, [&] { return text(fifo); }, QStringLiteral("无法保存文件“%1”：").arg(fifo),
+             device},
+            {"text to /dev/full", true, [&] { return text("/dev/full"); },
+             QStringLiteral("无法保存文件“/dev/full”："), device},
+            {"MIDI, folder is a file", false, [&] { return midi(plain + "/a.mid"); },
+             QStringLiteral("无法写入文件“%1”：").arg(QDir::toNativeSeparators(plain + "/a.mid")), notDir},
+            {"MIDI through a link to /dev/full", true, [&] { return midi(link); },
+             QStringLiteral("无法写入文件“%1”：").arg(QDir::toNativeSeparators(link)), device},
+            {"WAV, no such folder", false, [&] { return wav(dir.filePath("no/a.wav")); },
+             QStringLiteral("无法创建文件 a.wav："), missing},
+            {"WAV to /dev/full", true, [&] { return wav("/dev/full"); }, QStringLiteral("无法创建文件 full："), device},
+            {"read, no such file", false, [&] { return read(dir.filePath("none.txt")); },
+             QStringLiteral("找不到文件“%1”。").arg(dir.filePath("none.txt")), QString()},
+            {"read, a pipe", false, [&] { return read(fifo); }, QStringLiteral("找不到文件“%1”。").arg(fifo),
+             QString()},
+        };
+        for (const auto &c : cases) {
+            if (c.needsFull && !haveFull)
+                continue;
+            const QString e = c.provoke();
+            QVERIFY2(e.startsWith(c.sentence), qPrintable(QStringLiteral("%1: %2").arg(c.name, e)));
+            QVERIFY2(e.indexOf(c.reason, c.sentence.size()) == c.sentence.size(),
+                     qPrintable(QStringLiteral("%1: %2").arg(c.name, e)));
+        }
+        // Nothing was replaced, nothing left behind.
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+        if (haveFull) {
+            QVERIFY(!QFileInfo("/dev/full").isFile());
+            QVERIFY(QDir("/dev").entryList({"full.*"}, QDir::Files | QDir::System | QDir::Hidden).isEmpty());
+        }
+        QStringList kept{"plain.txt"};
+        if (haveFull) {
+            QCOMPARE(QFileInfo(link).symLinkTarget(), QString("/dev/full"));
+            kept.prepend("link.mid");
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), kept);
 #endif
     }
 

@@ -32,3 +32,16 @@ bool ScriptedDialogs::openUrl(const QString &url)
     urls << url;
     return urlResult;
 }
+
+void ScriptedDialogs::runWithProgress(const QString &label, const std::function<void(const ProgressReport &)> &task)
+{
+    progressRuns.append({label, {}, false});
+    const int run = int(progressRuns.size()) - 1;
+    task([this, run](int percent) {
+        ProgressRun &r = progressRuns[run];
+        r.percents << percent;
+        if (cancelAtPercent >= 0 && percent >= cancelAtPercent)
+            r.cancelled = true;
+        return !r.cancelled;
+    });
+}

@@ -26,10 +26,22 @@ public:
     QStringList urls;
     bool urlResult = true;
 
+    // Progress boxes shown: the label and every percent the task reported.
+    struct ProgressRun {
+        QString label;
+        QVector<int> percents;
+        bool cancelled = false;
+    };
+    QVector<ProgressRun> progressRuns;
+    // The user presses 取消 once the task reports at least this percent
+    // (-1: never).
+    int cancelAtPercent = -1;
+
     void message(const QString &text, const QString &title) override;
     QString openFile(const QString &filter, const QString &initialFolder) override;
     QString saveFile(const QString &filter, const QString &initialFolder, bool confirmOverwrite) override;
     bool input(const QString &prompt, const QString &title, const QString &defaultText,
                QString *text) override;
     bool openUrl(const QString &url) override;
+    void runWithProgress(const QString &label, const std::function<void(const ProgressReport &)> &task) override;
 };
