@@ -2,6 +2,7 @@
 
 #include "platform/MidiMessage.h"
 
+#include "platform/RtAudioOutput.h"
 #include "platform/SoundLog.h"
 
 #include <QFile>
@@ -24,6 +25,11 @@ constexpr int kTapChunk = 256;
 constexpr qint64 kRenderResyncNs = 100'000'000;
 // Playback input buffered ahead of the callback.
 constexpr std::size_t kPlaybackFrames = 24000;
+// The synthesizer keeps running this long after the last voice has ended,
+// so that the reverb and chorus die away instead of being cut off.
+constexpr qint64 kTailSeconds = 3;
+// How often the owner thread looks for underruns of the device.
+constexpr int kUnderrunCheckMs = 200;
 
 qint64 steadyNowNs()
 {
@@ -43,7 +49,7 @@ AudioEngine::AudioEngine(QObject *parent) : AudioEngine(Options(), parent) {}
 AudioEngine::AudioEngine(const Options &options, QObject *parent)
     : QObject(parent),
       options_(options),
-      clock_(options.sampleRate, SynthSetup::kPeriodFrames),
+      rate_(options.sampleRate),
       gainLeft_(SynthSetup::sideGain(0x6000)),
       gainRight_(SynthSetup::sideGain(0x6000)),
       tap_(std::size_t(qMax(1, options.tapSeconds)) * std::size_t(options.sampleRate)),
@@ -55,6 +61,8 @@ AudioEngine::AudioEngine(const Options &options, QObject *parent)
     connect(&log, &SoundLog::errorLogged, this,
             [this](const QString &text) { emit notice(QStringLiteral("内置合成器出错：%1。。。").arg(text)); },
             Qt::QueuedConnection);
+    underrunWatch_.setInterval(kUnderrunCheckMs);
+    connect(&underrunWatch_, &QTimer::timeout, this, &AudioEngine::checkUnderruns);
 }
 
 AudioEngine::~AudioEngine()
@@ -102,7 +110,15 @@ void AudioEngine::load()
     // Failures are reported once, in our own words; the library's details
     // stay in the log.
     SoundLog::QuietScope quiet;
-    settings_ = SynthSetup::newSettings(options_.sampleRate);
+    // The synthesizer runs at the device's rate, so that nothing resamples
+    // (PulseAudio at 44.1 kHz, for one).
+    if (options_.output == Output::Auto) {
+        const int preferred = RtAudioOutput::preferredSampleRate();
+        if (preferred == 44100 || preferred == 48000)
+            rate_ = preferred;
+    }
+    clock_.emplace(rate_, SynthSetup::kPeriodFrames);
+    settings_ = SynthSetup::newSettings(rate_);
     synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
     if (!synth_) {
         workerNotices_ << QStringLiteral("内置合成器 (FluidSynth) 无法启动，程序将不发声。请重新安装软件包 libfluidsynth3。");
@@ -132,14 +148,16 @@ void AudioEngine::openOutput()
     if (options_.output == Output::Manual)
         return;
     if (options_.output == Output::Auto) {
-        // JACK is not tried: it may start a server of its own.
-        for (const char *name : {"pulseaudio", "alsa"}) {
-            fluid_settings_setstr(settings_, "audio.driver", name);
-            driver_ = new_fluid_audio_driver2(settings_, &AudioEngine::audioCallback, this);
-            if (driver_) {
-                deviceName_ = QString::fromLatin1(name);
-                return;
-            }
+        auto output = std::make_unique<RtAudioOutput>(rate_, [this](float *left, float *right, int frames, qint64 nowNs) {
+            SoundLog::markAudioThread();
+            if (clockRestart_.exchange(false))
+                clock_->reset();
+            process(left, right, frames, nowNs);
+        });
+        if (output->open()) {
+            deviceName_ = output->apiName();
+            output_ = std::move(output);
+            return;
         }
         workerNotices_ << QStringLiteral("未找到声卡，无声运行。。。");
     }
@@ -149,11 +167,9 @@ void AudioEngine::openOutput()
 
 void AudioEngine::stopOutput()
 {
-    // The driver goes first: after this no callback touches the synthesizer.
-    if (driver_) {
-        delete_fluid_audio_driver(driver_);
-        driver_ = nullptr;
-    }
+    // The output goes first: after this no callback touches the synthesizer.
+    underrunWatch_.stop();
+    output_.reset();
     rendering_.store(false);
     if (renderThread_.joinable())
         renderThread_.join();
@@ -166,13 +182,17 @@ void AudioEngine::finishLoading()
     if (worker_.joinable())
         worker_.join();
     state_ = State::Ready;
+    if (output_)
+        underrunWatch_.start();
     for (const QString &text : std::as_const(workerNotices_))
         emit notice(text);
     const QVector<PendingMessage> early = std::move(early_);
     early_.clear();
     if (fontLoaded_) {
-        for (const PendingMessage &m : early)
+        for (const PendingMessage &m : early) {
+            SynthSetup::preloadProgram(synth_, m.message);
             play(m.message);
+        }
     }
     emit ready();
 }
@@ -186,13 +206,59 @@ void AudioEngine::send(quint32 message, qint64 dueNs)
     }
     if (!fontLoaded_)
         return;
+    SynthSetup::preloadProgram(synth_, message);
     if (dueNs < 0) {
         if (scheduler_.routeLive(message))
             play(message);
         return;
     }
-    if (!scheduler_.pushTimed(message, dueNs + SynthSetup::kLookAheadNs))
+    if (!scheduler_.pushTimed(message, dueNs + lookAheadNs()))
         play(message);  // queue full: early rather than lost
+}
+
+int AudioEngine::bufferFrames() const
+{
+    return output_ ? output_->bufferFrames() : SynthSetup::kPeriodFrames;
+}
+
+int AudioEngine::latencyFrames() const
+{
+    return output_ ? output_->latencyFrames() : 0;
+}
+
+qint64 AudioEngine::lookAheadNs() const
+{
+    return SynthSetup::kTickLatenessNs + qint64(bufferFrames()) * 1'000'000'000 / rate_;
+}
+
+QString AudioEngine::outputDescription() const
+{
+    if (!isReady())
+        return QStringLiteral("声音输出：正在启动");
+    const QString lookAhead = QStringLiteral("，定时消息提前 %1 毫秒").arg(double(lookAheadNs()) / 1e6, 0, 'f', 1);
+    if (!output_) {
+        return QStringLiteral("声音输出：无声卡（实时渲染线程），%1 Hz，每次 %2 帧").arg(rate_).arg(bufferFrames())
+               + lookAhead;
+    }
+    return QStringLiteral("声音输出：%1，%2 Hz，缓冲 %3 帧 × %4，延迟 %5 毫秒，%6")
+               .arg(deviceName_)
+               .arg(rate_)
+               .arg(output_->bufferFrames())
+               .arg(RtAudioOutput::kPeriods)
+               .arg(double(latencyFrames()) * 1000.0 / rate_, 0, 'f', 1)
+               .arg(output_->realTimePriority() ? QStringLiteral("实时优先级") : QStringLiteral("普通优先级"))
+           + lookAhead;
+}
+
+void AudioEngine::checkUnderruns()
+{
+    if (!output_ || !output_->takeUnderrun())
+        return;
+    // A larger buffer for the rest of the run; at the largest, nothing more to do.
+    if (output_->stepUp()) {
+        clockRestart_.store(true);
+        emit outputChanged();
+    }
 }
 
 void AudioEngine::silenceAll()
@@ -204,6 +270,8 @@ void AudioEngine::silenceAll()
 void AudioEngine::play(quint32 message)
 {
     SynthSetup::applyShortMessage(synth_, message);
+    // The audio thread runs the synthesizer from its next period on.
+    liveSent_.fetch_add(1, std::memory_order_release);
 }
 
 void AudioEngine::setWaveVolume(quint32 value)
@@ -226,6 +294,7 @@ void AudioEngine::waitForTapQuiet(int timeoutMs) const
     // publishes its frames; the next one sees it disabled.
     if (state_ != State::Ready || options_.output == Output::Manual)
         return;
+    // Callbacks keep coming while idle (the synthesizer is skipped, the tap is not).
     const qint64 before = renderedFrames_.load();
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (renderedFrames_.load() == before && std::chrono::steady_clock::now() < until)
@@ -305,34 +374,41 @@ void AudioEngine::renderManual(float *left, float *right, int frames, qint64 now
     process(left, right, frames, nowNs);
 }
 
-int AudioEngine::audioCallback(void *data, int len, int nfx, float *fx[], int nout, float *out[])
+bool AudioEngine::nothingSounds()
 {
-    Q_UNUSED(nfx);
-    Q_UNUSED(fx);
-    SoundLog::markAudioThread();
-    if (nout < 2 || len <= 0)
-        return FLUID_OK;
-    static_cast<AudioEngine *>(data)->process(out[0], out[1], len, steadyNowNs());
-    return FLUID_OK;
+    const quint32 live = liveSent_.load(std::memory_order_acquire);
+    const bool busy = live != liveSeen_ || !scheduler_.isEmpty() || fluid_synth_get_active_voice_count(synth_) > 0;
+    liveSeen_ = live;
+    if (busy) {
+        tailFrames_ = kTailSeconds * rate_;
+        return false;
+    }
+    return tailFrames_ <= 0;
 }
 
 void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
 {
-    clock_.update(nowNs, frames_);
-    scheduler_.collect(clock_);
+    clock_->update(nowNs, frames_);
+    scheduler_.collect(*clock_);
 
     const bool font = fontLoaded_;
     fluid_synth_t *synth = synth_;
-    // Block by block: messages may be due at any boundary.
-    SynthSetup::renderOnBlockGrid(
-        synth, left, right, frames_, frames,
-        [this, synth, font](qint64 boundary) {
-            scheduler_.applyDue(boundary, [synth, font](quint32 message) {
-                if (font)
-                    SynthSetup::applyShortMessage(synth, message);
-            });
-        },
-        [] { return qint64(0); });
+    // Skipping whole blocks keeps the synthesizer's own blocks on our grid.
+    if (frames % SynthSetup::kBlockFrames == 0 && nothingSounds()) {
+        idlePeriods_.fetch_add(1, std::memory_order_relaxed);
+    } else {
+        // Block by block: messages may be due at any boundary.
+        SynthSetup::renderOnBlockGrid(
+            synth, left, right, frames_, frames,
+            [this, synth, font](qint64 boundary) {
+                scheduler_.applyDue(boundary, [synth, font](quint32 message) {
+                    if (font)
+                        SynthSetup::applyShortMessage(synth, message);
+                });
+            },
+            [] { return qint64(0); });
+        tailFrames_ -= frames;
+    }
     const qint64 end = frames_ + frames;
     frames_ = end;
     mixPlayback(left, right, frames);
@@ -363,7 +439,7 @@ void AudioEngine::renderLoop()
 {
     SoundLog::markAudioThread();
     const int period = SynthSetup::kPeriodFrames;
-    const qint64 rate = options_.sampleRate;
+    const qint64 rate = rate_;
     std::vector<float> left(static_cast<std::size_t>(period)), right(static_cast<std::size_t>(period));
     qint64 startNs = steadyNowNs();
     qint64 k = 0;
