@@ -79,14 +79,19 @@ class Recorder:
         return max(max(s[2 * f0:2 * f1]), -min(s[2 * f0:2 * f1]))
 
     def onset_after(self, ns, search_ms=300):
-        """First frame of a new sound after ns: louder than 4 x what rang before."""
-        f = self.frame_at(ns)
-        before = self.peak(f - RATE * 30 // 1000, f)
-        threshold = max(3e-3, 4 * before)
+        """First frame of a new sound after ns. On the first difference of the
+        signal: a struck note's attack is broadband, while the decaying tail
+        of the note before it is low and smooth."""
         s = self.samples
-        end = min(len(s) // 2, f + RATE * search_ms // 1000)
-        for i in range(max(0, f - RATE // 1000), end):
-            if abs(s[2 * i]) > threshold or abs(s[2 * i + 1]) > threshold:
+        n = len(s) // 2
+        f = self.frame_at(ns)
+
+        def diff(i):
+            return max(abs(s[2 * i] - s[2 * i - 2]), abs(s[2 * i + 1] - s[2 * i - 1]))
+        before = max([diff(i) for i in range(max(1, f - RATE * 30 // 1000), min(n, f))] or [0.0])
+        threshold = max(5e-4, 4 * before)
+        for i in range(max(1, f - RATE // 1000), min(n, f + RATE * search_ms // 1000)):
+            if diff(i) > threshold:
                 return i
         return None
 
@@ -266,11 +271,13 @@ class Dzq:
         subprocess.run(["xdotool", "windowfocus", "--sync", main[0][0]], env=self.env)
 
     def description(self):
+        if not hasattr(self, "log"):
+            return self.binary
         try:
             with open(self.log, encoding="utf-8", errors="replace") as f:
-                for line in f:
-                    if line.startswith("#"):
-                        return line[1:].strip()
+                lines = [line[1:].strip() for line in f if line.startswith("#")]
+            if lines:
+                return lines[-1]  # the output as it ended
         except OSError:
             pass
         return "(no output line in the MIDI log)"
@@ -287,6 +294,9 @@ class Dzq:
         t = self.keys.key(key, True)
         time.sleep(0.06)
         self.keys.key(key, False)
+        time.sleep(0.25)
+        self.keys.key("space", True)  # Space stops the note
+        self.keys.key("space", False)
         return t
 
 
@@ -310,7 +320,7 @@ class FluidCli:
     def press(self, key):
         note = 60 + "asdfghj".index(key)
         t = self.say("noteon 0 %d 100" % note)
-        time.sleep(0.06)
+        time.sleep(0.31)
         self.say("noteoff 0 %d" % note)
         return t
 
@@ -366,7 +376,7 @@ def measure(subject, server_pid, work):
     presses = []
     for k in range(KEYS):
         presses.append(subject.press("asdfghj"[k % 7]))
-        time.sleep(4.0 if k % 10 == 9 else rng.uniform(0.35, 0.8))  # now and then a pause
+        time.sleep(4.0 if k % 10 == 9 else rng.uniform(0.6, 1.2))  # now and then a pause
     time.sleep(0.5)
     rss = subject.stop()
     rec.stop()
@@ -431,7 +441,7 @@ def main():
     ap.add_argument("programs", nargs="+")
     a = ap.parse_args()
 
-    subjects = [Dzq(p, a.work, 90 + i) for i, p in enumerate(a.programs) if p != "none"]
+    subjects = [Dzq(os.path.abspath(p), a.work, 90 + i) for i, p in enumerate(a.programs) if p != "none"]
     if os.environ.get("BENCH_FLOOR", "1") == "1":
         subjects += [FluidCli(64, a.work), FluidCli(128, a.work)]
     rows = []
@@ -441,6 +451,8 @@ def main():
         try:
             r = measure(s, a.server_pid, a.work)
         except Exception as e:  # a failed subject is a row too
+            import traceback
+            traceback.print_exc()
             r = {"name": "%s: %s" % (label, e)}
         r["label"] = label
         rows.append(r)

@@ -2,6 +2,7 @@
 
 #include "platform/MidiMessage.h"
 
+#include "platform/PulseOutput.h"
 #include "platform/RtAudioOutput.h"
 #include "platform/SoundLog.h"
 
@@ -11,6 +12,7 @@
 #include <fluidsynth.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -25,11 +27,14 @@ constexpr int kTapChunk = 256;
 constexpr qint64 kRenderResyncNs = 100'000'000;
 // Playback input buffered ahead of the callback.
 constexpr std::size_t kPlaybackFrames = 24000;
-// The synthesizer keeps running this long after the last voice has ended,
-// so that the reverb and chorus die away instead of being cut off.
-constexpr qint64 kTailSeconds = 3;
-// How often the owner thread looks for underruns of the device.
-constexpr int kUnderrunCheckMs = 200;
+// The synthesizer stops once its output has stayed below kQuietLevel this
+// long: every voice has ended and the reverb and chorus have died away.
+constexpr qint64 kQuietSeconds = 1;
+constexpr float kQuietLevel = 1e-7f;
+// How often the owner thread looks after the device: underruns, pausing.
+constexpr int kOutputCheckMs = 200;
+// The device stream pauses after the synthesizer has been idle this long.
+constexpr qint64 kPauseAfterSeconds = 2;
 
 qint64 steadyNowNs()
 {
@@ -61,8 +66,8 @@ AudioEngine::AudioEngine(const Options &options, QObject *parent)
     connect(&log, &SoundLog::errorLogged, this,
             [this](const QString &text) { emit notice(QStringLiteral("内置合成器出错：%1。。。").arg(text)); },
             Qt::QueuedConnection);
-    underrunWatch_.setInterval(kUnderrunCheckMs);
-    connect(&underrunWatch_, &QTimer::timeout, this, &AudioEngine::checkUnderruns);
+    outputWatch_.setInterval(kOutputCheckMs);
+    connect(&outputWatch_, &QTimer::timeout, this, &AudioEngine::checkOutput);
 }
 
 AudioEngine::~AudioEngine()
@@ -113,7 +118,9 @@ void AudioEngine::load()
     // The synthesizer runs at the device's rate, so that nothing resamples
     // (PulseAudio at 44.1 kHz, for one).
     if (options_.output == Output::Auto) {
-        const int preferred = RtAudioOutput::preferredSampleRate();
+        int preferred = PulseOutput::serverSampleRate();
+        if (preferred == 0)
+            preferred = RtAudioOutput::preferredSampleRate();
         if (preferred == 44100 || preferred == 48000)
             rate_ = preferred;
     }
@@ -148,16 +155,20 @@ void AudioEngine::openOutput()
     if (options_.output == Output::Manual)
         return;
     if (options_.output == Output::Auto) {
-        auto output = std::make_unique<RtAudioOutput>(rate_, [this](float *left, float *right, int frames, qint64 nowNs) {
+        const DeviceOutput::Render render = [this](float *left, float *right, int frames, qint64 nowNs) {
             SoundLog::markAudioThread();
             if (clockRestart_.exchange(false))
                 clock_->reset();
             process(left, right, frames, nowNs);
-        });
-        if (output->open()) {
-            deviceName_ = output->apiName();
-            output_ = std::move(output);
-            return;
+        };
+        std::unique_ptr<DeviceOutput> outputs[] = {std::make_unique<PulseOutput>(rate_, render),
+                                                   std::make_unique<RtAudioOutput>(rate_, render)};
+        for (auto &output : outputs) {
+            if (output->open()) {
+                deviceName_ = output->apiName();
+                output_ = std::move(output);
+                return;
+            }
         }
         workerNotices_ << QStringLiteral("未找到声卡，无声运行。。。");
     }
@@ -168,7 +179,7 @@ void AudioEngine::openOutput()
 void AudioEngine::stopOutput()
 {
     // The output goes first: after this no callback touches the synthesizer.
-    underrunWatch_.stop();
+    outputWatch_.stop();
     output_.reset();
     rendering_.store(false);
     if (renderThread_.joinable())
@@ -183,7 +194,7 @@ void AudioEngine::finishLoading()
         worker_.join();
     state_ = State::Ready;
     if (output_)
-        underrunWatch_.start();
+        outputWatch_.start();
     for (const QString &text : std::as_const(workerNotices_))
         emit notice(text);
     const QVector<PendingMessage> early = std::move(early_);
@@ -207,6 +218,7 @@ void AudioEngine::send(quint32 message, qint64 dueNs)
     if (!fontLoaded_)
         return;
     SynthSetup::preloadProgram(synth_, message);
+    wake();
     if (dueNs < 0) {
         if (scheduler_.routeLive(message))
             play(message);
@@ -244,18 +256,37 @@ QString AudioEngine::outputDescription() const
                .arg(deviceName_)
                .arg(rate_)
                .arg(output_->bufferFrames())
-               .arg(RtAudioOutput::kPeriods)
+               .arg(DeviceOutput::kPeriods)
                .arg(double(latencyFrames()) * 1000.0 / rate_, 0, 'f', 1)
                .arg(output_->realTimePriority() ? QStringLiteral("实时优先级") : QStringLiteral("普通优先级"))
            + lookAhead;
 }
 
-void AudioEngine::checkUnderruns()
+void AudioEngine::wake()
 {
-    if (!output_ || !output_->takeUnderrun())
+    if (output_ && !output_->isActive()) {
+        clockRestart_.store(true);
+        idleFrames_.store(0);  // not paused again before the audio thread has seen what woke it
+        output_->setActive(true);
+    }
+}
+
+void AudioEngine::checkOutput()
+{
+    if (!output_)
         return;
-    // A larger buffer for the rest of the run; at the largest, nothing more to do.
-    if (output_->stepUp()) {
+    // WAV playback waiting to be mixed, or a recording: the stream runs.
+    const bool needed = tapEnabled_.load() || playPushed_.load() != playTaken_.load();
+    if (needed)
+        wake();
+    else if (output_->isActive() && idleFrames_.load(std::memory_order_relaxed) >= kPauseAfterSeconds * rate_)
+        output_->setActive(false);
+    // An underrun while something sounds: a larger buffer for the rest of
+    // the run (at the largest, nothing more to do). One in silence is not
+    // heard (the busy start-up of the program, mostly), nor one of a paused
+    // stream.
+    const bool silent = idleFrames_.load(std::memory_order_relaxed) > 0;
+    if (output_->takeUnderrun() && !silent && output_->isActive() && output_->stepUp()) {
         clockRestart_.store(true);
         emit outputChanged();
     }
@@ -283,6 +314,8 @@ void AudioEngine::setWaveVolume(quint32 value)
 
 void AudioEngine::setTapEnabled(bool enabled)
 {
+    if (enabled)
+        wake();
     // Sequentially consistent with the rendered-frames counter, so that
     // waitForTapQuiet() can tell when the last tapping callback has finished.
     tapEnabled_.store(enabled);
@@ -376,14 +409,15 @@ void AudioEngine::renderManual(float *left, float *right, int frames, qint64 now
 
 bool AudioEngine::nothingSounds()
 {
+    // Decided without the synthesizer's lock, which the owner thread may
+    // hold for a while (loading a program's samples): a message arrived, or
+    // the synthesizer's output has not yet been silent for a while.
     const quint32 live = liveSent_.load(std::memory_order_acquire);
-    const bool busy = live != liveSeen_ || !scheduler_.isEmpty() || fluid_synth_get_active_voice_count(synth_) > 0;
+    const bool busy = live != liveSeen_ || !scheduler_.isEmpty();
     liveSeen_ = live;
-    if (busy) {
-        tailFrames_ = kTailSeconds * rate_;
-        return false;
-    }
-    return tailFrames_ <= 0;
+    if (busy)
+        quietFrames_ = 0;
+    return quietFrames_ >= kQuietSeconds * rate_;
 }
 
 void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
@@ -396,7 +430,9 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
     // Skipping whole blocks keeps the synthesizer's own blocks on our grid.
     if (frames % SynthSetup::kBlockFrames == 0 && nothingSounds()) {
         idlePeriods_.fetch_add(1, std::memory_order_relaxed);
+        idleFrames_.fetch_add(frames, std::memory_order_relaxed);
     } else {
+        idleFrames_.store(0, std::memory_order_relaxed);
         // Block by block: messages may be due at any boundary.
         SynthSetup::renderOnBlockGrid(
             synth, left, right, frames_, frames,
@@ -407,7 +443,11 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
                 });
             },
             [] { return qint64(0); });
-        tailFrames_ -= frames;
+        // Quiet: below what a 24-bit device could play, reverb tail included.
+        float loudest = 0;
+        for (int i = 0; i < frames; ++i)
+            loudest = qMax(loudest, qMax(std::fabs(left[i]), std::fabs(right[i])));
+        quietFrames_ = loudest < kQuietLevel ? quietFrames_ + frames : 0;
     }
     const qint64 end = frames_ + frames;
     frames_ = end;

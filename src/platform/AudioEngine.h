@@ -19,13 +19,13 @@
 #include <optional>
 #include <thread>
 
-class RtAudioOutput;
+class DeviceOutput;
 
 // The built-in synthesizer and the program's audio output.
 //
 // start() loads the sound font on a worker thread while the user interface
 // keeps running (FluidSynth holds its lock for the whole load), then opens the
-// audio output (RtAudioOutput: PulseAudio, else ALSA, at the device's own
+// audio output (PulseOutput, else RtAudioOutput: ALSA; at the device's own
 // sample rate), else a render thread that synthesizes in real time without a
 // device, so the output tap (recording) still works. Messages sent before the
 // engine is ready wait in order and are played the moment it is ready.
@@ -39,7 +39,8 @@ class RtAudioOutput;
 // of its channel that is still waiting (see MessageScheduler).
 //
 // While nothing sounds and nothing waits, the synthesizer is not run at all
-// (after the reverb has had time to die away): an idle program costs next to
+// (after the reverb has had time to die away), and a little later the device
+// stream pauses until the next message: an idle program costs next to
 // nothing.
 //
 // All public methods belong to the thread that owns the engine, except the
@@ -86,6 +87,9 @@ public:
     qint64 lookAheadNs() const;
     // One line for the user about the output: device, rate, buffer, latency.
     QString outputDescription() const;
+    // Owner thread: resumes a device stream paused while nothing sounded
+    // (before WAV playback starts; every message does it by itself).
+    void wake();
     // Periods the synthesizer was not run because nothing sounded.
     quint64 idlePeriods() const { return idlePeriods_.load(std::memory_order_relaxed); }
 
@@ -169,7 +173,7 @@ private:
     void process(float *left, float *right, int frames, qint64 nowNs);  // audio thread
     void renderLoop();       // render thread
     void stopOutput();
-    void checkUnderruns();   // owner thread
+    void checkOutput();      // owner thread
     bool nothingSounds();    // audio thread
 
     const Options options_;
@@ -185,8 +189,8 @@ private:
     // Set by the worker before loadDone_, read after it.
     fluid_settings_t *settings_ = nullptr;
     fluid_synth_t *synth_ = nullptr;
-    std::unique_ptr<RtAudioOutput> output_;
-    QTimer underrunWatch_;
+    std::unique_ptr<DeviceOutput> output_;
+    QTimer outputWatch_;
     bool fontLoaded_ = false;
     QString fontPath_;
     QString deviceName_;
@@ -202,11 +206,12 @@ private:
 
     // Audio thread.
     qint64 frames_ = 0;
-    qint64 tailFrames_ = 0;              // left to render after the last sound
+    qint64 quietFrames_ = 0;             // rendered in a row below the quiet level
     quint32 liveSeen_ = 0;
     std::atomic<quint32> liveSent_{0};   // live messages played by the owner thread
     std::atomic<bool> clockRestart_{false};
     std::atomic<quint64> idlePeriods_{0};
+    std::atomic<qint64> idleFrames_{0};  // skipped in a row
     std::atomic<qint64> renderedFrames_{0};
     std::atomic<bool> tapEnabled_{false};
     std::atomic<quint64> tapLost_{0};

@@ -6,10 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#ifdef Q_OS_UNIX
-#include <pthread.h>
-#include <sched.h>
-#endif
 
 namespace {
 
@@ -24,9 +20,9 @@ struct ApiChoice {
     const char *name;
 };
 
-// JACK is not tried: it may start a server of its own.
+// PulseAudio has an output of its own (PulseOutput); JACK is not tried: it
+// may start a server of its own.
 const ApiChoice kApis[] = {
-    {RtAudio::LINUX_PULSE, "pulseaudio"},
     {RtAudio::LINUX_ALSA, "alsa"},
     {RtAudio::WINDOWS_WASAPI, "wasapi"},
 };
@@ -46,23 +42,10 @@ bool compiled(RtAudio::Api api)
 // failed open, and the details are not for the user.
 void ignoreError(RtAudioError::Type, const std::string &) {}
 
-// Real-time scheduling for the calling thread where the system allows it
-// (root, an rtprio limit); otherwise the thread stays as it is.
-bool raisePriority()
-{
-#ifdef Q_OS_UNIX
-    sched_param param{};
-    param.sched_priority = qMin(10, sched_get_priority_max(SCHED_FIFO));
-    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
-#else
-    return false;
-#endif
-}
-
 }  // namespace
 
 RtAudioOutput::RtAudioOutput(int sampleRate, Render render)
-    : rate_(sampleRate), render_(std::move(render)), detector_(sampleRate)
+    : rate_(sampleRate), render_(std::move(render))
 {
 }
 
@@ -116,8 +99,6 @@ bool RtAudioOutput::openWith(int apiIndex, int bufferFrames)
         options.numberOfBuffers = kPeriods;
         options.streamName = "Quorvane";
         unsigned int frames = unsigned(bufferFrames);
-        streamFrames_ = 0;
-        detector_.restart();
         api->openStream(&params, nullptr, RTAUDIO_FLOAT32, unsigned(rate_), &frames, &RtAudioOutput::callback,
                         this, &options, &ignoreError);
         if (!api->isStreamOpen())
@@ -155,16 +136,14 @@ bool RtAudioOutput::stepUp()
 {
     if (!api_)
         return false;
-    for (int size : kBufferSteps) {
-        if (size > bufferFrames_) {
-            const int apiIndex = apiIndex_;
-            const int before = bufferFrames_;
-            if (openWith(apiIndex, size))
-                return true;
-            openWith(apiIndex, before);  // keep playing as before
-            return false;
-        }
-    }
+    const int next = nextBufferStep(bufferFrames_);
+    if (next == 0)
+        return false;
+    const int apiIndex = apiIndex_;
+    const int before = bufferFrames_;
+    if (openWith(apiIndex, next))
+        return true;
+    openWith(apiIndex, before);  // keep playing as before
     return false;
 }
 
@@ -174,15 +153,14 @@ int RtAudioOutput::callback(void *out, void *, unsigned int frames, double, unsi
     const qint64 now = steadyNowNs();
     if (!self->priorityAsked_) {
         self->priorityAsked_ = true;
-        self->realTime_.store(raisePriority() ? 1 : 0, std::memory_order_relaxed);
+        self->realTime_.store(raiseAudioThreadPriority() ? 1 : 0, std::memory_order_relaxed);
     }
-    if ((status & RTAUDIO_OUTPUT_UNDERFLOW) || self->detector_.callback(now, self->streamFrames_))
+    if (status & RTAUDIO_OUTPUT_UNDERFLOW)
         self->underrun_.store(true);
     // Non-interleaved: all the left frames, then all the right ones.
     float *left = static_cast<float *>(out);
     float *right = left + frames;
     std::memset(out, 0, sizeof(float) * 2 * frames);
     self->render_(left, right, int(frames), now);
-    self->streamFrames_ += frames;
     return 0;
 }

@@ -3,11 +3,9 @@
 #include "platform/MessageScheduler.h"
 #include "platform/SampleClock.h"
 #include "platform/SpscRing.h"
-#include "platform/UnderrunDetector.h"
 #include "platform/SynthSetup.h"
 
 #include <QMap>
-#include <QVector>
 #include <QTest>
 
 #include <random>
@@ -335,93 +333,4 @@ void MessageSchedulerTest::eachChannelKeepsItsOrder()
             applied[int(a.second & 0x0F)] << a.second;
         QCOMPARE(applied, sent);
     }
-}
-
-// ---------------------------------------------------------------- UnderrunDetector
-
-namespace {
-
-// A simulated device that asks for 128 frames at a time for `seconds`: it
-// runs `ppm` slower than the steady clock, wakes each callback up to
-// `jitterNs` late, fills its buffer in a burst at the start, and stops for
-// `gapNs` every `gapEverySeconds` (0: never). Returns the seconds at which
-// underruns were reported.
-QVector<double> runDevice(double seconds, double ppm, int jitterNs, qint64 gapNs, double gapEverySeconds)
-{
-    constexpr int kRate = 48000, kFrames = 128;
-    UnderrunDetector detector(kRate);
-    std::mt19937 random(11);
-    std::uniform_int_distribution<int> jitter(0, qMax(0, jitterNs));
-    const double nsPerFrame = 1e9 / kRate * (1.0 + ppm / 1e6);
-    const qint64 start = 5'000'000'000;
-    qint64 lost = 0;
-    double nextGap = gapEverySeconds;
-    QVector<double> found;
-    for (qint64 k = 0; k * kFrames < qint64(seconds * kRate); ++k) {
-        const qint64 frame = k * kFrames;
-        const double at = double(frame) * nsPerFrame / 1e9;
-        if (gapEverySeconds > 0 && at >= nextGap) {
-            lost += gapNs;
-            nextGap += gapEverySeconds;
-        }
-        // Two buffers go out at once when the stream starts.
-        const qint64 due = k < 2 ? start : start + qint64(double(frame - 2 * kFrames) * nsPerFrame);
-        const qint64 now = due + lost + (k < 2 ? 0 : jitter(random));
-        if (detector.callback(now, frame))
-            found << at;
-    }
-    return found;
-}
-
-}  // namespace
-
-void UnderrunDetectorTest::findsGapsButNotJitterOrDrift_data()
-{
-    QTest::addColumn<double>("seconds");
-    QTest::addColumn<double>("ppm");
-    QTest::addColumn<int>("jitterNs");
-    QTest::addColumn<qint64>("gapNs");
-    QTest::addColumn<double>("gapEvery");
-    QTest::addColumn<int>("minFound");
-    QTest::addColumn<int>("maxFound");
-    // A clean stream stays clean however its callbacks wake up.
-    QTest::newRow("steady") << 60.0 << 0.0 << 0 << qint64(0) << 0.0 << 0 << 0;
-    QTest::newRow("late wake-ups up to 2 ms") << 60.0 << 0.0 << 2'000'000 << qint64(0) << 0.0 << 0 << 0;
-    QTest::newRow("crystal 150 ppm slow") << 300.0 << 150.0 << 1'000'000 << qint64(0) << 0.0 << 0 << 0;
-    QTest::newRow("crystal 150 ppm fast") << 300.0 << -150.0 << 1'000'000 << qint64(0) << 0.0 << 0 << 0;
-    // One real gap is one underrun, found within a window or two.
-    QTest::newRow("one 5 ms gap") << 20.0 << 0.0 << 1'000'000 << qint64(5'000'000) << 10.0 << 1 << 1;
-    // Many short gaps add up and are found again and again.
-    QTest::newRow("0.67 ms gaps, 5 a second") << 10.0 << 0.0 << 500'000 << qint64(670'000) << 0.2 << 5 << 40;
-}
-
-void UnderrunDetectorTest::findsGapsButNotJitterOrDrift()
-{
-    QFETCH(double, seconds);
-    QFETCH(double, ppm);
-    QFETCH(int, jitterNs);
-    QFETCH(qint64, gapNs);
-    QFETCH(double, gapEvery);
-    QFETCH(int, minFound);
-    QFETCH(int, maxFound);
-    const QVector<double> found = runDevice(seconds, ppm, jitterNs, gapNs, gapEvery);
-    QString at;
-    for (double s : found)
-        at += QString::number(s, 'f', 2) + QLatin1Char(' ');
-    QVERIFY2(found.size() >= minFound && found.size() <= maxFound, qPrintable(at));
-    if (gapEvery >= 5.0 && !found.isEmpty())
-        QVERIFY2(found.first() - gapEvery < 1.5, qPrintable(at));  // soon after the gap
-}
-
-void UnderrunDetectorTest::restartForgetsTheOldStream()
-{
-    // A reopened stream starts at frame 0 much later: not a gap.
-    UnderrunDetector detector(48000);
-    qint64 now = 0;
-    for (qint64 k = 0; k < 2000; ++k)
-        QVERIFY(!detector.callback(now = k * 128 * 1'000'000'000 / 48000, k * 128));
-    detector.restart();
-    for (qint64 k = 0; k < 2000; ++k)
-        QVERIFY(!detector.callback(now + 50'000'000 + k * 256 * 1'000'000'000 / 48000, k * 256));
-    QCOMPARE(detector.lostMs(), 0.0);
 }

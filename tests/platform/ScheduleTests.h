@@ -29,12 +29,3 @@ private slots:
     void fullQueueNeverLosesMessages();
     void eachChannelKeepsItsOrder();
 };
-
-// Underruns told from the times of the output's callbacks.
-class UnderrunDetectorTest : public QObject {
-    Q_OBJECT
-private slots:
-    void findsGapsButNotJitterOrDrift_data();
-    void findsGapsButNotJitterOrDrift();
-    void restartForgetsTheOldStream();
-};

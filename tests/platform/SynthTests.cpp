@@ -475,7 +475,7 @@ void AudioEngineTest::idleSkipsSynthesisWithoutDelayingSound()
     QVERIFY(engine.waitUntilReady());
     fluid_synth_t *synth = engine.synth();
     ManualRun run(engine);
-    run.until(48000 / 2);
+    run.until(2 * 48000);
     QVERIFY(engine.idlePeriods() > 0);
 
     // A key after a pause sounds in the very next period.
@@ -495,7 +495,7 @@ void AudioEngineTest::idleSkipsSynthesisWithoutDelayingSound()
     run.until(ended + 48000 / 4);
     QVERIFY(peak(run.left, ended) > 0.0f);
     QCOMPARE(engine.idlePeriods(), idle);
-    run.until(ended + 4 * 48000);
+    run.until(ended + 8 * 48000);
     QVERIFY(engine.idlePeriods() > idle);
     const int quiet = int(run.frames);
     run.until(quiet + 4800);

@@ -3,5 +3,5 @@
 #include "SynthTests.h"
 #include "TestMain.h"
 
-DZQ_TEST_MAIN(SpscRingTest, SampleClockTest, MessageSchedulerTest, UnderrunDetectorTest, OfflineRendererTest, AudioEngineTest,
+DZQ_TEST_MAIN(SpscRingTest, SampleClockTest, MessageSchedulerTest, OfflineRendererTest, AudioEngineTest,
               SystemMidiBackendTest, MidiLogBackendTest)
