@@ -362,17 +362,17 @@ def measure(subject, server_pid, work):
     r = {"name": subject.description()}
     rng = random.Random(16)
 
-    # Sparse keys on an otherwise idle machine; idle CPU first.
-    rec = Recorder()
-    time.sleep(0.3)
+    # Idle CPU first, with nothing recording (a recording keeps the server
+    # busy by itself); then sparse keys.
     subject.launch([])
     if isinstance(subject, FluidCli):
-        first_ns = None
         time.sleep(3.0)
     time.sleep(6.0)  # start-up done, the reverb died away
     r["name"] = subject.description()
     prog, server = idle_cpu(subject.proc.pid, server_pid)
     r["idle_cpu"] = (prog, server)
+    rec = Recorder()
+    time.sleep(0.5)
     presses = []
     for k in range(KEYS):
         presses.append(subject.press("asdfghj"[k % 7]))
@@ -459,6 +459,7 @@ def main():
 
     load = os.getloadavg()
     print()
+    print("the sound server alone, idle: %.1f %% of a core" % idle_cpu(a.server_pid, a.server_pid, 5.0)[0])
     print("end-to-end audio, PulseAudio null sink 48 kHz, %d cores, load average at the end %.1f" %
           (os.cpu_count(), load[0]))
     print("%-34s %-18s %-9s %-16s %-14s %-9s %-9s" % (

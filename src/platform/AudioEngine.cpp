@@ -125,7 +125,7 @@ void AudioEngine::load()
             rate_ = preferred;
     }
     clock_.emplace(rate_, SynthSetup::kPeriodFrames);
-    settings_ = SynthSetup::newSettings(rate_);
+    settings_ = SynthSetup::newSettings(rate_, SynthSetup::Samples::OnDemand);
     synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
     if (!synth_) {
         workerNotices_ << QStringLiteral("内置合成器 (FluidSynth) 无法启动，程序将不发声。请重新安装软件包 libfluidsynth3。");

@@ -37,7 +37,7 @@ QString soundFontLoadFailedText(const QString &path)
         .arg(path);
 }
 
-fluid_settings_t *newSettings(int sampleRate)
+fluid_settings_t *newSettings(int sampleRate, Samples samples)
 {
     fluid_settings_t *s = new_fluid_settings();
     if (!s)
@@ -48,10 +48,10 @@ fluid_settings_t *newSettings(int sampleRate)
     fluid_settings_setint(s, "synth.chorus.active", 1);
     fluid_settings_setint(s, "synth.threadsafe-api", 1);
     fluid_settings_setint(s, "synth.cpu-cores", 1);
-    // Only the samples of the programs in use are in memory (a session uses
-    // a few of the font's instruments).
-    fluid_settings_setint(s, "synth.dynamic-sample-loading", 1);
-    fluid_settings_setint(s, "synth.midi-channels", 16 + kShadowChannels);
+    if (samples == Samples::OnDemand) {
+        fluid_settings_setint(s, "synth.dynamic-sample-loading", 1);
+        fluid_settings_setint(s, "synth.midi-channels", 16 + kShadowChannels);
+    }
     return s;
 }
 

@@ -55,8 +55,20 @@ QString findSoundFont();
 QString missingSoundFontText();
 QString soundFontLoadFailedText(const QString &path);
 
-// Fresh settings for a synthesizer (and its audio driver) at a sample rate.
-fluid_settings_t *newSettings(int sampleRate);
+// How a synthesizer gets its samples.
+enum class Samples {
+    // The whole font at once: what a rendered file has always sounded like.
+    AllAtLoad,
+    // Only those of the programs chosen, when chosen (the live engine: a
+    // session uses a few of the font's instruments). FluidSynth's samples
+    // then differ in the last bits of some voices, so a rendered file keeps
+    // loading everything.
+    OnDemand,
+};
+
+// Fresh settings for a synthesizer at a sample rate. OnDemand also gives it
+// the shadow channels (see kShadowChannels).
+fluid_settings_t *newSettings(int sampleRate, Samples samples = Samples::AllAtLoad);
 
 // Plays one packed message (status | data1 << 8 | data2 << 16). Messages that
 // are not channel messages are ignored.
