@@ -308,7 +308,7 @@ class FluidCli:
         self.launched = now_ns()
         self.proc = subprocess.Popen(
             ["fluidsynth", "-a", "pulseaudio", "-r", str(RATE), "-o", "audio.period-size=%d" % self.frames,
-             "-o", "audio.periods=2", "-o", "audio.pulseaudio.adjust-latency=0", "-g", "0.5", FONT],
+             "-o", "audio.periods=2", "-g", "0.5", FONT],
             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.say("noteon 0 60 100")  # read once the font is loaded: the first sound
 
