@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-translations-l10n
   libfluidsynth-dev fluid-soundfont-gm timgm6mb-soundfont
-  librtmidi-dev libasound2-dev
+  librtmidi-dev librtaudio-dev libpulse-dev libasound2-dev
   libsndfile1-dev libsamplerate0-dev libsmf-dev
   fonts-wqy-microhei fonts-arphic-ukai
   xvfb xauth xdotool

@@ -228,16 +228,22 @@ void OnsetBench::print(const QString &title, const Report &r)
 
 bool OnsetBench::printVerdict(const Report &r)
 {
-    const bool met = r.p99Ms <= 1.0 && std::abs(r.driftMs) <= 2.0 && r.missing == 0 && r.extra == 0
-                     && r.lostFrames == 0;
-    std::printf("  targets: p99 jitter <= 1 ms, total drift <= 2 ms: %s\n", met ? "met" : "NOT met");
+    // The worst note counts: one note 18 ms late is heard, whatever the p99 says.
+    const bool met = r.p99Ms <= 1.0 && r.maxMs <= 2.0 && std::abs(r.driftMs) <= 2.0 && r.missing == 0
+                     && r.extra == 0 && r.lostFrames == 0;
+    std::printf("  targets: p99 jitter <= 1 ms, max jitter <= 2 ms, total drift <= 2 ms, no note missing: %s\n",
+                met ? "met" : "NOT met");
+    std::printf("  clock: the render thread's (no sound card); a device adds its own buffer, not measured here\n");
     return met;
 }
 
 void OnsetBench::printSetup()
 {
-    std::printf("sound font %s, sample rate %d, look-ahead %lld ms\n", qPrintable(engine_->soundFontPath()),
-                engine_->sampleRate(), static_cast<long long>(SynthSetup::kLookAheadNs / 1000000));
+    std::printf("sound font %s, sample rate %d, look-ahead %.1f ms (tick lateness allowance %.1f ms + one period)\n",
+                qPrintable(engine_->soundFontPath()), engine_->sampleRate(), double(engine_->lookAheadNs()) / 1e6,
+                double(SynthSetup::kTickLatenessNs) / 1e6);
+    std::printf("onsets are timed on the render thread's clock (no device): what the synthesizer renders when, "
+                "not what a sound card plays\n");
 }
 
 void OnsetBench::watchLateness(PlaybackTimer &timer)
@@ -256,7 +262,9 @@ void OnsetBench::printLateness(const QString &timerName) const
         return;
     QVector<double> sorted = lateness_;
     std::sort(sorted.begin(), sorted.end());
-    std::printf("  %s ticks ran late by: median %.3f ms, p99 %.3f ms, max %.3f ms (the look-ahead absorbs this)\n",
+    std::printf("  %s ticks ran late by: median %.3f ms, p99 %.3f ms, max %.3f ms (allowed: %.1f ms; later ticks "
+                "sound late)\n",
                 qPrintable(timerName), sorted[sorted.size() / 2],
-                sorted[qMin(int(sorted.size()) - 1, int(sorted.size() * 0.99))], sorted.last());
+                sorted[qMin(int(sorted.size()) - 1, int(sorted.size() * 0.99))], sorted.last(),
+                double(SynthSetup::kTickLatenessNs) / 1e6);
 }

@@ -15,6 +15,8 @@
 #include <QEvent>
 #include <QTimer>
 
+#include <cstdio>
+
 AppShell::AppShell(const AppOptions &options) : options_(options), startNs_(clock_.nowNs()) {}
 
 AppShell::~AppShell()
@@ -41,9 +43,11 @@ bool AppShell::start()
             dialogs_.message(text);
     });
     connect(&engine_, &AudioEngine::ready, this, [this] {
+        describeOutput();
         emit soundReady();
         checkMainWindowReady();
     });
+    connect(&engine_, &AudioEngine::outputChanged, this, &AppShell::describeOutput);
     engine_.start();
 
     MidiBackend *backend = &midi_;
@@ -82,6 +86,15 @@ bool AppShell::start()
     form1_->installEventFilter(this);
     welcome_->show();
     return true;
+}
+
+void AppShell::describeOutput()
+{
+    // One diagnostics line on the terminal, and in the MIDI log.
+    const QString text = engine_.outputDescription();
+    std::fprintf(stderr, "dzq: %s\n", text.toLocal8Bit().constData());
+    if (log_)
+        log_->writeComment(text);
 }
 
 void AppShell::showMainWindow()

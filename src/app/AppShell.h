@@ -54,6 +54,7 @@ protected:
 
 private:
     void showMainWindow();
+    void describeOutput();
     void showFarewell();
     void checkMainWindowReady();
 

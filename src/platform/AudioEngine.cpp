@@ -2,6 +2,8 @@
 
 #include "platform/MidiMessage.h"
 
+#include "platform/PulseOutput.h"
+#include "platform/RtAudioOutput.h"
 #include "platform/SoundLog.h"
 
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <fluidsynth.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -24,6 +27,14 @@ constexpr int kTapChunk = 256;
 constexpr qint64 kRenderResyncNs = 100'000'000;
 // Playback input buffered ahead of the callback.
 constexpr std::size_t kPlaybackFrames = 24000;
+// The synthesizer stops once its output has stayed below kQuietLevel this
+// long: every voice has ended and the reverb and chorus have died away.
+constexpr qint64 kQuietSeconds = 1;
+constexpr float kQuietLevel = 1e-7f;
+// How often the owner thread looks after the device: underruns, pausing.
+constexpr int kOutputCheckMs = 200;
+// The device stream pauses after the synthesizer has been idle this long.
+constexpr qint64 kPauseAfterSeconds = 2;
 
 qint64 steadyNowNs()
 {
@@ -43,7 +54,7 @@ AudioEngine::AudioEngine(QObject *parent) : AudioEngine(Options(), parent) {}
 AudioEngine::AudioEngine(const Options &options, QObject *parent)
     : QObject(parent),
       options_(options),
-      clock_(options.sampleRate, SynthSetup::kPeriodFrames),
+      rate_(options.sampleRate),
       gainLeft_(SynthSetup::sideGain(0x6000)),
       gainRight_(SynthSetup::sideGain(0x6000)),
       tap_(std::size_t(qMax(1, options.tapSeconds)) * std::size_t(options.sampleRate)),
@@ -55,6 +66,8 @@ AudioEngine::AudioEngine(const Options &options, QObject *parent)
     connect(&log, &SoundLog::errorLogged, this,
             [this](const QString &text) { emit notice(QStringLiteral("内置合成器出错：%1。。。").arg(text)); },
             Qt::QueuedConnection);
+    outputWatch_.setInterval(kOutputCheckMs);
+    connect(&outputWatch_, &QTimer::timeout, this, &AudioEngine::checkOutput);
 }
 
 AudioEngine::~AudioEngine()
@@ -102,7 +115,17 @@ void AudioEngine::load()
     // Failures are reported once, in our own words; the library's details
     // stay in the log.
     SoundLog::QuietScope quiet;
-    settings_ = SynthSetup::newSettings(options_.sampleRate);
+    // The synthesizer runs at the device's rate, so that nothing resamples
+    // (PulseAudio at 44.1 kHz, for one).
+    if (options_.output == Output::Auto) {
+        int preferred = PulseOutput::serverSampleRate();
+        if (preferred == 0)
+            preferred = RtAudioOutput::preferredSampleRate();
+        if (preferred == 44100 || preferred == 48000)
+            rate_ = preferred;
+    }
+    clock_.emplace(rate_, SynthSetup::kPeriodFrames);
+    settings_ = SynthSetup::newSettings(rate_, SynthSetup::Samples::OnDemand);
     synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
     if (!synth_) {
         workerNotices_ << QStringLiteral("内置合成器 (FluidSynth) 无法启动，程序将不发声。请重新安装软件包 libfluidsynth3。");
@@ -132,12 +155,18 @@ void AudioEngine::openOutput()
     if (options_.output == Output::Manual)
         return;
     if (options_.output == Output::Auto) {
-        // JACK is not tried: it may start a server of its own.
-        for (const char *name : {"pulseaudio", "alsa"}) {
-            fluid_settings_setstr(settings_, "audio.driver", name);
-            driver_ = new_fluid_audio_driver2(settings_, &AudioEngine::audioCallback, this);
-            if (driver_) {
-                deviceName_ = QString::fromLatin1(name);
+        const DeviceOutput::Render render = [this](float *left, float *right, int frames, qint64 nowNs) {
+            SoundLog::markAudioThread();
+            if (clockRestart_.exchange(false))
+                clock_->reset();
+            process(left, right, frames, nowNs);
+        };
+        std::unique_ptr<DeviceOutput> outputs[] = {std::make_unique<PulseOutput>(rate_, render),
+                                                   std::make_unique<RtAudioOutput>(rate_, render)};
+        for (auto &output : outputs) {
+            if (output->open()) {
+                deviceName_ = output->apiName();
+                output_ = std::move(output);
                 return;
             }
         }
@@ -149,11 +178,9 @@ void AudioEngine::openOutput()
 
 void AudioEngine::stopOutput()
 {
-    // The driver goes first: after this no callback touches the synthesizer.
-    if (driver_) {
-        delete_fluid_audio_driver(driver_);
-        driver_ = nullptr;
-    }
+    // The output goes first: after this no callback touches the synthesizer.
+    outputWatch_.stop();
+    output_.reset();
     rendering_.store(false);
     if (renderThread_.joinable())
         renderThread_.join();
@@ -166,13 +193,17 @@ void AudioEngine::finishLoading()
     if (worker_.joinable())
         worker_.join();
     state_ = State::Ready;
+    if (output_)
+        outputWatch_.start();
     for (const QString &text : std::as_const(workerNotices_))
         emit notice(text);
     const QVector<PendingMessage> early = std::move(early_);
     early_.clear();
     if (fontLoaded_) {
-        for (const PendingMessage &m : early)
+        for (const PendingMessage &m : early) {
+            SynthSetup::preloadProgram(synth_, m.message);
             play(m.message);
+        }
     }
     emit ready();
 }
@@ -186,13 +217,79 @@ void AudioEngine::send(quint32 message, qint64 dueNs)
     }
     if (!fontLoaded_)
         return;
+    SynthSetup::preloadProgram(synth_, message);
+    wake();
     if (dueNs < 0) {
         if (scheduler_.routeLive(message))
             play(message);
         return;
     }
-    if (!scheduler_.pushTimed(message, dueNs + SynthSetup::kLookAheadNs))
+    if (!scheduler_.pushTimed(message, dueNs + lookAheadNs()))
         play(message);  // queue full: early rather than lost
+}
+
+int AudioEngine::bufferFrames() const
+{
+    return output_ ? output_->bufferFrames() : SynthSetup::kPeriodFrames;
+}
+
+int AudioEngine::latencyFrames() const
+{
+    return output_ ? output_->latencyFrames() : 0;
+}
+
+qint64 AudioEngine::lookAheadNs() const
+{
+    return SynthSetup::kTickLatenessNs + qint64(bufferFrames()) * 1'000'000'000 / rate_;
+}
+
+QString AudioEngine::outputDescription() const
+{
+    if (!isReady())
+        return QStringLiteral("声音输出：正在启动");
+    const QString lookAhead = QStringLiteral("，定时消息提前 %1 毫秒").arg(double(lookAheadNs()) / 1e6, 0, 'f', 1);
+    if (!output_) {
+        return QStringLiteral("声音输出：无声卡（实时渲染线程），%1 Hz，每次 %2 帧").arg(rate_).arg(bufferFrames())
+               + lookAhead;
+    }
+    return QStringLiteral("声音输出：%1，%2 Hz，缓冲 %3 帧 × %4，延迟 %5 毫秒，%6")
+               .arg(deviceName_)
+               .arg(rate_)
+               .arg(output_->bufferFrames())
+               .arg(DeviceOutput::kPeriods)
+               .arg(double(latencyFrames()) * 1000.0 / rate_, 0, 'f', 1)
+               .arg(output_->realTimePriority() ? QStringLiteral("实时优先级") : QStringLiteral("普通优先级"))
+           + lookAhead;
+}
+
+void AudioEngine::wake()
+{
+    if (output_ && !output_->isActive()) {
+        clockRestart_.store(true);
+        idleFrames_.store(0);  // not paused again before the audio thread has seen what woke it
+        output_->setActive(true);
+    }
+}
+
+void AudioEngine::checkOutput()
+{
+    if (!output_)
+        return;
+    // WAV playback waiting to be mixed, or a recording: the stream runs.
+    const bool needed = tapEnabled_.load() || playPushed_.load() != playTaken_.load();
+    if (needed)
+        wake();
+    else if (output_->isActive() && idleFrames_.load(std::memory_order_relaxed) >= kPauseAfterSeconds * rate_)
+        output_->setActive(false);
+    // An underrun while something sounds: a larger buffer for the rest of
+    // the run (at the largest, nothing more to do). One in silence is not
+    // heard (the busy start-up of the program, mostly), nor one of a paused
+    // stream.
+    const bool silent = idleFrames_.load(std::memory_order_relaxed) > 0;
+    if (output_->takeUnderrun() && !silent && output_->isActive() && output_->stepUp()) {
+        clockRestart_.store(true);
+        emit outputChanged();
+    }
 }
 
 void AudioEngine::silenceAll()
@@ -204,6 +301,8 @@ void AudioEngine::silenceAll()
 void AudioEngine::play(quint32 message)
 {
     SynthSetup::applyShortMessage(synth_, message);
+    // The audio thread runs the synthesizer from its next period on.
+    liveSent_.fetch_add(1, std::memory_order_release);
 }
 
 void AudioEngine::setWaveVolume(quint32 value)
@@ -215,6 +314,8 @@ void AudioEngine::setWaveVolume(quint32 value)
 
 void AudioEngine::setTapEnabled(bool enabled)
 {
+    if (enabled)
+        wake();
     // Sequentially consistent with the rendered-frames counter, so that
     // waitForTapQuiet() can tell when the last tapping callback has finished.
     tapEnabled_.store(enabled);
@@ -226,6 +327,7 @@ void AudioEngine::waitForTapQuiet(int timeoutMs) const
     // publishes its frames; the next one sees it disabled.
     if (state_ != State::Ready || options_.output == Output::Manual)
         return;
+    // Callbacks keep coming while idle (the synthesizer is skipped, the tap is not).
     const qint64 before = renderedFrames_.load();
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (renderedFrames_.load() == before && std::chrono::steady_clock::now() < until)
@@ -305,34 +407,48 @@ void AudioEngine::renderManual(float *left, float *right, int frames, qint64 now
     process(left, right, frames, nowNs);
 }
 
-int AudioEngine::audioCallback(void *data, int len, int nfx, float *fx[], int nout, float *out[])
+bool AudioEngine::nothingSounds()
 {
-    Q_UNUSED(nfx);
-    Q_UNUSED(fx);
-    SoundLog::markAudioThread();
-    if (nout < 2 || len <= 0)
-        return FLUID_OK;
-    static_cast<AudioEngine *>(data)->process(out[0], out[1], len, steadyNowNs());
-    return FLUID_OK;
+    // Decided without the synthesizer's lock, which the owner thread may
+    // hold for a while (loading a program's samples): a message arrived, or
+    // the synthesizer's output has not yet been silent for a while.
+    const quint32 live = liveSent_.load(std::memory_order_acquire);
+    const bool busy = live != liveSeen_ || !scheduler_.isEmpty();
+    liveSeen_ = live;
+    if (busy)
+        quietFrames_ = 0;
+    return quietFrames_ >= kQuietSeconds * rate_;
 }
 
 void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
 {
-    clock_.update(nowNs, frames_);
-    scheduler_.collect(clock_);
+    clock_->update(nowNs, frames_);
+    scheduler_.collect(*clock_);
 
     const bool font = fontLoaded_;
     fluid_synth_t *synth = synth_;
-    // Block by block: messages may be due at any boundary.
-    SynthSetup::renderOnBlockGrid(
-        synth, left, right, frames_, frames,
-        [this, synth, font](qint64 boundary) {
-            scheduler_.applyDue(boundary, [synth, font](quint32 message) {
-                if (font)
-                    SynthSetup::applyShortMessage(synth, message);
-            });
-        },
-        [] { return qint64(0); });
+    // Skipping whole blocks keeps the synthesizer's own blocks on our grid.
+    if (frames % SynthSetup::kBlockFrames == 0 && nothingSounds()) {
+        idlePeriods_.fetch_add(1, std::memory_order_relaxed);
+        idleFrames_.fetch_add(frames, std::memory_order_relaxed);
+    } else {
+        idleFrames_.store(0, std::memory_order_relaxed);
+        // Block by block: messages may be due at any boundary.
+        SynthSetup::renderOnBlockGrid(
+            synth, left, right, frames_, frames,
+            [this, synth, font](qint64 boundary) {
+                scheduler_.applyDue(boundary, [synth, font](quint32 message) {
+                    if (font)
+                        SynthSetup::applyShortMessage(synth, message);
+                });
+            },
+            [] { return qint64(0); });
+        // Quiet: below what a 24-bit device could play, reverb tail included.
+        float loudest = 0;
+        for (int i = 0; i < frames; ++i)
+            loudest = qMax(loudest, qMax(std::fabs(left[i]), std::fabs(right[i])));
+        quietFrames_ = loudest < kQuietLevel ? quietFrames_ + frames : 0;
+    }
     const qint64 end = frames_ + frames;
     frames_ = end;
     mixPlayback(left, right, frames);
@@ -363,7 +479,7 @@ void AudioEngine::renderLoop()
 {
     SoundLog::markAudioThread();
     const int period = SynthSetup::kPeriodFrames;
-    const qint64 rate = options_.sampleRate;
+    const qint64 rate = rate_;
     std::vector<float> left(static_cast<std::size_t>(period)), right(static_cast<std::size_t>(period));
     qint64 startNs = steadyNowNs();
     qint64 k = 0;

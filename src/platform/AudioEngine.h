@@ -10,27 +10,38 @@
 #include <QStringList>
 #include <QVector>
 
+#include <QTimer>
+
 #include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
-typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
+class DeviceOutput;
 
 // The built-in synthesizer and the program's audio output.
 //
 // start() loads the sound font on a worker thread while the user interface
 // keeps running (FluidSynth holds its lock for the whole load), then opens the
-// audio output: PulseAudio, else ALSA, else a render thread that synthesizes
-// in real time without a device, so the output tap (recording) still works.
-// Messages sent before the engine is ready wait in order and are played the
-// moment it is ready.
+// audio output (PulseOutput, else RtAudioOutput: ALSA; at the device's own
+// sample rate), else a render thread that synthesizes in real time without a
+// device, so the output tap (recording) still works. Messages sent before the
+// engine is ready wait in order and are played the moment it is ready.
+//
+// The output starts with the smallest buffer; after an underrun it moves to
+// the next larger one for the rest of the run (outputChanged()).
 //
 // Timing: a message stamped with a tick time (dueNs >= 0) sounds at that time
-// plus SynthSetup::kLookAheadNs, on the synthesizer's 64-frame block grid; a
-// live message (dueNs < 0) is played at once, but never ahead of a timed
-// message of its channel that is still waiting (see MessageScheduler).
+// plus lookAheadNs(), on the synthesizer's 64-frame block grid; a live
+// message (dueNs < 0) is played at once, but never ahead of a timed message
+// of its channel that is still waiting (see MessageScheduler).
+//
+// While nothing sounds and nothing waits, the synthesizer is not run at all
+// (after the reverb has had time to die away), and a little later the device
+// stream pauses until the next message: an idle program costs next to
+// nothing.
 //
 // All public methods belong to the thread that owns the engine, except the
 // tap's consumer methods, which belong to one reader thread.
@@ -66,6 +77,21 @@ public:
     QString soundFontPath() const { return fontPath_; }
     // "pulseaudio", "alsa", or empty when no device plays the output.
     QString deviceName() const { return deviceName_; }
+    // Frames per device buffer (the render thread's period without a device).
+    int bufferFrames() const;
+    // Frames between the synthesizer and the device (0 without a device).
+    int latencyFrames() const;
+    // How long after its tick a timed message sounds: the lateness of a
+    // timer tick plus one buffer, within which the message must reach the
+    // audio thread.
+    qint64 lookAheadNs() const;
+    // One line for the user about the output: device, rate, buffer, latency.
+    QString outputDescription() const;
+    // Owner thread: resumes a device stream paused while nothing sounded
+    // (before WAV playback starts; every message does it by itself).
+    void wake();
+    // Periods the synthesizer was not run because nothing sounded.
+    quint64 idlePeriods() const { return idlePeriods_.load(std::memory_order_relaxed); }
 
     // Plays one packed message; dueNs < 0: at once, else the steady time of
     // the tick that sent it.
@@ -111,7 +137,9 @@ public:
     // steady time of the period's first frame. The buffers are overwritten.
     void renderManual(float *left, float *right, int frames, qint64 nowNs);
 
-    int sampleRate() const { return options_.sampleRate; }
+    // The rate of the output: the device's own where it has one (known once
+    // ready), else the one asked for.
+    int sampleRate() const { return rate_; }
     // Frames rendered so far.
     qint64 renderedFrames() const { return renderedFrames_.load(std::memory_order_relaxed); }
     // Messages of the sound libraries, oldest first.
@@ -125,6 +153,9 @@ signals:
     // status line (no sound card, an error of the synthesizer); a longer one
     // that says what to do (a missing sound font) deserves a message box.
     void notice(const QString &text);
+    // The output changed (a larger buffer after an underrun); see
+    // outputDescription().
+    void outputChanged();
 
 private:
     struct PendingMessage {
@@ -142,13 +173,15 @@ private:
     void process(float *left, float *right, int frames, qint64 nowNs);  // audio thread
     void renderLoop();       // render thread
     void stopOutput();
-    static int audioCallback(void *data, int len, int nfx, float *fx[], int nout, float *out[]);
+    void checkOutput();      // owner thread
+    bool nothingSounds();    // audio thread
 
     const Options options_;
     State state_ = State::Idle;
     QVector<PendingMessage> early_;   // sent before ready
     MessageScheduler scheduler_;
-    SampleClock clock_;
+    int rate_;
+    std::optional<SampleClock> clock_;  // made for the output's rate
     quint32 waveVolume_ = 0x60006000;
     std::atomic<float> gainLeft_;
     std::atomic<float> gainRight_;
@@ -156,7 +189,8 @@ private:
     // Set by the worker before loadDone_, read after it.
     fluid_settings_t *settings_ = nullptr;
     fluid_synth_t *synth_ = nullptr;
-    fluid_audio_driver_t *driver_ = nullptr;
+    std::unique_ptr<DeviceOutput> output_;
+    QTimer outputWatch_;
     bool fontLoaded_ = false;
     QString fontPath_;
     QString deviceName_;
@@ -172,6 +206,12 @@ private:
 
     // Audio thread.
     qint64 frames_ = 0;
+    qint64 quietFrames_ = 0;             // rendered in a row below the quiet level
+    quint32 liveSeen_ = 0;
+    std::atomic<quint32> liveSent_{0};   // live messages played by the owner thread
+    std::atomic<bool> clockRestart_{false};
+    std::atomic<quint64> idlePeriods_{0};
+    std::atomic<qint64> idleFrames_{0};  // skipped in a row
     std::atomic<qint64> renderedFrames_{0};
     std::atomic<bool> tapEnabled_{false};
     std::atomic<quint64> tapLost_{0};

@@ -62,6 +62,8 @@ public:
     // block boundary (plus the flushes and what they pull along).
     template <typename Apply>
     void applyDue(qint64 boundary, Apply &&apply);
+    // Nothing is queued or waiting to be applied.
+    bool isEmpty() const { return waitingCount_ == 0 && queue_.empty(); }
 
 private:
     enum Flags : quint8 { Timed = 0, Flush = 1 };

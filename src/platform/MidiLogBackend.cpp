@@ -47,6 +47,14 @@ int MidiLogBackend::shortMsg(MidiHandle handle, quint32 message, qint64 dueNs)
     return result;
 }
 
+void MidiLogBackend::writeComment(const QString &text)
+{
+    if (!file_.isOpen())
+        return;
+    file_.write("# " + text.toUtf8() + '\n');
+    file_.flush();
+}
+
 QString MidiLogBackend::errorText(int code)
 {
     return inner_.errorText(code);

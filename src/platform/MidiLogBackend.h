@@ -12,6 +12,7 @@ class Clock;
 //   "<ms since program start> <device id> 0x<packed value, lower-case hex>"
 // e.g. "1534 0 0x463c90". The device id is the one the handle was opened
 // with, "none" for a handle that is not open. Each line is flushed at once.
+// Lines starting with "# " describe the run (the sound output, for one).
 class MidiLogBackend : public MidiBackend {
 public:
     MidiLogBackend(MidiBackend &inner, const QString &path, const Clock &clock, qint64 programStartNs);
@@ -19,6 +20,8 @@ public:
     // The log file could be opened; else errorString() says why.
     bool isLogging() const { return file_.isOpen(); }
     QString errorString() const { return file_.errorString(); }
+    // Appends "# <text>" (UTF-8).
+    void writeComment(const QString &text);
 
     int deviceCount() override;
     int deviceCaps(int id, QString *name) override;

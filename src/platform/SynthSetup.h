@@ -18,12 +18,19 @@ constexpr int kSampleRate = 48000;
 // FluidSynth renders in blocks of this many frames; a message applied between
 // blocks takes effect exactly at the block boundary.
 constexpr int kBlockFrames = 64;
-// Device buffering: 2 periods of 128 frames (5.3 ms at 48 kHz).
+// Frames per period of the render thread that runs without a device (and
+// the smallest device buffer).
 constexpr int kPeriodFrames = 128;
-constexpr int kPeriods = 2;
-// Timed messages sound this long after the tick that sent them. It covers the
-// lateness of a timer tick plus one audio period.
-constexpr qint64 kLookAheadNs = 25'000'000;
+// How late a timer tick may run and still have its messages sound on time
+// (measured: at most 6.5 ms on a busy 2-core machine). Timed messages sound
+// this long plus one output buffer after their tick.
+constexpr qint64 kTickLatenessNs = 8'000'000;
+
+// The synthesizer has twice the MIDI channels: channel c + kShadowChannels
+// mirrors the bank and program of channel c and nothing else, so that a
+// program's samples (loaded on demand) are read when the program is chosen,
+// never when the audio thread applies the change.
+constexpr int kShadowChannels = 16;
 
 // FluidSynth's own output gain; the program's master gain comes on top.
 constexpr double kSynthGain = 0.2;
@@ -48,12 +55,27 @@ QString findSoundFont();
 QString missingSoundFontText();
 QString soundFontLoadFailedText(const QString &path);
 
-// Fresh settings for a synthesizer (and its audio driver) at a sample rate.
-fluid_settings_t *newSettings(int sampleRate);
+// How a synthesizer gets its samples.
+enum class Samples {
+    // The whole font at once: what a rendered file has always sounded like.
+    AllAtLoad,
+    // Only those of the programs chosen, when chosen (the live engine: a
+    // session uses a few of the font's instruments). FluidSynth's samples
+    // then differ in the last bits of some voices, so a rendered file keeps
+    // loading everything.
+    OnDemand,
+};
+
+// Fresh settings for a synthesizer at a sample rate. OnDemand also gives it
+// the shadow channels (see kShadowChannels).
+fluid_settings_t *newSettings(int sampleRate, Samples samples = Samples::AllAtLoad);
 
 // Plays one packed message (status | data1 << 8 | data2 << 16). Messages that
 // are not channel messages are ignored.
 void applyShortMessage(fluid_synth_t *synth, quint32 message);
+// Bank select and program change go to the message's shadow channel too
+// (loading the program's samples on the calling thread); true for those.
+bool preloadProgram(fluid_synth_t *synth, quint32 message);
 
 // MIDI channel of a packed message.
 inline int channelOf(quint32 message) { return int(message & 0x0F); }

@@ -79,6 +79,7 @@ void WavePlayback::play(qint64 fromMs)
     stopRequested_.store(false);
     fed_.store(false);
     started_ = true;
+    engine_.wake();
     feeder_ = std::thread([this] { feed(); });
 }
 

@@ -10,6 +10,9 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/SoundLog.h src/platform/SoundLog.cpp
   src/platform/SynthSetup.h src/platform/SynthSetup.cpp
   src/platform/MessageScheduler.h src/platform/MessageScheduler.cpp
+  src/platform/DeviceOutput.h src/platform/DeviceOutput.cpp
+  src/platform/PulseOutput.h src/platform/PulseOutput.cpp
+  src/platform/RtAudioOutput.h src/platform/RtAudioOutput.cpp
   src/platform/AudioEngine.h src/platform/AudioEngine.cpp
   src/platform/WavWriter.h src/platform/WavWriter.cpp
   src/platform/OfflineRenderer.h src/platform/OfflineRenderer.cpp

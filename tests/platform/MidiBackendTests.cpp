@@ -240,6 +240,8 @@ void MidiLogBackendTest::everyMessageIsOneLine()
     QCOMPARE(log.open(0, &handle), MidiError::Ok);
     clock.setNow(start + 1'534'400'000);
     QCOMPARE(log.shortMsg(handle, 0x463c90, 1'534'000'000), MidiError::Ok);
+    // A description of the run goes between the messages, marked, in UTF-8.
+    log.writeComment(QStringLiteral("声音输出：pulseaudio，缓冲 256 帧 × 2"));
     clock.setNow(start + 1'600'000'000);
     inner.sendResult = MidiError::NotReady;  // refused messages are logged too
     QCOMPARE(log.shortMsg(handle, 0x3c80, 1'600'000'000), MidiError::NotReady);
@@ -258,6 +260,7 @@ void MidiLogBackendTest::everyMessageIsOneLine()
     // Each line is on disk at once, after what was there.
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromLatin1(file.readAll()),
-             QStringLiteral("earlier run\n1534 0 0x463c90\n1600 0 0x3c80\n1600 none 0xec2\n1600 -1 0x7f2399\n"));
+    QCOMPARE(QString::fromUtf8(file.readAll()),
+             QStringLiteral("earlier run\n1534 0 0x463c90\n# 声音输出：pulseaudio，缓冲 256 帧 × 2\n1600 0 0x3c80\n"
+                            "1600 none 0xec2\n1600 -1 0x7f2399\n"));
 }

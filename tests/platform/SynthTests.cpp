@@ -334,7 +334,7 @@ void AudioEngineTest::timedNotesLandOnNearestBlock()
     run.period();
     // The first click belongs at frame 4820 (-> block 4800), the next 124 ms
     // later at 10288.4 (-> 10304): 5504 frames apart, not 5468 and not 5440.
-    const qint64 first = run.nsOfFrame(4820.0) - SynthSetup::kLookAheadNs;
+    const qint64 first = run.nsOfFrame(4820.0) - engine.lookAheadNs();
     for (qint64 tick : {first, first + 124'000'000}) {
         Clock::TickScope scope(clock, tick);
         port.NoteOn(9, 75, 120);
@@ -363,7 +363,7 @@ void AudioEngineTest::liveNoteOffNeverOvertakesItsNoteOn()
     engine.send(msg(0x90, 60, 100), tick);
     engine.send(msg(0x99, 75, 100), tick);
     engine.send(msg(0x80, 60), -1);
-    const qint64 drumBlock = SynthSetup::nearestBlock(double(run.frames) + 1200.0);
+    const qint64 drumBlock = SynthSetup::nearestBlock(double(run.frames) + double(engine.lookAheadNs()) * 48000 / 1e9);
 
     int drumFrame = -1;
     while (run.frames < 48000) {
@@ -466,4 +466,96 @@ void AudioEngineTest::withoutSoundCardRenderThreadRuns()
     QTRY_VERIFY_WITH_TIMEOUT(engine.tapFramesAvailable() >= 4800, 5000);
     QVector<float> data(2 * 4800);
     QCOMPARE(engine.readTap(data.data(), 4800), 4800);
+}
+
+void AudioEngineTest::idleSkipsSynthesisWithoutDelayingSound()
+{
+    AudioEngine engine(manualOptions());
+    engine.start();
+    QVERIFY(engine.waitUntilReady());
+    fluid_synth_t *synth = engine.synth();
+    ManualRun run(engine);
+    run.until(2 * 48000);
+    QVERIFY(engine.idlePeriods() > 0);
+
+    // A key after a pause sounds in the very next period.
+    quint64 idle = engine.idlePeriods();
+    engine.send(msg(0x90, 72, 100), -1);
+    int from = int(run.frames);
+    run.period();
+    QVERIFY(peak(run.left, from) > 0.0f);
+    QCOMPARE(engine.idlePeriods(), idle);
+    engine.send(msg(0x80, 72), -1);
+
+    // The reverb rings on after the last voice has ended; only then does the
+    // synthesizer stop, and its output is silence.
+    while (fluid_synth_get_active_voice_count(synth) > 0 && run.frames < 10 * 48000)
+        run.period();
+    const int ended = int(run.frames);
+    run.until(ended + 48000 / 4);
+    QVERIFY(peak(run.left, ended) > 0.0f);
+    QCOMPARE(engine.idlePeriods(), idle);
+    run.until(ended + 8 * 48000);
+    QVERIFY(engine.idlePeriods() > idle);
+    const int quiet = int(run.frames);
+    run.until(quiet + 4800);
+    QCOMPARE(peak(run.left, quiet), 0.0f);
+
+    // A timed note wakes it on its own block.
+    idle = engine.idlePeriods();
+    const qint64 due = SynthSetup::nearestBlock(double(run.frames) + 3000.0);
+    engine.send(msg(0x99, 76, 100), run.nsOfFrame(double(run.frames) + 3000.0) - engine.lookAheadNs());
+    int started = -1;
+    while (started < 0 && run.frames < quiet + 48000) {
+        const qint64 before = run.frames;
+        run.period();
+        if (voicesOn(synth, 9).playing > 0)
+            started = int(before);
+    }
+    QVERIFY2(started <= due && due < started + SynthSetup::kPeriodFrames,
+             qPrintable(QStringLiteral("%1 / %2").arg(started).arg(due)));
+}
+
+void AudioEngineTest::programChangeLoadsBeforeTheAudioThread()
+{
+    // Samples are loaded when a program is chosen: for a timed change the
+    // sending thread loads them (on the shadow channel) before the audio
+    // thread applies it, and the first note after it sounds at once.
+    AudioEngine engine(manualOptions());
+    engine.start();
+    QVERIFY(engine.waitUntilReady());
+    fluid_synth_t *synth = engine.synth();
+    ManualRun run(engine);
+    run.period();
+    const struct {
+        int channel, program;
+    } cases[] = {{0, 14}, {2, 40}, {5, 73}, {0, 0}};
+    for (const auto &c : cases) {
+        const qint64 tick = run.nsOfFrame(double(run.frames));
+        engine.send(msg(0xB0 + c.channel, 0, 0), tick);
+        engine.send(msg(0xC0 + c.channel, c.program), tick);
+        int sfont = -1, bank = -1, program = -1;
+        fluid_synth_get_program(synth, c.channel + SynthSetup::kShadowChannels, &sfont, &bank, &program);
+        QCOMPARE(program, c.program);
+        QCOMPARE(bank, 0);
+        run.until(run.frames + 48000 / 20);
+        fluid_synth_get_program(synth, c.channel, &sfont, &bank, &program);
+        QCOMPARE(program, c.program);
+        engine.send(msg(0x90 + c.channel, 67, 100), -1);
+        const int from = int(run.frames);
+        run.period();
+        QVERIFY2(peak(run.left, from) > 0.0f, qPrintable(QString::number(c.program)));
+        engine.send(msg(0x80 + c.channel, 67), -1);
+    }
+}
+
+void AudioEngineTest::lookAheadIsTickLatenessPlusOneBuffer()
+{
+    AudioEngine engine(manualOptions(44100));
+    engine.start();
+    QVERIFY(engine.waitUntilReady());
+    QCOMPARE(engine.bufferFrames(), SynthSetup::kPeriodFrames);
+    QCOMPARE(engine.lookAheadNs(), SynthSetup::kTickLatenessNs + qint64(SynthSetup::kPeriodFrames) * 1'000'000'000 / 44100);
+    QVERIFY(engine.lookAheadNs() < 12'000'000);
+    QVERIFY(engine.outputDescription().contains(QStringLiteral("44100 Hz")));
 }

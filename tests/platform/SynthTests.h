@@ -26,4 +26,7 @@ private slots:
     void volumeSidesAndTap();
     void missingOrBrokenFontIsReportedAndSilent();
     void withoutSoundCardRenderThreadRuns();
+    void idleSkipsSynthesisWithoutDelayingSound();
+    void programChangeLoadsBeforeTheAudioThread();
+    void lookAheadIsTickLatenessPlusOneBuffer();
 };
