@@ -367,7 +367,9 @@ def measure(subject, server_pid, work):
     subject.launch([])
     if isinstance(subject, FluidCli):
         time.sleep(3.0)
-    time.sleep(6.0)  # start-up done, the reverb died away
+    # Start-up done, the reverb died away, and our program's stream paused
+    # (it pauses after 30 s without sound).
+    time.sleep(33.0)
     r["name"] = subject.description()
     prog, server = idle_cpu(subject.proc.pid, server_pid)
     r["idle_cpu"] = (prog, server)

@@ -33,8 +33,10 @@ constexpr qint64 kQuietSeconds = 1;
 constexpr float kQuietLevel = 1e-7f;
 // How often the owner thread looks after the device: underruns, pausing.
 constexpr int kOutputCheckMs = 200;
-// The device stream pauses after the synthesizer has been idle this long.
-constexpr qint64 kPauseAfterSeconds = 2;
+// The device stream pauses after the synthesizer has been idle this long:
+// long enough that a player's pause between phrases never pays for waking
+// the stream, short enough that a program left open costs next to nothing.
+constexpr qint64 kPauseAfterSeconds = 30;
 
 qint64 steadyNowNs()
 {
