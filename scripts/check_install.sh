@@ -12,8 +12,8 @@ id=io.github.quorvane.dzq
 fail() { echo "install: FAIL: $*" >&2; exit 1; }
 step() { echo "install: $*"; }
 
-if [ "${1:-}" = "--under-x" ]; then
-  stage=$2
+under_x() {
+  stage=$1
   dzq="$stage/usr/bin/dzq"
   export HOME="$stage/home" QT_QPA_PLATFORM=xcb TMPDIR="$stage/tmp" XDG_RUNTIME_DIR="$stage/runtime"
   unset XDG_CONFIG_HOME XDG_DOCUMENTS_DIR
@@ -36,7 +36,10 @@ if [ "${1:-}" = "--under-x" ]; then
   played() {
     [ -f "$log" ] || return 1
     while read -r line; do
-      v=$((${line##* }))
+      # Description lines ("# …") and anything that is no packed message are skipped.
+      token=${line##* }
+      [[ $line != '#'* && $token =~ ^0x[0-9a-fA-F]+$ ]] || continue
+      v=$((token))
       (( (v & 0xf0) == 0x90 && ((v >> 16) & 0x7f) > 0 )) && return 0
     done <"$log"
     return 1
@@ -72,7 +75,12 @@ if [ "${1:-}" = "--under-x" ]; then
   kill -0 "$pid" 2>/dev/null && fail "the installed program did not end within 12 s of \"退出\""
   wait "$pid" || fail "the installed program ended with an error"
   exit 0
-fi
+}
+# Under the X server (run through xvfb-run by the check below). Should the
+# check be cut short by a shell error, it fails here instead of going on
+# into the staging part below.
+[ "${1:-}" = "--under-x" ] && under_x "$2"
+[ "${1:-}" = "--under-x" ] && fail "the check under X stopped early"
 
 stage="$(mktemp -d "${TMPDIR:-/tmp}/dzq-install.XXXXXX")"
 trap 'rm -rf "$stage"' EXIT
