@@ -19,7 +19,9 @@ OfflineRenderer::OfflineRenderer(const Options &options) : options_(options)
     gainLeft_ = SynthSetup::sideGain(options.waveVolume & 0xFFFF);
     gainRight_ = SynthSetup::sideGain(options.waveVolume >> 16);
     SoundLog::QuietScope quiet;
-    settings_ = SynthSetup::newSettings(options.sampleRate);
+    // Only the programs a score chooses are read from the font: an export
+    // needs as little memory as the live engine.
+    settings_ = SynthSetup::newSettings(options.sampleRate, SynthSetup::Samples::OnDemand);
     if (settings_)  // nothing waits for a file: use every core
         fluid_settings_setint(settings_, "synth.cpu-cores", qMax(1, QThread::idealThreadCount()));
     synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;

@@ -57,12 +57,10 @@ QString soundFontLoadFailedText(const QString &path);
 
 // How a synthesizer gets its samples.
 enum class Samples {
-    // The whole font at once: what a rendered file has always sounded like.
+    // The whole font at once (benchmarks that compare with the earlier engine).
     AllAtLoad,
-    // Only those of the programs chosen, when chosen (the live engine: a
-    // session uses a few of the font's instruments). FluidSynth's samples
-    // then differ in the last bits of some voices, so a rendered file keeps
-    // loading everything.
+    // Only those of the programs chosen, when chosen: a session or a score
+    // uses a few of the font's instruments.
     OnDemand,
 };
 
