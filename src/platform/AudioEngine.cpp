@@ -3,6 +3,7 @@
 #include "platform/MidiMessage.h"
 
 #include "platform/PulseOutput.h"
+#include "platform/RealtimeKit.h"
 #include "platform/RtAudioOutput.h"
 #include "platform/SoundLog.h"
 
@@ -277,6 +278,8 @@ void AudioEngine::checkOutput()
 {
     if (!output_)
         return;
+    if (const quint64 thread = output_->takeRealtimeRequest())
+        askRealtimeKit(thread);
     // WAV playback waiting to be mixed, or a recording: the stream runs.
     const bool needed = tapEnabled_.load() || playPushed_.load() != playTaken_.load();
     if (needed)
@@ -292,6 +295,18 @@ void AudioEngine::checkOutput()
         clockRestart_.store(true);
         emit outputChanged();
     }
+}
+
+void AudioEngine::askRealtimeKit(quint64 threadId)
+{
+    if (!realtimeKit_)
+        realtimeKit_ = new RealtimeKit(RealtimeKit::systemBus(), this);
+    // The answer may come for a thread that is gone (a reopened stream): the
+    // output ignores it then.
+    realtimeKit_->makeThreadRealtime(threadId, audioThreadPriority(), [this, threadId](bool granted) {
+        if (output_ && output_->setRealTimeGranted(threadId, granted))
+            emit outputChanged();
+    });
 }
 
 void AudioEngine::silenceAll()

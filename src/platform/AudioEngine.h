@@ -20,6 +20,7 @@
 #include <thread>
 
 class DeviceOutput;
+class RealtimeKit;
 
 // The built-in synthesizer and the program's audio output.
 //
@@ -31,7 +32,9 @@ class DeviceOutput;
 // engine is ready wait in order and are played the moment it is ready.
 //
 // The output starts with the smallest buffer; after an underrun it moves to
-// the next larger one for the rest of the run (outputChanged()).
+// the next larger one for the rest of the run (outputChanged()). An audio
+// thread the system refuses real-time priority is put to the desktop's
+// rtkit, without waiting for the answer (outputChanged() when granted).
 //
 // Timing: a message stamped with a tick time (dueNs >= 0) sounds at that time
 // plus lookAheadNs(), on the synthesizer's 64-frame block grid; a live
@@ -174,6 +177,7 @@ private:
     void renderLoop();       // render thread
     void stopOutput();
     void checkOutput();      // owner thread
+    void askRealtimeKit(quint64 threadId);  // owner thread
     bool nothingSounds();    // audio thread
 
     const Options options_;
@@ -191,6 +195,7 @@ private:
     fluid_synth_t *synth_ = nullptr;
     std::unique_ptr<DeviceOutput> output_;
     QTimer outputWatch_;
+    RealtimeKit *realtimeKit_ = nullptr;  // made on first need
     bool fontLoaded_ = false;
     QString fontPath_;
     QString deviceName_;

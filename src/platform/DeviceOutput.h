@@ -3,7 +3,15 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
 #include <functional>
+
+// Real-time scheduling for the calling thread where the system allows it (a
+// real-time limit, root); true when granted, else nothing changes.
+bool raiseAudioThreadPriority();
+// The real-time priority asked for the audio thread: below the sound
+// server's own threads, above everything ordinary.
+int audioThreadPriority();
 
 // A sound card output that calls the synthesizer for every buffer on its
 // own audio thread. It starts with the smallest buffer; when the device
@@ -31,7 +39,16 @@ public:
     int latencyFrames() const { return bufferFrames() * kPeriods; }
     // The audio thread runs with real-time priority (asked for once; without
     // it the thread simply runs as it is).
-    virtual bool realTimePriority() const = 0;
+    bool realTimePriority() const { return realTime_.load(std::memory_order_relaxed); }
+
+    // Owner thread: the kernel id of an audio thread that the system refused
+    // real-time priority, for the owner to ask the desktop (rtkit) instead;
+    // handed out once, 0 when there is none.
+    quint64 takeRealtimeRequest() { return request_.exchange(0); }
+    // Owner thread: the desktop's answer for that thread; an answer for a
+    // thread that is no longer the audio thread is ignored. True when
+    // realTimePriority() changed.
+    bool setRealTimeGranted(quint64 threadId, bool granted);
 
     // Owner thread: an underrun was reported since the last call.
     virtual bool takeUnderrun() = 0;
@@ -54,8 +71,29 @@ public:
         }
         return 0;
     }
-};
 
-// Real-time scheduling for the calling thread where the system allows it (a
-// real-time limit, root); true when granted, else nothing changes.
-bool raiseAudioThreadPriority();
+protected:
+    // Audio thread, at the top of every callback: the first callback of a
+    // thread asks for real-time priority.
+    void raisePriorityOnce()
+    {
+        if (!priorityAsked_) {
+            priorityAsked_ = true;
+            askPriority();
+        }
+    }
+    // Owner thread, while no callback runs: the next callback may come from
+    // a new thread (a reopened stream), which asks again.
+    void forgetAudioThread();
+    // Audio thread: real-time scheduling from the system itself; true when
+    // granted (tests stand in for a system that refuses).
+    virtual bool raiseThreadPriority() { return raiseAudioThreadPriority(); }
+
+private:
+    void askPriority();  // audio thread
+
+    bool priorityAsked_ = false;        // audio thread (owner while stopped)
+    std::atomic<bool> realTime_{false};
+    std::atomic<quint64> thread_{0};    // the audio thread left waiting for rtkit
+    std::atomic<quint64> request_{0};   // the same, until the owner takes it
+};

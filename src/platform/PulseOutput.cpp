@@ -216,10 +216,7 @@ void PulseOutput::onWrite(pa_stream *, size_t bytes, void *data)
 
 void PulseOutput::write(size_t bytes)
 {
-    if (!priorityAsked_) {
-        priorityAsked_ = true;
-        realTime_.store(raiseAudioThreadPriority() ? 1 : 0, std::memory_order_relaxed);
-    }
+    raisePriorityOnce();
     const qint64 now = steadyNowNs();
     const size_t frameBytes = 2 * sizeof(float);
     size_t left = bytes / frameBytes;

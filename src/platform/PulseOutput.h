@@ -25,7 +25,6 @@ public:
     bool open() override;
     QString apiName() const override { return QStringLiteral("pulseaudio"); }
     int bufferFrames() const override { return bufferFrames_; }
-    bool realTimePriority() const override { return realTime_.load(std::memory_order_relaxed) > 0; }
     bool takeUnderrun() override { return underrun_.exchange(false); }
     bool stepUp() override;
     void setActive(bool active) override;
@@ -48,7 +47,5 @@ private:
 
     // Audio thread.
     std::unique_ptr<float[]> left_, right_;
-    bool priorityAsked_ = false;
-    std::atomic<int> realTime_{0};
     std::atomic<bool> underrun_{false};
 };

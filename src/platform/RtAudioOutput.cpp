@@ -85,6 +85,8 @@ bool RtAudioOutput::open()
 bool RtAudioOutput::openWith(int apiIndex, int bufferFrames)
 {
     close();
+    // A new stream calls back from a new thread.
+    forgetAudioThread();
     std::unique_ptr<RtAudio> api;
     try {
         api = std::make_unique<RtAudio>(kApis[apiIndex].api);
@@ -151,10 +153,7 @@ int RtAudioOutput::callback(void *out, void *, unsigned int frames, double, unsi
 {
     auto *self = static_cast<RtAudioOutput *>(data);
     const qint64 now = steadyNowNs();
-    if (!self->priorityAsked_) {
-        self->priorityAsked_ = true;
-        self->realTime_.store(raiseAudioThreadPriority() ? 1 : 0, std::memory_order_relaxed);
-    }
+    self->raisePriorityOnce();
     if (status & RTAUDIO_OUTPUT_UNDERFLOW)
         self->underrun_.store(true);
     // Non-interleaved: all the left frames, then all the right ones.

@@ -21,7 +21,6 @@ public:
     bool open() override;
     QString apiName() const override { return apiName_; }
     int bufferFrames() const override { return bufferFrames_; }
-    bool realTimePriority() const override { return realTime_.load(std::memory_order_relaxed) > 0; }
     bool takeUnderrun() override { return underrun_.exchange(false); }
     bool stepUp() override;
 
@@ -39,7 +38,5 @@ private:
     int bufferFrames_ = 0;
 
     // Audio thread.
-    bool priorityAsked_ = false;
-    std::atomic<int> realTime_{0};
     std::atomic<bool> underrun_{false};
 };
