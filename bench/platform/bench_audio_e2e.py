@@ -103,21 +103,25 @@ class Recorder:
             w.setframerate(RATE)
             w.writeframes(array.array("h", (max(-32767, min(32767, int(v * 32767))) for v in self.samples)).tobytes())
 
-    def gaps(self, ns0, ns1, min_frames=8):
-        """Runs of exact silence (both channels) with sound on both sides."""
+    def gap_list(self, ns0, ns1, min_frames=8):
+        """Runs of exact silence (both channels) with sound on both sides, as
+        (first frame, end frame)."""
         f0, f1 = max(0, self.frame_at(ns0)), min(len(self.samples) // 2, self.frame_at(ns1))
         if f1 <= f0:
-            return 0
+            return []
         raw = bytes(self.data[8 * f0:8 * f1])
-        found = 0
+        found = []
         ctx = RATE * 2 // 1000
         for m in re.finditer(rb"\x00{%d,}" % (8 * min_frames), raw):
             a, b = (m.start() + 7) // 8, m.end() // 8
             if b - a < min_frames:
                 continue
             if self.peak(f0 + a - ctx, f0 + a) > 1e-4 and self.peak(f0 + b, f0 + b + ctx) > 1e-4:
-                found += 1
+                found.append((f0 + a, f0 + b))
         return found
+
+    def gaps(self, ns0, ns1):
+        return len(self.gap_list(ns0, ns1))
 
 
 # ---- keys as X events --------------------------------------------------------
@@ -254,16 +258,27 @@ class Dzq:
         self.x, display = start_x(self.work, self.display_number)
         home = os.path.join(self.work, "home-%d" % self.display_number)
         tmp = os.path.join(self.work, "tmp-%d" % self.display_number)
-        for d in (home, tmp):
+        # The program's home is kept from one launch to the next (what it
+        # learnt about the machine, as a user's second session would find
+        # it) unless BENCH_FRESH_HOME=1.
+        fresh = os.environ.get("BENCH_FRESH_HOME") == "1" or not getattr(self, "home_made", False)
+        for d in (home, tmp) if fresh else (tmp,):
             shutil.rmtree(d, ignore_errors=True)
             os.makedirs(d)
+        self.home_made = True
         self.env = dict(os.environ, DISPLAY=display, HOME=home, TMPDIR=tmp, QT_QPA_PLATFORM="xcb")
         self.log = os.path.join(self.work, "midi-%d.log" % self.display_number)
         if os.path.exists(self.log):
             os.remove(self.log)
         self.launched = now_ns()
+        err = subprocess.DEVNULL
+        dump = os.environ.get("BENCH_DUMP")
+        if dump:  # the program's own diagnostics, run by run
+            os.makedirs(dump, exist_ok=True)
+            self.runs = getattr(self, "runs", 0) + 1
+            err = open(os.path.join(dump, "stderr-%d-%d.txt" % (self.display_number, self.runs)), "w")
         self.proc = subprocess.Popen([self.binary, "--midi-log", self.log] + args, env=self.env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                     stdout=subprocess.DEVNULL, stderr=err)
         self.keys = Keyboard(display)
         welcome = wait_for(lambda: [w for w in windows_of(self.proc.pid, self.env) if w[1] < 700], 30)
         if not welcome:
@@ -367,7 +382,8 @@ class FluidCli:
 # ---- one program -------------------------------------------------------------
 
 def measure(subject, server_pid, work):
-    r = {"name": subject.description()}
+    r = {"name": subject.description(),
+         "label": subject.binary if isinstance(subject, Dzq) else subject.description()}
     rng = random.Random(16)
 
     # Idle CPU first, with nothing recording (a recording keeps the server
@@ -386,7 +402,9 @@ def measure(subject, server_pid, work):
     presses = []
     for k in range(KEYS):
         presses.append(subject.press("asdfghj"[k % 7]))
-        time.sleep(4.0 if k % 10 == 9 else rng.uniform(0.6, 1.2))  # now and then a pause
+        # Long enough for the note and its reverb to die away: a tail under
+        # the next attack would make its onset late.
+        time.sleep(rng.uniform(2.5, 3.5))
     time.sleep(0.5)
     rss = subject.stop()
     rec.stop()
@@ -403,7 +421,7 @@ def measure(subject, server_pid, work):
     dump = os.environ.get("BENCH_DUMP")
     if dump:
         os.makedirs(dump, exist_ok=True)
-        tag = re.sub(r"[^A-Za-z0-9]+", "-", r["name"])[:40]
+        tag = re.sub(r"[^A-Za-z0-9]+", "-", r["label"])[-40:]
         rec.save(os.path.join(dump, tag + "-keys.wav"))
         with open(os.path.join(dump, tag + "-keys.txt"), "w") as out:
             for t in presses:
@@ -444,6 +462,14 @@ def measure(subject, server_pid, work):
     first = rec.onset_after(launched, search_ms=30000)
     r["first_sound"] = (rec.ns_of(first) - launched) / 1e6 if first is not None else float("nan")
     r["gaps_dense"] = rec.gaps(t0, t1) * 60e9 / (t1 - t0)
+    r["dense_name"] = subject.description()
+    if dump:
+        tag = re.sub(r"[^A-Za-z0-9]+", "-", r["label"])[-40:]
+        rec.save(os.path.join(dump, tag + "-dense.wav"))
+        with open(os.path.join(dump, tag + "-dense.txt"), "w") as out:
+            out.write("%.6f %.6f %.6f\n" % tuple((t - rec.origin) / 1e9 for t in (t0, t1, t2)))
+            for a, b in rec.gap_list(t0, t2):
+                out.write("gap %.6f %d\n" % (a / RATE, b - a))
     r["gaps_load"] = rec.gaps(t1, t2) * 60e9 / (t2 - t1)
     return r
 
@@ -504,10 +530,15 @@ def main():
             "%.1f+%.1f" % r["idle_cpu"],
             r["rss"]))
         print("    %s" % r["name"])
+        if r.get("dense_name", r["name"]) != r["name"]:
+            print("    after the dense score: %s" % r["dense_name"])
     print("dropouts: runs of >= 8 frames of exact silence with sound on both sides;"
           " keys: %d presses with pauses, dense: %d s each without and with %d busy loops;"
-          " 1st key: the first press, after 43 s of silence" %
-          (KEYS, DENSE_SECONDS, os.cpu_count()))
+          " 1st key: the first press, after 43 s of silence;"
+          " the dense score is the program's second launch%s" %
+          (KEYS, DENSE_SECONDS, os.cpu_count(),
+           " (fresh home)" if os.environ.get("BENCH_FRESH_HOME") == "1" else
+           " (it keeps what the first one learnt)"))
 
 
 if __name__ == "__main__":

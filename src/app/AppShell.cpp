@@ -5,6 +5,7 @@
 #include "app/Form3.h"
 #include "app/MainWindowControllers.h"
 #include "app/PerformanceControllers.h"
+#include "platform/BufferMemory.h"
 #include "platform/DurableSave.h"
 #include "platform/MidiLogBackend.h"
 #include "platform/RecordFolder.h"
@@ -13,14 +14,40 @@
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QSettings>
 #include <QTimer>
 
 #include <cstdio>
 
-AppShell::AppShell(const AppOptions &options) : options_(options), startNs_(clock_.nowNs()) {}
+namespace {
+
+// Where the program keeps what it learnt about this machine.
+QSettings machineSettings()
+{
+    return QSettings(QStringLiteral("Quorvane"), QStringLiteral("dzq"));
+}
+
+AudioEngine::Options engineOptions()
+{
+    AudioEngine::Options options;
+    QSettings settings = machineSettings();
+    options.firstBufferFrames = BufferMemory::recall(settings);
+    return options;
+}
+
+}  // namespace
+
+AppShell::AppShell(const AppOptions &options)
+    : options_(options), startNs_(clock_.nowNs()), engine_(engineOptions())
+{
+}
 
 AppShell::~AppShell()
 {
+    if (!engine_.deviceName().isEmpty()) {
+        QSettings settings = machineSettings();
+        BufferMemory::atExit(settings, engine_.bufferFrames(), engine_.secondsAtThisBuffer());
+    }
     // Windows go before the controllers they show, the controllers before the port.
     welcome_.reset();
     farewell_.reset();
@@ -47,7 +74,11 @@ bool AppShell::start()
         emit soundReady();
         checkMainWindowReady();
     });
-    connect(&engine_, &AudioEngine::outputChanged, this, &AppShell::describeOutput);
+    connect(&engine_, &AudioEngine::outputChanged, this, [this] {
+        describeOutput();
+        QSettings settings = machineSettings();
+        BufferMemory::grew(settings, engine_.bufferFrames());
+    });
     engine_.start();
 
     MidiBackend *backend = &midi_;

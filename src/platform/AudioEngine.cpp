@@ -167,6 +167,8 @@ void AudioEngine::openOutput()
         std::unique_ptr<DeviceOutput> outputs[] = {std::make_unique<PulseOutput>(rate_, render),
                                                    std::make_unique<RtAudioOutput>(rate_, render)};
         for (auto &output : outputs) {
+            if (options_.firstBufferFrames > 0)
+                output->setFirstBuffer(options_.firstBufferFrames);
             if (output->open()) {
                 deviceName_ = output->apiName();
                 output_ = std::move(output);
@@ -196,8 +198,10 @@ void AudioEngine::finishLoading()
     if (worker_.joinable())
         worker_.join();
     state_ = State::Ready;
-    if (output_)
+    if (output_) {
+        underrunPolicy_.opened(steadyNowNs());
         outputWatch_.start();
+    }
     for (const QString &text : std::as_const(workerNotices_))
         emit notice(text);
     const QVector<PendingMessage> early = std::move(early_);
@@ -265,11 +269,17 @@ QString AudioEngine::outputDescription() const
            + lookAhead;
 }
 
+double AudioEngine::secondsAtThisBuffer() const
+{
+    return output_ ? double(renderedFrames_.load() - framesAtStep_) / rate_ : 0.0;
+}
+
 void AudioEngine::wake()
 {
     if (output_ && !output_->isActive()) {
         clockRestart_.store(true);
         idleFrames_.store(0);  // not paused again before the audio thread has seen what woke it
+        underrunPolicy_.restarted(steadyNowNs());
         output_->setActive(true);
     }
 }
@@ -286,12 +296,11 @@ void AudioEngine::checkOutput()
         wake();
     else if (output_->isActive() && idleFrames_.load(std::memory_order_relaxed) >= kPauseAfterSeconds * rate_)
         output_->setActive(false);
-    // An underrun while something sounds: a larger buffer for the rest of
-    // the run (at the largest, nothing more to do). One in silence is not
-    // heard (the busy start-up of the program, mostly), nor one of a paused
-    // stream.
-    const bool silent = idleFrames_.load(std::memory_order_relaxed) > 0;
-    if (output_->takeUnderrun() && !silent && output_->isActive() && output_->stepUp()) {
+    // A larger buffer for the rest of the run (at the largest, nothing more
+    // to do); see UnderrunPolicy.
+    if (underrunPolicy_.needsLargerBuffer(output_->takeUnderrun(), output_->isActive()) && output_->stepUp()) {
+        underrunPolicy_.restarted(steadyNowNs());
+        framesAtStep_ = renderedFrames_.load();
         clockRestart_.store(true);
         emit outputChanged();
     }
@@ -444,15 +453,22 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
 
     const bool font = fontLoaded_;
     fluid_synth_t *synth = synth_;
-    // Skipping whole blocks keeps the synthesizer's own blocks on our grid.
-    if (frames % SynthSetup::kBlockFrames == 0 && nothingSounds()) {
+    // While nothing sounds, whole blocks are skipped: the synthesizer's own
+    // blocks stay on our grid. What is left of a period that is not a whole
+    // number of blocks (a sound server asks for any count) is rendered, and
+    // is silence.
+    const bool idle = nothingSounds();
+    const int skipped = idle ? frames / SynthSetup::kBlockFrames * SynthSetup::kBlockFrames : 0;
+    if (idle) {
         idlePeriods_.fetch_add(1, std::memory_order_relaxed);
         idleFrames_.fetch_add(frames, std::memory_order_relaxed);
     } else {
         idleFrames_.store(0, std::memory_order_relaxed);
+    }
+    if (skipped < frames) {
         // Block by block: messages may be due at any boundary.
         SynthSetup::renderOnBlockGrid(
-            synth, left, right, frames_, frames,
+            synth, left + skipped, right + skipped, frames_ + skipped, frames - skipped,
             [this, synth, font](qint64 boundary) {
                 scheduler_.applyDue(boundary, [synth, font](quint32 message) {
                     if (font)
@@ -460,6 +476,8 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
                 });
             },
             [] { return qint64(0); });
+    }
+    if (!idle) {
         // Quiet: below what a 24-bit device could play, reverb tail included.
         float loudest = 0;
         for (int i = 0; i < frames; ++i)

@@ -4,6 +4,7 @@
 #include "platform/SampleClock.h"
 #include "platform/SpscRing.h"
 #include "platform/SynthSetup.h"
+#include "platform/UnderrunPolicy.h"
 
 #include <QObject>
 #include <QString>
@@ -31,10 +32,11 @@ class RealtimeKit;
 // device, so the output tap (recording) still works. Messages sent before the
 // engine is ready wait in order and are played the moment it is ready.
 //
-// The output starts with the smallest buffer; after an underrun it moves to
-// the next larger one for the rest of the run (outputChanged()). An audio
-// thread the system refuses real-time priority is put to the desktop's
-// rtkit, without waiting for the answer (outputChanged() when granted).
+// The output starts with the smallest buffer (or Options::firstBufferFrames);
+// after an underrun (see UnderrunPolicy) it moves to the next larger one for
+// the rest of the run (outputChanged()). An audio thread the system refuses
+// real-time priority is put to the desktop's rtkit, without waiting for the
+// answer (outputChanged() when granted).
 //
 // Timing: a message stamped with a tick time (dueNs >= 0) sounds at that time
 // plus lookAheadNs(), on the synthesizer's 64-frame block grid; a live
@@ -63,6 +65,9 @@ public:
         Output output = Output::Auto;
         int sampleRate = SynthSetup::kSampleRate;
         int tapSeconds = 4;  // capacity of the output tap
+        // The device buffer to start with (the machine needed it last
+        // time); 0: the smallest.
+        int firstBufferFrames = 0;
     };
 
     explicit AudioEngine(QObject *parent = nullptr);
@@ -88,6 +93,9 @@ public:
     // timer tick plus one buffer, within which the message must reach the
     // audio thread.
     qint64 lookAheadNs() const;
+    // Seconds of sound output since the buffer got its present size (the
+    // stream opened or grew); 0 without a device.
+    double secondsAtThisBuffer() const;
     // One line for the user about the output: device, rate, buffer, latency.
     QString outputDescription() const;
     // Owner thread: resumes a device stream paused while nothing sounded
@@ -195,6 +203,8 @@ private:
     fluid_synth_t *synth_ = nullptr;
     std::unique_ptr<DeviceOutput> output_;
     QTimer outputWatch_;
+    UnderrunPolicy underrunPolicy_;
+    qint64 framesAtStep_ = 0;  // renderedFrames() when the buffer last changed
     RealtimeKit *realtimeKit_ = nullptr;  // made on first need
     bool fontLoaded_ = false;
     QString fontPath_;

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <iterator>
 #include <functional>
 
 // Real-time scheduling for the calling thread where the system allows it (a
@@ -14,9 +15,9 @@ bool raiseAudioThreadPriority();
 int audioThreadPriority();
 
 // A sound card output that calls the synthesizer for every buffer on its
-// own audio thread. It starts with the smallest buffer; when the device
-// reports an underrun the owner answers with stepUp(): the next larger
-// buffer, kept from then on.
+// own audio thread. It starts with the smallest buffer (or the one the
+// machine needed last time); when the device reports an underrun the owner
+// may answer with stepUp(): the next larger buffer, kept from then on.
 class DeviceOutput {
 public:
     // Fills `frames` frames of both channels (zeroed beforehand); nowNs is
@@ -50,8 +51,12 @@ public:
     // realTimePriority() changed.
     bool setRealTimeGranted(quint64 threadId, bool granted);
 
-    // Owner thread: an underrun was reported since the last call.
-    virtual bool takeUnderrun() = 0;
+    // Owner thread: the steady time of the last underrun reported since the
+    // last call, 0 when there was none.
+    qint64 takeUnderrun() { return underrunNs_.exchange(0); }
+    // Before open(): the buffer to start with (the step at or above it),
+    // instead of the smallest.
+    void setFirstBuffer(int frames) { firstBuffer_ = bufferStepAtLeast(frames); }
     // Owner thread: moves to the next larger buffer; false when the largest
     // is in use already (or the device refused).
     virtual bool stepUp() = 0;
@@ -62,6 +67,15 @@ public:
     virtual void setActive(bool active) { Q_UNUSED(active); }
     virtual bool isActive() const { return true; }
 
+    // The smallest step at or above `frames` (the largest step beyond it).
+    static int bufferStepAtLeast(int frames)
+    {
+        for (int size : kBufferSteps) {
+            if (size >= frames)
+                return size;
+        }
+        return kBufferSteps[std::size(kBufferSteps) - 1];
+    }
     // The step above `frames`, or 0 at the top.
     static int nextBufferStep(int frames)
     {
@@ -73,6 +87,10 @@ public:
     }
 
 protected:
+    int firstBuffer() const { return firstBuffer_; }
+    // Any thread: the device reported an underrun at nowNs.
+    void noteUnderrun(qint64 nowNs) { underrunNs_.store(qMax<qint64>(1, nowNs)); }
+
     // Audio thread, at the top of every callback: the first callback of a
     // thread asks for real-time priority.
     void raisePriorityOnce()
@@ -91,6 +109,8 @@ protected:
 
 private:
     void askPriority();  // audio thread
+    int firstBuffer_ = kBufferSteps[0];
+    std::atomic<qint64> underrunNs_{0};
 
     bool priorityAsked_ = false;        // audio thread (owner while stopped)
     std::atomic<bool> realTime_{false};

@@ -123,7 +123,7 @@ bool PulseOutput::open()
             stream_, [](pa_stream *, void *loop) { signalLoop(static_cast<pa_threaded_mainloop *>(loop)); }, loop_);
         pa_stream_set_write_callback(stream_, &PulseOutput::onWrite, this);
         pa_stream_set_underflow_callback(stream_, &PulseOutput::onUnderflow, this);
-        bufferFrames_ = kBufferSteps[0];
+        bufferFrames_ = firstBuffer();
         const pa_buffer_attr attr = bufferFor(bufferFrames_);
         // The server fits its sink to our latency instead of the other way round.
         const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_UNMUTED);
@@ -206,7 +206,7 @@ void PulseOutput::setActive(bool active)
 
 void PulseOutput::onUnderflow(pa_stream *, void *data)
 {
-    static_cast<PulseOutput *>(data)->underrun_.store(true);
+    static_cast<PulseOutput *>(data)->noteUnderrun(steadyNowNs());
 }
 
 void PulseOutput::onWrite(pa_stream *, size_t bytes, void *data)

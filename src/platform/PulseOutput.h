@@ -25,7 +25,6 @@ public:
     bool open() override;
     QString apiName() const override { return QStringLiteral("pulseaudio"); }
     int bufferFrames() const override { return bufferFrames_; }
-    bool takeUnderrun() override { return underrun_.exchange(false); }
     bool stepUp() override;
     void setActive(bool active) override;
     bool isActive() const override { return active_; }
@@ -47,5 +46,4 @@ private:
 
     // Audio thread.
     std::unique_ptr<float[]> left_, right_;
-    std::atomic<bool> underrun_{false};
 };

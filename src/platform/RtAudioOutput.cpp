@@ -76,7 +76,7 @@ int RtAudioOutput::preferredSampleRate()
 bool RtAudioOutput::open()
 {
     for (int i = 0; i < int(std::size(kApis)); ++i) {
-        if (compiled(kApis[i].api) && openWith(i, kBufferSteps[0]))
+        if (compiled(kApis[i].api) && openWith(i, firstBuffer()))
             return true;
     }
     return false;
@@ -155,7 +155,7 @@ int RtAudioOutput::callback(void *out, void *, unsigned int frames, double, unsi
     const qint64 now = steadyNowNs();
     self->raisePriorityOnce();
     if (status & RTAUDIO_OUTPUT_UNDERFLOW)
-        self->underrun_.store(true);
+        self->noteUnderrun(now);
     // Non-interleaved: all the left frames, then all the right ones.
     float *left = static_cast<float *>(out);
     float *right = left + frames;

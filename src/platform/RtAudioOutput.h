@@ -21,7 +21,6 @@ public:
     bool open() override;
     QString apiName() const override { return apiName_; }
     int bufferFrames() const override { return bufferFrames_; }
-    bool takeUnderrun() override { return underrun_.exchange(false); }
     bool stepUp() override;
 
 private:
@@ -38,5 +37,4 @@ private:
     int bufferFrames_ = 0;
 
     // Audio thread.
-    std::atomic<bool> underrun_{false};
 };

@@ -11,6 +11,8 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/SynthSetup.h src/platform/SynthSetup.cpp
   src/platform/MessageScheduler.h src/platform/MessageScheduler.cpp
   src/platform/DeviceOutput.h src/platform/DeviceOutput.cpp
+  src/platform/UnderrunPolicy.h
+  src/platform/BufferMemory.h src/platform/BufferMemory.cpp
   src/platform/RealtimeKit.h src/platform/RealtimeKit.cpp
   src/platform/PulseOutput.h src/platform/PulseOutput.cpp
   src/platform/RtAudioOutput.h src/platform/RtAudioOutput.cpp

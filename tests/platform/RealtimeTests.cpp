@@ -214,7 +214,6 @@ public:
     bool open() override { return true; }
     QString apiName() const override { return QStringLiteral("test"); }
     int bufferFrames() const override { return kBufferSteps[0]; }
-    bool takeUnderrun() override { return false; }
     bool stepUp() override { return false; }
     using DeviceOutput::forgetAudioThread;
 

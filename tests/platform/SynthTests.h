@@ -26,6 +26,7 @@ private slots:
     void volumeSidesAndTap();
     void missingOrBrokenFontIsReportedAndSilent();
     void withoutSoundCardRenderThreadRuns();
+    void idleSkipsSynthesisWithoutDelayingSound_data();
     void idleSkipsSynthesisWithoutDelayingSound();
     void programChangeLoadsBeforeTheAudioThread();
     void lookAheadIsTickLatenessPlusOneBuffer();
