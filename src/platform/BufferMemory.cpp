@@ -40,8 +40,11 @@ int recall(QSettings &settings)
 
 void grew(QSettings &settings, int frames)
 {
-    if (isStep(frames))
-        settings.setValue(kKey, frames);
+    // The smallest is the default: nothing to remember (the output also
+    // changes when only its priority does).
+    if (!isStep(frames) || frames == DeviceOutput::kBufferSteps[0])
+        return;
+    settings.setValue(kKey, frames);
     settings.sync();  // a run that is killed still remembers
 }
 

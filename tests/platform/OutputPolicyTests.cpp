@@ -56,6 +56,7 @@ private slots:
         QTest::addColumn<double>("cleanSeconds");
         QTest::addColumn<int>("nextRun");      // 0: the smallest
         QTest::newRow("first run, clean") << QVariant() << 0 << 128 << 30.0 << 0;
+        QTest::newRow("only the priority changed") << QVariant(512) << 128 << -1 << 0.0 << 512;
         QTest::newRow("grew once") << QVariant() << 256 << 256 << 30.0 << 256;
         QTest::newRow("grew twice") << QVariant() << 512 << 512 << 5.0 << 512;
         QTest::newRow("killed after growing") << QVariant() << 256 << -1 << 0.0 << 256;
