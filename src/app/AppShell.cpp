@@ -9,9 +9,11 @@
 #include "platform/DurableSave.h"
 #include "platform/MidiLogBackend.h"
 #include "platform/RecordFolder.h"
+#include "platform/WindowPlacement.h"
 #include "sound/MidiPort.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QEvent>
 #include <QSettings>
@@ -115,6 +117,7 @@ bool AppShell::start()
     connect(welcome_.get(), &DZQQD::handedOver, this, &AppShell::showMainWindow);
     welcome_->installEventFilter(this);
     form1_->installEventFilter(this);
+    WindowPlacement::centreOn(welcome_.get(), WindowPlacement::availableAt(QCursor::pos()));
     welcome_->show();
     return true;
 }
@@ -130,6 +133,9 @@ void AppShell::describeOutput()
 
 void AppShell::showMainWindow()
 {
+    if (!form1_->isVisible() && welcome_)
+        form1_->placeAtStart(WindowPlacement::availableAt(welcome_->frameGeometry().center(), welcome_.get()),
+                             welcome_.get());
     form1_->show();
     form1_->raise();
     form1_->activateWindow();
@@ -174,7 +180,7 @@ void AppShell::checkMainWindowReady()
 void AppShell::showFarewell()
 {
     farewell_ = std::make_unique<Form3>(clock_);
-    farewell_->move(form1_->geometry().center() - farewell_->rect().center());
+    WindowPlacement::centreOn(farewell_.get(), form1_->frameGeometry());
     connect(farewell_.get(), &Form3::finished, qApp, &QApplication::quit);
     farewell_->show();
 }

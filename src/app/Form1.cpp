@@ -12,6 +12,7 @@
 #include "performance/MelodyPanel.h"
 #include "performance/PianoKeys.h"
 #include "platform/UserDialogs.h"
+#include "platform/WindowPlacement.h"
 #include "rhythm/RhythmPanel.h"
 #include "core/WindowDisplay.h"
 #include "editor/YYBJ.h"
@@ -185,22 +186,24 @@ void Form1::editorClicked()
         // Leaving the editor unloads it; the next opening builds it anew.
         yybj_ = new YYBJ(c_.editor);
         yybj_->setAttribute(Qt::WA_DeleteOnClose);
-        yybj_->move(YYBJ::windowLeft(c_.editor.controls.timeSignature()), y());
+        // Its design's left edge, level with this window, inside the screen.
+        const int left = WindowPlacement::availableAt(frameGeometry().center(), this).left()
+                         + YYBJ::windowLeft(c_.editor.controls.timeSignature());
+        WindowPlacement::place(yybj_, QPoint(left, frameGeometry().top()), this);
         connect(yybj_, &YYBJ::left, this, &Form1::backFromEditor);
     }
+    stepAside();
     yybj_->show();
     yybj_->raise();
     yybj_->activateWindow();
     // Without a window manager the window may never be told it is active.
     yybj_->activate();
-    hide();
 }
 
 void Form1::backFromEditor()
 {
     p_.restoreSound();
-    show();
-    activateWindow();
+    comeBack();
 }
 
 Form2 *Form1::miniWindow() const
@@ -215,13 +218,14 @@ void Form1::miniClicked()
         form2_ = new Form2(c_.session, c_.display);
         form2_->setAttribute(Qt::WA_DeleteOnClose);
         connect(form2_, &Form2::returning, this, &Form1::backFromMini);
+        // It first shows where this window stands.
+        WindowPlacement::place(form2_, frameGeometry().topLeft(), this);
     }
-    // Both duration ticks count the one shared DurationCount: the main
-    // keyboard's must not run on into the mini window's performance.
-    p_.keyboard.timer1().setEnabled(false);
+    // The main keyboard's note ends and its duration tick stops: both
+    // windows count the one shared DurationCount.
+    stepAside();
     form2_->show();
     form2_->activateWindow();
-    hide();
 }
 
 NotationWindow *Form1::notationWindow() const
@@ -236,8 +240,7 @@ void Form1::notationClicked()
         notation_->setKeyTarget(SFYXYZ);
         // Shown below the main window without taking the keyboard from it.
         notation_->setAttribute(Qt::WA_ShowWithoutActivating);
-        const QRect frame = frameGeometry();
-        notation_->move(frame.left(), frame.bottom() + 8);
+        WindowPlacement::placeBelow(notation_, this, 8);
     }
     notation_->show();
     notation_->raise();
@@ -247,7 +250,40 @@ void Form1::notationClicked()
 void Form1::backFromMini()
 {
     p_.player.setButtonEnabled(0, true);
+    comeBack();
+}
+
+void Form1::placeAtStart(const QRect &area, const QWidget *like)
+{
+    WindowPlacement::centreOn(this, area, like);
+}
+
+void Form1::stepAside()
+{
+    p_.keyboard.setAway(true);
+    frame_ = frameGeometry();
+    companions_.clear();
+    for (QWidget *w : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (w->isWindow() && w->isVisible()) {
+            companions_.append({w, w->frameGeometry()});
+            w->hide();
+        }
+    }
+    hide();
+}
+
+void Form1::comeBack()
+{
+    p_.keyboard.setAway(false);
+    WindowPlacement::restore(this, frame_);
     show();
+    for (const Companion &c : std::as_const(companions_)) {
+        if (!c.window)
+            continue;
+        WindowPlacement::restore(c.window, c.frame);
+        c.window->show();
+    }
+    companions_.clear();
     activateWindow();
 }
 
@@ -255,7 +291,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *e)
 {
     // The mini window's duration tick runs on after "返回" to end its last
     // note; once the main keyboard plays it would count into this score.
-    if (watched == SFYXYZ && e->type() == QEvent::KeyPress && form2_
+    if (watched == SFYXYZ && e->type() == QEvent::KeyPress && form2_ && !p_.keyboard.isAway()
         && !static_cast<QKeyEvent *>(e)->isAutoRepeat())
         form2_->keyboard().timer1().setEnabled(false);
     return QWidget::eventFilter(watched, e);

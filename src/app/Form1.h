@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QPointer>
+#include <QRect>
+#include <QVector>
 #include <QWidget>
 
 class MainWindowControllers;
@@ -37,6 +39,9 @@ public:
     YYBJ *editorWindow() const;
     // The notation window while it exists (created by the first click of "简谱").
     NotationWindow *notationWindow() const;
+    // Where the window first shows: centred on `area` (the screen, the
+    // welcome dialog), inside the screen.
+    void placeAtStart(const QRect &area, const QWidget *like);
 
     static QString caption() { return QStringLiteral("Quorvane电子琴2012"); }
     // The page with music made with the program, opened by "效果欣赏".
@@ -61,6 +66,11 @@ private:
     void editorClicked();
     void backFromEditor();
     void notationClicked();
+    // The mini window or the editor takes this window's place, and gives it
+    // back: the windows that belong to it go and come back with it, each
+    // where it was, and its keyboard plays only while it is shown.
+    void stepAside();
+    void comeBack();
 
     MainWindowControllers &c_;
     PerformanceControllers &p_;
@@ -84,4 +94,10 @@ private:
     QPointer<Form2> form2_;
     QPointer<YYBJ> yybj_;
     QPointer<NotationWindow> notation_;
+    struct Companion {
+        QPointer<QWidget> window;
+        QRect frame;
+    };
+    QVector<Companion> companions_;  // hidden with this window by stepAside()
+    QRect frame_;                    // where this window was before stepAside()
 };

@@ -51,6 +51,9 @@ struct SharedState {
     QString ScoreText;           // the score being recorded or played
     qint16 DurationCount = 0;    // duration ticks since the last written code, 0..99
     qint16 LastNoteOffset = 0;   // offset of the note sounding (or sounded) last
+    // MIDI note the melody channels 0..2 sound now, as it was started (the
+    // key may have changed since); -1 when none sounds.
+    qint16 SoundingMelodyNote = -1;
     qint16 CurrentNoteOffset = 0;
     qint16 LastKeyCode = 0;      // key code of the latest key press
     std::array<bool, kKeyCount + 1> KeyIsWhite{};  // colour of each key picture

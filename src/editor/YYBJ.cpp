@@ -5,6 +5,7 @@
 #include "editor/MeasureRows.h"
 #include "platform/ChoiceList.h"
 #include "platform/UserDialogs.h"
+#include "platform/WindowPlacement.h"
 #include "recorder/EditorRecorderView.h"
 #include "resources/StringTable.h"
 #include "sound/DeviceListBox.h"
@@ -264,8 +265,10 @@ void YYBJ::layOut(int option)
     ZDXJZS->setGeometry(right + 4, kMeasureLineTop - 2, kRightColumnWidth - 8, 24);
     const int width = option >= 0 ? windowWidth(option) : right + kRightColumnWidth + 3;
     setFixedSize(width, kHeight);
-    if (option >= 0 && isVisible())
-        move(windowLeft(option), y());
+    if (option >= 0 && isVisible()) {
+        const int screenLeft = WindowPlacement::availableAt(frameGeometry().center(), this).left();
+        WindowPlacement::place(this, QPoint(screenLeft + windowLeft(option), pos().y()));
+    }
 }
 
 void YYBJ::showTempo(const QString &text)

@@ -22,6 +22,8 @@ KeyboardEngine::KeyboardEngine(Session &ctx, WindowDisplay &display, MelodyVoice
 
 void KeyboardEngine::keyPressed(int keyCode)
 {
+    if (away_)
+        return;
     ctx_.state.LastKeyCode = qint16(keyCode);
     switch (KeyTable::roleOf(keyCode)) {
     case KeyRole::Combination:
@@ -127,7 +129,8 @@ void KeyboardEngine::onDurationTick()
 
 void KeyboardEngine::focusGained()
 {
-    keys_.setKeysEnabled(true);
+    if (!away_)
+        keys_.setKeysEnabled(true);
 }
 
 void KeyboardEngine::focusLost()
@@ -139,4 +142,16 @@ void KeyboardEngine::buttonClicked()
 {
     display_.setFJWZ(QStringLiteral("现在允许演奏。。。"));
     emit focusRequested();
+}
+
+void KeyboardEngine::setAway(bool away)
+{
+    away_ = away;
+    if (!away)
+        return;
+    keys_.setKeysEnabled(false);
+    // Its count would run on into the other window's score.
+    timer1_.setEnabled(false);
+    if (ctx_.state.SoundingMelodyNote >= 0)
+        SilenceMelodyNote(ctx_.state, ctx_.port);
 }

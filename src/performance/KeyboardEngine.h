@@ -36,6 +36,12 @@ public:
     // the focus.
     void buttonClicked();
 
+    // Another window (the mini window, the editor) takes the main window's
+    // place: the note that sounds ends, the duration tick stops, and no key
+    // or mouse plays here until the main window is back.
+    void setAway(bool away);
+    bool isAway() const { return away_; }
+
     PlaybackTimer &timer1() { return timer1_; }
 
 signals:
@@ -59,4 +65,5 @@ private:
     OnScreenKeyboard &keys_;
     KeyboardPartners &partners_;
     PlaybackTimer timer1_;  // Timer1: duration tick
+    bool away_ = false;
 };

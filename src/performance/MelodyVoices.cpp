@@ -107,7 +107,7 @@ void MelodyVoices::chooseInstrument(int voice, int position, bool giveKeyboardBa
     emit instrumentPositionChanged(voice, position);
     if (position < 1) {
         // Silent entry: stop this voice's note, keep its program.
-        ctx_.port.NoteOff(qint16(voice), qint16(s.KeyBase + s.LastNoteOffset));
+        ctx_.port.NoteOff(qint16(voice), MelodyNoteToSilence(s));
     } else {
         s.VoiceInstrument[size_t(voice)] = qint16(position - 1);
         ctx_.port.ProgramChange(qint16(voice), 0, qint16(position - 1));
@@ -178,11 +178,12 @@ void MelodyVoices::selectKey(int position)
     emit keyPositionChanged(position);
     const qint16 newBase = qint16(kLowestKeyBase + position);
     if (newBase != s.KeyBase) {
-        // The melody note was started at the old key; stop it there, or its
-        // note-off would later go to the new key and leave it hanging.
+        // A melody note started at the old key stops now rather than
+        // sound on under the new one.
         const qint16 oldBase = s.KeyBase;
         emit keyBaseChanging(oldBase);
-        SilenceMelodyNote(s, ctx_.port);
+        if (s.SoundingMelodyNote >= 0)
+            SilenceMelodyNote(s, ctx_.port);
         s.KeyBase = newBase;
     }
     emit choiceMade();

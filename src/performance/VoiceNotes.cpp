@@ -3,17 +3,26 @@
 #include "core/SharedState.h"
 #include "sound/MidiPort.h"
 
-void StartMelodyNote(const SharedState &state, MidiPort &port, int offset, const VoiceMask &voices)
+void StartMelodyNote(SharedState &state, MidiPort &port, int offset, const VoiceMask &voices)
 {
+    const qint16 note = qint16(state.KeyBase + offset);
     for (int k = 0; k < 3; ++k) {
         if (voices[size_t(k)])
-            port.NoteOn(qint16(k), qint16(state.KeyBase + offset), state.VoiceVelocity[size_t(k)]);
+            port.NoteOn(qint16(k), note, state.VoiceVelocity[size_t(k)]);
     }
+    state.SoundingMelodyNote = note;
 }
 
-void SilenceMelodyNote(const SharedState &state, MidiPort &port)
+qint16 MelodyNoteToSilence(const SharedState &state)
 {
-    const qint16 note = qint16(state.KeyBase + state.LastNoteOffset);
+    return state.SoundingMelodyNote >= 0 ? state.SoundingMelodyNote
+                                         : qint16(state.KeyBase + state.LastNoteOffset);
+}
+
+void SilenceMelodyNote(SharedState &state, MidiPort &port)
+{
+    const qint16 note = MelodyNoteToSilence(state);
     for (qint16 channel = 0; channel <= 2; ++channel)
         port.NoteOff(channel, note);
+    state.SoundingMelodyNote = -1;
 }

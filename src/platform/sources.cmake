@@ -40,4 +40,5 @@ list(APPEND DZQ_GUI_SOURCES
   src/platform/QtUserDialogs.h src/platform/QtUserDialogs.cpp
   src/platform/KeyCodes.h src/platform/KeyCodes.cpp
   src/platform/ChoiceList.h src/platform/ChoiceList.cpp
+  src/platform/WindowPlacement.h src/platform/WindowPlacement.cpp
 )

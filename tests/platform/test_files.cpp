@@ -3,7 +3,6 @@
 #include "platform/DurableSave.h"
 #include "platform/MidiFileWriter.h"
 #include "platform/RecordFolder.h"
-#include "platform/SingleInstance.h"
 #include "platform/TextFiles.h"
 #include "platform/WavWriter.h"
 
@@ -11,8 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -27,42 +24,10 @@
 
 #include <unistd.h>
 
-// Files of the machine: the single-instance lock, the record folder and the
-// GBK text files.
+// Files of the machine: the record folder and the GBK text files.
 class PlatformFilesTest : public QObject {
     Q_OBJECT
 private slots:
-    void secondCopyIsRefused()
-    {
-        QTemporaryDir dir;
-        const QString lock = dir.filePath("dzq.lock");
-        SingleInstance first(lock);
-        QVERIFY(first.acquire());
-        // The second copy is another process in real life; a second lock
-        // object on the same file behaves the same for QLockFile.
-        SingleInstance second(lock);
-        QVERIFY(!second.acquire());
-    }
-
-    void staleLockOfAKilledCopyNeverBlocks()
-    {
-        QTemporaryDir dir;
-        const QString lock = dir.filePath("dzq.lock");
-        // A process that took the lock and was killed: its pid is gone.
-        QProcess victim;
-        victim.start("sleep", {"30"});
-        QVERIFY(victim.waitForStarted());
-        const qint64 pid = victim.processId();
-        victim.kill();
-        victim.waitForFinished();
-        QFile f(lock);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray::number(pid) + "\ndzq\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-        f.close();
-        SingleInstance next(lock);
-        QVERIFY(next.acquire());
-    }
-
     void recordFolderBesideTheProgram()
     {
         QTemporaryDir program, documents;
