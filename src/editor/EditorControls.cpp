@@ -75,12 +75,16 @@ QStringList EditorControls::keyList()
 
 void EditorControls::activate()
 {
+    const qint16 lastStep = model_.MeasureLastStep;
     if (!initialised_) {
         model_.CurrentMeasure = 0;
         model_.MeasureLastStep = 15;
         BJQD();
     }
     model_.ClearEdit();
+    // Cells kept from an edit in another measure size fall into other measures now.
+    if (model_.MeasureLastStep != lastStep)
+        model_.resliceRowTexts();
     initialised_ = true;
     showCurrentMeasure(Header::IfMoved);
 }

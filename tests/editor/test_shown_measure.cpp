@@ -278,6 +278,26 @@ private slots:
         QCOMPARE(rig.drumTimes(), (QVector<qint64>{start, start + 4 * 187}));
     }
 
+    // The cells beyond an edit stay when the editor is opened again in 2/4;
+    // the measures they now fall into show them.
+    void reopeningShowsKeptCellsInTheirNewMeasures()
+    {
+        EditorRig rig;
+        rig.controls().selectTimeSignature(2);
+        rig.show(10);
+        rig.enterMelody(3, QStringLiteral("KC"));
+        rig.controls().clickBox(7, 20, true);
+        rig.show(0);
+        rig.c.leave();
+        rig.c.open();
+        QCOMPARE(int(rig.model.MeasureLastStep), 15);
+        rig.show(20);  // steps 320..335: the first half of the old measure 10
+        QCOMPARE(rig.controls().melodyText(3), QStringLiteral("KC") + QString(30, QLatin1Char('-')));
+        rig.show(21);
+        QCOMPARE(rig.controls().melodyText(3), QString(32, QLatin1Char('-')));
+        QVERIFY(rig.controls().boxTicked(7, 4));
+    }
+
     // Fault 3: a cancelled open or import shows the emptied measure 0.
     void cancelledDialogsShowTheEmptiedEdit_data()
     {
