@@ -7,7 +7,6 @@
 #include "editor/MeasureHeader.h"
 #include "sound/MidiPort.h"
 
-
 EditorPlayback::EditorPlayback(Session &ctx, EditorModel &model, EditorControls &controls, QObject *parent)
     : QObject(parent),
       ctx_(ctx),
