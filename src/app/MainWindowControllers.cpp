@@ -11,7 +11,7 @@ MainWindowControllers::MainWindowControllers(Session &s, WindowDisplay &d, Perfo
       recorder(WaveRecorder::FrontEnd::MainWindow, s.media, recorderDisplay, s.dialogs, s.clock, s.recordFolder),
       editor(s, editModel)
 {
-    linkMainRhythm(editor, performance.pattern, performance.sequencer);
+    linkMainRhythm(editor, performance.pattern, performance.sequencer, performance.player, d);
     connect(&recorder, &WaveRecorder::choiceMade, this, &MainWindowControllers::choiceMade);
     connect(&performance, &PerformanceControllers::choiceMade, this, &MainWindowControllers::choiceMade);
     connect(&navigation, &Navigation::choiceMade, this, &MainWindowControllers::choiceMade);

@@ -18,6 +18,9 @@ EditorControllers::EditorControllers(Session &context, EditorModel &editorModel)
 
 void EditorControllers::open()
 {
+    // The main window plays nothing from the step table the editor writes.
+    if (stopMainRhythm)
+        stopMainRhythm();
     if (!controls.EditorInitialised()) {
         devices.refresh();
         devices.select(1);

@@ -18,13 +18,15 @@ class EditorControllers {
 public:
     EditorControllers(Session &ctx, EditorModel &model);
 
-    // Opening the editor (load and activation): the first time, the device
-    // list opens its entry 1 and BJQD sets the defaults; the wave output
-    // volume is set; every opening starts with an empty edit.
+    // Opening the editor (load and activation): the main rhythm stops; the
+    // first time, the device list opens its entry 1 and BJQD sets the
+    // defaults; the wave output volume is set; every opening starts with an
+    // empty edit.
     void open();
     // Leaving the editor (TUICHU or closing): the step timer stops, every
-    // melody note ends, the main window's rhythm gets the step table back,
-    // and the next opening initialises anew.
+    // melody note ends, the main window's rhythm gets the step table back
+    // (and its status line says what the opening stopped), and the next
+    // opening initialises anew.
     void leave();
 
     Session &ctx;
@@ -35,8 +37,9 @@ public:
     EditorFiles files;
 
     // Links to the main window, set by whoever creates the editor: its rhythm
-    // stops before the editor plays (both use StepIndex and the step table),
-    // and writes its pattern back into the step table when the editor is left.
+    // stops when the editor opens and before it plays (both use StepIndex and
+    // the step table), and writes its pattern back into the step table when
+    // the editor is left.
     std::function<void()> stopMainRhythm;
     std::function<void()> restoreMainRhythm;
     // Sets the program's wave output volume (left channel in the low 16 bits).

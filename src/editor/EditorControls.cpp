@@ -75,13 +75,18 @@ QStringList EditorControls::keyList()
 
 void EditorControls::activate()
 {
+    const qint16 lastStep = model_.MeasureLastStep;
     if (!initialised_) {
         model_.CurrentMeasure = 0;
         model_.MeasureLastStep = 15;
         BJQD();
     }
     model_.ClearEdit();
+    // Cells kept from an edit in another measure size fall into other measures now.
+    if (model_.MeasureLastStep != lastStep)
+        model_.resliceRowTexts();
     initialised_ = true;
+    showCurrentMeasure(Header::IfMoved);
 }
 
 void EditorControls::unload()
@@ -91,6 +96,7 @@ void EditorControls::unload()
         row.fill(false);
     for (auto &text : melody_)
         text.clear();
+    typing_.fill(false);
     xjzs_ = QStringLiteral("0");
     xjxss_ = QStringLiteral("实际小节数是(1-2)小节");
     scrollValue_ = 0;
@@ -113,7 +119,6 @@ void EditorControls::BJQD()
     for (int r = 0; r < kMelodyRows; ++r)
         ctx_.port.ProgramChange(qint16(r), 0, qint16(instrument_[size_t(r)] - 1));
     scrollMax_ = model_.lastUsableMeasure();
-    keepWithinCapacity();
 }
 
 // ---- lists -----------------------------------------------------------------
@@ -208,8 +213,15 @@ void EditorControls::selectTimeSignature(int option)
 {
     if (option < 0 || option > 2)
         return;
-    model_.MeasureLastStep = qint16(15 + 8 * option);
+    const qint16 last = qint16(15 + 8 * option);
+    const bool resized = last != model_.MeasureLastStep;
+    model_.MeasureLastStep = last;
+    // The cells are not converted: the same steps now fall into other
+    // measures, and every text shows what its measure will sound.
+    if (resized)
+        model_.resliceRowTexts();
     DKJZWJ();
+    showCurrentMeasure(Header::IfMoved);
     emit choiceMade();
 }
 
@@ -222,10 +234,6 @@ void EditorControls::DKJZWJ()
         for (size_t s = 1; s < row.size(); ++s)
             row[s] = false;
     }
-    for (int r = 0; r < kMelodyRows; ++r) {
-        if (melody_[size_t(r)].size() > melodyMaxLength())
-            setRowMelodyText(r, melody_[size_t(r)].left(melodyMaxLength()));
-    }
     keepWithinCapacity();
     emit timeSignatureChanged(timeSignature_);
     emit gridRebuilt(gridBoxes());
@@ -237,7 +245,7 @@ void EditorControls::keepWithinCapacity()
     const int last = model_.lastUsableMeasure();
     model_.CurrentMeasure = qBound(0, int(model_.CurrentMeasure), last);
     model_.MeasureTotal = qBound(0, int(model_.MeasureTotal), last);
-    setScrollMaximum(qMin(scrollMax_, last));
+    scrollMax_ = qBound(0, scrollMax_, last);
 }
 
 // ---- the measure shown ---------------------------------------------------------
@@ -255,15 +263,26 @@ void EditorControls::setRowMelodyText(int row, const QString &text)
 
 void EditorControls::setMelodyText(int row, const QString &text)
 {
-    if (row >= 0 && row < kMelodyRows)
-        setRowMelodyText(row, text);
+    if (row < 0 || row >= kMelodyRows)
+        return;
+    typing_[size_t(row)] = true;
+    setRowMelodyText(row, text);
 }
 
 void EditorControls::melodyFocusLost(int row)
 {
     if (row < 0 || row >= kMelodyRows || !model_.measureFits(model_.CurrentMeasure))
         return;
+    typing_[size_t(row)] = false;
     setRowMelodyText(row, model_.SplitRowText(row, melody_[size_t(row)]));
+}
+
+void EditorControls::commitTyping()
+{
+    for (int r = 0; r < kMelodyRows; ++r) {
+        if (typing_[size_t(r)])
+            melodyFocusLost(r);
+    }
 }
 
 bool EditorControls::boxTicked(int row, int step) const
@@ -296,11 +315,20 @@ void EditorControls::setXJZS(const QString &text)
     emit xjzsChanged(text);
 }
 
+int EditorControls::measureInXJZS() const
+{
+    const double typed = std::round(Val(xjzs_));
+    return int(qBound(0.0, typed, double(model_.lastUsableMeasure())));
+}
+
+QString EditorControls::realBarsText(int measure)
+{
+    return QStringLiteral("实际小节数是(%1-%2)小节").arg(2 * measure + 1).arg(2 * measure + 2);
+}
+
 void EditorControls::setScrollMaximum(int maximum)
 {
-    scrollMax_ = qMax(0, maximum);
-    scrollValue_ = qMin(scrollValue_, scrollMax_);
-    emit scrollChanged(scrollMax_, scrollValue_);
+    scrollMax_ = qBound(0, maximum, model_.lastUsableMeasure());
 }
 
 void EditorControls::followMeasureTotal()
@@ -310,31 +338,32 @@ void EditorControls::followMeasureTotal()
         setScrollMaximum(model_.MeasureTotal);
 }
 
-void EditorControls::scrollTo(int value, bool applyHeader)
+void EditorControls::scrollTo(int value)
 {
-    if (value > scrollMax_)
-        setScrollMaximum(value);  // playback may run past the range
-    value = qBound(0, value, scrollMax_);
-    if (value == scrollValue_)
-        return;
-    scrollValue_ = value;
-    emit scrollChanged(scrollMax_, scrollValue_);
-    model_.CurrentMeasure = qMin(value, model_.lastUsableMeasure());
-    showMeasure(applyHeader);
+    model_.CurrentMeasure = qBound(0, value, model_.lastUsableMeasure());
+    showCurrentMeasure(Header::IfMoved);
 }
 
-void EditorControls::showMeasure(bool applyHeader)
+void EditorControls::showCurrentMeasure(Header header)
 {
+    keepWithinCapacity();
     const int m = model_.CurrentMeasure;
+    const bool moved = m != scrollValue_;
+    scrollValue_ = m;
+    scrollMax_ = qMax(scrollMax_, m);
+    emit scrollChanged(scrollMax_, scrollValue_);
     setXJZS(QString::number(m));
-    xjxss_ = QStringLiteral("实际小节数是(%1-%2)小节").arg(2 * m + 1).arg(2 * m + 2);
+    xjxss_ = realBarsText(m);
     emit xjxssChanged(xjxss_);
+    const bool applyHeader = header == Header::Apply || (header == Header::IfMoved && moved);
     if (applyHeader && MeasureHeader::hasSettings(model_.MeasureHeaders(m)))
         CXTSB();
-    for (int r = 0; r < kMelodyRows; ++r)
-        setRowMelodyText(r, model_.RowTexts(m, r));
-    if (!model_.measureFits(m))
-        return;
+    for (int r = 0; r < kMelodyRows; ++r) {
+        if (moved)
+            typing_[size_t(r)] = false;
+        if (!typing_[size_t(r)])
+            setRowMelodyText(r, model_.RowTexts(m, r));
+    }
     for (int row = kMelodyRows; row < kRows; ++row) {
         for (int j = 0; j < gridBoxes(); ++j) {
             const bool hit = model_.StepCells(model_.firstStep(m) + j, row) == QLatin1String("O");
@@ -358,11 +387,38 @@ MeasureSettings EditorControls::currentSettings() const
     return s;
 }
 
+int EditorControls::nearestTempoIndex(double bpm)
+{
+    const QStringList tempos = tempoList();
+    int nearest = 0;
+    for (int i = 1; i < tempos.size(); ++i) {
+        if (std::abs(tempos.at(i).toDouble() - bpm) < std::abs(tempos.at(nearest).toDouble() - bpm))
+            nearest = i;
+    }
+    return nearest;
+}
+
+void EditorControls::settleTypedTempo()
+{
+    const double bpm = Val(tempoText_);
+    const int nearest = nearestTempoIndex(bpm);
+    const QString listed = tempoList().at(nearest);
+    if (tempoText_ == listed && tempoIndex_ == nearest)
+        return;
+    // What is stored is what plays from now on, and what the list shows.
+    selectTempo(nearest);
+    if (listed.toDouble() != bpm)
+        ctx_.dialogs.message(QStringLiteral("小节设置只能保存速度列表中的速度（60到120，每档5拍/分钟）。"
+                                            "输入的速度%1已改为最接近的%2拍/分钟保存。")
+                                 .arg(QString::number(bpm), listed));
+}
+
 void EditorControls::BCXJ()
 {
     const int m = model_.CurrentMeasure;
     if (m < 0 || m >= EditorModel::kMeasures)
         return;
+    settleTypedTempo();
     const MeasureSettings s = currentSettings();
     model_.KeyTexts[size_t(m)] = QStringLiteral("%1").arg(s.keyIndex, 2, 10, QLatin1Char('0'));
     model_.TempoTexts[size_t(m)] = QStringLiteral("%1").arg(s.tempoIndex, 2, 10, QLatin1Char('0'));
@@ -371,6 +427,7 @@ void EditorControls::BCXJ()
         model_.RowPrograms[size_t(r)] = s.programs[size_t(r)];
     }
     model_.setMeasureHeader(m, MeasureHeader::compose(m, s));
+    showCurrentMeasure(Header::Keep);
     emit choiceMade();
 }
 
@@ -429,27 +486,19 @@ void EditorControls::insertMeasure()
                                  .arg(model_.lastUsableMeasure() + 1));
         return;
     }
-    for (int r = 0; r < kMelodyRows; ++r)
-        setRowMelodyText(r, QString());
+    // The next measure's texts are blanked; its cells stay, and its boxes
+    // show them, so nothing sounds there that the window does not show.
     model_.MeasureRowsClear(next);
-    for (int row = kMelodyRows; row < kRows; ++row) {
-        for (int j = 0; j < gridBoxes(); ++j) {
-            if (boxTicked(row, j))
-                setBox(row, j, false);  // for display only
-        }
-    }
     model_.CurrentMeasure = next;
-    setXJZS(QString::number(next));
     if (model_.MeasureTotal <= model_.CurrentMeasure)
         model_.MeasureTotal = qMin(model_.CurrentMeasure + 1, model_.lastUsableMeasure());
     followMeasureTotal();
+    showCurrentMeasure(Header::IfMoved);
     emit choiceMade();
 }
 
 void EditorControls::clearMeasure()
 {
-    for (int r = 0; r < kMelodyRows; ++r)
-        setRowMelodyText(r, QString());
     model_.MeasureRowsClear(model_.CurrentMeasure);
     for (int row = kMelodyRows; row < kRows; ++row) {
         for (int j = 0; j < gridBoxes(); ++j) {
@@ -457,6 +506,8 @@ void EditorControls::clearMeasure()
                 clickBox(row, j, false);
         }
     }
+    typing_.fill(false);
+    showCurrentMeasure(Header::Keep);
     emit choiceMade();
 }
 
@@ -473,6 +524,7 @@ void EditorControls::askMeasureTotal()
         } else if (total != 0) {
             model_.MeasureTotal = total;
             followMeasureTotal();
+            showCurrentMeasure(Header::Keep);
         }
     }
     emit choiceMade();

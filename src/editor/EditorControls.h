@@ -68,38 +68,65 @@ public:
     void DKJZWJ();
 
     // ---- the measure shown -------------------------------------------------
+    // Everything below shows CurrentMeasure of the model and nothing else:
+    // after every change of the model, showCurrentMeasure() brings the melody
+    // texts, the boxes, XJZS, XJXSS and the scroll bar back to it.
+    //
+    // When the settings stored in the header of the measure are applied:
+    enum class Header {
+        Keep,     // never: playback applies the header itself
+        IfMoved,  // when another measure comes into view (the scroll bar's rule)
+        Apply,    // always (an opened edit shows its first measure)
+    };
+    // Shows CurrentMeasure (kept within the step tables): XJZS, XJXSS, the
+    // scroll bar (its range grows to reach it), the row texts and the boxes
+    // ticked from the cells. A box that changes runs SetBeat as a click does.
+    // A melody text being typed stays while its measure stays in view.
+    void showCurrentMeasure(Header header);
+
     // YF1(r): melody text boxes, at most 2 * StepCount characters.
     QString melodyText(int row) const;
     int melodyMaxLength() const { return 2 * model_.StepCount(); }
     void setMelodyText(int row, const QString &text);  // typing: nothing else happens
     void melodyFocusLost(int row);                     // SplitRowText
+    // Cuts every melody text being typed into the measure shown, as leaving
+    // its box would (playback moving on to the next measure).
+    void commitTyping();
     // DJY1..DJY5: box `step` of percussion row 5..9.
     bool boxTicked(int row, int step) const;
     void clickBox(int row, int step, bool ticked);      // SetBeat
     int gridBoxes() const { return model_.StepCount(); }
-    // XJZS: the measure number box (typed text is kept as typed).
+    // XJZS: the measure number box (typed text is kept as typed until the
+    // next change of the model shows CurrentMeasure again).
     QString XJZS() const { return xjzs_; }
     void setXJZS(const QString &text);
+    // The measure XJZS names: its text read as a number, rounded, kept
+    // within the step tables.
+    int measureInXJZS() const;
     // XJXSS: "实际小节数是(1-2)小节".
     QString XJXSS() const { return xjxss_; }
-    // HScroll1.
+    static QString realBarsText(int measure);
+    // HScroll1. Its value is always CurrentMeasure once shown.
     int scrollMaximum() const { return scrollMax_; }
     int scrollValue() const { return scrollValue_; }
+    // The range the scroll bar takes with the next showCurrentMeasure().
     void setScrollMaximum(int maximum);
     // Raises the scroll bar's maximum to MeasureTotal when it lies below.
     void followMeasureTotal();
-    // Moves the scroll bar; a changed value shows that measure (applying its
-    // header when applyHeader).
-    void scrollTo(int value, bool applyHeader = true);
-    // Shows CurrentMeasure: XJZS, XJXSS, its header's settings (when
-    // applyHeader), its row texts and its percussion boxes.
-    void showMeasure(bool applyHeader = true);
+    // The user moves the scroll bar: that measure becomes CurrentMeasure and
+    // is shown, with the settings of its header.
+    void scrollTo(int value);
 
     // ---- measure settings -----------------------------------------------------
     // The settings the lists show now.
     MeasureSettings currentSettings() const;
-    // BCXJ: stores them as the header of CurrentMeasure.
+    // BCXJ: stores them as the header of CurrentMeasure. A header holds a
+    // tempo of the list only: a typed tempo that is not one is replaced by
+    // the nearest entry of the list first, and the user is told so.
     void BCXJ();
+    // The entry of the tempo list nearest to a tempo (the slower of two
+    // equally near).
+    static int nearestTempoIndex(double bpm);
     // CXTSB: applies the header of CurrentMeasure to the lists, the melody
     // channels and the measure's step cells.
     void CXTSB();
@@ -138,6 +165,7 @@ private:
     void setBox(int row, int step, bool ticked);
     void setRowMelodyText(int row, const QString &text);
     void keepWithinCapacity();
+    void settleTypedTempo();
 
     Session &ctx_;
     EditorModel &model_;
@@ -149,6 +177,7 @@ private:
     QString tempoText_ = QStringLiteral("80");
     int timeSignature_ = 0;
     std::array<QString, kMelodyRows> melody_{};
+    std::array<bool, kMelodyRows> typing_{};  // typed and not yet cut into cells
     std::array<std::array<bool, EditorModel::kMaxStepCount>, kPercussionRows> boxes_{};
     QString xjzs_ = QStringLiteral("0");
     QString xjxss_ = QStringLiteral("实际小节数是(1-2)小节");

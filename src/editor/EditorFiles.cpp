@@ -19,8 +19,11 @@ EditorFiles::EditorFiles(Session &ctx, EditorModel &model, EditorControls &contr
 
 void EditorFiles::prepare()
 {
+    // Emptied before the dialog asks: a cancelled dialog leaves an empty
+    // edit, and the window shows it from now on.
     playback_.leave();
     model_.ClearEdit();
+    showFirstMeasure(controls_.scrollMaximum());
 }
 
 // ---- save ------------------------------------------------------------------
@@ -28,6 +31,7 @@ void EditorFiles::prepare()
 void EditorFiles::saveClicked()
 {
     model_.JoinRows();
+    controls_.showCurrentMeasure(EditorControls::Header::Keep);  // the texts as they will be saved
     const QString path = ctx_.dialogs.saveFile(EditFile::saveFilter(), ctx_.recordFolder, true);
     if (!path.isEmpty())
         BCBJWJ(path);
@@ -37,6 +41,7 @@ void EditorFiles::saveClicked()
 bool EditorFiles::BCBJWJ(const QString &path)
 {
     model_.JoinRows();
+    controls_.showCurrentMeasure(EditorControls::Header::Keep);
     QByteArray bytes;
     QString error;
     if (EditFile::compose(model_, &bytes, &error) && TextFiles::writeBytes(path, bytes, &error))
@@ -60,12 +65,16 @@ void EditorFiles::openClicked()
 bool EditorFiles::openEditFile(const QString &path)
 {
     prepare();
+    const qint16 lastStep = model_.MeasureLastStep;
     QString error;
     if (!EditFile::read(path, model_, &error)) {
         showFirstMeasure(controls_.scrollMaximum());
         ctx_.dialogs.message(error);
         return false;
     }
+    // Measures after the file's keep their cells, now sliced in its size.
+    if (model_.MeasureLastStep != lastStep)
+        model_.resliceRowTexts(model_.MeasureTotal + 1);
     DKBJ();
     return true;
 }
@@ -82,10 +91,7 @@ void EditorFiles::showFirstMeasure(int scrollMaximum)
 {
     model_.CurrentMeasure = 0;
     controls_.setScrollMaximum(scrollMaximum);
-    if (controls_.scrollValue() != 0)
-        controls_.scrollTo(0);  // shows measure 0
-    else
-        controls_.showMeasure();
+    controls_.showCurrentMeasure(EditorControls::Header::Apply);
 }
 
 // ---- import ----------------------------------------------------------------
@@ -93,8 +99,6 @@ void EditorFiles::showFirstMeasure(int scrollMaximum)
 void EditorFiles::importClicked()
 {
     prepare();
-    for (int r = 0; r < EditorModel::kMelodyRows; ++r)
-        controls_.setMelodyText(r, QString());
     const QString path = ctx_.dialogs.openFile(ScoreImport::filter(), ctx_.recordFolder);
     if (!path.isEmpty())
         importScoreFile(path);
@@ -116,6 +120,7 @@ bool EditorFiles::importScoreFile(const QString &path)
     model_.MeasureTotal = 0;
     const ScoreImport::Scan scan = ScoreImport::YUEPUSB(text, model_);
     ScoreImport::DrYpsb(model_);
+    model_.resliceRowTexts(model_.MeasureTotal + 1);  // no text beyond the import: no cells there
     showFirstMeasure(model_.MeasureTotal);
     if (scan.cut)
         ctx_.dialogs.message(ScoreImport::cutMessage(model_));

@@ -166,6 +166,27 @@ QString EditorModel::joinedRow(int measure, int row) const
     return text;
 }
 
+QString EditorModel::rowTextFromCells(int measure, int row) const
+{
+    const int width = row < kMelodyRows ? 2 : 1;
+    QString text;
+    bool any = false;
+    for (int s = 0; s < StepCount(); ++s) {
+        const QString cell = StepCells(firstStep(measure) + s, row);
+        any = any || !cell.isEmpty();
+        text += cell.left(width).leftJustified(width, QLatin1Char('-'));
+    }
+    return any ? text : QString();
+}
+
+void EditorModel::resliceRowTexts(int first)
+{
+    for (int m = qMax(0, first); m <= lastUsableMeasure(); ++m) {
+        for (int r = 0; r < kRows; ++r)
+            setRowText(m, r, rowTextFromCells(m, r));
+    }
+}
+
 void EditorModel::JoinRows()
 {
     const int last = qBound(0, int(MeasureTotal), kMeasures - 1);

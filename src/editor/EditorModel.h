@@ -84,6 +84,14 @@ public:
     void JoinRows();
     // The text of one row of a measure, joined from its cells.
     QString joinedRow(int measure, int row) const;
+    // The text a row's cells stand for, each cell at its step: an empty cell
+    // reads "--" (melody) or "-" (percussion), a short one is padded with
+    // "-". Empty when every cell of the row in the measure is empty.
+    QString rowTextFromCells(int measure, int row) const;
+    // After a change of measure size: the row texts of the measures from
+    // `first` on that fit are rebuilt from their cells, so a text shows
+    // what would sound.
+    void resliceRowTexts(int first = 0);
     // Empties every cell of the rows from..to (inclusive) in the measures 0..last.
     void clearCells(int fromRow, int toRow, int lastMeasure);
 

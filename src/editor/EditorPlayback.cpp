@@ -7,8 +7,6 @@
 #include "editor/MeasureHeader.h"
 #include "sound/MidiPort.h"
 
-#include <cmath>
-
 EditorPlayback::EditorPlayback(Session &ctx, EditorModel &model, EditorControls &controls, QObject *parent)
     : QObject(parent),
       ctx_(ctx),
@@ -67,8 +65,10 @@ void EditorPlayback::audition()
     Clock::TickScope scope(ctx_.clock);
     auditioning_ = true;
     emit st1Changed(true);
-    const double typed = std::round(EditorControls::Val(controls_.XJZS()));
-    model_.CurrentMeasure = qint32(qBound(0.0, typed, double(model_.lastUsableMeasure())));
+    // The measure named in XJZS is auditioned as the window shows it: a
+    // number typed there brings that measure into view first.
+    model_.CurrentMeasure = controls_.measureInXJZS();
+    controls_.showCurrentMeasure(EditorControls::Header::IfMoved);
     ctx_.state.StepIndex = qint16(model_.firstStep(model_.CurrentMeasure));
     STBXJYY();
 }
@@ -104,6 +104,7 @@ void EditorPlayback::endAudition()
     auditioning_ = false;
     yyds_.setEnabled(false);
     emit st1Changed(false);
+    controls_.showCurrentMeasure(EditorControls::Header::Keep);
 }
 
 // ---- the music from the start --------------------------------------------------
@@ -154,9 +155,10 @@ void EditorPlayback::playFromStart()
     songEnd_ = model_.firstStep(model_.MeasureTotal) + model_.MeasureLastStep;
     ctx_.state.StepIndex = 0;
     setPlaying(true);
-    controls_.setXJZS(QStringLiteral("0"));
     if (MeasureHeader::hasSettings(model_.MeasureHeaders(0)))
         controls_.CXTSB();
+    // Measure 0 is shown from its first step: typing goes where the music is.
+    controls_.showCurrentMeasure(EditorControls::Header::Keep);
     XJFS();
 }
 
@@ -166,6 +168,7 @@ void EditorPlayback::stop()
     yyds_.setEnabled(false);
     if (playing_)
         setPlaying(false);
+    controls_.showCurrentMeasure(EditorControls::Header::Keep);
 }
 
 // ---- steps -------------------------------------------------------------------
@@ -222,18 +225,16 @@ void EditorPlayback::onStepTick()
         endAudition();
     } else if (playing_) {
         if (index <= songEnd_ && StepTable::validStep(index)) {
-            model_.CurrentMeasure = index / model_.StepCount();
+            const int measure = index / model_.StepCount();
+            if (measure != model_.CurrentMeasure)
+                controls_.commitTyping();  // typed text stays in the measure it was typed in
+            model_.CurrentMeasure = measure;
             const bool header = MeasureHeader::hasSettings(model_.MeasureHeaders(model_.CurrentMeasure));
-            const bool newMeasure = lastPlayedMeasure_ != model_.CurrentMeasure;
-            if (header && newMeasure)
+            if (header && lastPlayedMeasure_ != model_.CurrentMeasure)
                 controls_.CXTSB();
-            if (newMeasure) {
-                // The window shows the measure; its header was applied just now.
-                if (controls_.scrollValue() == model_.CurrentMeasure)
-                    controls_.showMeasure(false);
-                else
-                    controls_.scrollTo(model_.CurrentMeasure, false);
-            }
+            // Every step: the window shows the measure playing (its header
+            // was applied just now).
+            controls_.showCurrentMeasure(EditorControls::Header::Keep);
             XJFS();
         } else {
             allNotesOff();

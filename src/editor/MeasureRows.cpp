@@ -1,5 +1,6 @@
 #include "editor/MeasureRows.h"
 
+#include "editor/BeatBox.h"
 #include "editor/EditorControls.h"
 #include "platform/ChoiceList.h"
 #include "resources/StringTable.h"
@@ -138,10 +139,9 @@ void MeasureRows::buildRow(int row, QWidget *window)
 
 QCheckBox *MeasureRows::makeBox(int row, int step)
 {
-    auto *box = new QCheckBox(Picture1_);
+    auto *box = new BeatBox(beatColour(step / 4), Picture1_);
     box->setObjectName(QStringLiteral("DJY%1(%2)").arg(row - kMelodyRows + 1).arg(step));
     box->setGeometry(4 + boxOffset(step), 2 + kPitch * row, kStep - 1, 22);
-    paintBackground(box, beatColour(step / 4), QPalette::Window);
     box->setChecked(controls_.boxTicked(row, step));
     connect(box, &QCheckBox::clicked, this, [this, row, step](bool ticked) { controls_.clickBox(row, step, ticked); });
     box->show();

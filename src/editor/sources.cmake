@@ -10,6 +10,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/editor/MainRhythmLink.h src/editor/MainRhythmLink.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
+  src/editor/BeatBox.h src/editor/BeatBox.cpp
   src/editor/MeasureRows.h src/editor/MeasureRows.cpp
   src/editor/YYBJ.h src/editor/YYBJ.cpp
 )

@@ -1,6 +1,7 @@
 #include "MainWindowRig.h"
 #include "TestMain.h"
 
+#include "editor/EditorControls.h"
 #include "editor/YYBJ.h"
 #include "rhythm/RhythmSequencer.h"
 
@@ -71,16 +72,74 @@ private slots:
         QVERIFY(r.t.sent().contains(0x460000u | quint32(38 + 24) << 8 | 0x90));
     }
 
+    // While the editor is open the main window sounds nothing on channel 10
+    // from the shared step table, even with the editor's own beats in it;
+    // leaving gives the pattern back and says what was stopped.
+    void openingStopsTheMainRhythmAndReturningSaysSo_data()
+    {
+        QTest::addColumn<bool>("rhythm");
+        QTest::addColumn<bool>("score");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("rhythm") << true << false << QStringLiteral("节奏已停止。。。");
+        QTest::newRow("score with auto-sync") << false << true << QStringLiteral("自动演奏和节奏已停止。。。");
+        QTest::newRow("nothing playing") << false << false << QStringLiteral("(unchanged)");
+    }
+    void openingStopsTheMainRhythmAndReturningSaysSo()
+    {
+        QFETCH(bool, rhythm);
+        QFETCH(bool, score);
+        QFETCH(QString, status);
+        MainWindowRig r;
+        r.c.sequencer.applyBuiltInRhythm(1);
+        if (rhythm)
+            r.c.sequencer.setBzQd(true);
+        if (score) {
+            r.c.sequencer.setCheck5(true);
+            r.t.window.setText3(QStringLiteral("KC8KD8KE8KF8KG8KA8KB8HC8").repeated(8));
+            r.c.player.playClicked();
+            QVERIFY(r.c.player.ScorePlaying());
+        }
+        r.t.clock.advanceMs(1000);
+        r.t.window.setFJWZ(QStringLiteral("(unchanged)"));
+
+        QTest::mouseClick(r.find<QPushButton>("BJCK"), Qt::LeftButton);
+        QVERIFY(!r.c.sequencer.BzQd());
+        QVERIFY(!r.c.sequencer.BZDS().isEnabled());
+        QVERIFY(!r.c.player.ScorePlaying());
+        QVERIFY(!r.c.player.Timer3().isEnabled());
+        EditorControls &editor = r.main.editor.controls;
+        editor.clickBox(9, 1, true);
+        r.t.clearSent();
+        r.t.clock.advanceMs(3000);
+        QCOMPARE(r.t.sent().size(), 0);  // the editor is idle: nothing sounds
+
+        r.form.editorWindow()->close();
+        QTest::qWait(0);
+        QCOMPARE(r.t.window.FJWZ(), status);
+        QVERIFY(!r.c.sequencer.BzQd());  // nothing restarts by itself
+        for (int step = 0; step <= 16; ++step) {
+            for (int row = 0; row < 4; ++row) {
+                const StepCell &cell = r.t.state.Steps.cell(step, row);
+                QCOMPARE(cell.Sounding == -1, r.c.pattern.Cells(row, step));
+                QCOMPARE(int(cell.Note), r.c.pattern.Instrument(row) + 35);
+                QCOMPARE(int(cell.Velocity), int(r.c.pattern.volumeNumber()));
+            }
+            QCOMPARE(int(r.t.state.Steps.cell(step, 4).Sounding), 0);
+        }
+    }
+
     void editorPlayingStopsTheMainRhythm()
     {
         MainWindowRig r;
-        r.c.sequencer.setBzQd(true);
-        r.c.sequencer.BZDS().setEnabled(true);
         QTest::mouseClick(r.find<QPushButton>("BJCK"), Qt::LeftButton);
+        // Started again while the editor is open (from code: the window is hidden).
+        r.c.sequencer.setBzQd(true);
         r.main.editor.playback.setST2(true);
+        QVERIFY(!r.c.sequencer.BzQd());
         QVERIFY(!r.c.sequencer.BZDS().isEnabled());
         r.form.editorWindow()->close();
         QTest::qWait(0);
+        QCOMPARE(r.t.window.FJWZ(), QStringLiteral("节奏已停止。。。"));
     }
 };
 

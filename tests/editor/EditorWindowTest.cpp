@@ -1,6 +1,7 @@
 #include "EditorRig.h"
 #include "TestMain.h"
 
+#include "editor/BeatBox.h"
 #include "editor/YYBJ.h"
 #include "resources/StringTable.h"
 
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -159,7 +161,11 @@ private slots:
         const QRgb bands[] = {qRgb(255, 0, 255), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)};
         for (int i = 0; i < 32; ++i) {
             QCheckBox *b = rig.box(7, i);
-            QCOMPARE(b->palette().color(QPalette::Window).rgb(), bands[(i / 4) % 4]);
+            // The box is filled with its band's colour, as drawn on screen.
+            const QImage drawn = b->grab().toImage();
+            const QRect square = static_cast<BeatBox *>(b)->square();
+            QCOMPARE(drawn.pixel(square.center()), bands[(i / 4) % 4]);
+            QCOMPARE(drawn.pixel(square.topLeft() + QPoint(2, 2)), bands[(i / 4) % 4]);
             QCOMPARE(b->x() - rig.box(7, 0)->x(), 20 * i + i / 4);
         }
         QCOMPARE(rig.find<QLineEdit>("YF1(4)")->width(), 648);
@@ -172,6 +178,87 @@ private slots:
         QCOMPARE(rig.boxesInRow(9), 24);
         QCOMPARE(rig.find<QLineEdit>("YF1(0)")->width(), 486);
         QCOMPARE(int(rig.model.MeasureLastStep), 23);
+    }
+
+    // Real clicks and keys in a seeded random order: after each, every
+    // control shows CurrentMeasure of the model.
+    void randomClicksShowTheCurrentMeasure()
+    {
+        WindowRig rig;
+        QRandomGenerator rng(2022);
+        auto *bar = rig.find<QScrollBar>("HScroll1");
+        const QStringList buttons{QStringLiteral("CHARU"), QStringLiteral("QinKong"), QStringLiteral("BCBXJ"),
+                                  QStringLiteral("ST1"),   QStringLiteral("ST2"),     QStringLiteral("DkBianji"),
+                                  QStringLiteral("DRYP"),  QStringLiteral("JPFL(0)"), QStringLiteral("JPFL(1)"),
+                                  QStringLiteral("JPFL(2)")};
+        QString last;
+        for (int i = 0; i < 150; ++i) {
+            switch (rng.bounded(6)) {
+            case 0:
+                rig.type(int(rng.bounded(5)), QStringLiteral("kcxzMG").left(2 * int(rng.bounded(4))));
+                last = QStringLiteral("type");
+                break;
+            case 1: {
+                const int row = 5 + int(rng.bounded(5));
+                rig.box(row, int(rng.bounded(rig.boxesInRow(row))))->click();
+                last = QStringLiteral("box");
+                break;
+            }
+            case 2:
+                bar->setValue(int(rng.bounded(bar->maximum() + 1)));
+                last = QStringLiteral("scroll");
+                break;
+            case 3:
+                rig.t.clock.advanceMs(int(rng.bounded(3000)));
+                last = QStringLiteral("time");
+                break;
+            default:
+                last = buttons[int(rng.bounded(buttons.size()))];
+                rig.click(last);  // the file dialogs are cancelled
+                break;
+            }
+            const int cur = rig.model.CurrentMeasure;
+            const QString where = QStringLiteral("step %1 (%2), measure %3").arg(i).arg(last).arg(cur);
+            QVERIFY2(bar->value() == cur, qPrintable(where));
+            QVERIFY2(rig.find<QLineEdit>("XJZS")->text() == QString::number(cur), qPrintable(where));
+            QVERIFY2(rig.find<QLabel>("XJXSS")->text() == EditorControls::realBarsText(cur), qPrintable(where));
+            for (int r = 0; r < 5; ++r) {
+                QVERIFY2(rig.find<QLineEdit>(QStringLiteral("YF1(%1)").arg(r))->text() == rig.model.RowTexts(cur, r),
+                         qPrintable(where));
+            }
+            for (int row = 5; row < 10; ++row) {
+                QVERIFY2(rig.boxesInRow(row) == rig.model.StepCount(), qPrintable(where));
+                for (int j = 0; j < rig.model.StepCount(); ++j) {
+                    const bool hit = rig.model.StepCells(rig.model.firstStep(cur) + j, row) == QLatin1String("O");
+                    QVERIFY2(rig.box(row, j)->isChecked() == hit, qPrintable(where));
+                }
+            }
+        }
+    }
+
+    void aTickedBoxShowsAMarkOnEveryBand()
+    {
+        WindowRig rig;
+        for (int i = 0; i < 16; i += 4) {
+            auto *b = static_cast<BeatBox *>(rig.box(8, i));
+            const QRect square = b->square();
+            auto markPixels = [&] {
+                const QImage drawn = b->grab().toImage();
+                int n = 0;
+                for (int y = square.top(); y <= square.bottom(); ++y) {
+                    for (int x = square.left(); x <= square.right(); ++x) {
+                        if (qGray(drawn.pixel(x, y)) / 128 != qGray(b->fill().rgb()) / 128)
+                            ++n;
+                    }
+                }
+                return n;
+            };
+            const int unticked = markPixels();  // the outline only
+            QTest::mouseClick(b, Qt::LeftButton, {}, square.center());
+            QVERIFY(b->isChecked());
+            QVERIFY2(markPixels() > unticked + 10, qPrintable(QStringLiteral("band %1").arg(i / 4)));
+            QCOMPARE(rig.model.StepCells(i, 8), QStringLiteral("O"));
+        }
     }
 
     void scrollingShowsAMeasure()
@@ -215,6 +302,8 @@ private slots:
     {
         WindowRig rig;
         auto *bar = rig.find<QScrollBar>("HScroll1");
+        bar->setValue(4);
+        rig.box(6, 7)->click();  // measure 4 already holds a beat
         bar->setValue(3);
         rig.type(1, QStringLiteral("KC"));
         rig.box(5, 0)->click();
@@ -225,10 +314,12 @@ private slots:
         QCOMPARE(int(rig.model.MeasureTotal), 5);
         QCOMPARE(rig.find<QLineEdit>("YF1(1)")->text(), QString());
         QVERIFY(!rig.box(5, 0)->isChecked());
+        // The window shows the measure it edits: the beat it still plays,
+        // the scroll bar and the real bars.
+        QVERIFY(rig.box(6, 7)->isChecked());
+        QCOMPARE(bar->value(), 4);
         QVERIFY(bar->maximum() >= 5);
-        // The scroll bar and the real bars stay where they were.
-        QCOMPARE(bar->value(), 3);
-        QCOMPARE(rig.find<QLabel>("XJXSS")->text(), QStringLiteral("实际小节数是(7-8)小节"));
+        QCOMPARE(rig.find<QLabel>("XJXSS")->text(), QStringLiteral("实际小节数是(9-10)小节"));
     }
 
     void typedMelodyIsAuditioned()

@@ -65,13 +65,25 @@ private slots:
         rig.controls().selectTimeSignature(2);
         QCOMPARE(int(rig.model.MeasureLastStep), 31);
         QCOMPARE(rig.controls().gridBoxes(), 32);
-        // Measure 0 now holds the old measures 0 and 1 one after the other.
+        // Measure 0 now holds the old measures 0 and 1 one after the other,
+        // and shows them: the boxes of both, and both melodies in one text.
         QCOMPARE(rig.model.StepCells(16, 0), QStringLiteral("KD"));
-        rig.controls().showMeasure();
         QVERIFY(rig.controls().boxTicked(5, 0));
         QVERIFY(rig.controls().boxTicked(5, 17));
-        // The melody box still shows the old row text of measure 0.
-        QCOMPARE(rig.controls().melodyText(0), QStringLiteral("KC") + QString(30, QLatin1Char('-')));
+        const QString both = QStringLiteral("KC") + QString(30, QLatin1Char('-')) + QStringLiteral("KD")
+                             + QString(30, QLatin1Char('-'));
+        QCOMPARE(rig.controls().melodyText(0), both);
+        QCOMPARE(rig.model.RowTexts(0, 0), both);
+        // Leaving the box keeps both halves; untouched rows stay empty.
+        rig.controls().melodyFocusLost(0);
+        QCOMPARE(rig.model.StepCells(16, 0), QStringLiteral("KD"));
+        QCOMPARE(rig.controls().melodyText(1), QString());
+        // Back to 2/4: the old measures come back as they were.
+        rig.controls().selectTimeSignature(0);
+        rig.show(1);
+        QCOMPARE(rig.controls().melodyText(0), QStringLiteral("KD") + QString(30, QLatin1Char('-')));
+        QVERIFY(rig.controls().boxTicked(5, 1));
+        QVERIFY(!rig.controls().boxTicked(5, 0));
     }
 
     void joinRowsNormalisesCellsAndHeaders()

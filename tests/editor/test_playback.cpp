@@ -1,9 +1,6 @@
 #include "EditorRig.h"
 #include "TestMain.h"
 
-#include "editor/MainRhythmLink.h"
-#include "rhythm/RhythmPattern.h"
-#include "rhythm/RhythmSequencer.h"
 
 #include <QMap>
 #include <QRegularExpression>
@@ -194,32 +191,6 @@ private slots:
         rig.c.open();
         QCOMPARE(int(rig.model.MeasureTotal), 0);
         QCOMPARE(rig.controls().melodyText(0), QString());
-    }
-
-    void theMainRhythmGetsItsStepTableBack()
-    {
-        EditorRig rig;
-        RhythmPattern pattern(rig.t.ctx);
-        RhythmSequencer sequencer(rig.t.ctx, rig.t.window, pattern);
-        sequencer.applyBuiltInRhythm(1);
-        sequencer.setBzQd(true);
-        linkMainRhythm(rig.c, pattern, sequencer);
-        rig.controls().clickBox(9, 1, true);
-        rig.model.setStepCell(2, 5, QStringLiteral("O"));
-        rig.playback().setST2(true);
-        QVERIFY(!sequencer.BzQd());
-        QVERIFY(!sequencer.BZDS().isEnabled());
-        rig.t.clock.advanceMs(5 * 187);
-        rig.c.leave();
-        for (int step = 0; step <= 16; ++step) {
-            for (int row = 0; row < 4; ++row) {
-                const StepCell &cell = rig.t.state.Steps.cell(step, row);
-                QCOMPARE(cell.Sounding == -1, pattern.Cells(row, step));
-                QCOMPARE(int(cell.Note), pattern.Instrument(row) + 35);
-                QCOMPARE(int(cell.Velocity), int(pattern.volumeNumber()));
-            }
-            QCOMPARE(int(rig.t.state.Steps.cell(step, 4).Sounding), 0);
-        }
     }
 };
 
