@@ -10,6 +10,7 @@
 
 #include <sndfile.h>
 
+#include <cerrno>
 #include <chrono>
 #include <memory>
 
@@ -121,9 +122,13 @@ void TakeRecorder::writeLoop()
         const int n = engine_.readTap(buffer.get(), kWriteFrames);
         if (n > 0) {
             if (!writeFailed_.load(std::memory_order_relaxed)) {
+                errno = 0;
                 if (sf_writef_float(sndfile_, buffer.get(), n) != n) {
                     // The take ends here: nothing more is tapped or written.
-                    writeError_ = QStringLiteral("录音写入磁盘失败（磁盘可能已满）：%1").arg(file_.errorString());
+                    // A short write leaves its reason in errno only.
+                    const int reason = errno;
+                    writeError_ = QStringLiteral("录音写入磁盘失败（磁盘可能已满）：%1")
+                                      .arg(reason != 0 ? qt_error_string(reason) : file_.errorString());
                     writeFailed_.store(true);
                     engine_.setTapEnabled(false);
                     return;
