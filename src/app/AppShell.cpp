@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -95,9 +96,9 @@ bool AppShell::start()
     port_ = std::make_unique<MidiPort>(*backend, dialogs_, clock_);
     const QString recordFolder = RecordFolder::locateForProgram();
     // The recorder keeps its takes beside the record folder until saved;
-    // what a run that did not end normally left there goes.
+    // what a run that did not end normally left there is kept as a file.
     const QString takeFolder = QDir(recordFolder).filePath(QStringLiteral(".recorder-temp"));
-    EngineMediaDevice::removeLeftovers(takeFolder);
+    recoverTakes(takeFolder, recordFolder);
     media_ = std::make_unique<EngineMediaDevice>(engine_, takeFolder);
     // Temporary copies left by a save that a kill interrupted are useless.
     DurableSave::removeLeftovers(recordFolder);
@@ -107,6 +108,14 @@ bool AppShell::start()
     // The editor sets the wave output to 0x7000 each time it opens.
     mainControllers_->editor.setWaveVolume = [this](quint32 volume) { engine_.setWaveVolume(volume); };
     mainDisplay_.setFJWZ(QStringLiteral("欢迎使用Quorvane电子琴。。。"));
+    mainControllers_->recorder.noteRecovered(recoveredTakes_);
+    // A take that the record folder cannot hold at exit goes to the user's
+    // documents, else to the program's data folder.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty())
+        mainControllers_->takeFallbackFolders << QDir(documents).filePath(QString::fromUtf8(RecordFolder::kName));
+    mainControllers_->takeFallbackFolders << QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    connect(&quitSignals_, &QuitSignals::received, this, &AppShell::endBySignal);
 
     form1_ = std::make_unique<Form1>(*mainControllers_);
     // The wave output at 0x6000 on both sides, as the main window loads.
@@ -120,6 +129,32 @@ bool AppShell::start()
     WindowPlacement::centreOn(welcome_.get(), WindowPlacement::availableAt(QCursor::pos()));
     welcome_->show();
     return true;
+}
+
+void AppShell::recoverTakes(const QString &takeFolder, const QString &recordFolder)
+{
+    recoveredTakes_ = EngineMediaDevice::recoverLeftovers(takeFolder, recordFolder);
+    for (const QString &name : recoveredTakes_) {
+        const QString path = QDir::toNativeSeparators(QDir(recordFolder).filePath(name));
+        std::fprintf(stderr, "dzq: 上次程序没有正常结束，录音已找回：%s\n", path.toLocal8Bit().constData());
+    }
+}
+
+// SIGTERM, SIGHUP, SIGINT: the program ends as by "退出", the take kept,
+// without the farewell (nobody may be there to see it).
+void AppShell::endBySignal(int number)
+{
+    if (endingBySignal_)
+        return;
+    endingBySignal_ = true;
+    std::fprintf(stderr, "dzq: 收到信号 %d，正常退出\n", number);
+    if (mainControllers_)
+        mainControllers_->quietExit = true;
+    if (form1_)
+        form1_->close();
+    // exit(), not quit(): windows are not asked to close (the editor would
+    // bring the main window back), every event loop simply ends.
+    QCoreApplication::exit(0);
 }
 
 void AppShell::describeOutput()
@@ -179,6 +214,8 @@ void AppShell::checkMainWindowReady()
 
 void AppShell::showFarewell()
 {
+    if (endingBySignal_)
+        return;
     farewell_ = std::make_unique<Form3>(clock_);
     WindowPlacement::centreOn(farewell_.get(), form1_->frameGeometry());
     connect(farewell_.get(), &Form3::finished, qApp, &QApplication::quit);

@@ -7,6 +7,7 @@
 #include "platform/AudioEngine.h"
 #include "platform/EngineMediaDevice.h"
 #include "platform/QtUserDialogs.h"
+#include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemMidiBackend.h"
 
@@ -57,6 +58,8 @@ private:
     void describeOutput();
     void showFarewell();
     void checkMainWindowReady();
+    void recoverTakes(const QString &takeFolder, const QString &recordFolder);
+    void endBySignal(int number);
 
     AppOptions options_;
     SteadyClock clock_;
@@ -76,6 +79,9 @@ private:
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<DZQQD> welcome_;
     std::unique_ptr<Form3> farewell_;
+    QuitSignals quitSignals_;
+    QStringList recoveredTakes_;
+    bool endingBySignal_ = false;
     bool welcomePainted_ = false;
     bool mainPainted_ = false;
     bool mainReadyAnnounced_ = false;

@@ -3,7 +3,12 @@
 #include "app/PerformanceControllers.h"
 #include "core/Session.h"
 #include "editor/MainRhythmLink.h"
+#include "platform/UserDialogs.h"
 #include "sound/MidiPort.h"
+
+#include <QTimer>
+
+#include <cstdio>
 
 MainWindowControllers::MainWindowControllers(Session &s, WindowDisplay &d, PerformanceControllers &p)
     : session(s), display(d), performance(p), devices(s.port), navigation(d), statusClock(s.clock),
@@ -21,14 +26,21 @@ void MainWindowControllers::initialise()
 {
     devices.refresh();
     performance.initialise();
-    recorder.announceKeptTake();
+    // Once the first activation is over: its box must not run inside it.
+    QTimer::singleShot(0, &recorder, &WaveRecorder::announceKeptTake);
 }
 
 void MainWindowControllers::shutDown()
 {
     stopTimers();
     session.port.CloseMidiDevice();
-    recorder.shutDown();
+    const QString told = recorder.shutDown(takeFallbackFolders);
+    if (told.isEmpty())
+        return;
+    if (quietExit)
+        std::fprintf(stderr, "dzq: %s\n", told.toLocal8Bit().constData());
+    else
+        session.dialogs.message(told);
 }
 
 void MainWindowControllers::stopTimers()

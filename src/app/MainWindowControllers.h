@@ -10,6 +10,7 @@
 #include "sound/MidiDeviceList.h"
 
 #include <QObject>
+#include <QStringList>
 
 class WindowDisplay;
 class PerformanceControllers;
@@ -30,8 +31,15 @@ public:
     void stopTimers();
     // The window closes: nothing may sound into a closed device, so the
     // timers stop first; then the MIDI device closes, an unsaved take is
-    // kept and the recorder's device closes.
+    // kept and the recorder's device closes. Where the take went, if not
+    // into the record folder, is told in a box (on the terminal when the
+    // program ends without the user, quietExit).
     void shutDown();
+
+    // Where a take goes at exit when the record folder takes none, in order.
+    QStringList takeFallbackFolders;
+    // The program is ending on a signal: no box waits for the user.
+    bool quietExit = false;
 
     Session &session;
     WindowDisplay &display;

@@ -307,7 +307,7 @@ void YYBJ::closeEvent(QCloseEvent *e)
 {
     if (!leaving_) {
         leaving_ = true;
-        recorder_.Lyjsj().setEnabled(false);
+        recorder_.leave();
         editor_.leave();
         emit left();
     }

@@ -1,12 +1,20 @@
 #include "platform/EngineMediaDevice.h"
 
+#include "platform/AudioEngine.h"
 #include "platform/MediaCommand.h"
 #include "platform/TakeRecorder.h"
+#include "platform/TakeRepair.h"
 #include "platform/WavePlayback.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#endif
 
 namespace {
 
@@ -15,6 +23,21 @@ const char *const kTakePattern = "take-*.wav";
 QString takeName(int count)
 {
     return QStringLiteral("take-%1-%2.wav").arg(QCoreApplication::applicationPid()).arg(count);
+}
+
+// The copy of the program that wrote "take-PID-N.wav" still runs.
+bool writerRuns(const QString &name)
+{
+#ifdef Q_OS_UNIX
+    bool ok = false;
+    const qint64 pid = name.section(QLatin1Char('-'), 1, 1).toLongLong(&ok);
+    if (!ok || pid <= 0 || pid == QCoreApplication::applicationPid())
+        return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+#else
+    Q_UNUSED(name);
+    return false;
+#endif
 }
 
 }  // namespace
@@ -26,19 +49,38 @@ EngineMediaDevice::EngineMediaDevice(AudioEngine &engine, const QString &tempFol
 
 EngineMediaDevice::~EngineMediaDevice()
 {
+    // A take nobody saved or closed is not thrown away with the program.
+    if (take_ && holdsUnsavedTake())
+        take_->leaveFile();
     closeAll();
 }
 
-int EngineMediaDevice::removeLeftovers(const QString &tempFolder)
+QStringList EngineMediaDevice::recoverLeftovers(const QString &tempFolder, const QString &keepFolder)
 {
+    // A header that cannot be read in a file this small holds no sound.
+    constexpr qint64 kHeaderOnly = 64 * 1024;
     QDir dir(tempFolder);
-    int removed = 0;
+    QStringList kept;
     const QStringList names = dir.entryList({QString::fromLatin1(kTakePattern)}, QDir::Files | QDir::Hidden);
     for (const QString &name : names) {
-        if (dir.remove(name))
-            ++removed;
+        if (writerRuns(name))
+            continue;
+        const QString path = dir.filePath(name);
+        const QFileInfo info(path);
+        const QDateTime written = info.lastModified();
+        QString error;
+        const qint64 frames = TakeRepair::fixHeader(path, &error);
+        if (frames == 0 || (frames < 0 && info.size() < kHeaderOnly)) {
+            dir.remove(name);
+            continue;
+        }
+        if (frames < 0)
+            continue;
+        const QString keptAs = TakeRepair::keptName(keepFolder, written);
+        if (QFile::rename(path, QDir(keepFolder).filePath(keptAs)))
+            kept << keptAs;
     }
-    return removed;
+    return kept;
 }
 
 int EngineMediaDevice::fail(int code, const QString &text)
@@ -54,7 +96,7 @@ void EngineMediaDevice::closeAll()
     alias_.clear();
 }
 
-int EngineMediaDevice::command(const QString &text, QString *reply)
+int EngineMediaDevice::execute(const QString &text, QString *reply)
 {
     if (reply)
         reply->clear();
@@ -99,21 +141,13 @@ int EngineMediaDevice::command(const QString &text, QString *reply)
         qint64 fromMs = 0;
         if (from >= 0 && from + 1 < c.words.size())
             fromMs = c.words[from + 1].toLongLong();
-        playback_->play(fromMs);
+        QString error;
+        if (!playback_->play(fromMs, &error))
+            return fail(kFileError, error);
         return kOk;
     }
-    case MediaCommand::Verb::Status: {
-        if (c.words.value(0) != QLatin1String("mode"))
-            return fail(kNotSupported, QStringLiteral("不支持的状态项"));
-        QString mode = QStringLiteral("stopped");
-        if (take_ && take_->isRecording())
-            mode = QStringLiteral("recording");
-        else if (playback_ && playback_->isPlaying())
-            mode = QStringLiteral("playing");
-        if (reply)
-            *reply = mode;
-        return kOk;
-    }
+    case MediaCommand::Verb::Status:
+        return status(c.words, reply);
     case MediaCommand::Verb::Save: {
         if (!take_)
             return fail(kNotSupported, QStringLiteral("没有可保存的录音"));
@@ -129,6 +163,32 @@ int EngineMediaDevice::command(const QString &text, QString *reply)
     }
 }
 
+int EngineMediaDevice::status(const QStringList &words, QString *reply)
+{
+    QString answer;
+    if (words.value(0) == QLatin1String("mode")) {
+        answer = QStringLiteral("stopped");
+        if (take_ && take_->isRecording()) {
+            answer = QStringLiteral("recording");
+        } else if (take_ && take_->writeFailed()) {
+            // Stopped by itself: the writer is joined and the reason told.
+            take_->stop();
+            error_ = take_->writeError();
+        } else if (playback_ && playback_->isPlaying()) {
+            answer = QStringLiteral("playing");
+        }
+    } else if (words.value(0) == QLatin1String("length")) {
+        const qint64 ms = take_ ? take_->framesWritten() * 1000 / engine_.sampleRate()
+                                : playback_->fileFrames() * 1000 / qMax(1, playback_->fileRate());
+        answer = QString::number(ms);
+    } else {
+        return fail(kNotSupported, QStringLiteral("不支持的状态项"));
+    }
+    if (reply)
+        *reply = answer;
+    return kOk;
+}
+
 int EngineMediaDevice::open(const QString &device, const QString &alias)
 {
     if (alias.isEmpty() || device.isEmpty())
@@ -139,8 +199,13 @@ int EngineMediaDevice::open(const QString &device, const QString &alias)
     if (device.compare(QLatin1String("new"), Qt::CaseInsensitive) == 0) {
         if (!QDir().mkpath(tempFolder_))
             return fail(kFileError, QStringLiteral("无法创建录音临时文件夹“%1”").arg(tempFolder_));
+        // Never over a take left behind, which the next start keeps.
+        QString path;
+        do
+            path = QDir(tempFolder_).filePath(takeName(++takeCount_));
+        while (QFileInfo::exists(path));
         auto take = std::make_unique<TakeRecorder>(engine_);
-        if (!take->create(QDir(tempFolder_).filePath(takeName(++takeCount_)), &error))
+        if (!take->create(path, &error))
             return fail(kFileError, error);
         take_ = std::move(take);
     } else {

@@ -19,12 +19,16 @@ class WavePlayback;
 // "PLAY NN FROM 0"). Commands:
 //
 //   OPEN, CLOSE, RECORD, STOP, PLAY [FROM ms], SEEK NN TO START,
-//   STATUS NN MODE ("recording", "playing" or "stopped"), SAVE NN <path>
+//   STATUS NN MODE ("recording", "playing" or "stopped"),
+//   STATUS NN LENGTH (milliseconds recorded or in the file), SAVE NN <path>
 //
 // Verbs, keywords and the alias are case-insensitive; paths may be quoted.
 // A command to an alias that is not open fails and changes nothing. The
 // recording lives in a temporary file in `tempFolder` until it is saved;
-// closing discards it.
+// closing discards it. A write that fails (a full disk) stops the recording
+// at once: the mode is then "stopped", with the reason in errorText(), and
+// what was written can still be saved. A take never saved when the device
+// goes is left in `tempFolder` for recoverLeftovers().
 class EngineMediaDevice : public MediaDevice {
 public:
     enum Error {
@@ -39,18 +43,25 @@ public:
     EngineMediaDevice(AudioEngine &engine, const QString &tempFolder);
     ~EngineMediaDevice() override;
 
-    int command(const QString &text, QString *reply = nullptr) override;
     QString errorText() const override { return error_; }
 
-    // Removes recordings left in the folder by a run that did not end
-    // normally; returns how many.
-    static int removeLeftovers(const QString &tempFolder);
+    // Takes left in `tempFolder` by a run that did not end normally (killed,
+    // crashed, the machine switched off) or that could not keep them at
+    // exit: each one that holds sound gets the length of its samples in its
+    // header and moves into `keepFolder` as "录音-yyyyMMdd-hhmmss.wav" (the
+    // time it was last written); empty ones are removed; those of a copy of
+    // the program that still runs are left alone. Returns the names given.
+    static QStringList recoverLeftovers(const QString &tempFolder, const QString &keepFolder);
 
     // The recording in progress or kept (benchmarks, tests); null when none.
     const TakeRecorder *take() const { return take_.get(); }
 
+protected:
+    int execute(const QString &text, QString *reply) override;
+
 private:
     int fail(int code, const QString &text);
+    int status(const QStringList &words, QString *reply);
     int open(const QString &device, const QString &alias);
     void closeAll();
 

@@ -3,12 +3,14 @@
 #include "platform/AudioEngine.h"
 #include "platform/DurableSave.h"
 #include "platform/SndfileIo.h"
+#include "platform/TakeRepair.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <sndfile.h>
 
+#include <cerrno>
 #include <chrono>
 #include <memory>
 
@@ -31,7 +33,7 @@ TakeRecorder::~TakeRecorder()
 {
     stop();
     close();
-    if (!file_.fileName().isEmpty())
+    if (!file_.fileName().isEmpty() && !leaveFile_)
         QFile::remove(file_.fileName());
 }
 
@@ -70,12 +72,12 @@ bool TakeRecorder::create(const QString &tempPath, QString *error)
 
 bool TakeRecorder::start(QString *error)
 {
-    if (!sndfile_) {
-        *error = QStringLiteral("没有可录音的临时文件");
-        return false;
-    }
     if (writeFailed_.load()) {
         *error = writeError_;
+        return false;
+    }
+    if (!sndfile_) {
+        *error = QStringLiteral("没有可录音的临时文件");
         return false;
     }
     if (isRecording())
@@ -90,13 +92,21 @@ bool TakeRecorder::start(QString *error)
 
 void TakeRecorder::stop()
 {
-    if (!isRecording())
+    if (!writer_.joinable())
         return;
     engine_.setTapEnabled(false);
     engine_.waitForTapQuiet();
     stopRequested_.store(true);
     writer_.join();
     lost_ += engine_.tapLostFrames() - lostAtStart_;
+    if (writeFailed_.load() && sndfile_) {
+        // libsndfile is not asked to write again: the header gets the
+        // length of what reached the disk, the last frame cut short dropped.
+        sf_close(sndfile_);
+        sndfile_ = nullptr;
+        QString ignored;
+        TakeRepair::fixHeader(file_, &ignored);
+    }
 }
 
 void TakeRecorder::writeLoop()
@@ -112,9 +122,16 @@ void TakeRecorder::writeLoop()
         const int n = engine_.readTap(buffer.get(), kWriteFrames);
         if (n > 0) {
             if (!writeFailed_.load(std::memory_order_relaxed)) {
+                errno = 0;
                 if (sf_writef_float(sndfile_, buffer.get(), n) != n) {
-                    writeError_ = QStringLiteral("录音写入磁盘失败（磁盘可能已满）：%1").arg(file_.errorString());
+                    // The take ends here: nothing more is tapped or written.
+                    // A short write leaves its reason in errno only.
+                    const int reason = errno;
+                    writeError_ = QStringLiteral("录音写入磁盘失败（磁盘可能已满）：%1")
+                                      .arg(reason != 0 ? qt_error_string(reason) : file_.errorString());
                     writeFailed_.store(true);
+                    engine_.setTapEnabled(false);
+                    return;
                 } else {
                     written_.fetch_add(n);
                 }
@@ -131,12 +148,8 @@ bool TakeRecorder::saveTo(const QString &target, QString *error)
 {
     stop();
     const QString name = nameOf(target);
-    if (!sndfile_) {
+    if (!file_.isOpen()) {
         *error = QStringLiteral("没有可保存的录音");
-        return false;
-    }
-    if (writeFailed_.load()) {
-        *error = writeError_;
         return false;
     }
     QString reason;
@@ -148,34 +161,23 @@ bool TakeRecorder::saveTo(const QString &target, QString *error)
         *error = QStringLiteral("无法保存文件“%1”：%2").arg(name, reason);
         return false;
     }
-    // The header with the present length, then a copy of the whole file.
-    sf_command(sndfile_, SFC_UPDATE_HEADER_NOW, nullptr, 0);
-    sf_write_sync(sndfile_);
-    file_.flush();
-
-    QFile in(file_.fileName());
-    if (!in.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("无法读取录音临时文件：%1").arg(in.errorString());
-        return false;
+    // The header with the present length (after a failed write it was
+    // mended when the recording stopped).
+    if (sndfile_) {
+        sf_command(sndfile_, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+        sf_write_sync(sndfile_);
     }
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly)) {
         *error = QStringLiteral("无法创建文件“%1”：%2").arg(name, out.errorString());
         return false;
     }
-    QByteArray chunk;
-    for (;;) {
-        chunk = in.read(1 << 20);
-        if (chunk.isEmpty())
-            break;
-        if (out.write(chunk) != chunk.size()) {
-            *error = QStringLiteral("写入文件“%1”出错（磁盘可能已满）：%2").arg(name, out.errorString());
-            out.cancelWriting();
-            return false;
-        }
+    if (!copyTo(out, error)) {
+        out.cancelWriting();
+        return false;
     }
-    if (in.error() != QFile::NoError) {
-        *error = QStringLiteral("无法读取录音临时文件：%1").arg(in.errorString());
+    if (!DurableSave::flushToDisk(out, &reason)) {
+        *error = QStringLiteral("写入文件“%1”出错（磁盘可能已满）：%2").arg(name, reason);
         out.cancelWriting();
         return false;
     }
@@ -183,5 +185,32 @@ bool TakeRecorder::saveTo(const QString &target, QString *error)
         *error = QStringLiteral("无法保存文件“%1”：%2").arg(name, out.errorString());
         return false;
     }
+    return true;
+}
+
+// Copies the temporary file through the handle the take already holds, so a
+// take whose folder has gone meanwhile can still be saved elsewhere; the
+// position libsndfile writes at is kept.
+bool TakeRecorder::copyTo(QFileDevice &out, QString *error)
+{
+    const qint64 position = file_.pos();
+    file_.unsetError();  // a failed write of the recording is no read error
+    bool ok = file_.seek(0);
+    while (ok) {
+        const QByteArray chunk = file_.read(1 << 20);
+        if (chunk.isEmpty())
+            break;
+        if (out.write(chunk) != chunk.size()) {
+            *error = QStringLiteral("写入文件“%1”出错（磁盘可能已满）：%2").arg(nameOf(out.fileName()), out.errorString());
+            file_.seek(position);
+            return false;
+        }
+    }
+    if (!ok || file_.error() != QFile::NoError) {
+        *error = QStringLiteral("无法读取录音临时文件：%1").arg(file_.errorString());
+        file_.seek(position);
+        return false;
+    }
+    file_.seek(position);
     return true;
 }

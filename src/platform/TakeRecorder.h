@@ -28,12 +28,20 @@ public:
     bool start(QString *error);
     // Stops recording; every frame tapped so far is in the file afterwards.
     void stop();
-    bool isRecording() const { return writer_.joinable(); }
+    // Recording, and no write has failed.
+    bool isRecording() const { return writer_.joinable() && !writeFailed_.load(); }
+    // A write failed (a full disk): the recording stopped at once; what was
+    // written before stays and can be saved. The reason, for the user.
+    bool writeFailed() const { return writeFailed_.load(); }
+    QString writeError() const { return writeFailed() ? writeError_ : QString(); }
 
     // Writes the take so far to `target` through a temporary file beside it
     // and a rename: a failed save leaves an existing file untouched. The take
     // stays and can be saved again. Stops a running recording first.
     bool saveTo(const QString &target, QString *error);
+    // The temporary file is not deleted with the take but left, complete,
+    // for the next start to keep (a take that could not be saved at exit).
+    void leaveFile() { leaveFile_ = true; }
 
     // Frames in the file, frames the tap could not keep, largest backlog seen
     // in the tap (frames waiting for the writer).
@@ -45,6 +53,7 @@ public:
 private:
     void writeLoop();  // writer thread
     void close();
+    bool copyTo(QFileDevice &out, QString *error);
 
     AudioEngine &engine_;
     QFile file_;
@@ -57,4 +66,5 @@ private:
     quint64 lost_ = 0;
     quint64 lostAtStart_ = 0;
     QString writeError_;  // set by the writer before it stops
+    bool leaveFile_ = false;
 };

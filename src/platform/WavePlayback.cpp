@@ -31,25 +31,24 @@ WavePlayback::~WavePlayback()
 
 bool WavePlayback::open(const QString &path, QString *error)
 {
-    const QString name = QFileInfo(path).fileName();
+    const QFileInfo info(path);
+    const QString name = info.fileName();
     file_.setFileName(path);
-    if (!QFileInfo(path).isFile()) {
+    if (!info.exists()) {
         *error = QStringLiteral("找不到文件“%1”").arg(name);
+        return false;
+    }
+    // A pipe or a device would block the reading, a folder has no sound.
+    if (!info.isFile()) {
+        *error = QStringLiteral("“%1”不是声音文件").arg(name);
         return false;
     }
     if (!file_.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("无法打开文件“%1”：%2").arg(name, file_.errorString());
         return false;
     }
-    SF_INFO info = {};
-    sndfile_ = sf_open_virtual(qtSndfileIo(), SFM_READ, &info, &file_);
-    if (!sndfile_ || info.channels < 1 || info.samplerate < 1 || info.frames < 0) {
-        *error = QStringLiteral("“%1”不是可以播放的声音文件").arg(name);
+    if (!decode(error))
         return false;
-    }
-    channels_ = info.channels;
-    rate_ = info.samplerate;
-    frames_ = info.frames;
     if (rate_ != engine_.sampleRate()) {
         // libsamplerate converts by up to 256 times either way.
         if (!src_is_valid_ratio(double(engine_.sampleRate()) / rate_)) {
@@ -66,14 +65,47 @@ bool WavePlayback::open(const QString &path, QString *error)
     return true;
 }
 
-void WavePlayback::play(qint64 fromMs)
+bool WavePlayback::decode(QString *error)
+{
+    const QString name = QFileInfo(file_.fileName()).fileName();
+    SF_INFO info = {};
+    sndfile_ = sf_open_virtual(qtSndfileIo(), SFM_READ, &info, &file_);
+    if (!sndfile_ || info.channels < 1 || info.samplerate < 1 || info.frames < 0) {
+        *error = QStringLiteral("“%1”不是可以播放的声音文件").arg(name);
+        return false;
+    }
+    channels_ = info.channels;
+    rate_ = info.samplerate;
+    frames_ = info.frames;
+    return true;
+}
+
+// Some formats cannot seek at all (GSM 6.10 in WAV): their start is reached
+// by decoding the file anew.
+bool WavePlayback::seekFrame(qint64 frame)
+{
+    if (sf_seek(sndfile_, sf_count_t(frame), SEEK_SET) >= 0)
+        return true;
+    if (frame != 0)
+        return false;
+    sf_close(sndfile_);
+    sndfile_ = nullptr;
+    QString ignored;
+    return file_.seek(0) && decode(&ignored);
+}
+
+bool WavePlayback::play(qint64 fromMs, QString *error)
 {
     stop();
-    if (!sndfile_)
-        return;
+    if (!sndfile_) {
+        *error = QStringLiteral("没有打开声音文件");
+        return false;
+    }
     const qint64 from = qBound<qint64>(0, fromMs * rate_ / 1000, frames_);
-    if (sf_seek(sndfile_, sf_count_t(from), SEEK_SET) < 0)
-        return;
+    if (!seekFrame(from)) {
+        *error = QStringLiteral("这个声音文件只能从头播放");
+        return false;
+    }
     if (resampler_)
         src_reset(resampler_);
     stopRequested_.store(false);
@@ -81,6 +113,7 @@ void WavePlayback::play(qint64 fromMs)
     started_ = true;
     engine_.wake();
     feeder_ = std::thread([this] { feed(); });
+    return true;
 }
 
 void WavePlayback::stop()

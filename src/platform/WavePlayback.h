@@ -27,8 +27,10 @@ public:
 
     // Opens the file and checks that it can be decoded.
     bool open(const QString &path, QString *error);
-    // Starts playing from `fromMs` milliseconds into the file.
-    void play(qint64 fromMs = 0);
+    // Starts playing from `fromMs` milliseconds into the file. False with
+    // the reason when the file cannot go there (a format without seeking,
+    // as GSM 6.10, plays from its start only).
+    bool play(qint64 fromMs, QString *error);
     // Stops; nothing already buffered is heard afterwards.
     void stop();
     // Playing: the feeder still reads, or the output has not yet taken all
@@ -40,6 +42,8 @@ public:
 
 private:
     void feed();  // feeder thread
+    bool decode(QString *error);
+    bool seekFrame(qint64 frame);
 
     AudioEngine &engine_;
     QFile file_;

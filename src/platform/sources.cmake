@@ -1,6 +1,6 @@
 # Adapters to the machine: built-in synthesizer and audio output, MIDI ports,
 # WAV files, text files, the record folder, single instance, user dialogs,
-# key codes.
+# key codes, the signals that end the program.
 list(APPEND DZQ_CORE_SOURCES
   src/platform/MidiMessage.h
   src/platform/MidiBackend.h
@@ -29,12 +29,14 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/RecordFolder.h src/platform/RecordFolder.cpp
   src/platform/TextFiles.h src/platform/TextFiles.cpp
   src/platform/DurableSave.h src/platform/DurableSave.cpp
-  src/platform/MediaDevice.h
+  src/platform/MediaDevice.h src/platform/MediaDevice.cpp
   src/platform/MediaCommand.h src/platform/MediaCommand.cpp
   src/platform/SndfileIo.h src/platform/SndfileIo.cpp
+  src/platform/TakeRepair.h src/platform/TakeRepair.cpp
   src/platform/TakeRecorder.h src/platform/TakeRecorder.cpp
   src/platform/WavePlayback.h src/platform/WavePlayback.cpp
   src/platform/EngineMediaDevice.h src/platform/EngineMediaDevice.cpp
+  src/platform/QuitSignals.h src/platform/QuitSignals.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
   src/platform/QtUserDialogs.h src/platform/QtUserDialogs.cpp

@@ -18,6 +18,17 @@ void WindowRecorderDisplay::setLastFilePath(const QString &path)
     window_.LastFilePath = path;
 }
 
+void WindowRecorderDisplay::tell(const QString &status, const QString &whole)
+{
+    window_.setFJWZ(status);
+    window_.setXSWB(whole);
+}
+
+void NoticeRecorderDisplay::tell(const QString &, const QString &whole)
+{
+    notifier_.message(whole);
+}
+
 void NoticeRecorderDisplay::setFJWZ(const QString &text)
 {
     QString sentence = text;

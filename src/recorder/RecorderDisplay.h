@@ -13,6 +13,10 @@ public:
     virtual void setXSWB(const QString &text) = 0;
     virtual void setFJWZ(const QString &text) = 0;
     virtual void setLastFilePath(const QString &path) = 0;
+    // Something the user must read whole (a failure, a kept take): `status`
+    // is the short form the status line has room for, `whole` the full text
+    // with the reason and the file's name.
+    virtual void tell(const QString &status, const QString &whole) = 0;
 };
 
 // The main window's display.
@@ -22,6 +26,8 @@ public:
     void setXSWB(const QString &text) override;
     void setFJWZ(const QString &text) override;
     void setLastFilePath(const QString &path) override;
+    // The short form in FJWZ, the whole text in the information display.
+    void tell(const QString &status, const QString &whole) override;
 
 private:
     WindowDisplay &window_;
@@ -37,6 +43,7 @@ public:
     void setXSWB(const QString &) override {}
     void setFJWZ(const QString &text) override;
     void setLastFilePath(const QString &) override {}
+    void tell(const QString &status, const QString &whole) override;
 
 private:
     Notifier &notifier_;

@@ -3,6 +3,7 @@
 #include "recorder/WaveRecorder.h"
 #include "resources/RecorderArtwork.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
@@ -53,7 +54,15 @@ RecorderView::RecorderView(WaveRecorder &recorder, QPushButton *saveButton, QWid
         connect(BcLY, &QPushButton::clicked, &recorder_, &WaveRecorder::BcLYClicked);
     }
     connect(&recorder_, &WaveRecorder::changed, this, &RecorderView::refresh);
+    window->installEventFilter(this);
     refresh();
+}
+
+bool RecorderView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show)
+        refresh();
+    return QObject::eventFilter(watched, event);
 }
 
 void RecorderView::refresh()

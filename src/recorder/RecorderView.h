@@ -11,12 +11,16 @@ class WaveRecorder;
 // Image1(0) play, Image1(1) stop and Image1(2) record, the elapsed time
 // Label12 beside it, and the save button BcLY "保存" (made by the window
 // among its command buttons). Forwards clicks to the controller and shows
-// what it says.
+// what it says; shown again (back from the editor, whose recorder may have
+// made or dropped the take), it shows the take as it is now.
 class RecorderView : public QObject {
     Q_OBJECT
 public:
     // Builds the controls on `window` at their places; binds `BcLY`.
     RecorderView(WaveRecorder &recorder, QPushButton *BcLY, QWidget *window);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void refresh();

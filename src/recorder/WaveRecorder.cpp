@@ -1,6 +1,7 @@
 #include "recorder/WaveRecorder.h"
 
 #include "platform/MediaDevice.h"
+#include "platform/TakeRepair.h"
 #include "platform/UserDialogs.h"
 #include "recorder/RecorderDisplay.h"
 
@@ -12,11 +13,21 @@
 namespace {
 
 const char *const kKeptNote = ".kept-take";
+// So many kept names are listed; more are counted.
+constexpr int kNamesShown = 2;
 
 // Paths go to the device in double quotes, so spaces are safe.
 QString quoted(const QString &path)
 {
     return QLatin1Char('"') + path + QLatin1Char('"');
+}
+
+QString nameList(const QStringList &names)
+{
+    QString list = names.mid(0, kNamesShown).join(QLatin1Char('\n'));
+    if (names.size() > kNamesShown)
+        list += QStringLiteral("\n等共%1个文件").arg(names.size());
+    return list;
 }
 
 }  // namespace
@@ -43,6 +54,11 @@ QString WaveRecorder::toolTip(int image)
     case 2: return QStringLiteral("开始录制演奏或自动演奏的音乐为wav格式音频！");
     default: return QString();
     }
+}
+
+bool WaveRecorder::hasUnsavedTake() const
+{
+    return media_.holdsUnsavedTake();
 }
 
 int WaveRecorder::send(const QString &command)
@@ -96,6 +112,19 @@ void WaveRecorder::toStopped()
     resetClock();
 }
 
+// Nothing runs any more; each front end shows it in its own way.
+void WaveRecorder::toIdle()
+{
+    if (isMain()) {
+        toStopped();
+    } else {
+        recording_ = false;
+        playing_ = false;
+        resetClock();
+        deselectOptions();
+    }
+}
+
 void WaveRecorder::Image1Clicked(int index)
 {
     switch (index) {
@@ -130,8 +159,8 @@ void WaveRecorder::record()
         images_[2] = kRecordDown;
         images_[1] = kStopUp;
     }
+    // Recording again drops the take before.
     send(QStringLiteral("CLOSE NN"));
-    takeUnsaved_ = false;
     playing_ = false;
     QString failure;
     if (send(QStringLiteral("OPEN NEW TYPE WaveAudio ALIAS NN")) != 0) {
@@ -142,19 +171,15 @@ void WaveRecorder::record()
     }
     if (!failure.isEmpty()) {
         // Nothing records: say why; back to the stopped state, nothing to save.
-        toStopped();
-        bcLYEnabled_ = false;
-        deselectOptions();
-        display_.setFJWZ(QStringLiteral("无法录音：%1。。。").arg(failure));
+        toIdle();
+        display_.tell(QStringLiteral("无法录音。。。"), QStringLiteral("无法录音：%1。").arg(failure));
         finish();
         return;
     }
-    takeUnsaved_ = true;
     recording_ = true;
     if (isMain()) {
         display_.setXSWB(QStringLiteral("当录音重放出现沙哑杂音失真等情况时请适当调整系统音量中的各音源音量大小！"));
         display_.setFJWZ(QStringLiteral("录音中,请安静。。"));
-        bcLYEnabled_ = true;
     }
     // The elapsed time goes on from where it was.
     Lyjsj_.setEnabled(true);
@@ -175,6 +200,16 @@ void WaveRecorder::stop()
     finish();
 }
 
+void WaveRecorder::leave()
+{
+    if (recording_)
+        send(QStringLiteral("STOP NN"));
+    recording_ = false;
+    playing_ = false;
+    resetClock();
+    emit changed();
+}
+
 void WaveRecorder::play()
 {
     if (isMain() && recording_) {
@@ -186,8 +221,8 @@ void WaveRecorder::play()
         images_[0] = kPlayDown;
         images_[1] = kStopUp;
     }
+    // Playing another file drops the take, even when the dialog is cancelled.
     send(QStringLiteral("CLOSE NN"));
-    takeUnsaved_ = false;
     recording_ = false;
     const QString path = dialogs_.openFile(filter(), recordFolder_);
     if (path.isEmpty()) {
@@ -199,7 +234,6 @@ void WaveRecorder::play()
         else
             deselectOptions();
         playing_ = false;
-        bcLYEnabled_ = false;
         resetClock();
         finish();
         return;
@@ -222,10 +256,11 @@ void WaveRecorder::play()
     if (!failure.isEmpty()) {
         // A file that cannot be played: say so and stop, rather than let
         // the clock wait for an end that never comes.
-        toStopped();
-        bcLYEnabled_ = false;
-        deselectOptions();
-        display_.setFJWZ(QStringLiteral("无法播放“%1”：%2。。。").arg(QFileInfo(path).fileName(), failure));
+        toIdle();
+        const QString name = QFileInfo(path).fileName();
+        display_.tell(QStringLiteral("无法播放录音。。。"),
+                      failure.contains(name) ? QStringLiteral("无法播放：%1。").arg(failure)
+                                             : QStringLiteral("无法播放“%1”：%2。").arg(name, failure));
         finish();
         return;
     }
@@ -235,7 +270,6 @@ void WaveRecorder::play()
     if (isMain()) {
         display_.setXSWB(QStringLiteral("当录音重放无声时请按帮助文档中的方法设置系统音量属性！"));
         display_.setFJWZ(QStringLiteral("正在播放录音。。。"));
-        bcLYEnabled_ = false;
     }
     Lyjsj_.setEnabled(true);
     finish();
@@ -243,6 +277,15 @@ void WaveRecorder::play()
 
 void WaveRecorder::save()
 {
+    if (!media_.holdsTake()) {
+        // Nothing was recorded since the last save, play or start.
+        if (!isMain())
+            deselectOptions();
+        display_.tell(QStringLiteral("没有可保存的录音。。。"),
+                      QStringLiteral("没有可保存的录音：请先录音，再保存。"));
+        finish();
+        return;
+    }
     const QString path = dialogs_.saveFile(filter(), recordFolder_, true);
     if (path.isEmpty()) {
         // A running recording goes on.
@@ -256,9 +299,9 @@ void WaveRecorder::save()
     send(QStringLiteral("stop NN"));
     recording_ = false;
     if (send(QStringLiteral("save NN %1").arg(quoted(path))) != 0) {
-        // The take stays open and unsaved, to be saved elsewhere; the chosen
-        // file is not remembered, so the delete button cannot delete an
-        // older file of that name that was left as it was.
+        // The take stays, to be saved elsewhere; the chosen file is not
+        // remembered, so the delete button cannot delete an older file of
+        // that name that was left as it was.
         const QString why = reason();
         playing_ = false;
         resetClock();
@@ -266,19 +309,19 @@ void WaveRecorder::save()
             images_ = {kPlayUp, kStopDown, kRecordUp};
         else
             deselectOptions();
-        display_.setFJWZ(QStringLiteral("保存录音失败：%1。录音仍然保留，可以另存。。。").arg(why));
+        // A failed save leaves the take in the device as it was.
+        display_.tell(QStringLiteral("保存录音失败。。。"),
+                      QStringLiteral("保存录音失败：%1。录音仍然保留，可以另存到别处。").arg(why));
         finish();
         return;
     }
     if (isMain())
         display_.setLastFilePath(path);
     send(QStringLiteral("close NN"));
-    takeUnsaved_ = false;
     playing_ = false;
     resetClock();
     if (isMain()) {
         display_.setFJWZ(QStringLiteral("成功保存录音。。。"));
-        bcLYEnabled_ = false;
         images_[0] = kPlayUp;
         images_[2] = kRecordUp;
     } else {
@@ -296,6 +339,12 @@ void WaveRecorder::onLyjsjTick()
     // An alias that is no longer open has stopped as well: the clock must
     // not wait for an answer that never comes.
     const bool open = media_.command(QStringLiteral("status NN mode"), &mode) == 0;
+    if (open && mode.left(63).left(7) == QLatin1String("stopped") && media_.holdsTake()) {
+        // A take is never closed by a clock: the other front end stopped
+        // it, or the device did.
+        takeStoppedByItself();
+        return;
+    }
     if (!open || mode.left(63).left(7) == QLatin1String("stopped")) {
         send(QStringLiteral("STOP NN"));
         send(QStringLiteral("Close NN"));
@@ -309,7 +358,6 @@ void WaveRecorder::onLyjsjTick()
             if (selected_ == 0)
                 selected_ = -1;
         }
-        takeUnsaved_ = false;
         emit changed();
         return;
     }
@@ -322,39 +370,102 @@ void WaveRecorder::onLyjsjTick()
     emit changed();
 }
 
+// The take stopped while this clock ran. With a reason, a write failed (a
+// full disk): the device stopped at once and what it wrote stays.
+void WaveRecorder::takeStoppedByItself()
+{
+    const QString why = media_.errorText();
+    toIdle();
+    if (why.isEmpty()) {
+        if (isMain())
+            display_.setFJWZ(QStringLiteral("录音机已停止。。。"));
+    } else {
+        QString length;
+        media_.command(QStringLiteral("status NN length"), &length);
+        const qint64 ms = length.toLongLong();
+        if (ms > 0) {
+            const QString part = ms >= 1000 ? QStringLiteral("%1秒").arg(ms / 1000) : QStringLiteral("不到1秒");
+            display_.tell(QStringLiteral("录音写入失败。。。"),
+                          QStringLiteral("录音已停止：%1。已录下的%2仍可保存到别的磁盘。").arg(why, part));
+        } else {
+            // Nothing reached the disk: there is no take to offer.
+            send(QStringLiteral("close NN"));
+            display_.tell(QStringLiteral("录音写入失败。。。"),
+                          QStringLiteral("录音已停止：%1。没有录下声音。").arg(why));
+        }
+    }
+    emit changed();
+}
+
 QString WaveRecorder::keptNotePath() const
 {
     return QDir(recordFolder_).filePath(QString::fromLatin1(kKeptNote));
 }
 
-void WaveRecorder::shutDown()
+// Saves the take into the first folder that takes it; the path, or empty
+// with the last reason.
+QString WaveRecorder::keepTake(const QStringList &folders, QString *why)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const QString &folder : folders) {
+        if (folder.isEmpty() || !QDir().mkpath(folder)) {
+            if (!folder.isEmpty())
+                *why = QStringLiteral("无法创建文件夹“%1”").arg(folder);
+            continue;
+        }
+        const QString path = QDir(folder).filePath(TakeRepair::keptName(folder, now));
+        if (send(QStringLiteral("save NN %1").arg(quoted(path))) == 0)
+            return path;
+        *why = reason();
+    }
+    return QString();
+}
+
+QString WaveRecorder::shutDown(const QStringList &elsewhere)
 {
     Lyjsj_.setEnabled(false);
-    if (takeUnsaved_ && !recordFolder_.isEmpty()) {
-        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-        QDir folder(recordFolder_);
-        QString name = QStringLiteral("录音-%1.wav").arg(stamp);
-        for (int n = 2; folder.exists(name); ++n)
-            name = QStringLiteral("录音-%1-%2.wav").arg(stamp).arg(n);
+    QString told;
+    if (media_.holdsUnsavedTake()) {
         send(QStringLiteral("stop NN"));
-        if (send(QStringLiteral("save NN %1").arg(quoted(folder.filePath(name)))) == 0) {
-            takeUnsaved_ = false;
+        QString why = QStringLiteral("设备出错");
+        const QString path = keepTake(QStringList{recordFolder_} + elsewhere, &why);
+        if (path.isEmpty()) {
+            // The device stays open: it leaves the take for the next start.
+            return QStringLiteral("未保存的录音无法存盘：%1。下次启动时会再次保存。").arg(why);
+        }
+        if (QFileInfo(path).absolutePath() == QFileInfo(recordFolder_).absoluteFilePath()) {
             QFile note(keptNotePath());
-            if (note.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                note.write(name.toUtf8());
+            if (note.open(QIODevice::WriteOnly | QIODevice::Append))
+                note.write(QFileInfo(path).fileName().toUtf8() + '\n');
+        } else {
+            told = QStringLiteral("“演奏记录”文件夹无法写入，未保存的录音已存为：\n%1").arg(QDir::toNativeSeparators(path));
         }
     }
     send(QStringLiteral("CLOSE NN"));
+    return told;
 }
 
 void WaveRecorder::announceKeptTake()
 {
+    QStringList kept;
     QFile note(keptNotePath());
-    if (!note.open(QIODevice::ReadOnly))
+    if (note.open(QIODevice::ReadOnly)) {
+        const QStringList lines = QString::fromUtf8(note.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (const QString &line : lines)
+            kept << line.trimmed();
+        note.close();
+        note.remove();
+    }
+    QStringList said;
+    if (!kept.isEmpty())
+        said << QStringLiteral("上次退出时未保存的录音已存入“演奏记录”：\n%1").arg(nameList(kept));
+    if (!recovered_.isEmpty())
+        said << QStringLiteral("上次程序没有正常结束，录音已找回，存入“演奏记录”：\n%1").arg(nameList(recovered_));
+    recovered_.clear();
+    if (said.isEmpty())
         return;
-    const QString name = QString::fromUtf8(note.readAll()).trimmed();
-    note.close();
-    note.remove();
-    if (!name.isEmpty())
-        display_.setFJWZ(QStringLiteral("上次退出时未保存的录音已存为“%1”。。。").arg(name));
+    // The names are what the user needs to find the files: told whole in a
+    // box, which the information display is too narrow for.
+    display_.setFJWZ(QStringLiteral("上次的录音已保留。。。"));
+    dialogs_.message(said.join(QStringLiteral("\n\n")));
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -19,8 +20,13 @@ class UserDialogs;
 // elapsed label, chosen by the front end.
 //
 // The controller keeps what its panel shows (button images, the elapsed
-// label, the save button's enabled state, the selected option) and
-// announces every change with changed().
+// label, the selected option) and announces every change with changed().
+//
+// The take, the recording not yet saved, belongs to the program, not to a
+// front end: it lives in the shared device, whichever front end recorded it.
+// It is dropped only when the user records again or plays a file (each sends
+// "CLOSE NN" first); otherwise it stays until it is saved, through either
+// front end, and the program keeps it in a file when it ends.
 class WaveRecorder : public QObject {
     Q_OBJECT
 public:
@@ -56,17 +62,28 @@ public:
     PlaybackTimer &Lyjsj() { return Lyjsj_; }
     void onLyjsjTick();
 
-    // The program ends: an unsaved take is kept in the record folder as
-    // "录音-yyyyMMdd-hhmmss.wav" (noted for the next start), then the device
-    // is closed with "CLOSE NN".
-    void shutDown();
-    // At start: tells in the status line where the previous run kept its
-    // unsaved take, once.
+    // The window is left (the editor): a recording this front end started
+    // stops; its take stays, the program's unsaved take.
+    void leave();
+
+    // The program ends: an unsaved take is kept as "录音-yyyyMMdd-hhmmss.wav"
+    // in the record folder (noted for the next start), else in the first of
+    // `elsewhere` that takes it; then the device is closed with "CLOSE NN".
+    // Returns what the user must be told now: where the take went if not into
+    // the record folder, or why it could not be kept (it is then left to the
+    // next start, and the device stays open). Empty when there is nothing to tell.
+    QString shutDown(const QStringList &elsewhere = QStringList());
+    // Takes that the start found left behind by a run that did not end
+    // normally, now kept in the record folder under these names.
+    void noteRecovered(const QStringList &names) { recovered_ += names; }
+    // At start: tells where the previous run kept its unsaved takes, once
+    // (a short line in the status line, the names in a box).
     void announceKeptTake();
 
     // What the panel shows.
     int Image1(int index) const { return images_.at(std::size_t(index)); }
-    bool BcLYEnabled() const { return bcLYEnabled_; }
+    // BcLY "保存": while there is a take to save (the main window only).
+    bool BcLYEnabled() const { return isMain() && hasUnsavedTake(); }
     // Label12 of the main window, LYSJ of the editor.
     QString elapsedText() const { return elapsed_; }
     // The editor's selected option, -1 when none.
@@ -78,8 +95,8 @@ public:
     bool RecorderPlaying() const { return playing_; }
     qint16 RecorderMinutes() const { return minutes_; }
     qint16 RecorderSeconds() const { return seconds_; }
-    // A take of this front end that has not been saved.
-    bool hasUnsavedTake() const { return takeUnsaved_; }
+    // The program's take, whichever front end recorded it, not yet saved.
+    bool hasUnsavedTake() const;
 
 signals:
     void changed();
@@ -92,10 +109,13 @@ private:
     QString reason() const;
     void resetClock();
     void toStopped();
+    void toIdle();
     void deselectOptions();
     QString elapsedLabel() const;
     QString idleLabel() const;
     QString keptNotePath() const;
+    QString keepTake(const QStringList &folders, QString *why);
+    void takeStoppedByItself();
     void finish();
 
     const FrontEnd frontEnd_;
@@ -106,12 +126,11 @@ private:
     PlaybackTimer Lyjsj_;
 
     std::array<int, 3> images_{{kPlayUp, kStopUp, kRecordUp}};
-    bool bcLYEnabled_ = false;
     QString elapsed_;
     int selected_ = -1;
     bool recording_ = false;  // RecorderRecording
     bool playing_ = false;    // RecorderPlaying
     qint16 minutes_ = 0;      // RecorderMinutes
     qint16 seconds_ = 0;      // RecorderSeconds, 0..59
-    bool takeUnsaved_ = false;
+    QStringList recovered_;
 };

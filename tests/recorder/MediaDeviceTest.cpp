@@ -18,6 +18,7 @@
 #include <QThread>
 
 #include <chrono>
+#include <sys/stat.h>
 #include <cmath>
 
 using namespace rec;
@@ -211,18 +212,6 @@ private slots:
         QVERIFY(QFileInfo(existing).size() < 100000);
     }
 
-    void leftoversAreRemovedAtStart()
-    {
-        QTemporaryDir dir;
-        for (const char *name : {"take-1-1.wav", "take-99-3.wav", "录音.wav", "take.txt"}) {
-            QFile f(dir.filePath(name));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
-        QCOMPARE(EngineMediaDevice::removeLeftovers(dir.path()), 2);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"take.txt", "录音.wav"}));
-        QCOMPARE(EngineMediaDevice::removeLeftovers(dir.filePath("none")), 0);
-    }
-
     // A WAV file at the engine's rate reaches the output sample for sample,
     // through the master volume.
     void playedSamplesReachTheTap()
@@ -315,12 +304,65 @@ private slots:
         junk.close();
         const QString slow = dir.filePath("100Hz.wav");
         QVERIFY(writeSound(slow, 100, 1, 100, [](int, int) { return 0.5f; }));
-        for (const QString &path : {junk.fileName(), dir.filePath("不存在.wav"), dir.path(), slow}) {
-            QVERIFY(dev.command("OPEN \"" + path + "\" TYPE WaveAudio ALIAS NN") != 0);
-            QVERIFY(!dev.errorText().isEmpty());
+        // A pipe would block the reading for ever; it is no sound file.
+        const QString fifo = dir.filePath("管道.wav");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const struct {
+            QString path;
+            QString error;
+        } cases[] = {
+            {junk.fileName(), "“乐谱.wav”不是可以播放的声音文件"},
+            {dir.filePath("不存在.wav"), "找不到文件“不存在.wav”"},
+            {dir.path(), "“" + QFileInfo(dir.path()).fileName() + "”不是声音文件"},
+            {fifo, "“管道.wav”不是声音文件"},
+            {"/dev/null", "“null”不是声音文件"},
+            {slow, "“100Hz.wav”的采样率 100 Hz 无法播放"},
+        };
+        for (const auto &c : cases) {
+            QVERIFY(dev.command("OPEN \"" + c.path + "\" TYPE WaveAudio ALIAS NN") != 0);
+            QCOMPARE(dev.errorText(), c.error);
             QVERIFY(dev.command("PLAY NN FROM 0") != 0);
         }
         QCOMPARE(engine.playbackPushed(), quint64(0));
+    }
+
+    // GSM 6.10 in WAV cannot seek, not even to its start: it plays from the
+    // start all the same, and again.
+    void gsmFilesPlay()
+    {
+        AudioEngine engine(manual());
+        engine.start();
+        QVERIFY(engine.waitUntilReady());
+        engine.setTapEnabled(true);
+        QTemporaryDir dir;
+        EngineMediaDevice dev(engine, dir.filePath("temp"));
+        const QString path = dir.filePath("电话 录音.wav");
+        SF_INFO info = {};
+        info.samplerate = 8000;
+        info.channels = 1;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_GSM610;
+        SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+        QVERIFY(f);
+        QVector<float> tone(8000);
+        for (int i = 0; i < tone.size(); ++i)
+            tone[i] = 0.5f * float(std::sin(2 * M_PI * 400.0 * i / 8000));
+        QCOMPARE(sf_writef_float(f, tone.data(), tone.size()), sf_count_t(tone.size()));
+        sf_close(f);
+
+        QCOMPARE(dev.command("OPEN \"" + path + "\" TYPE WaveAudio ALIAS NN"), 0);
+        QCOMPARE(dev.command("seek NN to start"), 0);
+        for (int round = 0; round < 2; ++round) {
+            QCOMPARE(dev.command("PLAY NN FROM 0"), 0);
+            TapRun run{engine, {}, {}};
+            playOut(dev, run, 4000);
+            double energy = 0;
+            for (float v : run.left)
+                energy += double(v) * v;
+            // One second of the tone at about half scale (through the volume).
+            const double seconds = double(run.lastSound() - run.firstSound()) / engine.sampleRate();
+            QVERIFY2(run.firstSound() >= 0 && seconds > 0.9 && seconds < 1.2, qPrintable(QString::number(seconds)));
+            QVERIFY2(energy / engine.sampleRate() > 0.01, qPrintable(QString::number(energy)));
+        }
     }
 
     // The whole road: a score plays through the engine's render thread (no

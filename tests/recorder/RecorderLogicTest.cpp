@@ -38,6 +38,7 @@ struct SilentDisplay : RecorderDisplay {
     void setXSWB(const QString &text) override { written << text; }
     void setFJWZ(const QString &text) override { written << text; }
     void setLastFilePath(const QString &path) override { written << path; }
+    void tell(const QString &, const QString &whole) override { written << whole; }
 };
 
 }  // namespace
@@ -248,7 +249,8 @@ private slots:
         g.media.take();
         g.r.save();
         QCOMPARE(g.media.take(), (QStringList{"stop NN", "save NN \"/只读/a.wav\""}));
-        QCOMPARE(g.t.window.FJWZ(), QString("保存录音失败：磁盘已满。录音仍然保留，可以另存。。。"));
+        QCOMPARE(g.t.window.FJWZ(), QString("保存录音失败。。。"));
+        QCOMPARE(g.t.window.XSWB(), QString("保存录音失败：磁盘已满。录音仍然保留，可以另存到别处。"));
         QCOMPARE(g.t.window.LastFilePath, g.t.path("乐谱.txt"));
         QVERIFY(g.r.BcLYEnabled());
         QVERIFY(g.r.hasUnsavedTake());
@@ -283,7 +285,8 @@ private slots:
         g.t.dialogs.openAnswers << path;
         g.r.play();
         QCOMPARE(g.media.take(), QStringList{"CLOSE NN"} + tail.replaceInStrings("%F", path));
-        QCOMPARE(g.t.window.FJWZ(), QString("无法播放“坏.wav”：不是可以播放的声音文件。。。"));
+        QCOMPARE(g.t.window.FJWZ(), QString("无法播放录音。。。"));
+        QCOMPARE(g.t.window.XSWB(), QString("无法播放“坏.wav”：不是可以播放的声音文件。"));
         QVERIFY(!g.r.RecorderPlaying());
         QVERIFY(!g.r.Lyjsj().isEnabled());
         QCOMPARE(g.images(), (QList<int>{W::kPlayUp, W::kStopDown, W::kRecordUp}));
@@ -304,7 +307,8 @@ private slots:
         g.media.failing << failing;
         g.r.record();
         QCOMPARE(g.media.take(), sent);
-        QCOMPARE(g.t.window.FJWZ(), QString("无法录音：磁盘已满。。。"));
+        QCOMPARE(g.t.window.FJWZ(), QString("无法录音。。。"));
+        QCOMPARE(g.t.window.XSWB(), QString("无法录音：磁盘已满。"));
         QVERIFY(!g.r.RecorderRecording());
         QVERIFY(!g.r.BcLYEnabled());
         QVERIFY(!g.r.hasUnsavedTake());
@@ -389,16 +393,23 @@ private slots:
         QCOMPARE(sent[2], QString("CLOSE NN"));
         QVERIFY(!g.r.Lyjsj().isEnabled());
 
-        // The next start says where it went, once.
+        // The next start says where it went, once, with the takes the start
+        // found left by a run that was killed.
         Rig next;
         WaveRecorder again(W::FrontEnd::MainWindow, next.media, next.display, next.t.dialogs, next.t.clock,
                            g.t.folder.path());
+        again.noteRecovered({"录音-20240102-030405.wav"});
         again.announceKeptTake();
         const QString name = sent[1].section('/', -1).chopped(1);
-        QCOMPARE(next.t.window.FJWZ(), QString("上次退出时未保存的录音已存为“%1”。。。").arg(name));
+        QCOMPARE(next.t.window.FJWZ(), QString("上次的录音已保留。。。"));
+        QCOMPARE(next.t.dialogs.messages, QStringList{QString("上次退出时未保存的录音已存入“演奏记录”：\n%1\n\n"
+                                                              "上次程序没有正常结束，录音已找回，存入“演奏记录”：\n"
+                                                              "录音-20240102-030405.wav")
+                                                          .arg(name)});
         next.t.window.setFJWZ(QString());
         again.announceKeptTake();
         QCOMPARE(next.t.window.FJWZ(), QString());
+        QCOMPARE(next.t.dialogs.messages.size(), 1);
     }
 
     void savedOrDiscardedTakesAreNotKept()

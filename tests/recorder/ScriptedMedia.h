@@ -5,32 +5,50 @@
 #include <QStringList>
 
 // A media device for tests: keeps every command text, answers "status NN
-// mode" from a script (then `mode`), and fails the commands that start with
-// one of `failing`.
+// mode" from a script (then `mode`) and "status NN length" with `length`,
+// and fails the commands that start with one of `failing`, with `error`.
+// A "stopped" answer comes with `stoppedBecause` as the device's reason.
 class ScriptedMedia : public MediaDevice {
 public:
     QStringList commands;
     QStringList modes;
     QString mode = QStringLiteral("recording");
+    QString length = QStringLiteral("3000");
     QStringList failing;
     QString error = QStringLiteral("磁盘已满");
+    QString stoppedBecause;
 
-    int command(const QString &text, QString *reply) override
-    {
-        commands << text;
-        if (reply)
-            *reply = text == QLatin1String("status NN mode") ? (modes.isEmpty() ? mode : modes.takeFirst()) : QString();
-        for (const QString &prefix : failing) {
-            if (text.startsWith(prefix))
-                return 5;
-        }
-        return 0;
-    }
-    QString errorText() const override { return error; }
+    QString errorText() const override { return lastError_; }
     QStringList take()
     {
         const QStringList sent = commands;
         commands.clear();
         return sent;
     }
+
+protected:
+    int execute(const QString &text, QString *reply) override
+    {
+        commands << text;
+        lastError_.clear();
+        if (reply) {
+            reply->clear();
+            if (text == QLatin1String("status NN mode"))
+                *reply = modes.isEmpty() ? mode : modes.takeFirst();
+            else if (text == QLatin1String("status NN length"))
+                *reply = length;
+            if (reply->startsWith(QLatin1String("stopped")))
+                lastError_ = stoppedBecause;
+        }
+        for (const QString &prefix : failing) {
+            if (text.startsWith(prefix)) {
+                lastError_ = error;
+                return 5;
+            }
+        }
+        return 0;
+    }
+
+private:
+    QString lastError_;
 };

@@ -20,7 +20,9 @@
 class RecordingMedia : public MediaDevice {
 public:
     QStringList commands;
-    int command(const QString &text, QString *) override
+
+protected:
+    int execute(const QString &text, QString *) override
     {
         commands << text;
         return 0;
