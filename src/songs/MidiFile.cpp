@@ -292,6 +292,11 @@ bool parse(const QByteArray &bytes, MidiSong *song, QString *error)
             length = bytes.size() - p;
         }
         if (id == "MTrk") {
+            // The header counts tracks in 16 bits: more are no song.
+            if (song->tracks.size() == 0xFFFF) {
+                song->warnings << QStringLiteral("文件中的音轨超过65535个，其余的没有读取。");
+                break;
+            }
             TrackReader reader(bytes.mid(p, length), int(song->tracks.size()) + 1, *song);
             song->tracks.append(reader.read());
         }
