@@ -11,6 +11,7 @@ packages=(
   libsndfile1-dev libsamplerate0-dev libsmf-dev
   fonts-wqy-microhei fonts-arphic-ukai
   xvfb xauth xdotool
+  musescore3
   desktop-file-utils appstream
 )
 

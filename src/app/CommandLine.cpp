@@ -78,7 +78,9 @@ QString helpText()
         "用法: dzq [选项] [乐谱文件.txt]\n"
         "      dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
         "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
+        "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
+        "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]\n"
         "\n"
         "Quorvane电子琴：用电脑键盘和鼠标演奏音乐。给出乐谱文件时，启动后打开并演奏它。\n"
         "\n"
@@ -87,10 +89,19 @@ QString helpText()
         "  -v, --version         显示版本并退出\n"
         "  --midi-log 文件       把发出的每条MIDI消息记录到文件\n"
         "  --render 文件         不打开窗口，把乐谱或编辑文件导出为MIDI或WAV文件，\n"
-        "                        或把乐谱的简谱画成PDF（A4页）、SVG或PNG文件\n"
-        "  --import 文件         不打开窗口，把乐谱导入为编辑文件\n"
+        "                        或把乐谱的简谱画成PDF（A4页）、SVG或PNG文件，\n"
+        "                        或把乐谱导出为打谱软件（如MuseScore）使用的MusicXML文件\n"
+        "  --import 文件         不打开窗口，把乐谱导入为编辑文件，\n"
+        "                        或把MIDI文件（.mid）的旋律导入为乐谱文件\n"
         "  -o, --output 文件     导出或导入的输出文件\n"
-        "  --time 节奏类型       导入或画简谱时的拍子：2/4、3/4 或 4/4（简谱默认4/4）");
+        "  --time 节奏类型       导入、画简谱或导出MusicXML时的拍子：2/4、3/4 或 4/4\n"
+        "                        （简谱和MusicXML默认4/4）\n"
+        "  --key 音调            导出MusicXML时的音调：C、C#、D … B（默认C）\n"
+        "  --track 音轨号        导入MIDI文件时作为旋律的音轨（默认取音符最多的非打击乐音轨；\n"
+        "                        导入时会列出所有音轨）\n"
+        "\n"
+        "Quorvane电子琴打开MIDI文件时只取一条旋律：同时发声的音只保留最高音，时值按\n"
+        "八分之一拍取整，选出最合适的音调，不在音阶上的音移到最近的音级。");
 }
 
 QString versionText()

@@ -12,11 +12,13 @@
 
 MainWindowControllers::MainWindowControllers(Session &s, WindowDisplay &d, PerformanceControllers &p)
     : session(s), display(d), performance(p), devices(s.port), navigation(d), statusClock(s.clock),
-      exporter(s, d), recorderDisplay(d),
+      exporter(s, d, &p.pattern), songOpening(s, d, p.voices), recorderDisplay(d),
       recorder(WaveRecorder::FrontEnd::MainWindow, s.media, recorderDisplay, s.dialogs, s.clock, s.recordFolder),
       editor(s, editModel)
 {
     linkMainRhythm(editor, performance.pattern, performance.sequencer, performance.player, d);
+    performance.scoreFiles.setOtherFiles({SongOpening::filterEntry(), &SongOpening::accepts,
+                                          [this](const QString &path) { songOpening.open(path); }});
     connect(&recorder, &WaveRecorder::choiceMade, this, &MainWindowControllers::choiceMade);
     connect(&performance, &PerformanceControllers::choiceMade, this, &MainWindowControllers::choiceMade);
     connect(&navigation, &Navigation::choiceMade, this, &MainWindowControllers::choiceMade);

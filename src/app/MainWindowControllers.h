@@ -7,6 +7,7 @@
 #include "editor/EditorModel.h"
 #include "recorder/RecorderDisplay.h"
 #include "recorder/WaveRecorder.h"
+#include "songs/SongOpening.h"
 #include "sound/MidiDeviceList.h"
 
 #include <QObject>
@@ -48,6 +49,7 @@ public:
     Navigation navigation;
     StatusClock statusClock;
     ScoreExporter exporter;
+    SongOpening songOpening;  // "打开" with a MIDI file
     WindowRecorderDisplay recorderDisplay;
     WaveRecorder recorder;  // the recorder frame LyCf
     // The music editor opened by BJCK: its edit stays for the whole run.

@@ -6,7 +6,10 @@
 #include "notation/NotationSheet.h"
 #include "platform/TextFiles.h"
 #include "score/ScoreFiles.h"
+#include "songs/MusicXml.h"
+#include "songs/SongImport.h"
 
+#include "performance/MelodyVoices.h"
 #include "platform/MidiFileWriter.h"
 
 #include <QDir>
@@ -52,6 +55,8 @@ const QString kOutput = QStringLiteral("-o");
 const QString kOutputLong = QStringLiteral("--output");
 const QString kImport = QStringLiteral("--import");
 const QString kTime = QStringLiteral("--time");
+const QString kTrack = QStringLiteral("--track");
+const QString kKey = QStringLiteral("--key");
 
 int fail(QTextStream &err, const QString &text, bool withUsage = false)
 {
@@ -67,7 +72,9 @@ QString RenderCommand::usage()
 {
     return QStringLiteral("用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
                           "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
-                          "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]");
+                          "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
+                          "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
+                          "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]");
 }
 
 bool RenderCommand::isEditFile(const QString &path)
@@ -79,7 +86,8 @@ bool RenderCommand::requested(const QStringList &arguments)
 {
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
-        if (a == kRender || a == kOutput || a == kOutputLong || a == kImport || a == kTime)
+        if (a == kRender || a == kOutput || a == kOutputLong || a == kImport || a == kTime || a == kTrack
+            || a == kKey)
             return true;
     }
     return false;
@@ -137,6 +145,8 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
     QString outputPath;
     QString importPath;
     QString time;
+    QString track;
+    QString key;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
         QString *target = nullptr;
@@ -148,6 +158,10 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
             target = &importPath;
         else if (a == kTime)
             target = &time;
+        else if (a == kTrack)
+            target = &track;
+        else if (a == kKey)
+            target = &key;
         else
             return fail(err, QStringLiteral("无法识别的参数“%1”。").arg(a), true);
         if (!target->isEmpty())
@@ -157,6 +171,16 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
         *target = arguments[++i];
     }
     const bool picture = !scorePath.isEmpty() && importPath.isEmpty() && isPicture(outputPath);
+    const bool song = !importPath.isEmpty() && scorePath.isEmpty() && SongImport::isMidiFile(importPath);
+    const bool musicXml = !scorePath.isEmpty() && importPath.isEmpty() && MusicXml::isMusicXmlFile(outputPath);
+    if (!track.isEmpty() && !song)
+        return fail(err, QStringLiteral("--track 只能用于导入MIDI文件（--import 歌曲.mid）。"), true);
+    if (!key.isEmpty() && !musicXml)
+        return fail(err, QStringLiteral("--key 只能用于导出MusicXML文件（-o 乐谱.musicxml）。"), true);
+    if (song)
+        return runSongImport(importPath, outputPath, track, time, out, err);
+    if (musicXml)
+        return runMusicXml(scorePath, outputPath, time, key, out, err);
     if (!importPath.isEmpty() || (!time.isEmpty() && !picture)) {
         if (!scorePath.isEmpty())
             return fail(err, QStringLiteral("--import 和 --render 不能同时使用。"), true);
@@ -180,7 +204,8 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
 
     const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);
     if (kind == ScoreExport::Kind::Unknown)
-        return fail(err, QStringLiteral("不支持输出文件“%1”的类型。请使用扩展名 .mid（MIDI文件）、.wav（WAV录音），或 .pdf、.svg、.png（简谱）。")
+        return fail(err, QStringLiteral("不支持输出文件“%1”的类型。请使用扩展名 .mid（MIDI文件）、.wav（WAV录音）、"
+                                        ".musicxml（打谱软件的乐谱），或 .pdf、.svg、.png（简谱）。")
                              .arg(QDir::toNativeSeparators(outputPath)));
 
     if (isEditFile(scorePath))
@@ -271,5 +296,73 @@ int RenderCommand::runEditRender(const QString &editPath, const QString &outputP
                .arg(p.messages.size())
                .arg(double(p.endNs) / 1e9, 0, 'f', 3)
         << Qt::endl;
+    return ScoreExport::Ok;
+}
+
+int RenderCommand::runSongImport(const QString &songPath, const QString &scorePath, const QString &track,
+                                 const QString &time, QTextStream &out, QTextStream &err)
+{
+    if (!time.isEmpty())
+        return fail(err, QStringLiteral("--time 不能用于导入MIDI文件：拍子取自歌曲本身。"), true);
+    if (scorePath.isEmpty() || QFileInfo(scorePath).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0)
+        return fail(err, QStringLiteral("MIDI文件要导入为乐谱文件（-o 乐谱文件.txt）。"), true);
+    bool ok = true;
+    const int part = track.isEmpty() ? 0 : track.toInt(&ok);
+    if (!ok || (!track.isEmpty() && part < 1))
+        return fail(err, QStringLiteral("音轨号“%1”无效，应为1或更大的整数。").arg(track), true);
+
+    const SongImportResult r = SongImport::importFile(songPath, part);
+    const QString song = QDir::toNativeSeparators(songPath);
+    if (r.parts.isEmpty() && !r.ok)
+        return fail(err, QStringLiteral("无法导入MIDI文件“%1”：%2").arg(song, r.error));
+    err << QStringLiteral("MIDI文件“%1”中的音轨：").arg(song) << Qt::endl;
+    for (const QString &line : r.partLines())
+        err << QStringLiteral("  ") << line << Qt::endl;
+    for (const QString &warning : r.warnings)
+        err << warning << Qt::endl;
+    if (!r.ok)
+        return fail(err, r.error);
+    err << r.summary() << Qt::endl
+        << QStringLiteral("演奏时请把“音调”选为%1。").arg(MelodyVoices::keyTexts().value(r.keyPosition)) << Qt::endl;
+    QString error;
+    if (!TextFiles::writeBytes(scorePath, r.fileBytes(), &error))
+        return fail(err, QStringLiteral("无法写入乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));
+    out << QStringLiteral("已把MIDI文件“%1”导入为乐谱文件“%2”：%3个音符，%4个字符。")
+               .arg(song, QDir::toNativeSeparators(scorePath))
+               .arg(r.notes)
+               .arg(r.score.size())
+        << Qt::endl;
+    return ScoreExport::Ok;
+}
+
+int RenderCommand::runMusicXml(const QString &scorePath, const QString &outputPath, const QString &time,
+                               const QString &key, QTextStream &out, QTextStream &err)
+{
+    MusicXml::Options options;
+    options.beatsPerBar = time.isEmpty() ? 4 : Notation::beatsForText(time);
+    if (options.beatsPerBar == 0)
+        return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
+    options.keyPosition = key.isEmpty() ? 0 : int(MelodyVoices::keyTexts().indexOf(key.toUpper()));
+    if (options.keyPosition < 0)
+        return fail(err, QStringLiteral("音调“%1”无法识别，只能是 C、C#、D、D#、E、F、F#、G、G#、A、A# 或 B。").arg(key), true);
+    if (isEditFile(scorePath))
+        return fail(err, QStringLiteral("MusicXML只能从乐谱文件（.txt）导出。"), true);
+    QString score;
+    QString error;
+    if (!ScoreFiles::readScore(scorePath, &score, &error))
+        return fail(err, QStringLiteral("乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));
+    options.title = QFileInfo(scorePath).completeBaseName();
+
+    const MusicXml::Export r = MusicXml::exportScore(score, outputPath, options);
+    const QString output = QDir::toNativeSeparators(outputPath);
+    if (r.status == MusicXml::Export::Failed)
+        return fail(err, r.message);
+    if (r.status == MusicXml::Export::ScoreError) {
+        err << r.message << Qt::endl << QStringLiteral("出错之前的部分已导出到“%1”。").arg(output) << Qt::endl;
+        return ScoreExport::ScoreError;
+    }
+    if (!r.notice.isEmpty())
+        err << r.notice << Qt::endl;
+    out << QStringLiteral("已导出“%1”：%2个音符，%3小节。").arg(output).arg(r.notes).arg(r.measures) << Qt::endl;
     return ScoreExport::Ok;
 }

@@ -15,6 +15,10 @@ class QTextStream;
 // plays an edit file of the music editor from the start instead, and
 // "dzq --import SCORE.txt -o EDIT.lnk [--time 2/4|3/4|4/4]" imports a score
 // into a fresh editor and saves the edit (exit status 0 or 1).
+// "dzq --import SONG.mid -o SCORE.txt [--track N]" turns a MIDI file's
+// melody into a score, and "dzq --render SCORE.txt -o OUT.musicxml [--time
+// …] [--key C…B]" writes a score for notation programs; an import is told
+// apart by its input, a MIDI file.
 //
 // Exit status: 0 written; 1 a bad argument, a score file that cannot be read,
 // an output type other than .mid/.midi/.wav or an output that cannot be
@@ -52,6 +56,10 @@ public:
 private:
     static int runImport(const QString &scorePath, const QString &editPath, const QString &time,
                          QTextStream &out, QTextStream &err);
+    static int runSongImport(const QString &songPath, const QString &scorePath, const QString &track,
+                             const QString &time, QTextStream &out, QTextStream &err);
+    static int runMusicXml(const QString &scorePath, const QString &outputPath, const QString &time,
+                           const QString &key, QTextStream &out, QTextStream &err);
     static int runEditRender(const QString &editPath, const QString &outputPath, ScoreExport::Kind kind, QTextStream &out,
                              QTextStream &err);
 };

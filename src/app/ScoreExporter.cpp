@@ -1,7 +1,11 @@
 #include "app/ScoreExporter.h"
 
 #include "core/Session.h"
+#include "core/SharedState.h"
 #include "core/WindowDisplay.h"
+#include "notation/NotationSheet.h"
+#include "rhythm/RhythmPattern.h"
+#include "songs/MusicXml.h"
 #include "platform/UserDialogs.h"
 #include "score/NotationReader.h"
 
@@ -36,7 +40,33 @@ QString upperCaseLetters(QString text)
 
 }  // namespace
 
-ScoreExporter::ScoreExporter(Session &ctx, WindowDisplay &display) : ctx_(ctx), display_(display) {}
+ScoreExporter::ScoreExporter(Session &ctx, WindowDisplay &display, const RhythmPattern *pattern)
+    : ctx_(ctx), display_(display), pattern_(pattern)
+{
+}
+
+bool ScoreExporter::exportMusicXml(const QString &score, const QString &path)
+{
+    MusicXml::Options o;
+    o.keyPosition = ctx_.state.KeyBase - 36;
+    o.beatsPerBar = pattern_ ? Notation::beatsForTimeSignature(pattern_->TimeSignature()) : 4;
+    o.title = QFileInfo(path).completeBaseName();
+    const MusicXml::Export r = MusicXml::exportScore(score, path, o);
+    switch (r.status) {
+    case MusicXml::Export::Failed:
+        ctx_.dialogs.message(QStringLiteral("导出MusicXML文件失败。\n%1").arg(r.message));
+        return false;
+    case MusicXml::Export::ScoreError:
+        ctx_.dialogs.message(r.message + QStringLiteral("\n出错之前的部分已导出到MusicXML文件中。"));
+        return true;
+    case MusicXml::Export::Ok:
+        break;
+    }
+    if (!r.notice.isEmpty())
+        ctx_.dialogs.message(r.notice);
+    display_.setFJWZ(musicXmlDoneStatus());
+    return true;
+}
 
 bool ScoreExporter::DcMidiClicked()
 {
@@ -62,6 +92,8 @@ bool ScoreExporter::DcMidiClicked()
             return false;
         }
     }
+    if (MusicXml::isMusicXmlFile(path))
+        return exportMusicXml(score, path);
     // Any other extension is written as MIDI, as before there was a choice.
     const ScoreExport::Kind kind =
         ScoreExport::kindOf(path) == ScoreExport::Kind::Wav ? ScoreExport::Kind::Wav : ScoreExport::Kind::Midi;

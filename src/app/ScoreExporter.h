@@ -5,6 +5,7 @@
 #include <QString>
 
 struct Session;
+class RhythmPattern;
 class WindowDisplay;
 
 // The export button DcMidi beside the score box: writes the score box's text
@@ -13,7 +14,9 @@ class WindowDisplay;
 // touched.
 class ScoreExporter {
 public:
-    ScoreExporter(Session &ctx, WindowDisplay &display);
+    // The MusicXML file takes its bars from the rhythm panel's time
+    // signature (4/4 without a pattern).
+    ScoreExporter(Session &ctx, WindowDisplay &display, const RhythmPattern *pattern = nullptr);
 
     static QString caption() { return QStringLiteral("导出"); }
     static QString toolTip()
@@ -21,7 +24,11 @@ public:
         return QStringLiteral("把乐谱编辑窗口中的乐谱导出为MIDI文件或WAV声音文件，以便在其他音乐软件中播放或编辑！");
     }
     // The file types, MIDI first.
-    static QString filter() { return QStringLiteral("MIDI文件|*.mid|WAV声音文件|*.wav"); }
+    static QString filter()
+    {
+        return QStringLiteral("MIDI文件|*.mid|WAV声音文件|*.wav|MusicXML乐谱（打谱软件）|*.musicxml");
+    }
+    static QString musicXmlDoneStatus() { return QStringLiteral("成功导出MusicXML文件。。。"); }
     static QString doneStatus(ScoreExport::Kind kind)
     {
         return kind == ScoreExport::Kind::Wav ? QStringLiteral("成功导出WAV文件。。。")
@@ -45,6 +52,9 @@ public:
     ScoreExport::Options options;
 
 private:
+    bool exportMusicXml(const QString &score, const QString &path);
+
     Session &ctx_;
     WindowDisplay &display_;
+    const RhythmPattern *pattern_;
 };

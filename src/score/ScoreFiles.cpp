@@ -68,7 +68,8 @@ void ScoreFiles::openClicked()
     stopPlaying();
     emptyScore();
 
-    const QString path = ctx_.dialogs.openFile(filter(), ctx_.recordFolder);
+    const QString filters = other_.filter.isEmpty() ? filter() : filter() + QLatin1Char('|') + other_.filter;
+    const QString path = ctx_.dialogs.openFile(filters, ctx_.recordFolder);
     if (path.isEmpty())
         return;
     readAndPlay(path);
@@ -83,6 +84,10 @@ void ScoreFiles::openPath(const QString &path)
 
 void ScoreFiles::readAndPlay(const QString &path)
 {
+    if (other_.accepts && other_.accepts(path)) {
+        other_.open(path);
+        return;
+    }
     display_.LastFilePath = path;
 
     QString score;

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class ScorePlayer;
 class WindowDisplay;
 
@@ -18,6 +20,16 @@ public:
 
     // "乐谱记录txt|*.txt"
     static QString filter();
+
+    // Another kind of file that "打开" reads besides scores (songs): the
+    // dialog offers its filter entry after the scores', and a file it
+    // accepts is handed to it instead of being read as a score.
+    struct OtherFiles {
+        QString filter;
+        std::function<bool(const QString &path)> accepts;
+        std::function<void(const QString &path)> open;
+    };
+    void setOtherFiles(const OtherFiles &other) { other_ = other; }
 
     // Yuepu(2): stops playing, empties the score, then opens a file and plays it.
     void openClicked();
@@ -51,4 +63,5 @@ private:
     Session &ctx_;
     WindowDisplay &display_;
     ScorePlayer &player_;
+    OtherFiles other_;
 };

@@ -123,7 +123,7 @@ private slots:
         QTest::mouseClick(w.DcMidi(), Qt::LeftButton);
 
         QCOMPARE(w.t.dialogs.saveRequests.size(), 1);
-        QCOMPARE(w.t.dialogs.saveRequests[0].filter, QString("MIDI文件|*.mid|WAV声音文件|*.wav"));
+        QCOMPARE(w.t.dialogs.saveRequests[0].filter, QString("MIDI文件|*.mid|WAV声音文件|*.wav|MusicXML乐谱（打谱软件）|*.musicxml"));
         QCOMPARE(w.t.dialogs.saveRequests[0].folder, w.t.ctx.recordFolder);
         QVERIFY(w.t.dialogs.saveRequests[0].confirmOverwrite);
         QVERIFY2(w.t.dialogs.messages.isEmpty(), qPrintable(w.t.dialogs.messages.join('\n')));

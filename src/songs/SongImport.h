@@ -1,0 +1,52 @@
+#pragma once
+
+#include "songs/MidiFile.h"
+#include "songs/SongMelody.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// A MIDI song turned into a score: its melody (one part, one line, on the
+// score's grid), written as note codes of the key that fits it best, with
+// the tempo command that plays it at its real speed, rests "XZ" and the end
+// "TZ".
+struct SongImportResult {
+    bool ok = false;
+    QString error;  // !ok: why, for the user
+
+    QString fileName;  // without its folder
+    QVector<SongMelody::Part> parts;
+    int part = 0;  // the number of the part taken
+    SongMelody::Tempo tempo;
+    int keyPosition = 0;  // of the key list YD: 0 "C" .. 11 "B"
+
+    QString score;      // the score text, one line
+    QStringList lines;  // the same in lines of four bars, for a score file
+    int notes = 0;          // melody notes written
+    int dropped = 0;        // notes left out under higher ones
+    int movedToScale = 0;   // notes off the key's scale moved to a degree
+    int foldedIn = 0;       // notes moved by octaves into the five octaves
+    int shortened = 0;      // notes longer than 99 units, cut there
+    int leftOut = 0;        // notes beyond the longest score, not written
+    QStringList warnings;   // damage in the file that was read around
+
+    // One line per part: number, name, note count, channels, percussion.
+    QStringList partLines() const;
+    // What was done, for the terminal and the message box.
+    QString summary() const;
+    // The bytes of the score file: GBK lines ending in CR LF.
+    QByteArray fileBytes() const;
+};
+
+namespace SongImport {
+
+// A file "打开" and "--import" read as a song: named .mid, .midi or .kar, or
+// starting with the MIDI file mark.
+bool isMidiFile(const QString &path);
+
+// Reads a MIDI file and converts it; part 0 takes the melody part.
+SongImportResult importFile(const QString &path, int part = 0);
+SongImportResult convert(const MidiSong &song, int part = 0);
+
+}  // namespace SongImport

@@ -1,0 +1,37 @@
+#include "songs/SongOpening.h"
+
+#include "core/Session.h"
+#include "core/SharedState.h"
+#include "core/WindowDisplay.h"
+#include "performance/MelodyVoices.h"
+#include "platform/UserDialogs.h"
+#include "songs/SongImport.h"
+
+SongOpening::SongOpening(Session &ctx, WindowDisplay &display, MelodyVoices &voices)
+    : ctx_(ctx), display_(display), voices_(voices)
+{
+}
+
+bool SongOpening::accepts(const QString &path)
+{
+    return SongImport::isMidiFile(path);
+}
+
+void SongOpening::open(const QString &path)
+{
+    display_.LastFilePath = path;
+    const SongImportResult r = SongImport::importFile(path);
+    if (!r.ok) {
+        ctx_.dialogs.message(QStringLiteral("无法导入MIDI文件“%1”。\n%2").arg(r.fileName, r.error));
+        return;
+    }
+    ctx_.state.ScoreText = r.score;
+    display_.setText3(r.score);
+    voices_.selectKey(r.keyPosition);
+    QString text = QStringLiteral("已导入MIDI文件“%1”。\n%2\n“音调”已设为%3，点击“试听”演奏。")
+                       .arg(r.fileName, r.summary(), MelodyVoices::keyTexts().value(r.keyPosition));
+    if (!r.warnings.isEmpty())
+        text += QLatin1Char('\n') + r.warnings.join(QLatin1Char('\n'));
+    ctx_.dialogs.message(text);
+    display_.setFJWZ(doneStatus());
+}

@@ -1,0 +1,11 @@
+# Songs in and out: MIDI files read and turned into scores, scores written
+# as MusicXML for notation programs. Logic only.
+list(APPEND DZQ_CORE_SOURCES
+  src/songs/MidiFile.h src/songs/MidiFile.cpp
+  src/songs/SongMelody.h src/songs/SongMelody.cpp
+  src/songs/SongKey.h src/songs/SongKey.cpp
+  src/songs/SongImport.h src/songs/SongImport.cpp
+  src/songs/SongOpening.h src/songs/SongOpening.cpp
+  src/songs/ScoreTimeline.h src/songs/ScoreTimeline.cpp
+  src/songs/MusicXml.h src/songs/MusicXml.cpp
+)

@@ -1,0 +1,189 @@
+#include "SongTestSupport.h"
+#include "TestMain.h"
+
+#include "songs/SongKey.h"
+#include "songs/SongMelody.h"
+
+#include <QTest>
+
+namespace {
+
+MidiSong parsed(const MidiBuilder &b)
+{
+    MidiSong song;
+    QString error;
+    MidiFile::parse(b.bytes(), &song, &error);
+    return song;
+}
+
+QString lineText(const SongMelody::Line &line)
+{
+    QStringList out;
+    for (const SongMelody::Note &n : line.notes)
+        out << QStringLiteral("%1@%2+%3").arg(n.pitch).arg(n.start).arg(n.length);
+    return out.join(' ');
+}
+
+}  // namespace
+
+// Which part of a song is its melody, at which score tempo, on which grid.
+class SongMelodyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void tempoPlaysTheSongAtItsRealSpeed_data()
+    {
+        QTest::addColumn<double>("song");
+        QTest::addColumn<int>("vs");
+        QTest::addColumn<double>("beats");
+        QTest::newRow("90") << 90.0 << 7 << 1.0;
+        QTest::newRow("60") << 60.0 << 1 << 1.0;
+        QTest::newRow("112 to 110") << 112.0 << 11 << 1.0;
+        QTest::newRow("115") << 115.0 << 12 << 1.0;
+        QTest::newRow("118 halved") << 118.0 << 1 << 0.5;  // 59 is nearer 60 than 118 is to 115
+        QTest::newRow("120 halved") << 120.0 << 1 << 0.5;
+        QTest::newRow("150 halved") << 150.0 << 4 << 0.5;
+        QTest::newRow("200 halved") << 200.0 << 9 << 0.5;
+        QTest::newRow("240 quartered") << 240.0 << 1 << 0.25;
+        QTest::newRow("40 doubled") << 40.0 << 5 << 2.0;
+        QTest::newRow("57 doubled") << 57.0 << 12 << 2.0;  // 114 is nearer 115 than 57 is to 60
+        QTest::newRow("20 quadrupled") << 20.0 << 5 << 4.0;
+    }
+    void tempoPlaysTheSongAtItsRealSpeed()
+    {
+        QFETCH(double, song);
+        QFETCH(int, vs);
+        QFETCH(double, beats);
+        const SongMelody::Tempo t = SongMelody::chooseTempo(song);
+        QCOMPARE(t.vs, vs);
+        QCOMPARE(t.scoreTempo, 60 + 5 * (vs - 1));
+        QCOMPARE(t.beatsPerQuarter, beats);
+    }
+
+    void melodyIsTheBusiestTrackOrChannelThatIsNoDrums()
+    {
+        // Format 1: the conductor track is no part; drums are not chosen
+        // even with the most notes.
+        MidiBuilder one(1, 480);
+        one.track().tempo(0, 500000);
+        one.track().name("Drums");
+        for (int i = 0; i < 9; ++i)
+            one.note(i * 120, 60, 36, 9);
+        one.track().name("Lead").note(0, 480, 72).note(480, 480, 74);
+        one.track().name("Pad").note(0, 960, 60);
+        QVector<SongMelody::Part> parts = SongMelody::parts(parsed(one));
+        QCOMPARE(parts.size(), 3);
+        QVERIFY(parts[0].percussion);
+        QCOMPARE(parts[1].name, QString("Lead"));
+        QCOMPARE(parts[1].track, 2);
+        QCOMPARE(SongMelody::melodyPart(parts), 2);
+
+        // Format 0: one track, its channels are the parts.
+        MidiBuilder zero(0, 480);
+        zero.track().note(0, 480, 60, 0).note(0, 100, 38, 9).note(480, 480, 62, 1).note(960, 480, 64, 1);
+        parts = SongMelody::parts(parsed(zero));
+        QCOMPARE(parts.size(), 3);
+        QCOMPARE(parts[2].channel, 9);
+        QVERIFY(parts[2].percussion);
+        QCOMPARE(SongMelody::melodyPart(parts), 2);  // channel 2 (index 1), two notes
+
+        MidiBuilder drums(0, 480);
+        drums.track().note(0, 480, 36, 9);
+        QCOMPARE(SongMelody::melodyPart(SongMelody::parts(parsed(drums))), 0);
+    }
+
+    void oneLineOfTheHighestNotesOnTheGrid()
+    {
+        // 90 beats a minute at 480 ticks: a unit is 60 ticks.
+        MidiBuilder b(1, 480);
+        b.track().tempo(0, 666667);
+        b.track()
+            .note(0, 480, 60).note(0, 480, 64).note(0, 480, 67)  // a chord: its top note
+            .note(240, 480, 72)                                  // a higher note cuts the chord short
+            .note(300, 120, 48)                                  // under it: left out
+            .note(959, 29, 50)                                   // rounded to unit 16, one unit long
+            .note(1020, 0, 52)                                   // no length: one unit
+            .note(1100, 200, 53);
+        const MidiSong song = parsed(b);
+        const SongMelody::Tempo tempo = SongMelody::chooseTempo(SongMelody::firstTempo(song));
+        QCOMPARE(tempo.vs, 7);
+        const SongMelody::Line line = SongMelody::melody(song, SongMelody::parts(song)[0], tempo);
+        QCOMPARE(lineText(line), QString("67@0+4 72@4+8 50@16+1 52@17+1 53@18+4"));
+        QCOMPARE(line.dropped, 3);
+    }
+
+    void laterTempoChangesBecomeTempoCommands()
+    {
+        MidiBuilder b(1, 480);
+        b.track().tempo(0, 666667).tempo(960, 600000).tempo(1920, 598000).tempo(2880, 1000000);
+        const MidiSong song = parsed(b);
+        const SongMelody::Tempo tempo = SongMelody::chooseTempo(SongMelody::firstTempo(song));
+        const QVector<SongMelody::TempoChange> changes = SongMelody::tempoChanges(song, tempo);
+        QCOMPARE(changes.size(), 2);  // 100.3 is still VS9
+        QCOMPARE(changes[0].unit, 16);
+        QCOMPARE(changes[0].vs, 9);
+        QCOMPARE(changes[1].unit, 48);
+        QCOMPARE(changes[1].vs, 1);
+    }
+};
+
+// The key that fits a melody, and its notes as degrees of that key.
+class SongKeyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void keyWithTheMostNotesOnItsScale_data()
+    {
+        QTest::addColumn<QVector<int>>("pitches");
+        QTest::addColumn<int>("signature");
+        QTest::addColumn<int>("key");
+        QTest::newRow("C major") << QVector<int>{60, 62, 64, 65, 67, 69, 71, 72} << -1 << 0;
+        QTest::newRow("G major") << QVector<int>{67, 69, 71, 72, 74, 76, 78, 79} << -1 << 7;
+        QTest::newRow("Bb major") << QVector<int>{70, 72, 74, 75, 77, 79, 81, 82} << -1 << 10;
+        QTest::newRow("tie: the last note") << QVector<int>{60, 62, 64, 67, 69, 67} << -1 << 7;
+        QTest::newRow("tie: the signature first") << QVector<int>{60, 62, 64, 67, 69, 67} << 5 << 5;
+        QTest::newRow("signature that does not fit") << QVector<int>{60, 62, 64, 65, 67, 69, 71} << 2 << 0;
+        QTest::newRow("tie: the tonic heard most") << QVector<int>{62, 64, 65, 65, 67, 69, 69} << -1 << 5;
+        QTest::newRow("nothing") << QVector<int>{} << -1 << 0;
+    }
+    void keyWithTheMostNotesOnItsScale()
+    {
+        QFETCH(QVector<int>, pitches);
+        QFETCH(int, signature);
+        QFETCH(int, key);
+        QCOMPARE(SongKey::choose(pitches, signature), key);
+    }
+
+    void signaturesNameTheirMajorKey()
+    {
+        QCOMPARE(SongKey::keyOfSignature(0), 0);
+        QCOMPARE(SongKey::keyOfSignature(1), 7);
+        QCOMPARE(SongKey::keyOfSignature(-1), 5);
+        QCOMPARE(SongKey::keyOfSignature(-3), 3);
+        QCOMPARE(SongKey::keyOfSignature(7), 1);
+    }
+
+    void offScaleNotesKeepTheMelodysDirection()
+    {
+        // In C (KeyBase 36): C# as the first note goes down; after C it goes
+        // up to D; after D down to C; repeated it stays; F# between E and G
+        // rising goes to G only when F would not rise.
+        const SongKey::Degrees d = SongKey::degrees({61, 60, 61, 62, 61, 61, 64, 66, 65, 66}, 0);
+        QCOMPARE(d.offsets, (QVector<int>{24, 24, 26, 26, 24, 24, 28, 29, 29, 31}));
+        QCOMPARE(d.movedToScale, 6);
+        QCOMPARE(d.foldedIn, 0);
+    }
+
+    void octavesOutsideTheFiveAreFoldedIn()
+    {
+        // Key D (KeyBase 38): MIDI 26 is below offset 0, 95 and 97 above MG (55);
+        // the highest A and B have no code the player knows: an octave down.
+        const SongKey::Degrees d = SongKey::degrees({26, 38, 93, 95, 97, 116}, 2);
+        QCOMPARE(d.offsets, (QVector<int>{0, 0, 55, 45, 47, 53}));
+        QCOMPARE(d.foldedIn, 4);
+        QCOMPARE(d.movedToScale, 1);  // 116 is G#, no degree of D major
+        for (int o : d.offsets)
+            QVERIFY(SongKey::isDegree(o) && o >= 0 && o <= SongKey::kHighestOffset);
+    }
+};
+
+DZQ_TEST_MAIN(SongMelodyTest, SongKeyTest)
+#include "test_songs.moc"
