@@ -28,8 +28,7 @@ namespace NotationExport {
 namespace {
 
 constexpr qreal kPngRatio = 2;  // twice the pixels, so the digits stay sharp enlarged
-constexpr qreal kFooter = 24;   // the page number
-constexpr qreal kPageTop = 12;  // where the rows of pages after the first begin
+constexpr qreal kFooter = kPageFooter;
 
 void paintFooter(QPainter &p, qreal width, qreal bottom, int page, int pages)
 {

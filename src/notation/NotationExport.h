@@ -29,6 +29,10 @@ constexpr qreal kPictureWidth = 800;
 // this many rows (the last fewer) and of the same height, numbered at the
 // foot, written beside the chosen name as NAME-1.png, NAME-2.png, …
 constexpr int kRowsPerPicture = 50;
+// Where the rows of those pictures after the first begin (the first has
+// the header there); the foot of each holds "第n页/共m页".
+constexpr qreal kPageTop = 12;
+constexpr qreal kPageFooter = 24;
 
 // Told the percent done; answers false to cancel.
 using Progress = std::function<bool(int percent)>;

@@ -71,7 +71,7 @@ public:
         qint16 duration = 0;
         while (pos <= limit) {
             const NotationReader::ReadResult t = NotationReader::readToken(score, pos);
-            if (t.end > limit)
+            if (qMax(t.end, pos + int(t.token.size()) - 1) > limit)
                 break;
             const TokenKind kind = NotationReader::kindOf(t);
             if (kind == TokenKind::Unrecognised) {
