@@ -200,6 +200,13 @@ bool BandedPng::write(QIODevice &out, const QSize &pixels, qreal ratio, const QV
             for (int x = 0; x < width;) {
                 const QRgb colour = pixel[x];
                 int end = x + 1;
+                // Two pixels a step while the run lasts.
+                const quint64 pair = quint64(colour) << 32 | colour;
+                for (quint64 two; end + 2 <= width; end += 2) {
+                    std::memcpy(&two, pixel + end, 8);
+                    if (two != pair)
+                        break;
+                }
                 while (end < width && pixel[end] == colour)
                     ++end;
                 const int index = palette.indexOf(colour & 0xffffff);
