@@ -109,10 +109,12 @@ public:
     {
         QString reason;
         if (DurableSave::checkTarget(path, &reason)) {
-            files_.push_back(std::make_unique<QSaveFile>(path));
-            if (files_.back()->open(QIODevice::WriteOnly))
+            auto file = std::make_unique<QSaveFile>(path);
+            if (file->open(QIODevice::WriteOnly)) {
+                files_.push_back(std::move(file));
                 return files_.back().get();
-            reason = files_.back()->errorString();
+            }
+            reason = file->errorString();
         }
         *error = cannotWrite(path, reason);
         return nullptr;
@@ -233,6 +235,11 @@ bool writePictures(Kind kind, const NotationPicture &picture, const Pictures &pi
     std::atomic<bool> cancelled{false};
     QMutex errorLock;
     QString error;
+    int reported = -1;  // by this thread only
+    auto report = [&](int percent) {
+        if (percent != reported && !keepGoing(progress, reported = percent))
+            cancelled = stop = true;
+    };
     auto work = [&](const Pictures &own, bool reporting) {
         BandedPng png;
         for (int page = next++; page < count && !stop; page = next++) {
@@ -246,13 +253,12 @@ bool writePictures(Kind kind, const NotationPicture &picture, const Pictures &pi
                 stop = true;
             }
             const int finished = ++done;
-            if (reporting && !keepGoing(progress, finished * 100 / count)) {
-                cancelled = true;
-                stop = true;
-            }
+            if (reporting)
+                report(finished * 100 / count);
         }
     };
-    const int helpers = kind == Kind::Png && count > 1 ? qBound(0, QThread::idealThreadCount() - 1, 3) : 0;
+    report(0);
+    const int helpers = kind == Kind::Png && count > 1 && !stop ? qBound(0, QThread::idealThreadCount() - 1, 3) : 0;
     std::vector<std::unique_ptr<QThread>> threads;
     for (int i = 0; i < helpers; ++i) {
         threads.emplace_back(QThread::create([&] {
@@ -262,12 +268,12 @@ bool writePictures(Kind kind, const NotationPicture &picture, const Pictures &pi
         }));
         threads.back()->start();
     }
-    if (keepGoing(progress, 0))
-        work(pictures, true);
-    else
-        cancelled = stop = true;
+    work(pictures, true);
     for (auto &thread : threads)
         thread->wait();
+    // The last picture may have been a helper's: say it is done.
+    if (!stop)
+        report(100);
     result->cancelled = cancelled;
     result->error = error;
     return !stop;
