@@ -103,8 +103,8 @@ RowDeflater::RowDeflater(int stride)
     out_.resize(1 << 17);
     append(0x78);  // zlib: deflate, 32 KiB window, no dictionary
     append(0x01);
-    put(1, 1);                    // the last (and only) block,
-    put(1, 2);                    // in the fixed codes
+    put(1, 1);  // the last (and only) block,
+    put(1, 2);  // in the fixed codes
 }
 
 void RowDeflater::flushWord()
