@@ -41,6 +41,16 @@ void shapeCell(Cell &c, int length)
     }
 }
 
+// What an error cell shows of faulty characters: the first few, on one line.
+QString shownError(QStringView text)
+{
+    const int shown = 12;
+    QString s = text.left(shown).toString();
+    if (text.size() > shown)
+        s += QStringLiteral("…");
+    return s.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+}
+
 class Reader {
 public:
     explicit Reader(const Options &options) : options_(options)
@@ -49,13 +59,20 @@ public:
         sheet.tempo = options.tempo;
     }
 
-    void read(const QString &score)
+    void read(const QString &text)
     {
+        const QStringView score(text);
         const int n = int(score.size());
+        // The player refuses a longer score; drawing stops there too, before
+        // the first token that runs past the limit, so that no text is too
+        // long to show.
+        const int limit = qMin(n, int(NotationReader::kMaxScoreLength));
         int pos = 1;
         qint16 duration = 0;
-        while (pos <= n) {
+        while (pos <= limit) {
             const NotationReader::ReadResult t = NotationReader::readToken(score, pos);
+            if (qMax(t.end, pos + int(t.token.size()) - 1) > limit)
+                break;
             const TokenKind kind = NotationReader::kindOf(t);
             if (kind == TokenKind::Unrecognised) {
                 // A chord command with a bad number goes whole; anything else
@@ -78,12 +95,16 @@ public:
             // The last token without a number: the player would read its
             // second letter again and fail. While a performance is being
             // written the text always ends so, so it is not shown as a fault.
-            if (!t.hasNumber && t.end == pos && pos >= n - 1)
+            if (!t.hasNumber && t.end == pos && pos >= n - 1) {
+                pos = n + 1;
                 break;
+            }
             pos = t.end + 1;
         }
         flushError();
         flushMarks();
+        if (pos <= n && n > limit)
+            cut(score.mid(pos - 1), pos);
         sheet.length = time_;
     }
 
@@ -281,9 +302,7 @@ private:
             return;
         Cell c;
         c.kind = CellKind::Error;
-        const int shown = 12;
-        c.text = errorText_.size() > shown ? errorText_.left(shown) + QStringLiteral("…") : errorText_;
-        c.text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+        c.text = shownError(errorText_);
         c.toolTip = errorToolTip(c.text);
         append(c, errorPosition_, int(errorText_.size()));
         // The player never reads past "TZ": what stands there is no fault of the music.
@@ -293,6 +312,21 @@ private:
                 sheet.firstErrorPosition = errorPosition_;
         }
         errorText_.clear();
+    }
+
+    // The rest of a score too long to play: one red mark, an error wherever it stands.
+    void cut(QStringView rest, int position)
+    {
+        Cell c;
+        c.kind = CellKind::Error;
+        c.text = shownError(rest);
+        c.toolTip = QStringLiteral("乐谱太长，超过了%1个字符：从这里起的部分不会演奏，简谱也不再画出。")
+                        .arg(NotationReader::kMaxScoreLength);
+        append(c, position, int(rest.size()));
+        ++sheet.errorCount;
+        if (sheet.firstErrorPosition == 0)
+            sheet.firstErrorPosition = position;
+        sheet.cutPosition = position;
     }
 
     const Options &options_;

@@ -72,6 +72,9 @@ struct Sheet {
     bool ended = false;   // "TZ" was reached
     int errorCount = 0;   // before the first "TZ"; what follows it is never played
     int firstErrorPosition = 0;  // 0 without errors
+    // A score too long to play is read up to the limit; the rest, from this
+    // position on, is one error. 0 when it was read whole.
+    int cutPosition = 0;
 
     int barLength() const { return beatsPerBar * 8; }
     // Indices [first, last) of the cells read from the token that covers a
@@ -79,7 +82,8 @@ struct Sheet {
     std::pair<int, int> cellsAt(int position) const;
 };
 
-// Reads a score into numbered notation; never fails, whatever the text.
+// Reads a score into numbered notation; never fails, whatever the text. A
+// score longer than the player takes is read up to that length.
 Sheet read(const QString &score, const Options &options = Options());
 
 // Beats per bar of the rhythm panel's time signature (0 "2/4", 1 "3/4", 2 "4/4").

@@ -156,13 +156,31 @@ void NotationWindow::saveClicked()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
-    NotationPicture picture = view_->picture();
-    QString error;
-    if (!NotationExport::write(path, picture, &error)) {
-        ctx_.dialogs.message(error);
+    if (NotationExport::kindOf(path) == NotationExport::Kind::Unknown) {
+        ctx_.dialogs.message(NotationExport::unsupportedMessage(path));
         return;
     }
-    JpZt->setText(QStringLiteral("简谱已保存到“%1”。").arg(QDir::toNativeSeparators(path)));
+    // A long score takes a while: drawn on a thread of its own, from a
+    // picture of its own, behind a progress box, so the windows keep drawing.
+    const Notation::Sheet sheet = view_->picture().sheet();
+    const NotationPicture::Header header = view_->picture().header();
+    NotationExport::Result result;
+    ctx_.dialogs.runWithProgress(savingLabel(QFileInfo(path).fileName()), [&](const ProgressReport &report) {
+        NotationPicture picture;
+        picture.setSheet(sheet, header);
+        result = NotationExport::write(path, picture, report);
+    });
+    if (result.cancelled) {
+        JpZt->setText(QStringLiteral("已取消，简谱没有保存。"));
+        return;
+    }
+    if (!result.written) {
+        ctx_.dialogs.message(result.error);
+        return;
+    }
+    const QString files = NotationExport::filesText(result.files);
+    JpZt->setText(result.files.size() == 1 ? QStringLiteral("简谱已保存到%1。").arg(files)
+                                           : QStringLiteral("简谱共%1页，已保存到%2。").arg(result.files.size()).arg(files));
 }
 
 void NotationWindow::keyPressEvent(QKeyEvent *event)

@@ -32,10 +32,16 @@ public:
     NotationView *view() const { return view_; }
     // DaYin "打印": Qt's print dialog, then the pages.
     void printClicked();
-    // BcTp "保存图片": a file dialog, then PDF, SVG or PNG by the extension.
+    // BcTp "保存图片": a file dialog, then PDF, SVG or PNG by the extension
+    // (a long score as numbered pictures), written behind a progress box.
     void saveClicked();
 
     static QString saveFilter();
+    // The progress box's label while "保存图片" writes.
+    static QString savingLabel(const QString &fileName)
+    {
+        return QStringLiteral("正在保存简谱“%1”……").arg(fileName);
+    }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -2,6 +2,7 @@
 
 #include "notation/NotationRows.h"
 #include "notation/NotationSheet.h"
+#include "score/NotationReader.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -192,6 +193,50 @@ private slots:
         QCOMPARE(junk.errorCount, 1);
         QVERIFY(junk.cells[0].text.size() <= 13);
         QCOMPARE(junk.cells[0].sourceLength, 40);
+    }
+
+    // A score longer than the player takes is read up to that length, never
+    // into a token that runs past it; the rest is one red mark.
+    void longScoresAreReadUpToTheLimit_data()
+    {
+        QTest::addColumn<QString>("score");
+        QTest::addColumn<int>("cutAt");  // 0: read whole
+        const int limit = NotationReader::kMaxScoreLength;
+        // "KC8" × n fills 3n characters; the limit is 3 × 10922 + 1.
+        const QString full = QStringLiteral("KC8").repeated(10922);
+        QTest::newRow("at the limit") << full + QStringLiteral("8") << 0;
+        QTest::newRow("one over") << full + QStringLiteral("TZ") << limit;
+        QTest::newRow("a number past it") << full.left(limit - 2) + QStringLiteral("KD12TZ") << limit - 1;
+        QTest::newRow("a token past it") << full.left(limit - 1) + QStringLiteral("KD8") << limit;
+        QTest::newRow("rubbish past it") << full + QStringLiteral("??") + QString(100000, QLatin1Char('x')) << limit;
+    }
+
+    void longScoresAreReadUpToTheLimit()
+    {
+        QFETCH(QString, score);
+        QFETCH(int, cutAt);
+        const Sheet s = read(score);
+        QCOMPARE(s.cutPosition, cutAt);
+        if (cutAt == 0) {
+            QCOMPARE(s.errorCount, 0);
+            return;
+        }
+        // Up to the cut exactly what the part before it reads as; then the mark.
+        const Sheet before = read(score.left(cutAt - 1));
+        QCOMPARE(s.cells.size(), before.cells.size() + 1);
+        QCOMPARE(s.cells[s.cells.size() - 2].position, before.cells.last().position);
+        const Cell &mark = s.cells.last();
+        QCOMPARE(mark.kind, CellKind::Error);
+        QCOMPARE(mark.position, cutAt);
+        QCOMPARE(mark.sourceLength, int(score.size()) - cutAt + 1);
+        QVERIFY(mark.text.size() <= 13);
+        QVERIFY2(mark.toolTip.contains(QStringLiteral("乐谱太长")), qPrintable(mark.toolTip));
+        QCOMPARE(s.errorCount, 1);
+        QCOMPARE(s.firstErrorPosition, cutAt);
+        // The mark counts even after "TZ": the player refuses the whole score.
+        const Sheet ended = read(QStringLiteral("KC8TZ") + QString(40000, QLatin1Char('K')));
+        QCOMPARE(ended.errorCount, 1);
+        QCOMPARE(ended.cutPosition, NotationReader::kMaxScoreLength);
     }
 
     // The player shows its place by score position: the view finds the
