@@ -1,10 +1,10 @@
 #include "OnsetBench.h"
 
-#include "app/ConsoleNotifier.h"
+#include "headless/ConsoleNotifier.h"
 #include "core/PlaybackTimer.h"
-#include "platform/SynthSetup.h"
-#include "platform/MediaDevice.h"
-#include "platform/UserDialogs.h"
+#include "platform/audio/SynthSetup.h"
+#include "platform/media/MediaDevice.h"
+#include "platform/dialogs/UserDialogs.h"
 
 #include <QTextStream>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/Clock.h"
-#include "platform/AudioEngine.h"
-#include "platform/SystemMidiBackend.h"
-#include "sound/MidiPort.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/midi/SystemMidiBackend.h"
+#include "midiport/MidiPort.h"
 
 #include <QString>
 #include <QTextStream>

@@ -1,9 +1,9 @@
 // Sound font loading time: the bare FluidSynth load of each font, and the
 // engine from start() until ready (worker thread, font, audio output).
 
-#include "platform/AudioEngine.h"
-#include "platform/SoundLog.h"
-#include "platform/SynthSetup.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/audio/SoundLog.h"
+#include "platform/audio/SynthSetup.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -4,12 +4,12 @@
 //
 //   bench_key_latency [notes] [sound font]
 
-#include "app/ConsoleNotifier.h"
+#include "headless/ConsoleNotifier.h"
 #include "core/Clock.h"
-#include "platform/AudioEngine.h"
-#include "platform/SystemMidiBackend.h"
-#include "platform/UserDialogs.h"
-#include "sound/MidiPort.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/midi/SystemMidiBackend.h"
+#include "platform/dialogs/UserDialogs.h"
+#include "midiport/MidiPort.h"
 
 #include <QTextStream>
 #include <QCoreApplication>

@@ -8,8 +8,8 @@
 
 #include "OnsetBench.h"
 
-#include "platform/EngineMediaDevice.h"
-#include "platform/WavWriter.h"
+#include "platform/media/EngineMediaDevice.h"
+#include "platform/media/WavWriter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

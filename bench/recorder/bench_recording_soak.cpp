@@ -8,12 +8,12 @@
 
 #include "OnsetBench.h"
 
-#include "app/PerformanceControllers.h"
+#include "controllers/PerformanceControllers.h"
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
-#include "platform/EngineMediaDevice.h"
-#include "platform/TakeRecorder.h"
+#include "platform/media/EngineMediaDevice.h"
+#include "platform/media/TakeRecorder.h"
 #include "recorder/RecorderDisplay.h"
 #include "recorder/WaveRecorder.h"
 

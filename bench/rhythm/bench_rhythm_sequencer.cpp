@@ -7,12 +7,12 @@
 
 #include "OnsetBench.h"
 
-#include "app/ConsoleNotifier.h"
+#include "headless/ConsoleNotifier.h"
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
 #include "performance/MelodyVoices.h"
-#include "platform/UserDialogs.h"
+#include "platform/dialogs/UserDialogs.h"
 #include "rhythm/RhythmPattern.h"
 #include "rhythm/RhythmSequencer.h"
 

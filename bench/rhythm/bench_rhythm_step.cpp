@@ -2,9 +2,9 @@
 // to a backend that only counts: nanoseconds per step.
 #include "core/Clock.h"
 #include "core/SharedState.h"
-#include "platform/MidiBackend.h"
-#include "platform/UserDialogs.h"
-#include "sound/MidiPort.h"
+#include "platform/midi/MidiBackend.h"
+#include "platform/dialogs/UserDialogs.h"
+#include "midiport/MidiPort.h"
 
 #include <QCoreApplication>
 

@@ -8,12 +8,12 @@
 
 #include "OnsetBench.h"
 
-#include "app/ConsoleNotifier.h"
-#include "app/PerformanceControllers.h"
+#include "headless/ConsoleNotifier.h"
+#include "controllers/PerformanceControllers.h"
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
-#include "platform/UserDialogs.h"
+#include "platform/dialogs/UserDialogs.h"
 
 #include <QTextStream>
 #include <QCoreApplication>

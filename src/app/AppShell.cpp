@@ -4,13 +4,13 @@
 #include "app/Form1.h"
 #include "app/Form3.h"
 #include "app/MainWindowControllers.h"
-#include "app/PerformanceControllers.h"
-#include "platform/BufferMemory.h"
-#include "platform/DurableSave.h"
-#include "platform/MidiLogBackend.h"
-#include "platform/RecordFolder.h"
-#include "platform/WindowPlacement.h"
-#include "sound/MidiPort.h"
+#include "controllers/PerformanceControllers.h"
+#include "platform/audio/BufferMemory.h"
+#include "platform/files/DurableSave.h"
+#include "platform/midi/MidiLogBackend.h"
+#include "platform/files/RecordFolder.h"
+#include "widgets/WindowPlacement.h"
+#include "midiport/MidiPort.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -4,12 +4,12 @@
 #include "core/Clock.h"
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
-#include "platform/AudioEngine.h"
-#include "platform/EngineMediaDevice.h"
-#include "platform/QtUserDialogs.h"
-#include "platform/QuitSignals.h"
-#include "platform/SingleInstance.h"
-#include "platform/SystemMidiBackend.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/media/EngineMediaDevice.h"
+#include "platform/dialogs/QtUserDialogs.h"
+#include "platform/process/QuitSignals.h"
+#include "platform/files/SingleInstance.h"
+#include "platform/midi/SystemMidiBackend.h"
 
 #include <QObject>
 #include <QString>

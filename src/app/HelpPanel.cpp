@@ -1,6 +1,6 @@
 #include "app/HelpPanel.h"
 
-#include "app/Navigation.h"
+#include "controllers/Navigation.h"
 
 #include <QButtonGroup>
 #include <QPlainTextEdit>

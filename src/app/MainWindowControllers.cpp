@@ -1,10 +1,10 @@
 #include "app/MainWindowControllers.h"
 
-#include "app/PerformanceControllers.h"
+#include "controllers/PerformanceControllers.h"
 #include "core/Session.h"
 #include "editor/MainRhythmLink.h"
-#include "platform/UserDialogs.h"
-#include "sound/MidiPort.h"
+#include "platform/dialogs/UserDialogs.h"
+#include "midiport/MidiPort.h"
 
 #include <QTimer>
 

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "app/Navigation.h"
-#include "app/ScoreExporter.h"
-#include "app/StatusClock.h"
+#include "controllers/Navigation.h"
+#include "headless/ScoreExporter.h"
+#include "controllers/StatusClock.h"
 #include "editor/EditorControllers.h"
 #include "editor/EditorModel.h"
 #include "recorder/RecorderDisplay.h"
 #include "recorder/WaveRecorder.h"
 #include "songs/SongOpening.h"
-#include "sound/MidiDeviceList.h"
+#include "midiport/MidiDeviceList.h"
 
 #include <QObject>
 #include <QStringList>

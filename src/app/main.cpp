@@ -1,8 +1,8 @@
 #include "app/AppShell.h"
-#include "app/CommandLine.h"
-#include "app/RenderCommand.h"
-#include "notation/NotationExport.h"
-#include "platform/RecordFolder.h"
+#include "headless/CommandLine.h"
+#include "headless/RenderCommand.h"
+#include "jianpu/NotationExport.h"
+#include "platform/files/RecordFolder.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 #include "core/WindowDisplay.h"
 #include "performance/MelodyVoices.h"
 #include "resources/StringTable.h"
-#include "sound/MidiPort.h"
+#include "midiport/MidiPort.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "chords/ChordPanel.h"
 
 #include "chords/ChordAccompaniment.h"
-#include "platform/ChoiceList.h"
+#include "widgets/ChoiceList.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

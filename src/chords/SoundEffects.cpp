@@ -2,7 +2,7 @@
 
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
-#include "sound/MidiPort.h"
+#include "midiport/MidiPort.h"
 
 const std::array<SoundEffects::Effect, SoundEffects::kEffectCount> &SoundEffects::effectTable()
 {

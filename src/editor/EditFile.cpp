@@ -1,7 +1,7 @@
 #include "editor/EditFile.h"
 
 #include "editor/EditorModel.h"
-#include "platform/TextFiles.h"
+#include "platform/files/TextFiles.h"
 
 #include <QDir>
 #include <QFileInfo>

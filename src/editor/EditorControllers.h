@@ -3,7 +3,7 @@
 #include "editor/EditorControls.h"
 #include "editor/EditorFiles.h"
 #include "editor/EditorPlayback.h"
-#include "sound/MidiDeviceList.h"
+#include "midiport/MidiDeviceList.h"
 
 #include <functional>
 

@@ -1,8 +1,8 @@
 #include "editor/EditorControls.h"
 
 #include "core/SharedState.h"
-#include "platform/UserDialogs.h"
-#include "sound/MidiPort.h"
+#include "platform/dialogs/UserDialogs.h"
+#include "midiport/MidiPort.h"
 
 #include <cmath>
 

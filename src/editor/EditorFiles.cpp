@@ -6,8 +6,8 @@
 #include "editor/EditorPlayback.h"
 #include "editor/MeasureHeader.h"
 #include "editor/ScoreImport.h"
-#include "platform/TextFiles.h"
-#include "platform/UserDialogs.h"
+#include "platform/files/TextFiles.h"
+#include "platform/dialogs/UserDialogs.h"
 
 #include <QDir>
 

@@ -5,7 +5,7 @@
 #include "editor/EditorControls.h"
 #include "editor/EditorModel.h"
 #include "editor/MeasureHeader.h"
-#include "sound/MidiPort.h"
+#include "midiport/MidiPort.h"
 
 EditorPlayback::EditorPlayback(Session &ctx, EditorModel &model, EditorControls &controls, QObject *parent)
     : QObject(parent),

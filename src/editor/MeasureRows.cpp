@@ -2,7 +2,7 @@
 
 #include "editor/BeatBox.h"
 #include "editor/EditorControls.h"
-#include "platform/ChoiceList.h"
+#include "widgets/ChoiceList.h"
 #include "resources/StringTable.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "editor/ScoreImport.h"
 
 #include "editor/EditorModel.h"
-#include "platform/TextFiles.h"
+#include "platform/files/TextFiles.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include "core/Session.h"
 #include "editor/EditorControllers.h"
 #include "editor/MeasureRows.h"
-#include "platform/ChoiceList.h"
-#include "platform/UserDialogs.h"
-#include "platform/WindowPlacement.h"
+#include "widgets/ChoiceList.h"
+#include "platform/dialogs/UserDialogs.h"
+#include "widgets/WindowPlacement.h"
 #include "recorder/EditorRecorderView.h"
 #include "resources/StringTable.h"
-#include "sound/DeviceListBox.h"
+#include "midiport/DeviceListBox.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #include "performance/Form2.h"
 
 #include "performance/KeyTable.h"
-#include "performance/PlayingKeyButton.h"
+#include "widgets/PlayingKeyButton.h"
 #include "resources/KeyArtwork.h"
 
 #include <QCloseEvent>

@@ -10,7 +10,7 @@
 #include "performance/ScoreWriting.h"
 #include "performance/VoiceNotes.h"
 #include "resources/StringTable.h"
-#include "sound/MidiPort.h"
+#include "midiport/MidiPort.h"
 
 KeyboardEngine::KeyboardEngine(Session &ctx, WindowDisplay &display, MelodyVoices &voices,
                                OnScreenKeyboard &keys, KeyboardPartners &partners, QObject *parent)

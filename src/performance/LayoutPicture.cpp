@@ -4,7 +4,7 @@
 
 #include "performance/MelodyVoices.h"
 #include "performance/OnScreenKeyboard.h"
-#include "platform/KeyCodes.h"
+#include "widgets/KeyCodes.h"
 
 #include <QEvent>
 #include <QFontMetricsF>

@@ -1,8 +1,8 @@
 #include "performance/MelodyPanel.h"
 
 #include "performance/MelodyVoices.h"
-#include "platform/ChoiceList.h"
-#include "sound/DeviceListBox.h"
+#include "widgets/ChoiceList.h"
+#include "midiport/DeviceListBox.h"
 
 #include <QComboBox>
 #include <QLabel>

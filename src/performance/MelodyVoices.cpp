@@ -5,7 +5,7 @@
 #include "core/WindowDisplay.h"
 #include "performance/VoiceNotes.h"
 #include "resources/StringTable.h"
-#include "sound/MidiPort.h"
+#include "midiport/MidiPort.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "performance/MelodyVoices.h"
 #include "performance/ScoreWriting.h"
 #include "performance/VoiceNotes.h"
-#include "sound/MidiPort.h"
+#include "midiport/MidiPort.h"
 
 namespace {
 constexpr qint16 kBackslash = 0xDC;  // plays MA in the main window only

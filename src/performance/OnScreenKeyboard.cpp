@@ -5,7 +5,7 @@
 #include "performance/KeyTable.h"
 #include "performance/MelodyVoices.h"
 #include "performance/VoiceNotes.h"
-#include "sound/MidiPort.h"
+#include "midiport/MidiPort.h"
 
 namespace {
 constexpr int kKeysTop = 216;

@@ -1,7 +1,7 @@
 #include "performance/VoiceNotes.h"
 
 #include "core/SharedState.h"
-#include "sound/MidiPort.h"
+#include "midiport/MidiPort.h"
 
 void StartMelodyNote(SharedState &state, MidiPort &port, int offset, const VoiceMask &voices)
 {

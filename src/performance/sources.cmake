@@ -10,10 +10,8 @@ list(APPEND DZQ_CORE_SOURCES
   src/performance/KeyboardEngine.h src/performance/KeyboardEngine.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
-  src/performance/KeyboardButton.h src/performance/KeyboardButton.cpp
   src/performance/MelodyPanel.h src/performance/MelodyPanel.cpp
   src/performance/PianoKeys.h src/performance/PianoKeys.cpp
   src/performance/LayoutPicture.h src/performance/LayoutPicture.cpp
-  src/performance/PlayingKeyButton.h src/performance/PlayingKeyButton.cpp
   src/performance/Form2.h src/performance/Form2.cpp
 )

@@ -1,7 +1,7 @@
 #include "recorder/RecorderDisplay.h"
 
 #include "core/WindowDisplay.h"
-#include "platform/UserDialogs.h"
+#include "platform/dialogs/UserDialogs.h"
 
 void WindowRecorderDisplay::setXSWB(const QString &text)
 {

@@ -1,8 +1,8 @@
 #include "recorder/WaveRecorder.h"
 
-#include "platform/MediaDevice.h"
-#include "platform/TakeRepair.h"
-#include "platform/UserDialogs.h"
+#include "platform/media/MediaDevice.h"
+#include "platform/media/TakeRepair.h"
+#include "platform/dialogs/UserDialogs.h"
 #include "recorder/RecorderDisplay.h"
 
 #include <QDateTime>

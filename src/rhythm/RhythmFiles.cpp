@@ -3,8 +3,8 @@
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
-#include "platform/UserDialogs.h"
-#include "platform/TextFiles.h"
+#include "platform/dialogs/UserDialogs.h"
+#include "platform/files/TextFiles.h"
 #include "rhythm/RhythmPattern.h"
 
 #include <QDir>

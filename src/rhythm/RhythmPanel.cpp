@@ -1,6 +1,6 @@
 #include "rhythm/RhythmPanel.h"
 
-#include "platform/ChoiceList.h"
+#include "widgets/ChoiceList.h"
 #include "rhythm/RhythmCellBox.h"
 #include "rhythm/RhythmFiles.h"
 #include "rhythm/RhythmPattern.h"

@@ -2,10 +2,10 @@
 
 #include "core/Session.h"
 #include "core/SharedState.h"
-#include "platform/MidiMessage.h"
-#include "platform/UserDialogs.h"
+#include "platform/midi/MidiMessage.h"
+#include "platform/dialogs/UserDialogs.h"
 #include "resources/StringTable.h"
-#include "sound/MidiPort.h"
+#include "midiport/MidiPort.h"
 
 #include <QFileInfo>
 

@@ -5,7 +5,7 @@
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
 #include "rhythm/RhythmPattern.h"
-#include "sound/MidiPort.h"
+#include "midiport/MidiPort.h"
 
 namespace {
 constexpr int kDesignIntervalMs = 500;  // replaced before the timer is first used

@@ -2,9 +2,9 @@
 
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
-#include "platform/TextFiles.h"
-#include "platform/UserDialogs.h"
-#include "score/NotationReader.h"
+#include "platform/files/TextFiles.h"
+#include "platform/dialogs/UserDialogs.h"
+#include "score/ScoreReader.h"
 #include "score/ScorePlayer.h"
 
 #include <QFile>
@@ -38,7 +38,7 @@ bool ScoreFiles::readScore(const QString &path, QString *score, QString *error)
 {
     const QFileInfo info(path);
     if (info.isFile() && info.size() > kMaxScoreFileBytes) {
-        *error = NotationReader::tooLongMessage();
+        *error = ScoreReader::tooLongMessage();
         return false;
     }
     QByteArray bytes;

@@ -5,14 +5,14 @@
 #include "core/Clock.h"
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
-#include "platform/UserDialogs.h"
+#include "platform/dialogs/UserDialogs.h"
 #include "performance/MelodyVoices.h"
 #include "performance/VoiceNotes.h"
-#include "score/NotationReader.h"
-#include "sound/MidiPort.h"
+#include "score/ScoreReader.h"
+#include "midiport/MidiPort.h"
 
-using NotationReader::ReadResult;
-using NotationReader::TokenKind;
+using ScoreReader::ReadResult;
+using ScoreReader::TokenKind;
 
 namespace {
 
@@ -103,8 +103,8 @@ void ScorePlayer::playClicked()
     }
 
     const QString text = display_.Text3().toUpper();
-    if (!NotationReader::withinLengthLimit(text)) {
-        ctx_.dialogs.message(NotationReader::tooLongMessage());
+    if (!ScoreReader::withinLengthLimit(text)) {
+        ctx_.dialogs.message(ScoreReader::tooLongMessage());
         return;
     }
 
@@ -128,9 +128,9 @@ void ScorePlayer::playClicked()
 
 void ScorePlayer::startFromFile()
 {
-    if (!NotationReader::withinLengthLimit(ctx_.state.ScoreText)) {
+    if (!ScoreReader::withinLengthLimit(ctx_.state.ScoreText)) {
         stopClock();
-        ctx_.dialogs.message(NotationReader::tooLongMessage());
+        ctx_.dialogs.message(ScoreReader::tooLongMessage());
         return;
     }
     Clock::TickScope scope(ctx_.clock);
@@ -213,13 +213,13 @@ ScorePlayer::StepEnd ScorePlayer::executeToken()
     tokenStart_ = scorePos_;
 
     const QString text = ctx_.state.ScoreText;  // read afresh: it may grow while playing
-    const ReadResult r = NotationReader::readToken(text, scorePos_);
+    const ReadResult r = ScoreReader::readToken(text, scorePos_);
     scorePos_ = r.end;
     currentDuration_ = r.durationAfter(currentDuration_);
     const int n = r.number;
     SharedState &s = ctx_.state;
 
-    switch (NotationReader::kindOf(r)) {
+    switch (ScoreReader::kindOf(r)) {
     case TokenKind::Tempo:
         setClockInterval(0);
         tickCount_ = 0;
@@ -271,7 +271,7 @@ ScorePlayer::StepEnd ScorePlayer::executeToken()
 
     case TokenKind::Note:
         setClockInterval(s.EighthBeatMs);
-        playNote(NotationReader::noteOffset(r.token), int(text.size()));
+        playNote(ScoreReader::noteOffset(r.token), int(text.size()));
         return StepEnd::Wait;
 
     case TokenKind::Rest:

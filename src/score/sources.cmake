@@ -1,5 +1,5 @@
 list(APPEND DZQ_CORE_SOURCES
-  src/score/NotationReader.h src/score/NotationReader.cpp
+  src/score/ScoreReader.h src/score/ScoreReader.cpp
   src/score/ScorePartners.h
   src/score/ScorePlayer.h src/score/ScorePlayer.cpp
   src/score/ScoreFiles.h src/score/ScoreFiles.cpp

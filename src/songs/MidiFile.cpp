@@ -1,6 +1,6 @@
 #include "songs/MidiFile.h"
 
-#include "platform/TextFiles.h"
+#include "platform/files/TextFiles.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>

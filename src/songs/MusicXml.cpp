@@ -2,9 +2,9 @@
 
 #include "chords/SoundEffects.h"
 #include "performance/MelodyVoices.h"
-#include "platform/TextFiles.h"
+#include "platform/files/TextFiles.h"
 #include "rhythm/RhythmPattern.h"
-#include "score/NotationReader.h"
+#include "score/ScoreReader.h"
 #include "score/ScorePlayer.h"
 
 #include <QFileInfo>
@@ -462,9 +462,9 @@ QByteArray document(const ScoreTimeline::Timeline &timeline, const Options &opti
 Export exportScore(const QString &score, const QString &path, const Options &options)
 {
     Export r;
-    if (!NotationReader::withinLengthLimit(score)) {
+    if (!ScoreReader::withinLengthLimit(score)) {
         r.status = Export::Failed;
-        r.message = NotationReader::tooLongMessage();
+        r.message = ScoreReader::tooLongMessage();
         return r;
     }
     const ScoreTimeline::Timeline t = ScoreTimeline::read(score);

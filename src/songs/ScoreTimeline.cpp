@@ -1,12 +1,12 @@
 #include "songs/ScoreTimeline.h"
 
-#include "score/NotationReader.h"
+#include "score/ScoreReader.h"
 
 namespace ScoreTimeline {
 
 namespace {
 
-using NotationReader::TokenKind;
+using ScoreReader::TokenKind;
 
 constexpr int kStartTempo = 90;  // the tempo list's start-up entry
 
@@ -68,8 +68,8 @@ Timeline read(const QString &score)
 
     for (;;) {
         // Past the end the token is empty: an error, unless a note ended the text.
-        const NotationReader::ReadResult r = NotationReader::readToken(score, pos);
-        const TokenKind kind = NotationReader::kindOf(r);
+        const ScoreReader::ReadResult r = ScoreReader::readToken(score, pos);
+        const TokenKind kind = ScoreReader::kindOf(r);
         duration = r.durationAfter(duration);
         const int number = r.number;
         if (kind == TokenKind::Tempo) {
@@ -104,7 +104,7 @@ Timeline read(const QString &score)
             lastTimed = add(kind == TokenKind::Note ? Kind::Note : Kind::Rest, 0, duration);
             Event &e = t.events[lastTimed];
             if (kind == TokenKind::Note) {
-                e.offset = NotationReader::noteOffset(r.token);
+                e.offset = ScoreReader::noteOffset(r.token);
                 e.chord = chord;
                 chord = 0;
                 ++t.notes;

@@ -1,8 +1,8 @@
 #include "songs/SongImport.h"
 
 #include "performance/MelodyVoices.h"
-#include "platform/TextFiles.h"
-#include "score/NotationReader.h"
+#include "platform/files/TextFiles.h"
+#include "score/ScoreReader.h"
 #include "songs/SongKey.h"
 
 #include <QFile>
@@ -64,7 +64,7 @@ public:
 private:
     bool add(const QString &text, int duration)
     {
-        if (full_ || length_ + text.size() + 2 > NotationReader::kMaxScoreLength) {
+        if (full_ || length_ + text.size() + 2 > ScoreReader::kMaxScoreLength) {
             full_ = true;
             return false;
         }
@@ -254,7 +254,7 @@ QString SongImportResult::summary() const
     if (shortened > 0)
         s << QStringLiteral("%1个音长于%2个时值单位，已截短。").arg(shortened).arg(kMaxNumber);
     if (leftOut > 0)
-        s << QStringLiteral("乐谱最长%1个字符，后面的%2个音没有导入。").arg(NotationReader::kMaxScoreLength).arg(leftOut);
+        s << QStringLiteral("乐谱最长%1个字符，后面的%2个音没有导入。").arg(ScoreReader::kMaxScoreLength).arg(leftOut);
     return s.join(QLatin1Char('\n'));
 }
 

@@ -4,7 +4,7 @@
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
 #include "performance/MelodyVoices.h"
-#include "platform/UserDialogs.h"
+#include "platform/dialogs/UserDialogs.h"
 #include "songs/SongImport.h"
 
 SongOpening::SongOpening(Session &ctx, WindowDisplay &display, MelodyVoices &voices)

@@ -1,8 +1,8 @@
 #include "TestContext.h"
 #include "TestMain.h"
 
-#include "app/Navigation.h"
-#include "app/StatusClock.h"
+#include "controllers/Navigation.h"
+#include "controllers/StatusClock.h"
 
 // Tabs, help topics, the clock label and the credit line.
 class NavigationTest : public QObject {

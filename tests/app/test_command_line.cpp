@@ -1,7 +1,7 @@
 #include "ProgramRun.h"
 #include "TestMain.h"
 
-#include "app/CommandLine.h"
+#include "headless/CommandLine.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,13 +2,13 @@
 #include "TestContext.h"
 #include "TestMain.h"
 
-#include "app/ScoreExport.h"
+#include "headless/ScoreExport.h"
 #include "chords/SoundEffects.h"
-#include "platform/MidiFileWriter.h"
-#include "platform/OfflineRenderer.h"
+#include "platform/midi/MidiFileWriter.h"
+#include "platform/audio/OfflineRenderer.h"
 #include "rhythm/RhythmPattern.h"
 #include "rhythm/RhythmSequencer.h"
-#include "score/NotationReader.h"
+#include "score/ScoreReader.h"
 #include "score/ScorePlayer.h"
 
 #include <QDir>
@@ -390,10 +390,10 @@ private slots:
         QVERIFY(QFileInfo(folder).isDir());
 
         const QString tooLong = dir.filePath(QStringLiteral("long.mid"));
-        r = ScoreExport::exportScore(QString(NotationReader::kMaxScoreLength + 1, QLatin1Char('X')), tooLong,
+        r = ScoreExport::exportScore(QString(ScoreReader::kMaxScoreLength + 1, QLatin1Char('X')), tooLong,
                                      ScoreExport::Kind::Midi, dir.path(), notices);
         QCOMPARE(r.status, ScoreExport::Failed);
-        QCOMPARE(r.message, NotationReader::tooLongMessage());
+        QCOMPARE(r.message, ScoreReader::tooLongMessage());
         QVERIFY(!QFileInfo::exists(tooLong));
         QVERIFY(notices.messages.isEmpty());
     }

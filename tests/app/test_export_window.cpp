@@ -2,8 +2,8 @@
 #include "MainWindowRig.h"
 #include "TestMain.h"
 
-#include "platform/OfflineRenderer.h"
-#include "platform/QtUserDialogs.h"
+#include "platform/audio/OfflineRenderer.h"
+#include "platform/dialogs/QtUserDialogs.h"
 
 #include <sndfile.h>
 

@@ -1,7 +1,7 @@
 #include "ExportTestSupport.h"
 #include "TestMain.h"
 
-#include "app/ScoreRender.h"
+#include "headless/ScoreRender.h"
 
 #include <QTemporaryDir>
 #include <QTest>

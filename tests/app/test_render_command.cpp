@@ -3,8 +3,8 @@
 #include "RecordingMidiBackend.h"
 #include "TestMain.h"
 
-#include "app/RenderCommand.h"
-#include "platform/SingleInstance.h"
+#include "headless/RenderCommand.h"
+#include "platform/files/SingleInstance.h"
 #include "score/ScorePlayer.h"
 
 #include <QFileInfo>

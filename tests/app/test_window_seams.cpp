@@ -2,9 +2,9 @@
 #include "TestMain.h"
 
 #include "editor/YYBJ.h"
-#include "notation/NotationWindow.h"
+#include "jianpu/NotationWindow.h"
 #include "performance/Form2.h"
-#include "platform/WindowPlacement.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QPushButton>
 #include <QTest>

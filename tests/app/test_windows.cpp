@@ -5,7 +5,7 @@
 #include "app/Form1.h"
 #include "app/Form3.h"
 #include "app/MainWindowControllers.h"
-#include "app/PerformanceControllers.h"
+#include "controllers/PerformanceControllers.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 #include "EditorRig.h"
 #include "TestMain.h"
 
-#include "app/EditorRender.h"
-#include "app/RenderCommand.h"
-#include "app/ConsoleNotifier.h"
+#include "headless/EditorRender.h"
+#include "headless/RenderCommand.h"
+#include "headless/ConsoleNotifier.h"
 #include "editor/MeasureHeader.h"
 
 #include <QTextStream>

@@ -1,6 +1,6 @@
 #include "PerformanceViewTests.h"
 
-#include "platform/KeyCodes.h"
+#include "widgets/KeyCodes.h"
 
 #include <QKeyEvent>
 #include <QTest>

@@ -1,12 +1,12 @@
 #include "PerformanceViewTests.h"
 #include "PerformanceRig.h"
 
-#include "performance/KeyboardButton.h"
+#include "widgets/KeyboardButton.h"
 #include "performance/LayoutPicture.h"
 #include "performance/MelodyPanel.h"
 #include "performance/PianoKeys.h"
 #include "resources/KeyArtwork.h"
-#include "sound/MidiDeviceList.h"
+#include "midiport/MidiDeviceList.h"
 
 #include <QApplication>
 #include <QComboBox>

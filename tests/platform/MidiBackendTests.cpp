@@ -5,11 +5,11 @@
 #include "ScriptedDialogs.h"
 
 #include "core/Clock.h"
-#include "platform/AudioEngine.h"
-#include "platform/MidiLogBackend.h"
-#include "platform/RtMidiPorts.h"
-#include "platform/SystemMidiBackend.h"
-#include "sound/MidiPort.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/midi/MidiLogBackend.h"
+#include "platform/midi/RtMidiPorts.h"
+#include "platform/midi/SystemMidiBackend.h"
+#include "midiport/MidiPort.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 // When the device buffer grows, and what the next run starts with.
 #include "TestMain.h"
-#include "platform/BufferMemory.h"
-#include "platform/UnderrunPolicy.h"
+#include "platform/audio/BufferMemory.h"
+#include "platform/audio/UnderrunPolicy.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 #include "RealtimeTests.h"
 
 #include "TestMain.h"
-#include "platform/DeviceOutput.h"
-#include "platform/RealtimeKit.h"
+#include "platform/audio/DeviceOutput.h"
+#include "platform/audio/RealtimeKit.h"
 
 #include <QDBusServer>
 #include <QDir>

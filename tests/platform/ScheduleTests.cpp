@@ -1,9 +1,9 @@
 #include "ScheduleTests.h"
 
-#include "platform/MessageScheduler.h"
-#include "platform/SampleClock.h"
-#include "platform/SpscRing.h"
-#include "platform/SynthSetup.h"
+#include "platform/audio/realtime/MessageScheduler.h"
+#include "platform/audio/realtime/SampleClock.h"
+#include "platform/audio/realtime/SpscRing.h"
+#include "platform/audio/SynthSetup.h"
 
 #include <QMap>
 #include <QTest>

@@ -5,12 +5,12 @@
 #include "ScriptedDialogs.h"
 
 #include "core/Clock.h"
-#include "platform/AudioEngine.h"
-#include "platform/OfflineRenderer.h"
-#include "platform/SoundLog.h"
-#include "platform/SynthSetup.h"
-#include "platform/SystemMidiBackend.h"
-#include "sound/MidiPort.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/audio/OfflineRenderer.h"
+#include "platform/audio/SoundLog.h"
+#include "platform/audio/SynthSetup.h"
+#include "platform/midi/SystemMidiBackend.h"
+#include "midiport/MidiPort.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 #include "TestMain.h"
 
-#include "platform/DurableSave.h"
-#include "platform/MidiFileWriter.h"
-#include "platform/RecordFolder.h"
-#include "platform/TextFiles.h"
-#include "platform/WavWriter.h"
+#include "platform/files/DurableSave.h"
+#include "platform/midi/MidiFileWriter.h"
+#include "platform/files/RecordFolder.h"
+#include "platform/files/TextFiles.h"
+#include "platform/media/WavWriter.h"
 
 #include <QDateTime>
 #include <QDir>

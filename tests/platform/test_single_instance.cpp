@@ -1,6 +1,6 @@
 #include "TestMain.h"
 
-#include "platform/SingleInstance.h"
+#include "platform/files/SingleInstance.h"
 
 #include <QDir>
 #include <QFile>

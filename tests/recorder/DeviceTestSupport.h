@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/AudioEngine.h"
-#include "platform/WavWriter.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/media/WavWriter.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,12 +2,12 @@
 #include "TestContext.h"
 #include "TestMain.h"
 
-#include "app/PerformanceControllers.h"
-#include "app/ScoreExport.h"
-#include "platform/EngineMediaDevice.h"
-#include "platform/MediaCommand.h"
-#include "platform/SynthSetup.h"
-#include "platform/TakeRecorder.h"
+#include "controllers/PerformanceControllers.h"
+#include "headless/ScoreExport.h"
+#include "platform/media/EngineMediaDevice.h"
+#include "platform/media/MediaCommand.h"
+#include "platform/audio/SynthSetup.h"
+#include "platform/media/TakeRecorder.h"
 #include "recorder/RecorderDisplay.h"
 #include "recorder/WaveRecorder.h"
 

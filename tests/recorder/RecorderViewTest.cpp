@@ -4,7 +4,7 @@
 
 #include "app/Form1.h"
 #include "app/MainWindowControllers.h"
-#include "app/PerformanceControllers.h"
+#include "controllers/PerformanceControllers.h"
 #include "editor/YYBJ.h"
 #include "recorder/WaveRecorder.h"
 #include "resources/RecorderArtwork.h"

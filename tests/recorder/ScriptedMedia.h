@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/MediaDevice.h"
+#include "platform/media/MediaDevice.h"
 
 #include <QStringList>
 

@@ -2,9 +2,9 @@
 #include "TestContext.h"
 #include "TestMain.h"
 
-#include "platform/EngineMediaDevice.h"
-#include "platform/TakeRecorder.h"
-#include "platform/TakeRepair.h"
+#include "platform/media/EngineMediaDevice.h"
+#include "platform/media/TakeRecorder.h"
+#include "platform/media/TakeRepair.h"
 #include "recorder/RecorderDisplay.h"
 #include "recorder/WaveRecorder.h"
 

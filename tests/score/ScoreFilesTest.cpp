@@ -1,8 +1,8 @@
 #include "ScoreTestRig.h"
 #include "TestMain.h"
 
-#include "platform/TextFiles.h"
-#include "score/NotationReader.h"
+#include "platform/files/TextFiles.h"
+#include "score/ScoreReader.h"
 
 #include <QDir>
 #include <QFile>
@@ -181,12 +181,12 @@ void ScoreFilesTest::unreadableFilesAreReported()
         ScoreRig r;
         const QString path = r.t.path("太长.txt");
         QByteArray bytes;
-        for (int i = 0; i < NotationReader::kMaxScoreLength / 2 + 1; ++i)
+        for (int i = 0; i < ScoreReader::kMaxScoreLength / 2 + 1; ++i)
             bytes += "XZ\r\n";
         writeFile(path, bytes);
         openFile(r, path);
         // Loaded all the same, so that it can be shortened; only playing refuses it.
-        QCOMPARE(r.dialogs.messages, QStringList{NotationReader::tooLongMessage()});
+        QCOMPARE(r.dialogs.messages, QStringList{ScoreReader::tooLongMessage()});
         QCOMPARE(r.t.state.ScoreText, QString(bytes).remove("\r\n"));
         QCOMPARE(r.t.window.Text3(), r.t.state.ScoreText);
         QVERIFY(!r.player.ScorePlaying());
@@ -203,7 +203,7 @@ void ScoreFilesTest::unreadableFilesAreReported()
         ScoreRig r;
         const QString path = r.t.path("刚好.txt");
         QByteArray bytes = "KC8TZ";
-        bytes += QByteArray(NotationReader::kMaxScoreLength - 5, 'X');
+        bytes += QByteArray(ScoreReader::kMaxScoreLength - 5, 'X');
         writeFile(path, bytes + "\r\n");
         openFile(r, path);
         QVERIFY(r.dialogs.messages.isEmpty());

@@ -2,7 +2,7 @@
 #include "TestMain.h"
 
 #include "performance/MelodyVoices.h"
-#include "score/NotationReader.h"
+#include "score/ScoreReader.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -444,10 +444,10 @@ void ScorePlayerTest::keyboardTakesOver()
 void ScorePlayerTest::tooLongScoreIsRefused()
 {
     ScoreRig r;
-    const QString tooLong(NotationReader::kMaxScoreLength + 1, QLatin1Char('k'));
+    const QString tooLong(ScoreReader::kMaxScoreLength + 1, QLatin1Char('k'));
     r.t.window.setText3(tooLong);
     r.press();
-    QCOMPARE(r.dialogs.messages, QStringList{NotationReader::tooLongMessage()});
+    QCOMPARE(r.dialogs.messages, QStringList{ScoreReader::tooLongMessage()});
     QCOMPARE(r.t.window.Text3(), tooLong);  // not even upper-cased
     QVERIFY(r.t.state.ScoreText.isEmpty());
     QVERIFY(!r.player.ScorePlaying());
@@ -457,7 +457,7 @@ void ScorePlayerTest::tooLongScoreIsRefused()
 
     // At the limit the score plays (and "KK" is an error).
     ScoreRig s;
-    s.play(QString(NotationReader::kMaxScoreLength, QLatin1Char('k')));
+    s.play(QString(ScoreReader::kMaxScoreLength, QLatin1Char('k')));
     QCOMPARE(s.dialogs.messages, QStringList{ScorePlayer::errorMessage()});
 }
 

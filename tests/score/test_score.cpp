@@ -1,6 +1,6 @@
 #include "TestMain.h"
 
-#include "NotationReaderTest.h"
+#include "ScoreReaderTest.h"
 
 // The player and file tests register themselves.
-DZQ_TEST_MAIN(NotationReaderTest)
+DZQ_TEST_MAIN(ScoreReaderTest)

@@ -1,9 +1,9 @@
 #include "SongTestSupport.h"
 #include "TestMain.h"
 
-#include "app/ScoreRender.h"
+#include "headless/ScoreRender.h"
 #include "performance/MelodyVoices.h"
-#include "platform/UserDialogs.h"
+#include "platform/dialogs/UserDialogs.h"
 #include "score/ScoreFiles.h"
 #include "songs/ScoreTimeline.h"
 

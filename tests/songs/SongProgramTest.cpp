@@ -4,7 +4,7 @@
 #include "TestMain.h"
 
 #include "app/MainWindowControllers.h"
-#include "app/PerformanceControllers.h"
+#include "controllers/PerformanceControllers.h"
 #include "rhythm/RhythmPattern.h"
 #include "score/ScoreFiles.h"
 #include "songs/MidiFile.h"

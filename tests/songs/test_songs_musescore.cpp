@@ -2,8 +2,8 @@
 #include "SongTestSupport.h"
 #include "TestMain.h"
 
-#include "app/ScoreRender.h"
-#include "platform/UserDialogs.h"
+#include "headless/ScoreRender.h"
+#include "platform/dialogs/UserDialogs.h"
 #include "score/ScoreFiles.h"
 #include "songs/SongMelody.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/MidiBackend.h"
-#include "platform/MidiMessage.h"
+#include "platform/midi/MidiBackend.h"
+#include "platform/midi/MidiMessage.h"
 
 #include <QString>
 #include <QVector>

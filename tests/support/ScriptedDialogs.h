@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UserDialogs.h"
+#include "platform/dialogs/UserDialogs.h"
 
 #include <QStringList>
 #include <QVector>

@@ -8,8 +8,8 @@
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "performance/KeyboardPartners.h"
-#include "platform/MediaDevice.h"
-#include "sound/MidiPort.h"
+#include "platform/media/MediaDevice.h"
+#include "midiport/MidiPort.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

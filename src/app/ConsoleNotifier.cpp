@@ -1,8 +1,0 @@
-#include "app/ConsoleNotifier.h"
-
-#include <QTextStream>
-
-void ConsoleNotifier::message(const QString &text, const QString &)
-{
-    stream_ << text << Qt::endl;
-}

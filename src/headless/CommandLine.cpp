@@ -1,0 +1,141 @@
+#include "headless/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#ifndef DZQ_VERSION
+#define DZQ_VERSION "0"
+#endif
+
+namespace CommandLine {
+
+namespace {
+
+QString quoted(const QString &text)
+{
+    return QStringLiteral("“%1”").arg(text);
+}
+
+}  // namespace
+
+Parsed parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    const QCommandLineOption midiLog(QStringLiteral("midi-log"), QString(), QStringLiteral("file"));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOption(midiLog);
+
+    Parsed result;
+    const auto failed = [&result](const QString &text) {
+        result.action = Action::Error;
+        result.error = text;
+        return result;
+    };
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString dashes = unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
+            return failed(QStringLiteral("无法识别的选项%1。请用 dzq --help 查看用法。").arg(quoted(dashes + unknown.first())));
+        }
+        return failed(QStringLiteral("选项“--midi-log”后面缺少文件名。请用 dzq --help 查看用法。"));
+    }
+    if (parser.isSet(help)) {
+        result.action = Action::Help;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.action = Action::Version;
+        return result;
+    }
+    if (parser.values(midiLog).size() > 1)
+        return failed(QStringLiteral("选项“--midi-log”只能给出一次。"));
+    result.midiLogPath = parser.value(midiLog);
+    if (parser.isSet(midiLog) && result.midiLogPath.isEmpty())
+        return failed(QStringLiteral("选项“--midi-log”后面缺少文件名。请用 dzq --help 查看用法。"));
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return failed(QStringLiteral("只能打开一个乐谱文件，多余的参数%1。").arg(quoted(files[1])));
+    if (!files.isEmpty()) {
+        if (files.first().isEmpty())
+            return failed(QStringLiteral("乐谱文件名不能为空。"));
+        result.scorePath = QDir::cleanPath(QDir::current().absoluteFilePath(files.first()));
+    }
+    return result;
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "用法: dzq [选项] [乐谱文件.txt]\n"
+        "      dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
+        "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
+        "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
+        "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
+        "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]\n"
+        "\n"
+        "Quorvane电子琴：用电脑键盘和鼠标演奏音乐。给出乐谱文件时，启动后打开并演奏它。\n"
+        "\n"
+        "选项:\n"
+        "  -h, --help            显示本帮助并退出\n"
+        "  -v, --version         显示版本并退出\n"
+        "  --midi-log 文件       把发出的每条MIDI消息记录到文件\n"
+        "  --render 文件         不打开窗口，把乐谱或编辑文件导出为MIDI或WAV文件，\n"
+        "                        或把乐谱的简谱画成PDF（A4页）、SVG或PNG文件，\n"
+        "                        或把乐谱导出为打谱软件（如MuseScore）使用的MusicXML文件\n"
+        "  --import 文件         不打开窗口，把乐谱导入为编辑文件，\n"
+        "                        或把MIDI文件（.mid）的旋律导入为乐谱文件\n"
+        "  -o, --output 文件     导出或导入的输出文件\n"
+        "  --time 节奏类型       导入、画简谱或导出MusicXML时的拍子：2/4、3/4 或 4/4\n"
+        "                        （简谱和MusicXML默认4/4）\n"
+        "  --key 音调            导出MusicXML时的音调：C、C#、D … B（默认C）\n"
+        "  --track 音轨号        导入MIDI文件时作为旋律的音轨（默认取音符最多的非打击乐音轨；\n"
+        "                        导入时会列出所有音轨）\n"
+        "\n"
+        "Quorvane电子琴打开MIDI文件时只取一条旋律：同时发声的音只保留最高音，时值按\n"
+        "八分之一拍取整，选出最合适的音调，不在音阶上的音移到最近的音级。");
+}
+
+QString versionText()
+{
+    return QStringLiteral("Quorvane电子琴2012 (dzq) %1").arg(QStringLiteral(DZQ_VERSION));
+}
+
+bool checkWritable(const QString &path, QString *reason)
+{
+    QFile file(path);
+    const bool existed = file.exists();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        *reason = file.errorString();
+        return false;
+    }
+    file.close();
+    // A probe must not leave an empty file behind when the program then stops.
+    if (!existed)
+        file.remove();
+    return true;
+}
+
+bool setUpApplication(QCoreApplication &app)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("dzq"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DZQ_VERSION));
+    // Dates, sizes and file types in the file dialogs are written as in China.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+}  // namespace CommandLine

@@ -1,0 +1,368 @@
+#include "headless/RenderCommand.h"
+
+#include "headless/ConsoleNotifier.h"
+#include "headless/EditorRender.h"
+#include "headless/ScoreExport.h"
+#include "jianpu/NotationSheet.h"
+#include "platform/files/TextFiles.h"
+#include "score/ScoreFiles.h"
+#include "songs/MusicXml.h"
+#include "songs/SongImport.h"
+
+#include "performance/MelodyVoices.h"
+#include "platform/midi/MidiFileWriter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <csignal>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int)
+{
+    interrupted = 1;
+}
+
+// A WAV export shows the percent of the music rendered on one line of the
+// terminal; Ctrl+C cancels it and no file is written.
+std::function<bool(int)> terminalProgress(QTextStream &err)
+{
+    interrupted = 0;
+    std::signal(SIGINT, onInterrupt);
+    const bool terminal = isatty(STDERR_FILENO);
+    auto last = std::make_shared<int>(-1);
+    return [&err, terminal, last](int percent) {
+        if (terminal && percent != *last) {
+            *last = percent;
+            err << QStringLiteral("\r正在导出WAV：%1%").arg(percent) << Qt::flush;
+            if (percent >= 100)
+                err << Qt::endl;
+        }
+        if (interrupted && terminal)
+            err << Qt::endl;
+        return interrupted == 0;
+    };
+}
+
+const QString kRender = QStringLiteral("--render");
+const QString kOutput = QStringLiteral("-o");
+const QString kOutputLong = QStringLiteral("--output");
+const QString kImport = QStringLiteral("--import");
+const QString kTime = QStringLiteral("--time");
+const QString kTrack = QStringLiteral("--track");
+const QString kKey = QStringLiteral("--key");
+
+int fail(QTextStream &err, const QString &text, bool withUsage = false)
+{
+    err << text << Qt::endl;
+    if (withUsage)
+        err << RenderCommand::usage() << Qt::endl;
+    return ScoreExport::Failed;
+}
+
+}  // namespace
+
+QString RenderCommand::usage()
+{
+    return QStringLiteral("用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
+                          "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
+                          "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
+                          "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
+                          "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]");
+}
+
+bool RenderCommand::isEditFile(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("lnk"), Qt::CaseInsensitive) == 0;
+}
+
+bool RenderCommand::requested(const QStringList &arguments)
+{
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        if (a == kRender || a == kOutput || a == kOutputLong || a == kImport || a == kTime || a == kTrack
+            || a == kKey)
+            return true;
+    }
+    return false;
+}
+
+bool RenderCommand::isPicture(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("pdf") || suffix == QLatin1String("svg") || suffix == QLatin1String("png");
+}
+
+bool RenderCommand::wantsPicture(const QStringList &arguments)
+{
+    bool render = false;
+    bool picture = false;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == kRender)
+            render = true;
+        else if ((arguments[i] == kOutput || arguments[i] == kOutputLong) && i + 1 < arguments.size())
+            picture = isPicture(arguments[i + 1]);
+    }
+    return render && picture;
+}
+
+bool RenderCommand::lineAndColumn(const QString &fileText, int scorePosition, int *line, int *column)
+{
+    int l = 1;
+    int c = 1;
+    int position = 1;
+    for (int i = 0; i < fileText.size(); ++i) {
+        if (fileText[i] == QLatin1Char('\r')) {
+            // A line ends at CR LF or at a lone CR; a lone LF stays in the score.
+            if (i + 1 < fileText.size() && fileText[i + 1] == QLatin1Char('\n'))
+                ++i;
+            ++l;
+            c = 1;
+            continue;
+        }
+        if (position == scorePosition)
+            break;
+        ++position;
+        ++c;
+    }
+    if (position != scorePosition)
+        return false;
+    *line = l;
+    *column = c;
+    return true;
+}
+
+int RenderCommand::run(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
+                       QTextStream &err, const PictureWriter &pictures)
+{
+    QString scorePath;
+    QString outputPath;
+    QString importPath;
+    QString time;
+    QString track;
+    QString key;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        QString *target = nullptr;
+        if (a == kRender)
+            target = &scorePath;
+        else if (a == kOutput || a == kOutputLong)
+            target = &outputPath;
+        else if (a == kImport)
+            target = &importPath;
+        else if (a == kTime)
+            target = &time;
+        else if (a == kTrack)
+            target = &track;
+        else if (a == kKey)
+            target = &key;
+        else
+            return fail(err, QStringLiteral("无法识别的参数“%1”。").arg(a), true);
+        if (!target->isEmpty())
+            return fail(err, QStringLiteral("参数“%1”只能给出一次。").arg(a), true);
+        if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
+            return fail(err, QStringLiteral("参数“%1”后面缺少文件名。").arg(a), true);
+        *target = arguments[++i];
+    }
+    const bool picture = !scorePath.isEmpty() && importPath.isEmpty() && isPicture(outputPath);
+    const bool song = !importPath.isEmpty() && scorePath.isEmpty() && SongImport::isMidiFile(importPath);
+    const bool musicXml = !scorePath.isEmpty() && importPath.isEmpty() && MusicXml::isMusicXmlFile(outputPath);
+    if (!track.isEmpty() && !song)
+        return fail(err, QStringLiteral("--track 只能用于导入MIDI文件（--import 歌曲.mid）。"), true);
+    if (!key.isEmpty() && !musicXml)
+        return fail(err, QStringLiteral("--key 只能用于导出MusicXML文件（-o 乐谱.musicxml）。"), true);
+    if (song)
+        return runSongImport(importPath, outputPath, track, time, out, err);
+    if (musicXml)
+        return runMusicXml(scorePath, outputPath, time, key, out, err);
+    if (!importPath.isEmpty() || (!time.isEmpty() && !picture)) {
+        if (!scorePath.isEmpty())
+            return fail(err, QStringLiteral("--import 和 --render 不能同时使用。"), true);
+        return runImport(importPath, outputPath, time, out, err);
+    }
+    if (scorePath.isEmpty())
+        return fail(err, QStringLiteral("缺少要导出的乐谱文件（--render 乐谱文件.txt）。"), true);
+    if (outputPath.isEmpty())
+        return fail(err, QStringLiteral("缺少输出文件（-o 输出文件.mid 或 .wav）。"), true);
+
+    if (picture) {
+        if (isEditFile(scorePath))
+            return fail(err, QStringLiteral("简谱只能从乐谱文件（.txt）导出。"), true);
+        const int beats = time.isEmpty() ? 4 : Notation::beatsForText(time);
+        if (beats == 0)
+            return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
+        if (!pictures)
+            return fail(err, QStringLiteral("这里无法绘制简谱。"));
+        return pictures(scorePath, outputPath, beats, out, err);
+    }
+
+    const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);
+    if (kind == ScoreExport::Kind::Unknown)
+        return fail(err, QStringLiteral("不支持输出文件“%1”的类型。请使用扩展名 .mid（MIDI文件）、.wav（WAV录音）、"
+                                        ".musicxml（打谱软件的乐谱），或 .pdf、.svg、.png（简谱）。")
+                             .arg(QDir::toNativeSeparators(outputPath)));
+
+    if (isEditFile(scorePath))
+        return runEditRender(scorePath, outputPath, kind, out, err);
+
+    QString score;
+    QString error;
+    if (!ScoreFiles::readScore(scorePath, &score, &error))
+        return fail(err, QStringLiteral("乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));
+
+    ConsoleNotifier notices(err);
+    ScoreExport::Options options;
+    options.progress = terminalProgress(err);
+    const ScoreExport::Result result = ScoreExport::exportScore(score, outputPath, kind, recordFolder, notices, options);
+    const QString output = QDir::toNativeSeparators(outputPath);
+    if (result.status == ScoreExport::Failed)
+        return fail(err, result.message);
+
+    if (result.status == ScoreExport::ScoreError) {
+        err << result.message;
+        // In a file of several lines, say where the token stands in the file too.
+        QByteArray bytes;
+        QString reason;
+        int line = 0;
+        int column = 0;
+        if (TextFiles::readBytes(scorePath, &bytes, &reason)
+            && lineAndColumn(TextFiles::decodeGbk(bytes), result.performance.errorPosition, &line, &column)
+            && line > 1)
+            err << QStringLiteral("（文件第%1行第%2列）").arg(line).arg(column);
+        err << Qt::endl
+            << QStringLiteral("出错之前演奏的部分已导出到“%1”。").arg(output) << Qt::endl;
+        return ScoreExport::ScoreError;
+    }
+
+    if (!result.notice.isEmpty())
+        err << result.notice << Qt::endl;
+    out << QStringLiteral("已导出“%1”：%2条MIDI消息，%3秒。")
+               .arg(output)
+               .arg(result.performance.messages.size())
+               .arg(double(result.performance.endNs) / 1e9, 0, 'f', 3)
+        << Qt::endl;
+    return ScoreExport::Ok;
+}
+
+int RenderCommand::runImport(const QString &scorePath, const QString &editPath, const QString &time,
+                             QTextStream &out, QTextStream &err)
+{
+    if (scorePath.isEmpty())
+        return fail(err, QStringLiteral("缺少要导入的乐谱文件（--import 乐谱文件.txt）。"), true);
+    if (editPath.isEmpty())
+        return fail(err, QStringLiteral("缺少要保存的编辑文件（-o 编辑文件.lnk）。"), true);
+    const QStringList times{QStringLiteral("2/4"), QStringLiteral("3/4"), QStringLiteral("4/4")};
+    const int option = time.isEmpty() ? 0 : int(times.indexOf(time));
+    if (option < 0)
+        return fail(err, QStringLiteral("节奏类型“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
+
+    QString error;
+    QString notice;
+    if (!EditorRender::importScore(scorePath, editPath, option, &error, &notice))
+        return fail(err, error);
+    if (!notice.isEmpty())
+        err << notice << Qt::endl;
+    out << QStringLiteral("已把乐谱“%1”导入并保存为编辑文件“%2”（%3拍）。")
+               .arg(QDir::toNativeSeparators(scorePath), QDir::toNativeSeparators(editPath), times[option])
+        << Qt::endl;
+    return ScoreExport::Ok;
+}
+
+int RenderCommand::runEditRender(const QString &editPath, const QString &outputPath, ScoreExport::Kind kind,
+                                 QTextStream &out, QTextStream &err)
+{
+    ConsoleNotifier notices(err);
+    ScoreRender::Performance p;
+    QString error;
+    if (!EditorRender::play(editPath, notices, &p, &error))
+        return fail(err, error);
+    const bool written = kind == ScoreExport::Kind::Midi
+                             ? MidiFileWriter::write(outputPath, p.messages, p.endNs, &error)
+                             : ScoreExport::writeWav(outputPath, p.messages, ScoreExport::Options().wavTailNs,
+                                                     QString(), &error, terminalProgress(err));
+    if (!written)
+        return fail(err, error);
+    if (p.ending == ScoreRender::Ending::Limit)
+        err << QStringLiteral("音乐演奏到%1秒仍未结束，导出到此为止。").arg(double(p.endNs) / 1e9, 0, 'f', 3)
+            << Qt::endl;
+    out << QStringLiteral("已导出“%1”：%2条MIDI消息，%3秒。")
+               .arg(QDir::toNativeSeparators(outputPath))
+               .arg(p.messages.size())
+               .arg(double(p.endNs) / 1e9, 0, 'f', 3)
+        << Qt::endl;
+    return ScoreExport::Ok;
+}
+
+int RenderCommand::runSongImport(const QString &songPath, const QString &scorePath, const QString &track,
+                                 const QString &time, QTextStream &out, QTextStream &err)
+{
+    if (!time.isEmpty())
+        return fail(err, QStringLiteral("--time 不能用于导入MIDI文件：拍子取自歌曲本身。"), true);
+    if (scorePath.isEmpty() || QFileInfo(scorePath).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0)
+        return fail(err, QStringLiteral("MIDI文件要导入为乐谱文件（-o 乐谱文件.txt）。"), true);
+    bool ok = true;
+    const int part = track.isEmpty() ? 0 : track.toInt(&ok);
+    if (!ok || (!track.isEmpty() && part < 1))
+        return fail(err, QStringLiteral("音轨号“%1”无效，应为1或更大的整数。").arg(track), true);
+
+    const SongImportResult r = SongImport::importFile(songPath, part);
+    const QString song = QDir::toNativeSeparators(songPath);
+    if (r.parts.isEmpty() && !r.ok)
+        return fail(err, QStringLiteral("无法导入MIDI文件“%1”：%2").arg(song, r.error));
+    err << QStringLiteral("MIDI文件“%1”中的音轨：").arg(song) << Qt::endl;
+    for (const QString &line : r.partLines())
+        err << QStringLiteral("  ") << line << Qt::endl;
+    for (const QString &warning : r.warnings)
+        err << warning << Qt::endl;
+    if (!r.ok)
+        return fail(err, r.error);
+    err << r.summary() << Qt::endl
+        << QStringLiteral("演奏时请把“音调”选为%1。").arg(MelodyVoices::keyTexts().value(r.keyPosition)) << Qt::endl;
+    QString error;
+    if (!TextFiles::writeBytes(scorePath, r.fileBytes(), &error))
+        return fail(err, QStringLiteral("无法写入乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));
+    out << QStringLiteral("已把MIDI文件“%1”导入为乐谱文件“%2”：%3个音符，%4个字符。")
+               .arg(song, QDir::toNativeSeparators(scorePath))
+               .arg(r.notes)
+               .arg(r.score.size())
+        << Qt::endl;
+    return ScoreExport::Ok;
+}
+
+int RenderCommand::runMusicXml(const QString &scorePath, const QString &outputPath, const QString &time,
+                               const QString &key, QTextStream &out, QTextStream &err)
+{
+    MusicXml::Options options;
+    options.beatsPerBar = time.isEmpty() ? 4 : Notation::beatsForText(time);
+    if (options.beatsPerBar == 0)
+        return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
+    options.keyPosition = key.isEmpty() ? 0 : int(MelodyVoices::keyTexts().indexOf(key.toUpper()));
+    if (options.keyPosition < 0)
+        return fail(err, QStringLiteral("音调“%1”无法识别，只能是 C、C#、D、D#、E、F、F#、G、G#、A、A# 或 B。").arg(key), true);
+    if (isEditFile(scorePath))
+        return fail(err, QStringLiteral("MusicXML只能从乐谱文件（.txt）导出。"), true);
+    QString score;
+    QString error;
+    if (!ScoreFiles::readScore(scorePath, &score, &error))
+        return fail(err, QStringLiteral("乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));
+    options.title = QFileInfo(scorePath).completeBaseName();
+
+    const MusicXml::Export r = MusicXml::exportScore(score, outputPath, options);
+    const QString output = QDir::toNativeSeparators(outputPath);
+    if (r.status == MusicXml::Export::Failed)
+        return fail(err, r.message);
+    if (r.status == MusicXml::Export::ScoreError) {
+        err << r.message << Qt::endl << QStringLiteral("出错之前的部分已导出到“%1”。").arg(output) << Qt::endl;
+        return ScoreExport::ScoreError;
+    }
+    if (!r.notice.isEmpty())
+        err << r.notice << Qt::endl;
+    out << QStringLiteral("已导出“%1”：%2个音符，%3小节。").arg(output).arg(r.notes).arg(r.measures) << Qt::endl;
+    return ScoreExport::Ok;
+}

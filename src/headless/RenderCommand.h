@@ -1,0 +1,65 @@
+#pragma once
+
+#include "headless/ScoreExport.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QTextStream;
+
+// "dzq --render SCORE.txt -o OUT.mid|OUT.wav": exports a score file without
+// any window, sound card or single-instance lock; "-o OUT.pdf|OUT.svg|OUT.png
+// [--time 2/4|3/4|4/4]" draws its numbered notation instead (4/4 unless told). "dzq --render EDIT.lnk ..."
+// plays an edit file of the music editor from the start instead, and
+// "dzq --import SCORE.txt -o EDIT.lnk [--time 2/4|3/4|4/4]" imports a score
+// into a fresh editor and saves the edit (exit status 0 or 1).
+// "dzq --import SONG.mid -o SCORE.txt [--track N]" turns a MIDI file's
+// melody into a score, and "dzq --render SCORE.txt -o OUT.musicxml [--time
+// …] [--key C…B]" writes a score for notation programs; an import is told
+// apart by its input, a MIDI file.
+//
+// Exit status: 0 written; 1 a bad argument, a score file that cannot be read,
+// an output type other than .mid/.midi/.wav or an output that cannot be
+// written (no output file then); 2 an unrecognised token in the score (the
+// output holds what was played before it).
+class RenderCommand {
+public:
+    // True when the arguments ask for the command line export rather than
+    // the program's windows.
+    static bool requested(const QStringList &arguments);
+    // True when they ask for a picture of the notation (-o with .pdf, .svg
+    // or .png): drawing needs fonts, so the caller sets up a GUI application
+    // without a display and passes a PictureWriter.
+    static bool wantsPicture(const QStringList &arguments);
+    static bool isPicture(const QString &path);
+
+    // Draws SCORE into OUT in bars of `beatsPerBar`; returns the exit status.
+    using PictureWriter = std::function<int(const QString &scorePath, const QString &outputPath, int beatsPerBar,
+                                            QTextStream &out, QTextStream &err)>;
+
+    // Runs the export; arguments as QCoreApplication::arguments() gives them.
+    // A one-line summary goes to `out`, every message to `err`. Rhythm files
+    // for "JP" 10..98 come from recordFolder.
+    static int run(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
+                   QTextStream &err, const PictureWriter &pictures = PictureWriter());
+
+    static QString usage();
+    // An edit file of the music editor: the extension ".lnk" (any case).
+    static bool isEditFile(const QString &path);
+
+    // Line and column (1-based) in a file's text of a position in the score
+    // read from it (its lines joined). False when the position lies beyond it.
+    static bool lineAndColumn(const QString &fileText, int scorePosition, int *line, int *column);
+
+private:
+    static int runImport(const QString &scorePath, const QString &editPath, const QString &time,
+                         QTextStream &out, QTextStream &err);
+    static int runSongImport(const QString &songPath, const QString &scorePath, const QString &track,
+                             const QString &time, QTextStream &out, QTextStream &err);
+    static int runMusicXml(const QString &scorePath, const QString &outputPath, const QString &time,
+                           const QString &key, QTextStream &out, QTextStream &err);
+    static int runEditRender(const QString &editPath, const QString &outputPath, ScoreExport::Kind kind, QTextStream &out,
+                             QTextStream &err);
+};

@@ -1,0 +1,131 @@
+#include "headless/ScoreRender.h"
+
+#include "controllers/PerformanceControllers.h"
+#include "core/Session.h"
+#include "core/Clock.h"
+#include "core/SharedState.h"
+#include "core/WindowDisplay.h"
+#include "platform/media/MediaDevice.h"
+#include "platform/midi/MidiMessage.h"
+#include "platform/dialogs/UserDialogs.h"
+#include "midiport/MidiPort.h"
+
+#include <memory>
+
+namespace {
+
+// Everything one render works with, on the heap (the step table is large).
+// Nobody can be asked anything; the player's error box is not shown but
+// returned, other messages go on to the caller.
+struct RenderRoom {
+    RenderRoom(const QString &recordFolder, Notifier &notices)
+        : notifier(*this, notices), dialogs(notifier), midi(clock),
+          session{state, port, media, dialogs, clock, recordFolder}
+    {
+    }
+
+    class RenderNotifier : public Notifier {
+    public:
+        RenderNotifier(RenderRoom &room, Notifier &notices) : room_(room), notices_(notices) {}
+        void message(const QString &text, const QString &title) override
+        {
+            if (room_.player && room_.player->ending() == ScorePlayer::Ending::Error)
+                return;  // the score error: returned, not shown
+            notices_.message(text, title);
+        }
+
+    private:
+        RenderRoom &room_;
+        Notifier &notices_;
+    };
+
+    SharedState state;
+    WindowDisplay display;
+    VirtualClock clock;
+    RenderNotifier notifier;
+    UnattendedDialogs dialogs;
+    RecordedMidi midi;
+    MidiPort port{midi, notifier, clock};
+    SilentMediaDevice media;
+    Session session;
+    const ScorePlayer *player = nullptr;
+};
+
+}  // namespace
+
+qint64 ScoreRender::Performance::lastMessageNs() const
+{
+    qint64 last = 0;
+    for (const TimedMidiMessage &m : messages)
+        last = qMax(last, m.ns);
+    return last;
+}
+
+ScoreRender::Performance ScoreRender::play(const QString &score, const QString &recordFolder,
+                                           Notifier &notices, qint64 limitNs)
+{
+    auto session = std::make_unique<RenderRoom>(recordFolder, notices);
+    VirtualClock &clock = session->clock;
+    PerformanceControllers c(session->session, session->display);
+    session->player = &c.player;
+    // Start-up runs at time 0 outside any tick: its messages are stamped 0.
+    c.initialise();
+
+    // Start-up sets instruments and volumes, and applying the first rhythm
+    // file lets one rhythm step be heard; that sound belongs to the program
+    // starting, not to the score, and is left out.
+    QVector<TimedMidiMessage> startUp;
+    for (const TimedMidiMessage &m : session->midi.messages()) {
+        if (MidiMessage::unpack(m.message).kind() != Midi::NoteOn)
+            startUp << m;
+    }
+    const int scoreStart = session->midi.messages().size();
+
+    session->state.ScoreText = score;
+    session->display.setText3(score);
+    ScorePlayer &player = c.player;
+    player.startFromFile();
+
+    // One tick at a time, so that the loop ends at the very tick that ends
+    // or halts the playing. The rhythm is driven by the playback clock.
+    // A duration of 0 is never completed: the player can no longer advance.
+    // Unless a rhythm keeps the music going, the export stops after holding
+    // the last note a little, instead of running to the time limit.
+    bool limitReached = false;
+    bool stalled = false;
+    bool zeroDuration = false;
+    qint64 stallNs = -1;
+    while (player.ScorePlaying() && player.Timer3().isTicking()) {
+        if (clock.runUntilIdle(limitNs, 1) == 0) {
+            limitReached = true;
+            break;
+        }
+        zeroDuration = player.ScorePlaying() && player.TickCount() > player.CurrentDuration();
+        if (zeroDuration && !c.sequencer.BzQd() && !c.sequencer.Check5()) {
+            if (stallNs < 0)
+                stallNs = clock.nowNs();
+            if (clock.nowNs() - stallNs >= kStallHoldNs) {
+                stalled = true;
+                break;
+            }
+        }
+    }
+
+    Performance p;
+    if (player.ending() == ScorePlayer::Ending::Error) {
+        p.ending = Ending::Error;
+        p.errorPosition = player.errorPosition();
+        p.errorToken = score.mid(p.errorPosition - 1, 2);
+    } else if (player.ScorePlaying()) {
+        p.ending = stalled ? Ending::Stalled : limitReached ? Ending::Limit : Ending::Halted;
+        p.zeroDuration = zeroDuration;
+        if (limitReached)
+            clock.setNow(qMax(clock.nowNs(), limitNs));
+        player.playClicked();  // the stop button: notes and rhythm stop
+    }
+    // A rhythm left running on its own timer after the end is cut here.
+    c.stopTimers();
+    p.endNs = clock.nowNs();
+    p.messages = startUp + session->midi.messages().mid(scoreStart);
+    return p;
+}

@@ -1,0 +1,11 @@
+# Sessions without a window: score and edit renders, exports to files, the
+# command line and its console.
+list(APPEND DZQ_CORE_SOURCES
+  src/headless/ConsoleNotifier.h src/headless/ConsoleNotifier.cpp
+  src/headless/ScoreRender.h src/headless/ScoreRender.cpp
+  src/headless/EditorRender.h src/headless/EditorRender.cpp
+  src/headless/ScoreExport.h src/headless/ScoreExport.cpp
+  src/headless/ScoreExporter.h src/headless/ScoreExporter.cpp
+  src/headless/RenderCommand.h src/headless/RenderCommand.cpp
+  src/headless/CommandLine.h src/headless/CommandLine.cpp
+)

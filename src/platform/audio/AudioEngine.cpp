@@ -1,0 +1,538 @@
+#include "platform/audio/AudioEngine.h"
+
+#include "platform/midi/MidiMessage.h"
+
+#include "platform/audio/PulseOutput.h"
+#include "platform/audio/RealtimeKit.h"
+#include "platform/audio/RtAudioOutput.h"
+#include "platform/audio/SoundLog.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fluidsynth.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Messages kept while the sound font loads; past this only note-ons are
+// dropped, so nothing can be left hanging.
+constexpr int kMaxEarlyMessages = 65536;
+// Frames interleaved for the tap at a time.
+constexpr int kTapChunk = 256;
+// The render thread gives up catching up when it is this far behind.
+constexpr qint64 kRenderResyncNs = 100'000'000;
+// Playback input buffered ahead of the callback.
+constexpr std::size_t kPlaybackFrames = 24000;
+// The synthesizer stops once its output has stayed below kQuietLevel this
+// long: every voice has ended and the reverb and chorus have died away.
+constexpr qint64 kQuietSeconds = 1;
+constexpr float kQuietLevel = 1e-7f;
+// How often the owner thread looks after the device: underruns, pausing.
+constexpr int kOutputCheckMs = 200;
+// The device stream pauses after the synthesizer has been idle this long:
+// long enough that a player's pause between phrases never pays for waking
+// the stream, short enough that a program left open costs next to nothing.
+constexpr qint64 kPauseAfterSeconds = 30;
+
+qint64 steadyNowNs()
+{
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool isNoteOn(quint32 message)
+{
+    return MidiMessage::unpack(message & 0x7FFFFF).isNoteOn();
+}
+
+}  // namespace
+
+AudioEngine::AudioEngine(QObject *parent) : AudioEngine(Options(), parent) {}
+
+AudioEngine::AudioEngine(const Options &options, QObject *parent)
+    : QObject(parent),
+      options_(options),
+      rate_(options.sampleRate),
+      gainLeft_(SynthSetup::sideGain(0x6000)),
+      gainRight_(SynthSetup::sideGain(0x6000)),
+      tap_(std::size_t(qMax(1, options.tapSeconds)) * std::size_t(options.sampleRate)),
+      tapScratch_(new Frame[kTapChunk]),
+      play_(kPlaybackFrames),
+      playScratch_(new Frame[kTapChunk])
+{
+    SoundLog &log = SoundLog::install();
+    connect(&log, &SoundLog::errorLogged, this,
+            [this](const QString &text) { emit notice(QStringLiteral("内置合成器出错：%1。。。").arg(text)); },
+            Qt::QueuedConnection);
+    outputWatch_.setInterval(kOutputCheckMs);
+    connect(&outputWatch_, &QTimer::timeout, this, &AudioEngine::checkOutput);
+}
+
+AudioEngine::~AudioEngine()
+{
+    if (worker_.joinable())
+        worker_.join();
+    stopOutput();
+    if (synth_)
+        delete_fluid_synth(synth_);
+    if (settings_)
+        delete_fluid_settings(settings_);
+}
+
+void AudioEngine::start()
+{
+    if (state_ != State::Idle)
+        return;
+    state_ = State::Loading;
+    worker_ = std::thread([this] {
+        load();
+        {
+            std::lock_guard<std::mutex> lock(loadMutex_);
+            loadDone_ = true;
+        }
+        loadCv_.notify_all();
+        QMetaObject::invokeMethod(this, [this] { finishLoading(); }, Qt::QueuedConnection);
+    });
+}
+
+bool AudioEngine::waitUntilReady(int timeoutMs)
+{
+    if (state_ == State::Idle)
+        return false;
+    {
+        std::unique_lock<std::mutex> lock(loadMutex_);
+        if (!loadCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return loadDone_; }))
+            return false;
+    }
+    finishLoading();
+    return isReady();
+}
+
+void AudioEngine::load()
+{
+    // Failures are reported once, in our own words; the library's details
+    // stay in the log.
+    SoundLog::QuietScope quiet;
+    // The synthesizer runs at the device's rate, so that nothing resamples
+    // (PulseAudio at 44.1 kHz, for one).
+    if (options_.output == Output::Auto) {
+        int preferred = PulseOutput::serverSampleRate();
+        if (preferred == 0)
+            preferred = RtAudioOutput::preferredSampleRate();
+        if (preferred == 44100 || preferred == 48000)
+            rate_ = preferred;
+    }
+    clock_.emplace(rate_, SynthSetup::kPeriodFrames);
+    settings_ = SynthSetup::newSettings(rate_, SynthSetup::Samples::OnDemand);
+    synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
+    if (!synth_) {
+        workerNotices_ << QStringLiteral("内置合成器 (FluidSynth) 无法启动，程序将不发声。请重新安装软件包 libfluidsynth3。");
+        return;
+    }
+
+    QString path = options_.soundFont.isEmpty() ? SynthSetup::findSoundFont() : options_.soundFont;
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        workerNotices_ << SynthSetup::missingSoundFontText();
+    } else {
+        fontPath_ = QFileInfo(path).absoluteFilePath();
+        const QByteArray native = QFile::encodeName(fontPath_);
+        // Only SF2 files are handed over: anything else would go on to
+        // FluidSynth's DLS loader, which complains on the terminal.
+        fontLoaded_ = fluid_is_soundfont(native.constData())
+                      && fluid_synth_sfload(synth_, native.constData(), 1) != FLUID_FAILED;
+        if (!fontLoaded_)
+            workerNotices_ << SynthSetup::soundFontLoadFailedText(fontPath_);
+    }
+    // The output runs even without a font: the program's own sound (and the
+    // tap) keeps working.
+    openOutput();
+}
+
+void AudioEngine::openOutput()
+{
+    if (options_.output == Output::Manual)
+        return;
+    if (options_.output == Output::Auto) {
+        const DeviceOutput::Render render = [this](float *left, float *right, int frames, qint64 nowNs) {
+            SoundLog::markAudioThread();
+            if (clockRestart_.exchange(false))
+                clock_->reset();
+            process(left, right, frames, nowNs);
+        };
+        std::unique_ptr<DeviceOutput> outputs[] = {std::make_unique<PulseOutput>(rate_, render),
+                                                   std::make_unique<RtAudioOutput>(rate_, render)};
+        for (auto &output : outputs) {
+            if (options_.firstBufferFrames > 0)
+                output->setFirstBuffer(options_.firstBufferFrames);
+            if (output->open()) {
+                deviceName_ = output->apiName();
+                output_ = std::move(output);
+                return;
+            }
+        }
+        workerNotices_ << QStringLiteral("未找到声卡，无声运行。。。");
+    }
+    rendering_.store(true);
+    renderThread_ = std::thread([this] { renderLoop(); });
+}
+
+void AudioEngine::stopOutput()
+{
+    // The output goes first: after this no callback touches the synthesizer.
+    outputWatch_.stop();
+    output_.reset();
+    rendering_.store(false);
+    if (renderThread_.joinable())
+        renderThread_.join();
+}
+
+void AudioEngine::finishLoading()
+{
+    if (state_ == State::Ready)
+        return;
+    if (worker_.joinable())
+        worker_.join();
+    state_ = State::Ready;
+    if (output_) {
+        underrunPolicy_.opened(steadyNowNs());
+        outputWatch_.start();
+    }
+    for (const QString &text : std::as_const(workerNotices_))
+        emit notice(text);
+    const QVector<PendingMessage> early = std::move(early_);
+    early_.clear();
+    if (fontLoaded_) {
+        for (const PendingMessage &m : early) {
+            SynthSetup::preloadProgram(synth_, m.message);
+            play(m.message);
+        }
+    }
+    emit ready();
+}
+
+void AudioEngine::send(quint32 message, qint64 dueNs)
+{
+    if (state_ != State::Ready) {
+        if (early_.size() < kMaxEarlyMessages || !isNoteOn(message))
+            early_.append({message, dueNs});
+        return;
+    }
+    if (!fontLoaded_)
+        return;
+    SynthSetup::preloadProgram(synth_, message);
+    wake();
+    if (dueNs < 0) {
+        if (scheduler_.routeLive(message))
+            play(message);
+        return;
+    }
+    if (!scheduler_.pushTimed(message, dueNs + lookAheadNs()))
+        play(message);  // queue full: early rather than lost
+}
+
+int AudioEngine::bufferFrames() const
+{
+    return output_ ? output_->bufferFrames() : SynthSetup::kPeriodFrames;
+}
+
+int AudioEngine::latencyFrames() const
+{
+    return output_ ? output_->latencyFrames() : 0;
+}
+
+qint64 AudioEngine::lookAheadNs() const
+{
+    return SynthSetup::kTickLatenessNs + qint64(bufferFrames()) * 1'000'000'000 / rate_;
+}
+
+QString AudioEngine::outputDescription() const
+{
+    if (!isReady())
+        return QStringLiteral("声音输出：正在启动");
+    const QString lookAhead = QStringLiteral("，定时消息提前 %1 毫秒").arg(double(lookAheadNs()) / 1e6, 0, 'f', 1);
+    if (!output_) {
+        return QStringLiteral("声音输出：无声卡（实时渲染线程），%1 Hz，每次 %2 帧").arg(rate_).arg(bufferFrames())
+               + lookAhead;
+    }
+    return QStringLiteral("声音输出：%1，%2 Hz，缓冲 %3 帧 × %4，延迟 %5 毫秒，%6")
+               .arg(deviceName_)
+               .arg(rate_)
+               .arg(output_->bufferFrames())
+               .arg(DeviceOutput::kPeriods)
+               .arg(double(latencyFrames()) * 1000.0 / rate_, 0, 'f', 1)
+               .arg(output_->realTimePriority() ? QStringLiteral("实时优先级") : QStringLiteral("普通优先级"))
+           + lookAhead;
+}
+
+double AudioEngine::secondsAtThisBuffer() const
+{
+    return output_ ? double(renderedFrames_.load() - framesAtStep_) / rate_ : 0.0;
+}
+
+void AudioEngine::wake()
+{
+    if (output_ && !output_->isActive()) {
+        clockRestart_.store(true);
+        idleFrames_.store(0);  // not paused again before the audio thread has seen what woke it
+        underrunPolicy_.restarted(steadyNowNs());
+        output_->setActive(true);
+    }
+}
+
+void AudioEngine::checkOutput()
+{
+    if (!output_)
+        return;
+    if (const quint64 thread = output_->takeRealtimeRequest())
+        askRealtimeKit(thread);
+    // WAV playback waiting to be mixed, or a recording: the stream runs.
+    const bool needed = tapEnabled_.load() || playPushed_.load() != playTaken_.load();
+    if (needed)
+        wake();
+    else if (output_->isActive() && idleFrames_.load(std::memory_order_relaxed) >= kPauseAfterSeconds * rate_)
+        output_->setActive(false);
+    // A larger buffer for the rest of the run (at the largest, nothing more
+    // to do); see UnderrunPolicy.
+    if (underrunPolicy_.needsLargerBuffer(output_->takeUnderrun(), output_->isActive()) && output_->stepUp()) {
+        underrunPolicy_.restarted(steadyNowNs());
+        framesAtStep_ = renderedFrames_.load();
+        clockRestart_.store(true);
+        emit outputChanged();
+    }
+}
+
+void AudioEngine::askRealtimeKit(quint64 threadId)
+{
+    if (!realtimeKit_)
+        realtimeKit_ = new RealtimeKit(RealtimeKit::systemBus(), this);
+    // The answer may come for a thread that is gone (a reopened stream): the
+    // output ignores it then.
+    realtimeKit_->makeThreadRealtime(threadId, audioThreadPriority(), [this, threadId](bool granted) {
+        if (output_ && output_->setRealTimeGranted(threadId, granted))
+            emit outputChanged();
+    });
+}
+
+void AudioEngine::silenceAll()
+{
+    for (quint32 channel = 0; channel < 16; ++channel)
+        send(MidiMessage::make(Midi::ControlChange, channel, Midi::kAllNotesOff).packed(), -1);
+}
+
+void AudioEngine::play(quint32 message)
+{
+    SynthSetup::applyShortMessage(synth_, message);
+    // The audio thread runs the synthesizer from its next period on.
+    liveSent_.fetch_add(1, std::memory_order_release);
+}
+
+void AudioEngine::setWaveVolume(quint32 value)
+{
+    waveVolume_ = value;
+    gainLeft_.store(SynthSetup::sideGain(value & 0xFFFF), std::memory_order_relaxed);
+    gainRight_.store(SynthSetup::sideGain(value >> 16), std::memory_order_relaxed);
+}
+
+void AudioEngine::setTapEnabled(bool enabled)
+{
+    if (enabled)
+        wake();
+    // Sequentially consistent with the rendered-frames counter, so that
+    // waitForTapQuiet() can tell when the last tapping callback has finished.
+    tapEnabled_.store(enabled);
+}
+
+void AudioEngine::waitForTapQuiet(int timeoutMs) const
+{
+    // A callback that saw the tap enabled finishes before the next one
+    // publishes its frames; the next one sees it disabled.
+    if (state_ != State::Ready || options_.output == Output::Manual)
+        return;
+    // Callbacks keep coming while idle (the synthesizer is skipped, the tap is not).
+    const qint64 before = renderedFrames_.load();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (renderedFrames_.load() == before && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+}
+
+int AudioEngine::pushPlayback(const float *interleaved, int frames)
+{
+    Frame chunk[kTapChunk];
+    int done = 0;
+    while (done < frames) {
+        const int n = qMin(kTapChunk, frames - done);
+        for (int i = 0; i < n; ++i)
+            chunk[i] = Frame{interleaved[2 * (done + i)], interleaved[2 * (done + i) + 1]};
+        const int pushed = int(play_.push(chunk, std::size_t(n)));
+        done += pushed;
+        playPushed_.fetch_add(quint64(pushed));
+        if (pushed < n)
+            break;
+    }
+    return done;
+}
+
+void AudioEngine::mixPlayback(float *left, float *right, int frames)
+{
+    quint64 taken = playTaken_.load(std::memory_order_relaxed);
+    // Frames of a stopped playback are dropped, never heard.
+    const quint64 discardTo = playDiscardTo_.load();
+    while (taken < discardTo) {
+        const std::size_t got = play_.pop(playScratch_.get(), std::size_t(qMin<quint64>(kTapChunk, discardTo - taken)));
+        if (got == 0)
+            break;
+        taken += got;
+    }
+    for (int done = 0; done < frames;) {
+        const int got = int(play_.pop(playScratch_.get(), std::size_t(qMin(kTapChunk, frames - done))));
+        if (got == 0)
+            break;
+        for (int i = 0; i < got; ++i) {
+            left[done + i] += playScratch_[i].left;
+            right[done + i] += playScratch_[i].right;
+        }
+        done += got;
+        taken += quint64(got);
+    }
+    playTaken_.store(taken);
+}
+
+int AudioEngine::readTap(float *interleaved, int maxFrames)
+{
+    int done = 0;
+    Frame chunk[kTapChunk];
+    while (done < maxFrames) {
+        const int got = int(tap_.pop(chunk, std::size_t(qMin(kTapChunk, maxFrames - done))));
+        if (got == 0)
+            break;
+        for (int i = 0; i < got; ++i) {
+            interleaved[2 * (done + i)] = chunk[i].left;
+            interleaved[2 * (done + i) + 1] = chunk[i].right;
+        }
+        done += got;
+    }
+    return done;
+}
+
+QStringList AudioEngine::logMessages() const
+{
+    return SoundLog::install().messages();
+}
+
+void AudioEngine::renderManual(float *left, float *right, int frames, qint64 nowNs)
+{
+    if (!isReady() || !synth_ || frames <= 0)
+        return;
+    std::memset(left, 0, sizeof(float) * std::size_t(frames));
+    std::memset(right, 0, sizeof(float) * std::size_t(frames));
+    process(left, right, frames, nowNs);
+}
+
+bool AudioEngine::nothingSounds()
+{
+    // Decided without the synthesizer's lock, which the owner thread may
+    // hold for a while (loading a program's samples): a message arrived, or
+    // the synthesizer's output has not yet been silent for a while.
+    const quint32 live = liveSent_.load(std::memory_order_acquire);
+    const bool busy = live != liveSeen_ || !scheduler_.isEmpty();
+    liveSeen_ = live;
+    if (busy)
+        quietFrames_ = 0;
+    return quietFrames_ >= kQuietSeconds * rate_;
+}
+
+void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
+{
+    clock_->update(nowNs, frames_);
+    scheduler_.collect(*clock_);
+
+    const bool font = fontLoaded_;
+    fluid_synth_t *synth = synth_;
+    // While nothing sounds, whole blocks are skipped: the synthesizer's own
+    // blocks stay on our grid. What is left of a period that is not a whole
+    // number of blocks (a sound server asks for any count) is rendered, and
+    // is silence.
+    const bool idle = nothingSounds();
+    const int skipped = idle ? frames / SynthSetup::kBlockFrames * SynthSetup::kBlockFrames : 0;
+    if (idle) {
+        idlePeriods_.fetch_add(1, std::memory_order_relaxed);
+        idleFrames_.fetch_add(frames, std::memory_order_relaxed);
+    } else {
+        idleFrames_.store(0, std::memory_order_relaxed);
+    }
+    if (skipped < frames) {
+        // Block by block: messages may be due at any boundary.
+        SynthSetup::renderOnBlockGrid(
+            synth, left + skipped, right + skipped, frames_ + skipped, frames - skipped,
+            [this, synth, font](qint64 boundary) {
+                scheduler_.applyDue(boundary, [synth, font](quint32 message) {
+                    if (font)
+                        SynthSetup::applyShortMessage(synth, message);
+                });
+            },
+            [] { return qint64(0); });
+    }
+    if (!idle) {
+        // Quiet: below what a 24-bit device could play, reverb tail included.
+        float loudest = 0;
+        for (int i = 0; i < frames; ++i)
+            loudest = qMax(loudest, qMax(std::fabs(left[i]), std::fabs(right[i])));
+        quietFrames_ = loudest < kQuietLevel ? quietFrames_ + frames : 0;
+    }
+    const qint64 end = frames_ + frames;
+    frames_ = end;
+    mixPlayback(left, right, frames);
+
+    const float gl = gainLeft_.load(std::memory_order_relaxed);
+    const float gr = gainRight_.load(std::memory_order_relaxed);
+    for (int i = 0; i < frames; ++i) {
+        left[i] *= gl;
+        right[i] *= gr;
+    }
+
+    renderedFrames_.store(end);
+    if (tapEnabled_.load()) {
+        for (int done = 0; done < frames;) {
+            const int n = qMin(kTapChunk, frames - done);
+            for (int i = 0; i < n; ++i)
+                tapScratch_[i] = Frame{left[done + i], right[done + i]};
+            const std::size_t pushed = tap_.push(tapScratch_.get(), std::size_t(n));
+            tapPushed_.fetch_add(quint64(pushed), std::memory_order_relaxed);
+            if (pushed < std::size_t(n))
+                tapLost_.fetch_add(quint64(std::size_t(n) - pushed), std::memory_order_relaxed);
+            done += n;
+        }
+    }
+}
+
+void AudioEngine::renderLoop()
+{
+    SoundLog::markAudioThread();
+    const int period = SynthSetup::kPeriodFrames;
+    const qint64 rate = rate_;
+    std::vector<float> left(static_cast<std::size_t>(period)), right(static_cast<std::size_t>(period));
+    qint64 startNs = steadyNowNs();
+    qint64 k = 0;
+    while (rendering_.load(std::memory_order_relaxed)) {
+        // Periods on an absolute grid: waking late never shifts the ones after.
+        // (k periods last k * period / rate seconds; split so nothing overflows)
+        const qint64 dueNs = startNs + (k / rate) * period * 1'000'000'000 + (k % rate) * period * 1'000'000'000 / rate;
+        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(dueNs)));
+        std::fill(left.begin(), left.end(), 0.0f);
+        std::fill(right.begin(), right.end(), 0.0f);
+        process(left.data(), right.data(), period, dueNs);
+        ++k;
+        // After a long stall (a suspended machine) start a new grid instead
+        // of rendering a burst.
+        const qint64 now = steadyNowNs();
+        if (now - dueNs > kRenderResyncNs) {
+            startNs = now;
+            k = 0;
+        }
+    }
+}

@@ -1,0 +1,244 @@
+#pragma once
+
+#include "platform/audio/realtime/MessageScheduler.h"
+#include "platform/audio/realtime/SampleClock.h"
+#include "platform/audio/realtime/SpscRing.h"
+#include "platform/audio/SynthSetup.h"
+#include "platform/audio/UnderrunPolicy.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <QTimer>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+class DeviceOutput;
+class RealtimeKit;
+
+// The built-in synthesizer and the program's audio output.
+//
+// start() loads the sound font on a worker thread while the user interface
+// keeps running (FluidSynth holds its lock for the whole load), then opens the
+// audio output (PulseOutput, else RtAudioOutput: ALSA; at the device's own
+// sample rate), else a render thread that synthesizes in real time without a
+// device, so the output tap (recording) still works. Messages sent before the
+// engine is ready wait in order and are played the moment it is ready.
+//
+// The output starts with the smallest buffer (or Options::firstBufferFrames);
+// after an underrun (see UnderrunPolicy) it moves to the next larger one for
+// the rest of the run (outputChanged()). An audio thread the system refuses
+// real-time priority is put to the desktop's rtkit, without waiting for the
+// answer (outputChanged() when granted).
+//
+// Timing: a message stamped with a tick time (dueNs >= 0) sounds at that time
+// plus lookAheadNs(), on the synthesizer's 64-frame block grid; a live
+// message (dueNs < 0) is played at once, but never ahead of a timed message
+// of its channel that is still waiting (see MessageScheduler).
+//
+// While nothing sounds and nothing waits, the synthesizer is not run at all
+// (after the reverb has had time to die away), and a little later the device
+// stream pauses until the next message: an idle program costs next to
+// nothing.
+//
+// All public methods belong to the thread that owns the engine, except the
+// tap's consumer methods, which belong to one reader thread.
+class AudioEngine : public QObject {
+    Q_OBJECT
+public:
+    enum class Output {
+        Auto,          // a sound card, else the render thread
+        RenderThread,  // never a device (benchmarks)
+        Manual,        // the caller renders with renderManual() (tests)
+    };
+    enum class State { Idle, Loading, Ready };
+
+    struct Options {
+        QString soundFont;  // empty: the first of SynthSetup::soundFontCandidates()
+        Output output = Output::Auto;
+        int sampleRate = SynthSetup::kSampleRate;
+        int tapSeconds = 4;  // capacity of the output tap
+        // The device buffer to start with (the machine needed it last
+        // time); 0: the smallest.
+        int firstBufferFrames = 0;
+    };
+
+    explicit AudioEngine(QObject *parent = nullptr);
+    explicit AudioEngine(const Options &options, QObject *parent = nullptr);
+    ~AudioEngine() override;
+
+    // Starts loading on a worker thread and returns at once. ready() follows.
+    void start();
+    // Blocks until loading has finished (tests, benchmarks, tools); true when ready.
+    bool waitUntilReady(int timeoutMs = 60000);
+    State state() const { return state_; }
+    bool isReady() const { return state_ == State::Ready; }
+    // Ready and a sound font is loaded: messages make sound.
+    bool hasSoundFont() const { return isReady() && fontLoaded_; }
+    QString soundFontPath() const { return fontPath_; }
+    // "pulseaudio", "alsa", or empty when no device plays the output.
+    QString deviceName() const { return deviceName_; }
+    // Frames per device buffer (the render thread's period without a device).
+    int bufferFrames() const;
+    // Frames between the synthesizer and the device (0 without a device).
+    int latencyFrames() const;
+    // How long after its tick a timed message sounds: the lateness of a
+    // timer tick plus one buffer, within which the message must reach the
+    // audio thread.
+    qint64 lookAheadNs() const;
+    // Seconds of sound output since the buffer got its present size (the
+    // stream opened or grew); 0 without a device.
+    double secondsAtThisBuffer() const;
+    // One line for the user about the output: device, rate, buffer, latency.
+    QString outputDescription() const;
+    // Owner thread: resumes a device stream paused while nothing sounded
+    // (before WAV playback starts; every message does it by itself).
+    void wake();
+    // Periods the synthesizer was not run because nothing sounded.
+    quint64 idlePeriods() const { return idlePeriods_.load(std::memory_order_relaxed); }
+
+    // Plays one packed message; dueNs < 0: at once, else the steady time of
+    // the tick that sent it.
+    void send(quint32 message, qint64 dueNs);
+    // Stops every sounding note, after what is waiting on each channel.
+    void silenceAll();
+
+    // Master volume: left in the low 16 bits, right in the high 16 bits,
+    // 0xFFFF = full. Only the program's own output changes.
+    void setWaveVolume(quint32 value);
+    quint32 waveVolume() const { return waveVolume_; }
+
+    // Output tap: while enabled, every rendered frame (after the volume) is
+    // offered to a lock-free ring; frames that do not fit are counted as lost.
+    void setTapEnabled(bool enabled);
+    bool isTapEnabled() const { return tapEnabled_.load(std::memory_order_relaxed); }
+    // Reader thread: takes up to maxFrames interleaved stereo frames.
+    int readTap(float *interleaved, int maxFrames);
+    int tapFramesAvailable() const { return int(tap_.size()); }
+    // Reader thread: drops what is waiting (before a new recording).
+    void discardTap() { tap_.clear(); }
+    quint64 tapLostFrames() const { return tapLost_.load(std::memory_order_relaxed); }
+    // Frames put into the tap so far (all that were offered but the lost ones).
+    quint64 tapPushedFrames() const { return tapPushed_.load(std::memory_order_relaxed); }
+    // Owner thread, after setTapEnabled(false): waits until no callback can
+    // still be putting frames into the tap (at most timeoutMs).
+    void waitForTapQuiet(int timeoutMs = 50) const;
+
+    // Playback input (WAV files): one feeder thread offers interleaved stereo
+    // frames, which the callback mixes into the output before the volume.
+    // Feeder thread: takes up to `frames`; returns how many fitted.
+    int pushPlayback(const float *interleaved, int frames);
+    int playbackRoom() const { return int(play_.capacity() - play_.size()); }
+    // Owner thread, no feeder running: whatever waits is dropped by the
+    // callback instead of being mixed.
+    void discardPlayback() { playDiscardTo_.store(playPushed_.load()); }
+    // Frames offered so far, and frames the callback has taken (mixed or
+    // dropped); both only grow.
+    quint64 playbackPushed() const { return playPushed_.load(); }
+    quint64 playbackTaken() const { return playTaken_.load(); }
+
+    // Output::Manual: renders one period on the calling thread; nowNs is the
+    // steady time of the period's first frame. The buffers are overwritten.
+    void renderManual(float *left, float *right, int frames, qint64 nowNs);
+
+    // The rate of the output: the device's own where it has one (known once
+    // ready), else the one asked for.
+    int sampleRate() const { return rate_; }
+    // Frames rendered so far.
+    qint64 renderedFrames() const { return renderedFrames_.load(std::memory_order_relaxed); }
+    // Messages of the sound libraries, oldest first.
+    QStringList logMessages() const;
+    // The synthesizer once ready (tests and benchmarks look inside).
+    fluid_synth_t *synth() const { return isReady() ? synth_ : nullptr; }
+
+signals:
+    void ready();
+    // A message for the user: a short one ending in "。。。" belongs in the
+    // status line (no sound card, an error of the synthesizer); a longer one
+    // that says what to do (a missing sound font) deserves a message box.
+    void notice(const QString &text);
+    // The output changed (a larger buffer after an underrun); see
+    // outputDescription().
+    void outputChanged();
+
+private:
+    struct PendingMessage {
+        quint32 message;
+        qint64 dueNs;
+    };
+    struct Frame {
+        float left, right;
+    };
+
+    void load();             // worker thread
+    void openOutput();       // worker thread
+    void finishLoading();    // owner thread
+    void play(quint32 message);
+    void process(float *left, float *right, int frames, qint64 nowNs);  // audio thread
+    void renderLoop();       // render thread
+    void stopOutput();
+    void checkOutput();      // owner thread
+    void askRealtimeKit(quint64 threadId);  // owner thread
+    bool nothingSounds();    // audio thread
+
+    const Options options_;
+    State state_ = State::Idle;
+    QVector<PendingMessage> early_;   // sent before ready
+    MessageScheduler scheduler_;
+    int rate_;
+    std::optional<SampleClock> clock_;  // made for the output's rate
+    quint32 waveVolume_ = 0x60006000;
+    std::atomic<float> gainLeft_;
+    std::atomic<float> gainRight_;
+
+    // Set by the worker before loadDone_, read after it.
+    fluid_settings_t *settings_ = nullptr;
+    fluid_synth_t *synth_ = nullptr;
+    std::unique_ptr<DeviceOutput> output_;
+    QTimer outputWatch_;
+    UnderrunPolicy underrunPolicy_;
+    qint64 framesAtStep_ = 0;  // renderedFrames() when the buffer last changed
+    RealtimeKit *realtimeKit_ = nullptr;  // made on first need
+    bool fontLoaded_ = false;
+    QString fontPath_;
+    QString deviceName_;
+    QStringList workerNotices_;
+
+    std::thread worker_;
+    std::mutex loadMutex_;
+    std::condition_variable loadCv_;
+    bool loadDone_ = false;
+
+    std::thread renderThread_;
+    std::atomic<bool> rendering_{false};
+
+    // Audio thread.
+    qint64 frames_ = 0;
+    qint64 quietFrames_ = 0;             // rendered in a row below the quiet level
+    quint32 liveSeen_ = 0;
+    std::atomic<quint32> liveSent_{0};   // live messages played by the owner thread
+    std::atomic<bool> clockRestart_{false};
+    std::atomic<quint64> idlePeriods_{0};
+    std::atomic<qint64> idleFrames_{0};  // skipped in a row
+    std::atomic<qint64> renderedFrames_{0};
+    std::atomic<bool> tapEnabled_{false};
+    std::atomic<quint64> tapLost_{0};
+    std::atomic<quint64> tapPushed_{0};
+    SpscRing<Frame> tap_;
+    std::unique_ptr<Frame[]> tapScratch_;
+
+    // Playback input: pushed by the feeder, taken by the audio thread.
+    void mixPlayback(float *left, float *right, int frames);  // audio thread
+    SpscRing<Frame> play_;
+    std::atomic<quint64> playPushed_{0};
+    std::atomic<quint64> playTaken_{0};
+    std::atomic<quint64> playDiscardTo_{0};
+    std::unique_ptr<Frame[]> playScratch_;
+};

@@ -1,0 +1,246 @@
+#include "platform/audio/PulseOutput.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+// Frames rendered at a time when the server asks for more than that.
+constexpr int kChunkFrames = 2048;
+
+qint64 steadyNowNs()
+{
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+pa_buffer_attr bufferFor(int frames)
+{
+    const uint32_t frameBytes = 2 * sizeof(float);
+    pa_buffer_attr attr;
+    attr.maxlength = uint32_t(-1);
+    attr.tlength = uint32_t(frames * DeviceOutput::kPeriods) * frameBytes;
+    attr.prebuf = uint32_t(-1);
+    // The server's own choice: it splits the latency between its sink and
+    // our stream, and asks for data in steps that fit.
+    attr.minreq = uint32_t(-1);
+    attr.fragsize = uint32_t(-1);
+    return attr;
+}
+
+void signalLoop(pa_threaded_mainloop *loop)
+{
+    pa_threaded_mainloop_signal(loop, 0);
+}
+
+// Waits (mainloop locked) until an operation has finished.
+void waitFor(pa_threaded_mainloop *loop, pa_operation *op)
+{
+    if (!op)
+        return;
+    while (pa_operation_get_state(op) == PA_OPERATION_RUNNING)
+        pa_threaded_mainloop_wait(loop);
+    pa_operation_unref(op);
+}
+
+}  // namespace
+
+PulseOutput::PulseOutput(int sampleRate, Render render)
+    : rate_(sampleRate), render_(std::move(render)), left_(new float[kChunkFrames]), right_(new float[kChunkFrames])
+{
+}
+
+PulseOutput::~PulseOutput()
+{
+    close();
+}
+
+bool PulseOutput::connectContext()
+{
+    loop_ = pa_threaded_mainloop_new();
+    if (!loop_)
+        return false;
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Quorvane");
+    if (!context_)
+        return false;
+    pa_context_set_state_callback(
+        context_, [](pa_context *, void *loop) { signalLoop(static_cast<pa_threaded_mainloop *>(loop)); }, loop_);
+    // No server of our own: a desktop without one plays through ALSA.
+    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return false;
+    pa_threaded_mainloop_lock(loop_);
+    if (pa_threaded_mainloop_start(loop_) < 0) {
+        pa_threaded_mainloop_unlock(loop_);
+        return false;
+    }
+    pa_context_state_t state;
+    while ((state = pa_context_get_state(context_)) != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(state))
+        pa_threaded_mainloop_wait(loop_);
+    pa_threaded_mainloop_unlock(loop_);
+    return state == PA_CONTEXT_READY;
+}
+
+int PulseOutput::serverSampleRate()
+{
+    PulseOutput probe(0, Render());
+    if (!probe.connectContext())
+        return 0;
+    struct Query {
+        pa_threaded_mainloop *loop;
+        int rate;
+    } query{probe.loop_, 0};
+    pa_threaded_mainloop_lock(probe.loop_);
+    waitFor(probe.loop_, pa_context_get_server_info(
+                             probe.context_,
+                             [](pa_context *, const pa_server_info *info, void *data) {
+                                 auto *q = static_cast<Query *>(data);
+                                 if (info)
+                                     q->rate = int(info->sample_spec.rate);
+                                 signalLoop(q->loop);
+                             },
+                             &query));
+    pa_threaded_mainloop_unlock(probe.loop_);
+    return query.rate;
+}
+
+bool PulseOutput::open()
+{
+    if (!connectContext()) {
+        close();
+        return false;
+    }
+    pa_threaded_mainloop_lock(loop_);
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, uint32_t(rate_), 2};
+    pa_proplist *props = pa_proplist_new();
+    pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
+    stream_ = pa_stream_new_with_proplist(context_, "Quorvane", &spec, nullptr, props);
+    pa_proplist_free(props);
+    bool ok = false;
+    if (stream_) {
+        pa_stream_set_state_callback(
+            stream_, [](pa_stream *, void *loop) { signalLoop(static_cast<pa_threaded_mainloop *>(loop)); }, loop_);
+        pa_stream_set_write_callback(stream_, &PulseOutput::onWrite, this);
+        pa_stream_set_underflow_callback(stream_, &PulseOutput::onUnderflow, this);
+        bufferFrames_ = firstBuffer();
+        const pa_buffer_attr attr = bufferFor(bufferFrames_);
+        // The server fits its sink to our latency instead of the other way round.
+        const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_UNMUTED);
+        if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) == 0) {
+            pa_stream_state_t state;
+            while ((state = pa_stream_get_state(stream_)) != PA_STREAM_READY && PA_STREAM_IS_GOOD(state))
+                pa_threaded_mainloop_wait(loop_);
+            ok = state == PA_STREAM_READY;
+        }
+    }
+    pa_threaded_mainloop_unlock(loop_);
+    if (!ok)
+        close();
+    return ok;
+}
+
+void PulseOutput::close()
+{
+    if (loop_)
+        pa_threaded_mainloop_stop(loop_);
+    if (stream_) {
+        pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+    if (context_) {
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+        context_ = nullptr;
+    }
+    if (loop_) {
+        pa_threaded_mainloop_free(loop_);
+        loop_ = nullptr;
+    }
+}
+
+bool PulseOutput::stepUp()
+{
+    const int next = nextBufferStep(bufferFrames_);
+    if (!stream_ || next == 0)
+        return false;
+    pa_threaded_mainloop_lock(loop_);
+    const pa_buffer_attr attr = bufferFor(next);
+    struct Result {
+        pa_threaded_mainloop *loop;
+        int success;
+    } result{loop_, 0};
+    waitFor(loop_, pa_stream_set_buffer_attr(
+                       stream_, &attr,
+                       [](pa_stream *, int success, void *data) {
+                           auto *r = static_cast<Result *>(data);
+                           r->success = success;
+                           signalLoop(r->loop);
+                       },
+                       &result));
+    pa_threaded_mainloop_unlock(loop_);
+    if (result.success)
+        bufferFrames_ = next;
+    return result.success != 0;
+}
+
+void PulseOutput::setActive(bool active)
+{
+    if (!stream_ || active == active_)
+        return;
+    active_ = active;
+    pa_threaded_mainloop_lock(loop_);
+    // Paused: what waits in the server (silence) goes, so that the first
+    // sound after the pause is not queued behind it.
+    pa_operation *op = pa_stream_cork(stream_, active ? 0 : 1, nullptr, nullptr);
+    if (op)
+        pa_operation_unref(op);
+    if (!active) {
+        op = pa_stream_flush(stream_, nullptr, nullptr);
+        if (op)
+            pa_operation_unref(op);
+    }
+    pa_threaded_mainloop_unlock(loop_);
+}
+
+void PulseOutput::onUnderflow(pa_stream *, void *data)
+{
+    static_cast<PulseOutput *>(data)->noteUnderrun(steadyNowNs());
+}
+
+void PulseOutput::onWrite(pa_stream *, size_t bytes, void *data)
+{
+    static_cast<PulseOutput *>(data)->write(bytes);
+}
+
+void PulseOutput::write(size_t bytes)
+{
+    raisePriorityOnce();
+    const qint64 now = steadyNowNs();
+    const size_t frameBytes = 2 * sizeof(float);
+    size_t left = bytes / frameBytes;
+    qint64 done = 0;
+    while (left > 0) {
+        void *buffer = nullptr;
+        size_t size = size_t(-1);
+        if (pa_stream_begin_write(stream_, &buffer, &size) < 0 || !buffer)
+            return;
+        const int frames = int(qMin<size_t>(qMin<size_t>(left, size / frameBytes), kChunkFrames));
+        if (frames <= 0) {
+            pa_stream_cancel_write(stream_);
+            return;
+        }
+        std::memset(left_.get(), 0, sizeof(float) * size_t(frames));
+        std::memset(right_.get(), 0, sizeof(float) * size_t(frames));
+        render_(left_.get(), right_.get(), frames, now + done * 1'000'000'000 / rate_);
+        done += frames;
+        auto *out = static_cast<float *>(buffer);
+        for (int i = 0; i < frames; ++i) {
+            out[2 * i] = left_[i];
+            out[2 * i + 1] = right_[i];
+        }
+        pa_stream_write(stream_, buffer, size_t(frames) * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        left -= size_t(frames);
+    }
+}

@@ -1,0 +1,165 @@
+#include "platform/audio/RtAudioOutput.h"
+
+#include <RtAudio.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+
+namespace {
+
+qint64 steadyNowNs()
+{
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+struct ApiChoice {
+    RtAudio::Api api;
+    const char *name;
+};
+
+// PulseAudio has an output of its own (PulseOutput); JACK is not tried: it
+// may start a server of its own.
+const ApiChoice kApis[] = {
+    {RtAudio::LINUX_ALSA, "alsa"},
+    {RtAudio::WINDOWS_WASAPI, "wasapi"},
+};
+
+bool compiled(RtAudio::Api api)
+{
+    std::vector<RtAudio::Api> apis;
+    RtAudio::getCompiledApi(apis);
+    for (RtAudio::Api a : apis) {
+        if (a == api)
+            return true;
+    }
+    return false;
+}
+
+// RtAudio reports through exceptions or this callback; the caller sees the
+// failed open, and the details are not for the user.
+void ignoreError(RtAudioError::Type, const std::string &) {}
+
+}  // namespace
+
+RtAudioOutput::RtAudioOutput(int sampleRate, Render render)
+    : rate_(sampleRate), render_(std::move(render))
+{
+}
+
+RtAudioOutput::~RtAudioOutput()
+{
+    close();
+}
+
+int RtAudioOutput::preferredSampleRate()
+{
+    for (const ApiChoice &choice : kApis) {
+        if (!compiled(choice.api))
+            continue;
+        try {
+            RtAudio probe(choice.api);
+            probe.showWarnings(false);
+            if (probe.getDeviceCount() == 0)
+                continue;
+            const RtAudio::DeviceInfo info = probe.getDeviceInfo(probe.getDefaultOutputDevice());
+            if (info.probed && info.outputChannels >= 2 && info.preferredSampleRate > 0)
+                return int(info.preferredSampleRate);
+        } catch (const RtAudioError &) {
+        }
+    }
+    return 0;
+}
+
+bool RtAudioOutput::open()
+{
+    for (int i = 0; i < int(std::size(kApis)); ++i) {
+        if (compiled(kApis[i].api) && openWith(i, firstBuffer()))
+            return true;
+    }
+    return false;
+}
+
+bool RtAudioOutput::openWith(int apiIndex, int bufferFrames)
+{
+    close();
+    // A new stream calls back from a new thread.
+    forgetAudioThread();
+    std::unique_ptr<RtAudio> api;
+    try {
+        api = std::make_unique<RtAudio>(kApis[apiIndex].api);
+        api->showWarnings(false);
+        if (api->getDeviceCount() == 0)
+            return false;
+        RtAudio::StreamParameters params;
+        params.deviceId = api->getDefaultOutputDevice();
+        params.nChannels = 2;
+        RtAudio::StreamOptions options;
+        options.flags = RTAUDIO_NONINTERLEAVED | RTAUDIO_MINIMIZE_LATENCY;
+        options.numberOfBuffers = kPeriods;
+        options.streamName = "Quorvane";
+        unsigned int frames = unsigned(bufferFrames);
+        api->openStream(&params, nullptr, RTAUDIO_FLOAT32, unsigned(rate_), &frames, &RtAudioOutput::callback,
+                        this, &options, &ignoreError);
+        if (!api->isStreamOpen())
+            return false;
+        bufferFrames_ = int(frames);
+        api->startStream();
+        if (!api->isStreamRunning()) {
+            api->closeStream();
+            return false;
+        }
+    } catch (const RtAudioError &) {
+        return false;
+    }
+    api_ = std::move(api);
+    apiIndex_ = apiIndex;
+    apiName_ = QString::fromLatin1(kApis[apiIndex].name);
+    return true;
+}
+
+void RtAudioOutput::close()
+{
+    if (!api_)
+        return;
+    try {
+        if (api_->isStreamRunning())
+            api_->abortStream();
+        if (api_->isStreamOpen())
+            api_->closeStream();
+    } catch (const RtAudioError &) {
+    }
+    api_.reset();
+}
+
+bool RtAudioOutput::stepUp()
+{
+    if (!api_)
+        return false;
+    const int next = nextBufferStep(bufferFrames_);
+    if (next == 0)
+        return false;
+    const int apiIndex = apiIndex_;
+    const int before = bufferFrames_;
+    if (openWith(apiIndex, next))
+        return true;
+    openWith(apiIndex, before);  // keep playing as before
+    return false;
+}
+
+int RtAudioOutput::callback(void *out, void *, unsigned int frames, double, unsigned int status, void *data)
+{
+    auto *self = static_cast<RtAudioOutput *>(data);
+    const qint64 now = steadyNowNs();
+    self->raisePriorityOnce();
+    if (status & RTAUDIO_OUTPUT_UNDERFLOW)
+        self->noteUnderrun(now);
+    // Non-interleaved: all the left frames, then all the right ones.
+    float *left = static_cast<float *>(out);
+    float *right = left + frames;
+    std::memset(out, 0, sizeof(float) * 2 * frames);
+    self->render_(left, right, int(frames), now);
+    return 0;
+}

@@ -1,0 +1,14 @@
+# Sound output: the built-in synthesizer, the audio engine and its device outputs,
+# buffer policy and memory, real-time priority, the offline renderer.
+list(APPEND DZQ_CORE_SOURCES
+  src/platform/audio/SoundLog.h src/platform/audio/SoundLog.cpp
+  src/platform/audio/SynthSetup.h src/platform/audio/SynthSetup.cpp
+  src/platform/audio/DeviceOutput.h src/platform/audio/DeviceOutput.cpp
+  src/platform/audio/UnderrunPolicy.h
+  src/platform/audio/BufferMemory.h src/platform/audio/BufferMemory.cpp
+  src/platform/audio/RealtimeKit.h src/platform/audio/RealtimeKit.cpp
+  src/platform/audio/PulseOutput.h src/platform/audio/PulseOutput.cpp
+  src/platform/audio/RtAudioOutput.h src/platform/audio/RtAudioOutput.cpp
+  src/platform/audio/AudioEngine.h src/platform/audio/AudioEngine.cpp
+  src/platform/audio/OfflineRenderer.h src/platform/audio/OfflineRenderer.cpp
+)

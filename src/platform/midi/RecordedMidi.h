@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/midi/MidiBackend.h"
+
+#include <QVector>
+
+class Clock;
+
+// One short message with the time it belongs to.
+struct TimedMidiMessage {
+    qint64 ns = 0;         // since the clock's zero
+    quint32 message = 0;   // status | data1 << 8 | data2 << 16
+};
+
+// A MIDI output that plays nothing and keeps every message with its time:
+// the time the sender stamped it with, or the clock's present for a message
+// sent outside timed playing. Used to write what a score plays into a file.
+// It offers the default output and one device, so that start-up's choice of
+// list entry 1 opens it.
+class RecordedMidi : public MidiBackend {
+public:
+    explicit RecordedMidi(const Clock &clock);
+
+    int deviceCount() override;
+    int deviceCaps(int id, QString *name) override;
+    int open(int id, MidiHandle *handle) override;
+    int close(MidiHandle handle) override;
+    int shortMsg(MidiHandle handle, quint32 message, qint64 dueNs) override;
+    QString errorText(int code) override;
+
+    const QVector<TimedMidiMessage> &messages() const { return messages_; }
+
+private:
+    static constexpr MidiHandle kHandle = 1;
+
+    const Clock &clock_;
+    bool open_ = false;
+    QVector<TimedMidiMessage> messages_;
+};

@@ -1,0 +1,317 @@
+#include <QApplication>
+
+#include "MainWindowRig.h"
+#include "TestMain.h"
+
+#include "headless/RenderCommand.h"
+#include "jianpu/BandedPng.h"
+#include "jianpu/NotationExport.h"
+#include "jianpu/NotationView.h"
+#include "jianpu/NotationWindow.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The picture of a score laid out for picture files.
+NotationPicture pictureOf(const QString &score)
+{
+    NotationPicture picture;
+    NotationPicture::Header header;
+    header.title = QStringLiteral("长谱");
+    picture.setSheet(Notation::read(score), header);
+    picture.layout(NotationExport::kPictureWidth);
+    return picture;
+}
+
+// Quarter notes, 24 to a row at the picture width: 50 rows are 1200 of them.
+QString rowsOfNotes(int notes)
+{
+    return QStringLiteral("KC8").repeated(notes) + QStringLiteral("TZ");
+}
+
+// One row of a picture as the whole picture paints it, at twice the pixels.
+QImage rowImage(const NotationPicture &picture, int row)
+{
+    QImage image(int(2 * NotationExport::kPictureWidth), int(2 * picture.rowHeight()), QImage::Format_RGB32);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    picture.paintRow(p, row, 0);
+    p.end();
+    image.setDevicePixelRatio(1);
+    return image;
+}
+
+QImage pixels(const QImage &image, const QRect &rect = QRect())
+{
+    QImage copy = (rect.isNull() ? image : image.copy(rect)).convertToFormat(QImage::Format_RGB32);
+    copy.setDevicePixelRatio(1);
+    return copy;
+}
+
+QImage whiteImage(const QSize &size)
+{
+    QImage white(size, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    return white;
+}
+
+QStringList filesIn(const QTemporaryDir &dir)
+{
+    return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run render(const QStringList &arguments)
+{
+    Run r;
+    QTextStream out(&r.out);
+    QTextStream err(&r.err);
+    r.status = RenderCommand::run(QStringList{QStringLiteral("dzq")} + arguments, QString(), out, err,
+                                  &NotationExport::renderCommand);
+    out.flush();
+    err.flush();
+    return r;
+}
+
+}  // namespace
+
+class NotationPagesTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Painted band by band, the file holds the very pixels of one painting:
+    // with a palette for few colours, as RGB for many; bands of any height.
+    void bandsMakeThePictureOfOnePainting_data()
+    {
+        QTest::addColumn<bool>("manyColours");
+        QTest::addColumn<QVector<int>>("bandTops");
+        for (bool many : {false, true}) {
+            const char *colours = many ? "many colours" : "few colours";
+            QTest::addRow("%s, one band", colours) << many << QVector<int>{0};
+            QTest::addRow("%s, uneven bands", colours) << many << QVector<int>{0, 7, 100, 101, 333};
+            QTest::addRow("%s, bands out of reach", colours) << many << QVector<int>{0, 50, 5000};
+        }
+    }
+
+    void bandsMakeThePictureOfOnePainting()
+    {
+        QFETCH(bool, manyColours);
+        QFETCH(QVector<int>, bandTops);
+        const QSize size(301, 611);  // over two bands of the writer's own
+        auto paint = [manyColours](QPainter &p, const QRectF &) {
+            p.setRenderHint(QPainter::Antialiasing);
+            if (manyColours) {
+                QLinearGradient g(0, 0, 150, 300);
+                g.setColorAt(0, Qt::red);
+                g.setColorAt(1, Qt::blue);
+                p.fillRect(QRectF(10, 10, 130, 280), g);
+            }
+            p.setPen(QPen(QColor(0x20, 0x20, 0x20), 1.3));
+            // Across bands (a slanting thin line is not drawn the same when
+            // cut: notation has none, and its rows never cross bands).
+            p.drawEllipse(QRectF(20, 40, 90, 190));
+            p.drawLine(QPointF(12.5, 3), QPointF(12.5, 300));
+            QPainterPath tie;
+            tie.moveTo(5, 3);
+            tie.quadTo(140, 100, 140, 300);
+            p.drawPath(tie);
+            QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+            font.setPixelSize(20);
+            p.setFont(font);
+            if (manyColours)
+                p.setPen(QColor(0x1f, 0x4e, 0x8c));
+            p.drawText(QRectF(0, 45, 150, 30), Qt::AlignCenter, QStringLiteral("1=C 简谱 ♩"));
+        };
+        QImage whole(size, QImage::Format_RGB32);
+        whole.setDevicePixelRatio(2);
+        whole.fill(Qt::white);
+        {
+            QPainter p(&whole);
+            paint(p, QRectF(0, 0, 150.5, 305.5));
+        }
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        BandedPng png;
+        QString error;
+        QVERIFY(png.write(buffer, size, 2, bandTops, paint, &error));
+        // The writer keeps its buffers: a second picture is the same.
+        QBuffer again;
+        again.open(QIODevice::WriteOnly);
+        QVERIFY(png.write(again, size, 2, bandTops, paint, &error));
+        QCOMPARE(again.data(), buffer.data());
+
+        const QImage read = QImage::fromData(buffer.data(), "PNG");
+        QCOMPARE(read.size(), size);
+        QCOMPARE(read.format() == QImage::Format_Indexed8, !manyColours);
+        QCOMPARE(pixels(read), pixels(whole));
+    }
+
+    void aFailingDeviceIsReported()
+    {
+        QBuffer readOnly;
+        readOnly.open(QIODevice::ReadOnly);
+        BandedPng png;
+        QString error;
+        QVERIFY(!png.write(readOnly, QSize(10, 10), 1, {0}, [](QPainter &, const QRectF &) {}, &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    // Up to 50 rows one picture, as always; beyond, numbered pictures of 50
+    // rows, all of one size, whose rows are those of the whole picture.
+    void longScoresTakeNumberedPictures()
+    {
+        QCOMPARE(pictureOf(rowsOfNotes(1200)).rowCount(), NotationExport::kRowsPerPicture);
+        QTemporaryDir dir;
+        NotationPicture fits = pictureOf(rowsOfNotes(1200));
+        NotationExport::Result r = NotationExport::write(dir.filePath("fits.png"), fits);
+        QVERIFY2(r.written, qPrintable(r.error));
+        QCOMPARE(r.files, QStringList{dir.filePath("fits.png")});
+        QCOMPARE(QImage(dir.filePath("fits.png")).size(), QSize(1600, int(2 * fits.height())));
+
+        NotationPicture picture = pictureOf(rowsOfNotes(2424));  // 101 rows: three pictures
+        QCOMPARE(picture.rowCount(), 101);
+        r = NotationExport::write(dir.filePath("long.png"), picture);
+        QVERIFY2(r.written, qPrintable(r.error));
+        QCOMPARE(r.files, NotationExport::pictureFiles(dir.filePath("long.png"), 3));
+        QCOMPARE(QFileInfo(r.files[2]).fileName(), QStringLiteral("long-3.png"));
+        QVERIFY(!QFile::exists(dir.filePath("long.png")));
+        const qreal pageHeight =
+            picture.headerHeight() + NotationExport::kRowsPerPicture * picture.rowHeight() + NotationExport::kPageFooter;
+        const int rowPixels = int(2 * picture.rowHeight());
+        for (int page = 0; page < 3; ++page) {
+            const QImage image(r.files[page]);
+            QCOMPARE(image.size(), QSize(1600, int(2 * pageHeight)));
+            const int top = int(2 * (page == 0 ? picture.headerHeight() : NotationExport::kPageTop));
+            const int row = page * NotationExport::kRowsPerPicture;
+            QCOMPARE(pixels(image, QRect(0, top, 1600, rowPixels)), pixels(rowImage(picture, row)));
+            // The page number at the foot.
+            QVERIFY(pixels(image, QRect(0, image.height() - 48, 1600, 48)) != whiteImage(QSize(1600, 48)));
+        }
+        // The last page: its one row, then white down to the foot.
+        const QImage last = pixels(QImage(r.files[2]), QRect(0, int(2 * (NotationExport::kPageTop + picture.rowHeight())),
+                                                             1600, 200));
+        QCOMPARE(last, whiteImage(last.size()));
+
+        // SVG the same way, each picture numbered; PDF stays one file of pages.
+        r = NotationExport::write(dir.filePath("long.svg"), picture);
+        QCOMPARE(r.files.size(), 3);
+        QVERIFY(fileBytes(r.files[1]).contains(QStringLiteral("第2页/共3页").toUtf8()));
+        r = NotationExport::write(dir.filePath("long.pdf"), picture);
+        QCOMPARE(r.files, QStringList{dir.filePath("long.pdf")});
+    }
+
+    // All pictures or none: a failure or a cancel leaves what was there.
+    void picturesAreWrittenAllOrNone()
+    {
+        QTemporaryDir dir;
+        NotationPicture picture = pictureOf(rowsOfNotes(2424));
+        QFile old(dir.filePath("x-1.png"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("x-3.png")));
+        NotationExport::Result r = NotationExport::write(dir.filePath("x.png"), picture);
+        QVERIFY(!r.written);
+        QVERIFY2(r.error.contains(QStringLiteral("x-3.png")), qPrintable(r.error));
+        QCOMPARE(fileBytes(dir.filePath("x-1.png")), QByteArray("old"));
+        QCOMPARE(filesIn(dir), QStringList{QStringLiteral("x-1.png")});
+
+        for (int cancelAt : {0, 34}) {
+            QVector<int> percents;
+            r = NotationExport::write(dir.filePath("y.png"), picture, [&](int percent) {
+                percents << percent;
+                return percent < cancelAt;
+            });
+            QVERIFY(r.cancelled);
+            QVERIFY(!r.written);
+            QVERIFY(r.error.isEmpty());
+            QCOMPARE(filesIn(dir), QStringList{QStringLiteral("x-1.png")});
+        }
+        QVector<int> percents;
+        r = NotationExport::write(dir.filePath("z.svg"), picture, [&](int percent) {
+            percents << percent;
+            return true;
+        });
+        QVERIFY(r.written);
+        QCOMPARE(percents.first(), 0);
+        QCOMPARE(percents.last(), 100);
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+    }
+
+    // "保存图片" writes behind the progress box, and says what it wrote.
+    void theWindowSavesBehindAProgressBox()
+    {
+        MainWindowRig rig;
+        QTest::mouseClick(rig.find<QPushButton>("JianPu"), Qt::LeftButton);
+        NotationWindow *w = rig.form.notationWindow();
+        auto *status = w->findChild<QLabel *>(QStringLiteral("JpZt"));
+        rig.t.window.setText3(rowsOfNotes(2424));
+        QTemporaryDir dir;
+        rig.t.dialogs.saveAnswers = {dir.filePath("长.png"), dir.filePath("取消.png")};
+        w->saveClicked();
+        QCOMPARE(rig.t.dialogs.progressRuns.size(), 1);
+        QCOMPARE(rig.t.dialogs.progressRuns[0].label, NotationWindow::savingLabel(QStringLiteral("长.png")));
+        QCOMPARE(rig.t.dialogs.progressRuns[0].percents.last(), 100);
+        QVERIFY2(status->text().startsWith(QStringLiteral("简谱共3页，已保存到")), qPrintable(status->text()));
+        QVERIFY(status->text().contains(QDir::toNativeSeparators(dir.filePath("长-3.png"))));
+        QVERIFY(QFile::exists(dir.filePath("长-1.png")));
+
+        rig.t.dialogs.cancelAtPercent = 0;
+        w->saveClicked();
+        QCOMPARE(status->text(), QStringLiteral("已取消，简谱没有保存。"));
+        QVERIFY(!QFile::exists(dir.filePath("取消-1.png")));
+        QCOMPARE(rig.t.dialogs.messages, QStringList());
+    }
+
+    void theCommandLineNamesThePictures()
+    {
+        QTemporaryDir dir;
+        const QString score = dir.filePath("长.txt");
+        QFile f(score);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(rowsOfNotes(2424).toLatin1());
+        f.close();
+        Run r = render({"--render", score, "-o", dir.filePath("长.png")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.trimmed(), QStringLiteral("已导出简谱“%1”至“%2”，共3页：606小节，4/4拍。")
+                                      .arg(QDir::toNativeSeparators(dir.filePath("长-1.png")),
+                                           QDir::toNativeSeparators(dir.filePath("长-3.png"))));
+
+        // Longer than the player takes: drawn up to there, said, status 2.
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("KC8").repeated(11000) + "TZ");
+        f.close();
+        r = render({"--render", score, "-o", dir.filePath("太长.svg")});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.startsWith(QStringLiteral("乐谱太长，超过了32767个字符：简谱只画到第32766个字符")), qPrintable(r.err));
+        QVERIFY(!r.err.contains(QStringLiteral("无法识别")));
+        QVERIFY(QFile::exists(dir.filePath("太长-1.svg")));
+    }
+};
+
+DZQ_REGISTER_TEST(NotationPagesTest)
+
+#include "NotationPagesTest.moc"

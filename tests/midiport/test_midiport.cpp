@@ -1,0 +1,209 @@
+#include "RecordingMidiBackend.h"
+#include "ScriptedDialogs.h"
+#include "TestMain.h"
+
+#include "core/Clock.h"
+#include "core/SharedState.h"
+#include "midiport/MidiDeviceList.h"
+#include "midiport/MidiPort.h"
+
+using R = RecordingMidiBackend;
+
+class MidiPortTest : public QObject {
+    Q_OBJECT
+private slots:
+    void deviceListOrderAndIds()
+    {
+        R backend;
+        backend.devices = {{"Synth A", true}, {"Synth B", true}};
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        QVector<MidiDeviceEntry> list;
+        QVERIFY(port.ListMidiDevices(&list));
+        QCOMPARE(list.size(), 3);
+        QCOMPARE(list[0].text, backend.defaultName);
+        QCOMPARE(list[0].id, qint16(-1));
+        QCOMPARE(list[1].id, qint16(0));
+        QCOMPARE(list[2].text, QString("Synth B"));
+        QCOMPARE(list[2].id, qint16(1));
+        // The second line opens device 0.
+        QVERIFY(port.OpenMidiDevice(list[1].id));
+        QCOMPARE(backend.lastOpenedId, 0);
+    }
+
+    void unreadableDevicesAreSkipped()
+    {
+        R backend;
+        backend.defaultCapsOk = false;
+        backend.devices = {{"A", false}, {"B", true}};
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        QVector<MidiDeviceEntry> list;
+        QVERIFY(port.ListMidiDevices(&list));
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list[0].id, qint16(1));
+        backend.devices.clear();
+        QVERIFY(!port.ListMidiDevices(&list));
+        QVERIFY(list.isEmpty());
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void packing()
+    {
+        R backend;
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        port.OpenMidiDevice(0);
+        port.ProgramChange(2, 0, 14);
+        port.NoteOn(0, 60, 70);
+        port.NoteOff(0, 60);
+        QCOMPARE(backend.messages(), (QVector<quint32>{0xB2, 0xEC2, 0x463C90, 0x3C80}));
+        QCOMPARE(MidiPort::pack(0x99, 35, 100), quint32(100 * 65536 + 35 * 256 + 153));
+    }
+
+    void sendWithoutDeviceShowsOneBoxAndSendsNothing()
+    {
+        R backend;
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        port.NoteOn(0, 60, 70);
+        QCOMPARE(dialogs.messages, QStringList{backend.errorText(MidiError::InvalidHandle)});
+        QVERIFY(backend.sent.isEmpty());
+    }
+
+    void reopenAndCloseTwice()
+    {
+        R backend;
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        QVERIFY(port.OpenMidiDevice(0));
+        QVERIFY(port.OpenMidiDevice(0));  // selecting the open device closes and reopens it
+        QCOMPARE(backend.openCount, 2);
+        QCOMPARE(backend.closeCount, 1);
+        port.CloseMidiDevice();
+        port.CloseMidiDevice();
+        QCOMPARE(backend.closeCount, 2);
+        QCOMPARE(port.MidiOutHandle(), MidiHandle(0));
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void failuresAreShownAndForgotten()
+    {
+        R backend;
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        backend.openResult = MidiError::Allocated;
+        QVERIFY(!port.OpenMidiDevice(0));
+        QCOMPARE(dialogs.messages.size(), 1);
+        backend.openResult = 0;
+        QVERIFY(port.OpenMidiDevice(0));
+        backend.closeResult = MidiError::Error;
+        port.CloseMidiDevice();  // a failed close still forgets the handle
+        QVERIFY(!port.isOpen());
+        QCOMPARE(dialogs.messages.size(), 2);
+    }
+
+    void outOfRangeBytesAreNeverSent()
+    {
+        R backend;
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        port.OpenMidiDevice(0);
+        port.ProgramChange(3, 0, -1);  // a silent list entry has no program
+        port.NoteOn(0, 200, 70);
+        port.NoteOn(0, 536, 70);   // would pack as note 24 with velocity 72
+        port.NoteOn(0, 60, -1);
+        port.SendShortMessage(0x40, 1, 1);
+        QCOMPARE(backend.messages(), (QVector<quint32>{0xB3}));
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void messagesCarryTheTickTime()
+    {
+        R backend;
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        port.OpenMidiDevice(0);
+        port.NoteOn(0, 60, 70);
+        {
+            Clock::TickScope scope(clock, 42);
+            port.NoteOff(0, 60);
+        }
+        QCOMPARE(backend.sent[0].dueNs, qint64(-1));
+        QCOMPARE(backend.sent[1].dueNs, qint64(42));
+    }
+
+    void rhythmStep()
+    {
+        R backend;
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        port.OpenMidiDevice(0);
+        StepTable table;
+        port.PlayRhythmStep(table, 3);  // all silent: nothing sent, nothing shown
+        QVERIFY(backend.sent.isEmpty());
+        for (int c = 0; c < kCellsPerStep; ++c) {
+            table.cell(3, c).Sounding = -1;
+            table.cell(3, c).Message = MidiPort::pack(0x99, qint16(35 + c), 100);
+        }
+        port.PlayRhythmStep(table, 3);  // cell 5 is never sounded
+        QCOMPARE(backend.sent.size(), 5);
+        QCOMPARE(backend.sent[4].message, MidiPort::pack(0x99, 39, 100));
+        port.PlayRhythmStep(table, -1);
+        port.PlayRhythmStep(table, kStepCount);
+        QCOMPARE(backend.sent.size(), 5);
+    }
+
+    void rhythmStepReportsOnlyAFailedLastSend()
+    {
+        R backend;
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        port.OpenMidiDevice(0);
+        StepTable table;
+        table.cell(0, 0) = {-1, 35, 100, MidiPort::pack(0x99, 35, 100)};
+        table.cell(0, 1) = {-1, 36, 100, MidiPort::pack(0x99, 36, 100)};
+        backend.sendResult = MidiError::NoDevice;
+        port.PlayRhythmStep(table, 0);
+        QCOMPARE(dialogs.messages.size(), 1);
+    }
+};
+
+// The device list control: selecting an entry opens its device every time.
+class DeviceListTest : public QObject {
+    Q_OBJECT
+private slots:
+    void selectingOpensTheEntrysDevice()
+    {
+        R backend;
+        backend.devices = {{"Synth A", true}, {"Synth B", true}};
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        MidiDeviceList list(port);
+        QVERIFY(list.refresh());
+        list.select(1);
+        QCOMPARE(backend.lastOpenedId, 0);
+        list.select(1);  // the same entry again: closed and opened again
+        QCOMPARE(backend.openCount, 2);
+        QCOMPARE(backend.closeCount, 1);
+        list.select(0);
+        QCOMPARE(backend.lastOpenedId, -1);
+        list.select(7);  // no such entry
+        QCOMPARE(list.position(), 0);
+        QCOMPARE(backend.openCount, 3);
+    }
+};
+
+DZQ_TEST_MAIN(MidiPortTest, DeviceListTest)
+#include "test_midiport.moc"
