@@ -11,3 +11,4 @@ install(FILES dist/${DZQ_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/ap
 install(FILES dist/${DZQ_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES dist/${DZQ_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES dist/dzq.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dzq)

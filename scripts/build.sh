@@ -6,6 +6,11 @@ build="${DZQ_BUILD_DIR:-$here/build}"
 # A checkout copied or moved after configuring: CMake refuses a cache made
 # for another source folder, so the stale cache goes and the build is
 # configured afresh (objects are rebuilt as needed).
+if [ -e "$build" ] && [ ! -w "$build" ]; then
+  echo "build: $build cannot be written by $(id -un) (built as root before?)." >&2
+  echo "build: give it back with: sudo chown -R $(id -un): $build" >&2
+  exit 1
+fi
 cache="$build/CMakeCache.txt"
 if [ -f "$cache" ]; then
   configured="$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$cache")"

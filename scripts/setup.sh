@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need,
-# only those that are missing. Runs as root or through sudo.
+# only those that are missing. Run as a user, it asks sudo for the
+# installation only.
 set -euo pipefail
 
 packages=(
@@ -12,7 +13,9 @@ packages=(
   fonts-wqy-microhei fonts-arphic-ukai
   xvfb xauth xdotool
   musescore3
-  desktop-file-utils appstream
+  desktop-file-utils appstream groff-base
+  # the Debian package: cpack finds the libraries it needs with these
+  dpkg-dev file
 )
 
 missing=()
@@ -28,6 +31,11 @@ fi
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "setup: missing packages: ${missing[*]}" >&2
+    echo "setup: install them as root (apt-get install ${missing[*]}) or install sudo, then run this again" >&2
+    exit 1
+  fi
   sudo="sudo"
 fi
 echo "Installing: ${missing[*]}"

@@ -15,10 +15,21 @@
 namespace {
 
 constexpr double kMargin = 8;
-constexpr double kUnit = 45.9;      // width of a letter key
-constexpr double kRowPitch = 40;
 constexpr double kKeyGap = 3;
-constexpr double kKeypadLeft = kMargin + 15.5 * kUnit;
+constexpr double kRowGap = 6;      // between the function keys and the rest
+constexpr double kUnits = 19.5;    // letter keys across: the keyboard, a gap, the keypad
+constexpr double kKeypadUnits = 15.5;
+
+// Where the keys of a picture of some size go.
+struct Grid {
+    explicit Grid(QSizeF size)
+        : unit((size.width() - 2 * kMargin) / kUnits), rowPitch((size.height() - 2 * kMargin - kRowGap) / 6)
+    {
+    }
+    double unit;      // width of a letter key
+    double rowPitch;
+    double keypadLeft() const { return kMargin + kKeypadUnits * unit; }
+};
 
 // A key of the drawing: width in units, Windows key code or 0, and the name
 // printed on keys without a code.
@@ -85,15 +96,15 @@ LayoutPicture::DrawnKey describe(const QRectF &rect, int keyCode, const char *na
     return k;
 }
 
-void addRow(QVector<LayoutPicture::DrawnKey> *keys, int row, double left,
+void addRow(QVector<LayoutPicture::DrawnKey> *keys, const Grid &grid, int row, double left,
             std::initializer_list<Slot> keysOfRow)
 {
-    const double top = kMargin + (row == 0 ? 0 : row * kRowPitch + 6);
+    const double top = kMargin + (row == 0 ? 0 : row * grid.rowPitch + kRowGap);
     double x = left;
     for (const Slot &s : keysOfRow) {
-        const double w = s.width * kUnit;
+        const double w = s.width * grid.unit;
         if (s.keyCode != 0 || s.name[0] != '\0')
-            keys->append(describe(QRectF(x, top, w - kKeyGap, kRowPitch - kKeyGap), s.keyCode, s.name));
+            keys->append(describe(QRectF(x, top, w - kKeyGap, grid.rowPitch - kKeyGap), s.keyCode, s.name));
         x += w;
     }
 }
@@ -136,45 +147,55 @@ void drawFitted(QPainter &p, const QRectF &box, const QString &text, int pixelSi
 
 }  // namespace
 
-QVector<LayoutPicture::DrawnKey> LayoutPicture::drawnKeys()
+QVector<LayoutPicture::DrawnKey> LayoutPicture::drawnKeys(QSizeF size)
 {
     QVector<DrawnKey> keys;
+    const Grid g(size);
     const double x = kMargin;
-    addRow(&keys, 0, x, {{1, 0, "Esc"}, {1, 0, ""}, {1, 0x70, ""}, {1, 0x71, ""}, {1, 0x72, ""},
+    addRow(&keys, g, 0, x, {{1, 0, "Esc"}, {1, 0, ""}, {1, 0x70, ""}, {1, 0x71, ""}, {1, 0x72, ""},
                          {1, 0x73, ""}, {0.5, 0, ""}, {1, 0x74, ""}, {1, 0x75, ""}, {1, 0x76, ""},
                          {1, 0x77, ""}, {0.5, 0, ""}, {1, 0x78, ""}, {1, 0x79, ""}, {1, 0x7A, ""},
                          {1, 0x7B, ""}});
-    addRow(&keys, 1, x, {{1, 0xC0, ""}, {1, 0x31, ""}, {1, 0x32, ""}, {1, 0x33, ""}, {1, 0x34, ""},
+    addRow(&keys, g, 1, x, {{1, 0xC0, ""}, {1, 0x31, ""}, {1, 0x32, ""}, {1, 0x33, ""}, {1, 0x34, ""},
                          {1, 0x35, ""}, {1, 0x36, ""}, {1, 0x37, ""}, {1, 0x38, ""}, {1, 0x39, ""},
                          {1, 0x30, ""}, {1, 0xBD, ""}, {1, 0xBB, ""}, {2, 8, ""}});
-    addRow(&keys, 2, x, {{1.5, 0, "Tab"}, {1, 0x51, ""}, {1, 0x57, ""}, {1, 0x45, ""}, {1, 0x52, ""},
+    addRow(&keys, g, 2, x, {{1.5, 0, "Tab"}, {1, 0x51, ""}, {1, 0x57, ""}, {1, 0x45, ""}, {1, 0x52, ""},
                          {1, 0x54, ""}, {1, 0x59, ""}, {1, 0x55, ""}, {1, 0x49, ""}, {1, 0x4F, ""},
                          {1, 0x50, ""}, {1, 0xDB, ""}, {1, 0xDD, ""}, {1.5, 0xDC, ""}});
-    addRow(&keys, 3, x, {{1.75, 0, "Caps"}, {1, 0x41, ""}, {1, 0x53, ""}, {1, 0x44, ""}, {1, 0x46, ""},
+    addRow(&keys, g, 3, x, {{1.75, 0, "Caps"}, {1, 0x41, ""}, {1, 0x53, ""}, {1, 0x44, ""}, {1, 0x46, ""},
                          {1, 0x47, ""}, {1, 0x48, ""}, {1, 0x4A, ""}, {1, 0x4B, ""}, {1, 0x4C, ""},
                          {1, 0xBA, ""}, {1, 0xDE, ""}, {2.25, 0, "Enter"}});
-    addRow(&keys, 4, x, {{2.25, 0, "Shift"}, {1, 0x5A, ""}, {1, 0x58, ""}, {1, 0x43, ""}, {1, 0x56, ""},
+    addRow(&keys, g, 4, x, {{2.25, 0, "Shift"}, {1, 0x5A, ""}, {1, 0x58, ""}, {1, 0x43, ""}, {1, 0x56, ""},
                          {1, 0x42, ""}, {1, 0x4E, ""}, {1, 0x4D, ""}, {1, 0xBC, ""}, {1, 0xBE, ""},
                          {1, 0xBF, ""}, {2.75, 0, "Shift"}});
-    addRow(&keys, 5, x, {{1.25, 0, "Ctrl"}, {1.25, 0, "Win"}, {1.25, 0, "Alt"}, {6.25, 32, ""},
+    addRow(&keys, g, 5, x, {{1.25, 0, "Ctrl"}, {1.25, 0, "Win"}, {1.25, 0, "Alt"}, {6.25, 32, ""},
                          {1.25, 0, "Alt"}, {1.25, 0, "Win"}, {1.25, 0, "Menu"}, {1.25, 0, "Ctrl"}});
     // The numeric keypad.
-    const double kp = kKeypadLeft;
-    addRow(&keys, 1, kp, {{1, 0, "Num"}, {1, 0, "/"}, {1, 0, "*"}, {1, 0, "-"}});
-    addRow(&keys, 2, kp, {{1, 0x67, ""}, {1, 0x68, ""}, {1, 0x69, ""}, {1, 0, "+"}});
-    addRow(&keys, 3, kp, {{1, 0x64, ""}, {1, 0x65, ""}, {1, 0x66, ""}});
-    addRow(&keys, 4, kp, {{1, 0x61, ""}, {1, 0x62, ""}, {1, 0x63, ""}, {1, 0, "Enter"}});
-    addRow(&keys, 5, kp, {{2, 0x60, ""}, {1, 0, "."}});
+    const double kp = g.keypadLeft();
+    addRow(&keys, g, 1, kp, {{1, 0, "Num"}, {1, 0, "/"}, {1, 0, "*"}, {1, 0, "-"}});
+    addRow(&keys, g, 2, kp, {{1, 0x67, ""}, {1, 0x68, ""}, {1, 0x69, ""}, {1, 0, "+"}});
+    addRow(&keys, g, 3, kp, {{1, 0x64, ""}, {1, 0x65, ""}, {1, 0x66, ""}});
+    addRow(&keys, g, 4, kp, {{1, 0x61, ""}, {1, 0x62, ""}, {1, 0x63, ""}, {1, 0, "Enter"}});
+    addRow(&keys, g, 5, kp, {{2, 0x60, ""}, {1, 0, "."}});
     return keys;
 }
 
-QImage LayoutPicture::artwork(qreal scale)
+QImage LayoutPicture::artwork(QSize size, qreal devicePixelRatio)
 {
-    scale = qBound(1.0, scale, 8.0);
-    QImage img(qRound(kArtworkWidth * scale), qRound(kArtworkHeight * scale), QImage::Format_RGB888);
+    const qreal ratio = qBound(1.0, devicePixelRatio, 8.0);
+    size = size.expandedTo(QSize(1, 1)).boundedTo(QSize(4000, 4000));
+    const QSize pixels(qRound(size.width() * ratio), qRound(size.height() * ratio));
+    if (size.height() < kReadableHeight) {
+        const qreal grow = qreal(kReadableHeight) / size.height();
+        QImage shrunk = artwork(QSize(qRound(size.width() * grow), kReadableHeight), ratio)
+                            .scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        shrunk.setDevicePixelRatio(ratio);
+        return shrunk;
+    }
+    QImage img(pixels, QImage::Format_RGB888);
+    img.setDevicePixelRatio(ratio);
     img.fill(QColor(58, 60, 68));
     QPainter p(&img);
-    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     QFont captionFont = p.font();
@@ -182,7 +203,8 @@ QImage LayoutPicture::artwork(qreal scale)
     captionFont.setBold(true);
     const QFont plainFont = p.font();
 
-    for (const DrawnKey &k : drawnKeys()) {
+    const QVector<DrawnKey> keys = drawnKeys(size);
+    for (const DrawnKey &k : keys) {
         const QColor fill = fillOf(k);
         const bool active = k.role != KeyRole::None;
         p.setPen(QPen(active ? fill.darker(160) : QColor(40, 40, 44), 1));
@@ -208,13 +230,14 @@ QImage LayoutPicture::artwork(qreal scale)
     title.setBold(true);
     p.setFont(title);
     p.setPen(QColor(240, 240, 240));
-    p.drawText(QRectF(kKeypadLeft, kMargin, 4 * kUnit, kRowPitch), Qt::AlignCenter,
+    const Grid g(size);
+    p.drawText(QRectF(g.keypadLeft(), kMargin, 4 * g.unit, g.rowPitch), Qt::AlignCenter,
                QStringLiteral("小键盘：节奏"));
     return img;
 }
 
 LayoutPicture::LayoutPicture(OnScreenKeyboard &keys, QWidget *mainWindow)
-    : QWidget(mainWindow), keys_(keys), artwork_(artwork())
+    : QWidget(mainWindow), keys_(keys)
 {
     setObjectName(QStringLiteral("Picture2"));
     setFocusPolicy(Qt::NoFocus);
@@ -238,16 +261,9 @@ void LayoutPicture::showLayout()
     const QRect g = keys_.picture2Geometry();
     setGeometry(g);
     Image3->setGeometry(QRect(QPoint(0, 0), keys_.image3Size()));
-    // Scaled from the artwork to the device pixels of the picture, so that it
-    // stays sharp at 2x scaling.
-    const qreal ratio = KeyArtwork::screenPixelRatio();
-    const QSize size = keys_.image3Size();
-    const QSize pixels(qRound(size.width() * ratio), qRound(size.height() * ratio));
-    // Larger than the artwork: drawn afresh at that size rather than blown up.
-    const qreal enlarge = qMax(qreal(pixels.width()) / kArtworkWidth, qreal(pixels.height()) / kArtworkHeight);
-    QImage shown = (enlarge > 1.0 ? artwork(enlarge) : artwork_)
-                       .scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    shown.setDevicePixelRatio(ratio);
+    // Drawn for the size and the device pixels of the picture, so that it
+    // stays sharp at 2x scaling and its captions keep their shape.
+    const QImage shown = artwork(keys_.image3Size(), KeyArtwork::screenPixelRatio());
     Image3->setPixmap(QPixmap::fromImage(shown));
     Label3->setText(keys_.label3Caption());
     Label3->adjustSize();

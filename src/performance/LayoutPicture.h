@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 #include <QVector>
 #include <QWidget>
@@ -29,18 +30,21 @@ public:
         QString detail;   // for note keys: octave word and syllable
     };
 
-    static constexpr int kArtworkWidth = 912;
-    static constexpr int kArtworkHeight = 261;
+    // Lower pictures are drawn this high, with the same proportions, and
+    // shrunk: captions need that much room to be drawn at all.
+    static constexpr int kReadableHeight = 200;
 
     LayoutPicture(OnScreenKeyboard &keys, QWidget *mainWindow);
 
     QLabel *Image3 = nullptr;
     QLabel *Label3 = nullptr;
 
-    // The keyboard as drawn.
-    static QVector<DrawnKey> drawnKeys();
-    // The artwork, 912 x 261 (times scale, drawn at that size).
-    static QImage artwork(qreal scale = 1.0);
+    // The keyboard laid out to fill a picture of this size.
+    static QVector<DrawnKey> drawnKeys(QSizeF size);
+    // The artwork for a picture of this size (logical pixels) at a device
+    // pixel ratio: the keys fill the picture and every caption keeps its
+    // own shape, whatever the picture's proportions.
+    static QImage artwork(QSize size, qreal devicePixelRatio = 1.0);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -49,5 +53,4 @@ private:
     void showLayout();
 
     OnScreenKeyboard &keys_;
-    QImage artwork_;
 };

@@ -63,6 +63,9 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
         auto *option = new QRadioButton(QLatin1String(signatures[k]), this);
         option->setObjectName(indexed("Option1", k));
         option->setGeometry(px(240 + 600 * k), px(240), 40, kRowHeight);
+        // The options stand 40 pixels apart: each label keeps close to its
+        // own circle, clear of the next one.
+        option->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
         timeSignatures_->addButton(option, k);
         Option1_[size_t(k)] = option;
         connect(option, &QRadioButton::clicked, this, [this, k] {

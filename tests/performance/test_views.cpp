@@ -239,6 +239,9 @@ void PerformanceViewsTest::layoutPictureTogglesBack()
     QCOMPARE(picture2->geometry(), QRect(0, 0, 988, 204));
     QCOMPARE(image3->size(), QSize(988, 204));
     QCOMPARE(image3->pixmap().size(), QSize(988, 204));
+    // Drawn for that size, not stretched from a picture of other proportions.
+    QCOMPARE(image3->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+             LayoutPicture::artwork(QSize(988, 204)).convertToFormat(QImage::Format_RGB32));
     QCOMPARE(label3->text(), QString("点击图片收回键盘分布"));
     QTest::mouseClick(image3, Qt::LeftButton);
     QCOMPARE(picture2->geometry(), QRect(408, 152, 175, 51));
@@ -250,40 +253,49 @@ void PerformanceViewsTest::layoutPictureTogglesBack()
 
 void PerformanceViewsTest::layoutPictureShowsEveryKey()
 {
-    const QVector<LayoutPicture::DrawnKey> drawn = LayoutPicture::drawnKeys();
-    QHash<int, int> times;
-    for (const LayoutPicture::DrawnKey &k : drawn) {
-        if (k.keyCode)
-            ++times[k.keyCode];
-        QVERIFY(QRectF(0, 0, 912, 261).contains(k.rect));
-    }
-    // Every key with a role is on the picture exactly once, with its code.
-    for (int code = 1; code < 256; ++code) {
-        const KeyRole role = KeyTable::roleOf(code);
-        if (role == KeyRole::None)
-            continue;
-        QVERIFY2(times.value(code) == 1, qPrintable(QString::number(code, 16)));
-    }
-    int notes = 0;
-    for (const LayoutPicture::DrawnKey &k : drawn) {
-        if (k.role == KeyRole::Note) {
-            ++notes;
-            QCOMPARE(k.legend, QString::fromLatin1(KeyTable::lookup(k.keyCode)->code));
+    // The large picture, and the proportions a thumbnail is drawn at.
+    for (const QSizeF size : {QSizeF(988, 204), QSizeF(686, 200)}) {
+        const QVector<LayoutPicture::DrawnKey> drawn = LayoutPicture::drawnKeys(size);
+        QHash<int, int> times;
+        QRectF covered;
+        for (const LayoutPicture::DrawnKey &k : drawn) {
+            if (k.keyCode)
+                ++times[k.keyCode];
+            QVERIFY(QRectF(QPointF(0, 0), size).contains(k.rect));
+            covered |= k.rect;
         }
-        if (k.keyCode == 0x74)
-            QCOMPARE(k.legend, QString("组合五"));
-        if (k.keyCode == 8)
-            QVERIFY(k.legend.contains("XZ"));
-        if (k.keyCode == 32)
-            QVERIFY(k.legend.contains("TZ"));
+        // The keys fill the picture up to a narrow margin.
+        QVERIFY2(covered.left() <= 10 && covered.right() >= size.width() - 14, qPrintable(QString::number(covered.right())));
+        QVERIFY2(covered.top() <= 10 && covered.bottom() >= size.height() - 14, qPrintable(QString::number(covered.bottom())));
+        // Every key with a role is on the picture exactly once, with its code.
+        for (int code = 1; code < 256; ++code) {
+            const KeyRole role = KeyTable::roleOf(code);
+            if (role == KeyRole::None)
+                continue;
+            QVERIFY2(times.value(code) == 1, qPrintable(QString::number(code, 16)));
+        }
+        int notes = 0;
+        for (const LayoutPicture::DrawnKey &k : drawn) {
+            if (k.role == KeyRole::Note) {
+                ++notes;
+                QCOMPARE(k.legend, QString::fromLatin1(KeyTable::lookup(k.keyCode)->code));
+            }
+            if (k.keyCode == 0x74)
+                QCOMPARE(k.legend, QString("组合五"));
+            if (k.keyCode == 8)
+                QVERIFY(k.legend.contains("XZ"));
+            if (k.keyCode == 32)
+                QVERIFY(k.legend.contains("TZ"));
+        }
+        QCOMPARE(notes, 34);
+        // No two keys overlap.
+        for (int i = 0; i < drawn.size(); ++i)
+            for (int j = i + 1; j < drawn.size(); ++j)
+                QVERIFY(!drawn[i].rect.intersects(drawn[j].rect));
     }
-    QCOMPARE(notes, 34);
-    // No two keys overlap.
-    for (int i = 0; i < drawn.size(); ++i)
-        for (int j = i + 1; j < drawn.size(); ++j)
-            QVERIFY(!drawn[i].rect.intersects(drawn[j].rect));
-    const QImage art = LayoutPicture::artwork();
-    QCOMPARE(art.size(), QSize(912, 261));
+    // Drawn at the size asked for, the thumbnail too.
+    QCOMPARE(LayoutPicture::artwork(QSize(988, 204)).size(), QSize(988, 204));
+    QCOMPARE(LayoutPicture::artwork(QSize(175, 51)).size(), QSize(175, 51));
 }
 
 void PerformanceViewsTest::melodyPanel()
@@ -406,7 +418,11 @@ void PerformanceViewsTest::artwork()
         QCOMPARE(sharp.pixelColor(0, 40), plain.pixelColor(0, 20));
         QCOMPARE(sharp.pixelColor(sharp.width() - 1, 40), plain.pixelColor(plain.width() - 1, 20));
     }
-    QCOMPARE(LayoutPicture::artwork(2.0).size(), LayoutPicture::artwork().size() * 2);
+    for (const QSize size : {QSize(988, 204), QSize(175, 51)}) {
+        const QImage sharp = LayoutPicture::artwork(size, 2.0);
+        QCOMPARE(sharp.size(), size * 2);
+        QCOMPARE(sharp.deviceIndependentSize().toSize(), size);
+    }
     const QCursor cursor = KeyArtwork::keyCursor();
     QCOMPARE(cursor.shape(), Qt::BitmapCursor);
     QVERIFY(!cursor.pixmap().isNull());

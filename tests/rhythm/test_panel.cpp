@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 #include "TestMain.h"
@@ -107,6 +109,21 @@ void RhythmPanelTest::layout()
     }
     auto *check5 = p.find<QPushButton>("Check5");
     QCOMPARE(check5->pos(), QPoint(136, 16));
+    // Each option's label ends clear of the control to its right, and
+    // nearer to its own circle than to that control.
+    for (int k = 0; k < 3; ++k) {
+        auto *o = p.find<QRadioButton>(QStringLiteral("Option1(%1)").arg(k));
+        QWidget *next = k < 2 ? p.find<QWidget>(QStringLiteral("Option1(%1)").arg(k + 1)) : check5;
+        QStyleOptionButton opt;
+        opt.initFrom(o);
+        opt.text = o->text();
+        const QRect circle = o->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &opt, o);
+        const QRect label = o->style()->subElementRect(QStyle::SE_RadioButtonContents, &opt, o);
+        const int end = o->x() + label.left() + o->fontMetrics().horizontalAdvance(o->text());
+        const int gap = next->x() - end;
+        QVERIFY2(gap >= 4 && gap > label.left() - circle.right(),
+                 qPrintable(QStringLiteral("%1 ends at %2, the next begins at %3").arg(o->text()).arg(end).arg(next->x())));
+    }
     QCOMPARE(check5->text(), QString("自动同步"));
     QVERIFY(check5->isCheckable());
     auto *bzqd = p.find<QPushButton>("BzQd");

@@ -3,8 +3,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QProgressDialog>
@@ -13,6 +18,7 @@
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 
 #include <atomic>
@@ -63,9 +69,63 @@ QString QtUserDialogs::qtFilter(const QString &filter)
     return filters.join(QStringLiteral(";;"));
 }
 
+namespace {
+
+// Qt's file model writes sizes and dates in the system's language (QLocale::
+// system()), whatever the program's own locale; these columns are written
+// here in the program's locale instead.
+class LocalFileColumns : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const QVariant shown = QIdentityProxyModel::data(index, role);
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files || shown.toString().isEmpty())
+            return shown;
+        const QModelIndex source = mapToSource(index);
+        if (index.column() == 1)
+            return QLocale().formattedDataSize(files->size(source));
+        if (index.column() == 3)
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        return shown;
+    }
+};
+
+}  // namespace
+
+void QtUserDialogs::makeChinese(QFileDialog &dialog)
+{
+    // A desktop's own dialog would speak the system's language.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new LocalFileColumns(&dialog));
+    auto *details = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!details)
+        return;
+    const QFontMetrics metrics(details->font());
+    const QLocale here;
+    const int padding = 2 * metrics.averageCharWidth() + details->style()->pixelMetric(QStyle::PM_HeaderMargin) * 2;
+    QHeaderView *header = details->header();
+    // Room for the names of the record folder's files; the other columns
+    // fit beside it in the dialog's width.
+    header->resizeSection(0, metrics.horizontalAdvance(QStringLiteral("演奏记录演奏记录演奏记录.txt")) + padding);
+    header->resizeSection(1, metrics.horizontalAdvance(here.formattedDataSize(999 * 1024)) + padding);
+    header->resizeSection(2, metrics.horizontalAdvance(QStringLiteral("纯文本文档文")) + padding);
+    header->resizeSection(3, metrics.horizontalAdvance(here.toString(QDateTime(QDate(2026, 12, 31), QTime(23, 59)),
+                                                                      QLocale::ShortFormat))
+                                 + padding);
+}
+
 QString QtUserDialogs::openFile(const QString &filter, const QString &initialFolder)
 {
-    return QFileDialog::getOpenFileName(owner(), QStringLiteral("打开"), initialFolder, qtFilter(filter));
+    QFileDialog dialog(owner(), QStringLiteral("打开"), initialFolder, qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    makeChinese(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
 }
 
 QString QtUserDialogs::filterSuffix(const QString &qtFilter)
@@ -79,6 +139,7 @@ QString QtUserDialogs::saveFile(const QString &filter, const QString &initialFol
     QFileDialog dialog(owner(), QStringLiteral("另存为"), initialFolder, qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    makeChinese(dialog);
     if (!confirmOverwrite)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     // A name typed without an extension gets the one of the chosen file

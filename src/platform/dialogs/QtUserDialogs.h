@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class QFileDialog;
 
 // The program's dialogs: Qt message boxes, file dialogs and input boxes.
 class QtUserDialogs : public UserDialogs {
@@ -34,6 +35,10 @@ public:
     static QString qtFilter(const QString &filter);
     // The extension of a Qt filter's first pattern: "MIDI文件 (*.mid)" -> "mid".
     static QString filterSuffix(const QString &qtFilter);
+    // Qt's own file dialog, in Chinese whatever the system's language: sizes
+    // and dates written in the program's locale, the columns wide enough
+    // for Chinese file types.
+    static void makeChinese(QFileDialog &dialog);
 
 private:
     QPointer<QWidget> lastWindow_;
