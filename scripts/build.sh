@@ -19,5 +19,8 @@ if [ -f "$cache" ]; then
     rm -rf "$cache" "$build/CMakeFiles"
   fi
 fi
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${DZQ_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+# DZQ_WERROR=1 (as CI sets it) turns every compiler warning into an error.
+werror=-DDZQ_WERROR=OFF
+[ "${DZQ_WERROR:-0}" = 1 ] && werror=-DDZQ_WERROR=ON
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${DZQ_BUILD_TYPE:-RelWithDebInfo}" "$werror" "$@" >/dev/null
 cmake --build "$build"

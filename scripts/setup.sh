@@ -12,6 +12,7 @@ packages=(
   libsndfile1-dev libsamplerate0-dev libsmf-dev
   fonts-wqy-microhei fonts-arphic-ukai
   xvfb xauth xdotool
+  python3
   musescore3
   desktop-file-utils appstream groff-base
   # the Debian package: cpack finds the libraries it needs with these

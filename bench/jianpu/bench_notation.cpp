@@ -11,7 +11,7 @@
 #include "chords/ChordAccompaniment.h"
 
 #include "jianpu/NotationView.h"
-#include "widgets/KeyboardButton.h"
+#include "performance/KeyboardButton.h"
 #include "performance/KeyboardEngine.h"
 #include "performance/MelodyVoices.h"
 #include "performance/OnScreenKeyboard.h"

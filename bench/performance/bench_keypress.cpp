@@ -9,7 +9,7 @@
 #include "TestContext.h"
 #include "chords/ChordAccompaniment.h"
 
-#include "widgets/KeyboardButton.h"
+#include "performance/KeyboardButton.h"
 #include "performance/KeyboardEngine.h"
 #include "performance/MelodyVoices.h"
 #include "performance/OnScreenKeyboard.h"

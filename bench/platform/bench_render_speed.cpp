@@ -9,7 +9,7 @@
 //
 //   bench_render_speed [sound font]
 
-#include "platform/audio/OfflineRenderer.h"
+#include "platform/media/OfflineRenderer.h"
 
 #include <QFileInfo>
 #include <QString>

@@ -7,7 +7,7 @@
 #include "chords/ChordPanel.h"
 #include "jianpu/NotationWindow.h"
 #include "performance/Form2.h"
-#include "widgets/KeyboardButton.h"
+#include "performance/KeyboardButton.h"
 #include "performance/LayoutPicture.h"
 #include "performance/MelodyPanel.h"
 #include "performance/PianoKeys.h"

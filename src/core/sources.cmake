@@ -4,4 +4,5 @@ list(APPEND DZQ_CORE_SOURCES
   src/core/Clock.h src/core/Clock.cpp
   src/core/PlaybackTimer.h src/core/PlaybackTimer.cpp
   src/core/WindowDisplay.h src/core/WindowDisplay.cpp
+  src/core/MidiMessage.h
 )

@@ -1,7 +1,7 @@
 #include "headless/ScoreExport.h"
 
 #include "platform/midi/MidiFileWriter.h"
-#include "platform/audio/OfflineRenderer.h"
+#include "platform/media/OfflineRenderer.h"
 #include "score/ScoreReader.h"
 #include "score/ScorePlayer.h"
 

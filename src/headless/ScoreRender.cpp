@@ -6,7 +6,7 @@
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
 #include "platform/media/MediaDevice.h"
-#include "platform/midi/MidiMessage.h"
+#include "core/MidiMessage.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "midiport/MidiPort.h"
 

@@ -2,7 +2,7 @@
 
 #include "core/Clock.h"
 #include "core/SharedState.h"
-#include "platform/midi/MidiMessage.h"
+#include "core/MidiMessage.h"
 #include "platform/dialogs/UserDialogs.h"
 
 MidiPort::MidiPort(MidiBackend &backend, Notifier &notifier, Clock &clock)

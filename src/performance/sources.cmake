@@ -14,4 +14,5 @@ list(APPEND DZQ_GUI_SOURCES
   src/performance/PianoKeys.h src/performance/PianoKeys.cpp
   src/performance/LayoutPicture.h src/performance/LayoutPicture.cpp
   src/performance/Form2.h src/performance/Form2.cpp
+  src/performance/KeyboardButton.h src/performance/KeyboardButton.cpp
 )

@@ -2,7 +2,7 @@
 
 #include "core/Session.h"
 #include "core/SharedState.h"
-#include "platform/midi/MidiMessage.h"
+#include "core/MidiMessage.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "resources/StringTable.h"
 #include "midiport/MidiPort.h"

@@ -5,7 +5,7 @@
 #include "headless/ScoreExport.h"
 #include "chords/SoundEffects.h"
 #include "platform/midi/MidiFileWriter.h"
-#include "platform/audio/OfflineRenderer.h"
+#include "platform/media/OfflineRenderer.h"
 #include "rhythm/RhythmPattern.h"
 #include "rhythm/RhythmSequencer.h"
 #include "score/ScoreReader.h"

@@ -2,7 +2,7 @@
 #include "MainWindowRig.h"
 #include "TestMain.h"
 
-#include "platform/audio/OfflineRenderer.h"
+#include "platform/media/OfflineRenderer.h"
 #include "platform/dialogs/QtUserDialogs.h"
 
 #include <sndfile.h>

@@ -1,7 +1,7 @@
 #include "PerformanceViewTests.h"
 #include "PerformanceRig.h"
 
-#include "widgets/KeyboardButton.h"
+#include "performance/KeyboardButton.h"
 #include "performance/LayoutPicture.h"
 #include "performance/MelodyPanel.h"
 #include "performance/PianoKeys.h"

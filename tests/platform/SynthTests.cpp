@@ -6,7 +6,7 @@
 
 #include "core/Clock.h"
 #include "platform/audio/AudioEngine.h"
-#include "platform/audio/OfflineRenderer.h"
+#include "platform/media/OfflineRenderer.h"
 #include "platform/audio/SoundLog.h"
 #include "platform/audio/SynthSetup.h"
 #include "platform/midi/SystemMidiBackend.h"

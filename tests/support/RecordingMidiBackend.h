@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/MidiMessage.h"
+#include "core/MidiMessage.h"
 
 #include <QString>
 #include <QVector>

@@ -1,6 +1,6 @@
 #include "platform/audio/AudioEngine.h"
 
-#include "platform/midi/MidiMessage.h"
+#include "core/MidiMessage.h"
 
 #include "platform/audio/PulseOutput.h"
 #include "platform/audio/RealtimeKit.h"

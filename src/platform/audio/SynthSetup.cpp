@@ -1,6 +1,6 @@
 #include "platform/audio/SynthSetup.h"
 
-#include "platform/midi/MidiMessage.h"
+#include "core/MidiMessage.h"
 #include <QFileInfo>
 
 #include <fluidsynth.h>

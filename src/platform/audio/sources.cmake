@@ -1,5 +1,5 @@
 # Sound output: the built-in synthesizer, the audio engine and its device outputs,
-# buffer policy and memory, real-time priority, the offline renderer.
+# buffer policy and memory, real-time priority.
 list(APPEND DZQ_CORE_SOURCES
   src/platform/audio/SoundLog.h src/platform/audio/SoundLog.cpp
   src/platform/audio/SynthSetup.h src/platform/audio/SynthSetup.cpp
@@ -10,5 +10,4 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/audio/PulseOutput.h src/platform/audio/PulseOutput.cpp
   src/platform/audio/RtAudioOutput.h src/platform/audio/RtAudioOutput.cpp
   src/platform/audio/AudioEngine.h src/platform/audio/AudioEngine.cpp
-  src/platform/audio/OfflineRenderer.h src/platform/audio/OfflineRenderer.cpp
 )

@@ -1,5 +1,5 @@
 # The recorder's media device: command strings, take recording and repair,
-# WAV playback and writing, libsndfile I/O.
+# WAV playback and writing, libsndfile I/O, the offline renderer of WAV files.
 list(APPEND DZQ_CORE_SOURCES
   src/platform/media/WavWriter.h src/platform/media/WavWriter.cpp
   src/platform/media/MediaDevice.h src/platform/media/MediaDevice.cpp
@@ -9,4 +9,5 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/media/TakeRecorder.h src/platform/media/TakeRecorder.cpp
   src/platform/media/WavePlayback.h src/platform/media/WavePlayback.cpp
   src/platform/media/EngineMediaDevice.h src/platform/media/EngineMediaDevice.cpp
+  src/platform/media/OfflineRenderer.h src/platform/media/OfflineRenderer.cpp
 )

@@ -1,6 +1,6 @@
 #include "platform/midi/MidiFileWriter.h"
 
-#include "platform/midi/MidiMessage.h"
+#include "core/MidiMessage.h"
 #include "platform/files/DurableSave.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "platform/midi/SystemMidiBackend.h"
 
 #include "platform/audio/AudioEngine.h"
-#include "platform/midi/MidiMessage.h"
+#include "core/MidiMessage.h"
 #include "platform/midi/RtMidiPorts.h"
 
 

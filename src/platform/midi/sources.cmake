@@ -1,7 +1,6 @@
-# MIDI: the message type, the output backends (synthesizer, RtMidi ports, log,
+# MIDI: the output backends (built-in synthesizer, RtMidi ports, log,
 # recording) and the MIDI file writer.
 list(APPEND DZQ_CORE_SOURCES
-  src/platform/midi/MidiMessage.h
   src/platform/midi/MidiBackend.h
   src/platform/midi/ExternalMidiPorts.h
   src/platform/midi/RtMidiPorts.h src/platform/midi/RtMidiPorts.cpp

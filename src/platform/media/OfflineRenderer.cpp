@@ -1,4 +1,4 @@
-#include "platform/audio/OfflineRenderer.h"
+#include "platform/media/OfflineRenderer.h"
 
 #include "platform/audio/SoundLog.h"
 

@@ -1,4 +1,4 @@
-#include "widgets/KeyboardButton.h"
+#include "performance/KeyboardButton.h"
 
 #include "performance/KeyboardEngine.h"
 

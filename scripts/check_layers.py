@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""Checks the include graph of src/ against the rooms declared in
+docs/rooms.txt.
+
+    scripts/check_layers.py [TOP]      (TOP: the repository, by default this one)
+
+Fails (exit 1) on:
+  - a declared graph with a cycle, or a platform room allowed to use a room
+    outside platform/ and core/;
+  - a source file that lies in no declared room (none lies directly in platform/);
+  - an include of a room that the including room may not use;
+  - a logic file (listed in DZQ_CORE_SOURCES) that includes Qt Widgets, Gui,
+    PrintSupport or Svg, or the header of a view;
+  - code of the audio callback (platform/audio/realtime) that includes what
+    may lock, allocate behind its back or wait: Qt objects, strings,
+    containers, mutexes, files.
+"""
+import os, re, sys
+
+top = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
+src = os.path.join(top, "src")
+
+def read_rules(path):
+    allowed = {}
+    for line in open(path, encoding="utf-8"):
+        line = line.split("#", 1)[0].strip()
+        if not line:
+            continue
+        room, _, deps = line.partition(":")
+        allowed[room.strip()] = set(deps.split())
+    return allowed
+
+def room_of(rel):
+    # the longest declared room that is a prefix of the file's folder
+    folder = os.path.dirname(rel)
+    best = None
+    for r in ALLOWED:
+        if folder == r or folder.startswith(r + "/"):
+            if best is None or len(r) > len(best):
+                best = r
+    return best
+
+def core_files():
+    files = set()
+    for dirpath, _, names in os.walk(src):
+        for n in names:
+            if n != "sources.cmake":
+                continue
+            text = open(os.path.join(dirpath, n), encoding="utf-8").read()
+            for block in re.findall(r"list\(APPEND DZQ_CORE_SOURCES(.*?)\)", text, re.S):
+                files.update(p[len("src/"):] for p in block.split() if p.startswith("src/"))
+    return files
+
+ALLOWED = read_rules(os.path.join(top, "docs", "rooms.txt"))
+WIDGET = re.compile(r'#include\s*<(Qt(Widgets|Gui|PrintSupport|Svg)/|Q(Widget|Dialog|Label|PushButton|'
+                    r'Painter|Pixmap|Image|Application|MainWindow|MessageBox|FileDialog|Color|Font)\b)')
+INCLUDE = re.compile(r'#include\s*"([^"]+)"')
+REALTIME = "platform/audio/realtime/"
+REALTIME_FORBIDDEN = re.compile(r'#include\s*<(Q(Object|String|Mutex|ReadWriteLock|WaitCondition|Vector|List|Map|Hash|'
+                                r'ByteArray|File|Timer|Thread)\b|mutex|shared_mutex|condition_variable|thread|fstream|'
+                                r'iostream|map|list|string)>')
+
+
+def graph_errors():
+    errors = []
+    for room, deps in ALLOWED.items():
+        for d in deps:
+            if d not in ALLOWED:
+                errors.append(f"docs/rooms.txt: {room} uses the undeclared room {d}")
+            elif room.startswith("platform/") and not (d == "core" or d.startswith("platform/")):
+                errors.append(f"docs/rooms.txt: {room} is a platform room and may not use {d}")
+    state = {}
+    def visit(r, path):
+        state[r] = 1
+        for d in sorted(ALLOWED.get(r, ())):
+            if state.get(d) == 1:
+                errors.append("docs/rooms.txt: cycle " + " -> ".join(path + [r, d]))
+            elif d in ALLOWED and d not in state:
+                visit(d, path + [r])
+        state[r] = 2
+    for r in sorted(ALLOWED):
+        if r not in state:
+            visit(r, [])
+    return errors
+
+def main():
+    errors = graph_errors()
+    logic = core_files()
+    for dirpath, _, names in os.walk(src):
+        for n in sorted(names):
+            if not n.endswith((".h", ".cpp")):
+                continue
+            rel = os.path.relpath(os.path.join(dirpath, n), src)
+            room = room_of(rel)
+            if room is None:
+                errors.append(f"{rel}: lies in no declared room")
+                continue
+            for no, line in enumerate(open(os.path.join(dirpath, n), encoding="utf-8"), 1):
+                if rel.startswith(REALTIME) and REALTIME_FORBIDDEN.search(line):
+                    errors.append(f"{rel}:{no}: code of the audio callback includes {line.strip()}")
+                if rel in logic and WIDGET.search(line):
+                    errors.append(f"{rel}:{no}: logic file includes a widget header: {line.strip()}")
+                m = INCLUDE.search(line)
+                if not m or "/" not in m.group(1):
+                    continue
+                target = m.group(1)
+                if not os.path.exists(os.path.join(src, target)):
+                    continue
+                to = room_of(target)
+                if rel in logic and target not in logic and target.endswith(".h"):
+                    errors.append(f"{rel}:{no}: logic file includes the view header {target}")
+                if to is None or to == room:
+                    continue
+                if to not in ALLOWED[room] and not any(to.startswith(d + "/") for d in ALLOWED[room]):
+                    errors.append(f"{rel}:{no}: {room} may not use {to}")
+    for e in errors:
+        print(e)
+    print(f"layer check: {len(errors)} forbidden include(s)" if errors else "layer check: clean")
+    return 1 if errors else 0
+
+sys.exit(main())

@@ -1,0 +1,83 @@
+#!/bin/sh
+# The layer check passes on the tree and catches each kind of forbidden
+# include on small trees made for it.
+#
+#   layers_test.sh path/to/check_layers.py path/to/repository
+set -u
+check=$1
+repo=$2
+fail=0
+
+python3 "$check" "$repo" >/dev/null || { echo "FAIL: the tree itself breaks its layers"; python3 "$check" "$repo"; fail=1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/layers.XXXXXX") || exit 1
+trap 'rm -rf "$work"' EXIT
+
+# tree NAME RULES: a repository with docs/rooms.txt holding RULES and the
+# files written by the caller under $work/NAME/src.
+tree() {
+    mkdir -p "$work/$1/docs" "$work/$1/src/core" "$work/$1/src/platform/audio/realtime" \
+             "$work/$1/src/score" "$work/$1/src/app"
+    printf '%s\n' "$2" > "$work/$1/docs/rooms.txt"
+    printf 'list(APPEND DZQ_CORE_SOURCES\n  src/score/Logic.h\n  src/platform/audio/realtime/Tick.h\n)\n' \
+        > "$work/$1/src/score/sources.cmake"
+    printf 'list(APPEND DZQ_GUI_SOURCES\n  src/app/View.h\n)\n' > "$work/$1/src/app/sources.cmake"
+    : > "$work/$1/src/core/Base.h"
+    : > "$work/$1/src/app/View.h"
+    : > "$work/$1/src/score/Logic.h"
+    : > "$work/$1/src/platform/audio/realtime/Tick.h"
+}
+rules='core:
+platform/audio: core
+score: core platform/audio
+app: core score'
+
+# expect NAME WORDS: the check fails on tree NAME and says WORDS.
+expect() {
+    out=$(python3 "$check" "$work/$1")
+    if [ $? -eq 0 ] || ! printf '%s' "$out" | grep -q "$2"; then
+        echo "FAIL: $1: expected \"$2\", got:"; echo "$out"; fail=1
+    fi
+}
+
+tree clean "$rules"
+python3 "$check" "$work/clean" >/dev/null || { echo "FAIL: a clean tree is refused"; fail=1; }
+
+tree upward "$rules"
+echo '#include "app/View.h"' > "$work/upward/src/score/Logic.h"
+expect upward "score may not use app"
+
+tree platform "$rules"
+echo '#include "score/Logic.h"' > "$work/platform/src/platform/audio/realtime/Tick.h"
+expect platform "platform/audio may not use score"
+
+tree widgets "$rules"
+echo '#include <QWidget>' > "$work/widgets/src/score/Logic.h"
+expect widgets "logic file includes a widget header"
+
+tree view "$rules"
+echo '#include "app/View.h"' > "$work/view/src/score/Logic.h"
+expect view "logic file includes the view header"
+
+tree realtime "$rules"
+echo '#include <QMutex>' > "$work/realtime/src/platform/audio/realtime/Tick.h"
+expect realtime "code of the audio callback includes"
+
+tree loose "$rules"
+: > "$work/loose/src/platform/Loose.h"
+expect loose "lies in no declared room"
+
+tree cycle "core: app
+platform/audio: core
+score: core platform/audio
+app: core score"
+expect cycle "cycle"
+
+tree platformrule "core:
+platform/audio: core score
+score: core
+app: core score"
+expect platformrule "is a platform room and may not use score"
+
+[ $fail -eq 0 ] && echo "layers: all cases pass"
+exit $fail
