@@ -25,6 +25,8 @@ public:
     explicit ChordPanel(ChordAccompaniment &chords, QWidget *parent = nullptr);
 
     QRadioButton *option(int i) const;
+    // What a screen reader calls Option5(i).
+    static QString optionName(int i);
     QPushButton *Check6() const { return Check6_; }
     QComboBox *Combo3(int i) const;
     QComboBox *HxYL() const { return HxYL_; }
