@@ -80,9 +80,14 @@ void PerformanceControllers::restoreSound()
     voices.selectKey(voices.keyPosition());
 }
 
+void PerformanceControllers::scoreHandedBack()
+{
+    player.setButtonEnabled(0, true);
+}
+
 void PerformanceControllers::stopTimers()
 {
-    keyboard.timer1().setEnabled(false);
+    keyboard.stopDurationTick();
     chords.HXYS().setEnabled(false);
     player.stopClock();
     sequencer.BZDS().setEnabled(false);

@@ -16,6 +16,9 @@ public:
     explicit StatusClock(Clock &clock, QObject *parent = nullptr);
 
     PlaybackTimer &Timer2() { return timer_; }
+    // The window is active: the clock line runs. Stopped at shut-down.
+    void start() { timer_.setEnabled(true); }
+    void stop() { timer_.setEnabled(false); }
     QString SjXs() const { return sjxs_; }
     QString Label8() const { return label8_; }
 
