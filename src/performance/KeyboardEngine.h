@@ -42,7 +42,7 @@ public:
     void setAway(bool away);
     bool isAway() const { return away_; }
 
-    // Stops the duration tick Timer1 (at shut-down); the next key starts it again.
+    // Stops the duration tick Timer1; the next key starts it again.
     void stopDurationTick();
     PlaybackTimer &timer1() { return timer1_; }
 
