@@ -13,14 +13,16 @@
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSet>
@@ -157,9 +159,15 @@ private slots:
     {
         MainWindowRig r;
         const char *const pairs[][2] = {
-            {"Label10", "ComDevies"}, {"Label4(1)", "ComSounds(0)"}, {"Label4(3)", "ComSounds(2)"},
-            {"Label4(4)", "Zxlyl(0)"}, {"Label6", "SD"},             {"Label7", "YD"},
-            {"Label5", "Combo3(0)"},  {"Label13", "HxYL"},           {"Label2", "VsbVol"},
+            {"Label10", "ComDevies"},
+            {"Label4(1)", "ComSounds(0)"},
+            {"Label4(3)", "ComSounds(2)"},
+            {"Label4(4)", "Zxlyl(0)"},
+            {"Label6", "SD"},
+            {"Label7", "YD"},
+            {"Label5", "Combo3(0)"},
+            {"Label13", "HxYL"},
+            {"Label2", "VsbVol"},
         };
         for (const auto &pair : pairs) {
             auto *label = r.find<QLabel>(pair[0]);
@@ -199,21 +207,39 @@ private slots:
         QVERIFY(first && first != keyboard && r.form.isAncestorOf(first));
 
         // Every visible control that Tab may reach is reached once.
+        // Of a group of options Tab reaches the selected one; the arrow keys
+        // move within the group.
         QSet<QWidget *> expected;
         for (QWidget *w : r.form.findChildren<QWidget *>()) {
-            if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && w->window() == &r.form)
-                expected.insert(w);
+            if (!w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus) || w->window() != &r.form)
+                continue;
+            auto *option = qobject_cast<QRadioButton *>(w);
+            if (option && option->group() && option->group()->checkedButton() && !option->isChecked())
+                continue;
+            expected.insert(w);
         }
         QSet<QWidget *> reached{first};
         QStringList names{spokenName(first)};
-        while (focused() != keyboard && reached.size() <= expected.size()) {
-            QTest::keyClick(focused(), Qt::Key_Tab);
+        // Bounded: a control that swallows Tab would keep the focus for ever.
+        auto *score = r.find<QPlainTextEdit>("Text3");
+        const QString scoreBefore = score->toPlainText();
+        for (qsizetype n = 0; focused() != keyboard && n <= expected.size(); ++n) {
+            // The score box takes Tab as text; Ctrl+Tab leaves it.
+            QTest::keyClick(focused(), Qt::Key_Tab, focused() == score ? Qt::ControlModifier : Qt::NoModifier);
             reached.insert(focused());
             names << spokenName(focused());
         }
-        QCOMPARE(focused(), keyboard);
-        QCOMPARE(reached.size(), expected.size());
-        QCOMPARE(reached, expected);
+        QVERIFY2(focused() == keyboard, qPrintable(names.join(QStringLiteral(" | "))));
+        QCOMPARE(score->toPlainText(), scoreBefore);
+        QStringList notReached, unexpected;
+        for (QWidget *w : std::as_const(expected))
+            if (!reached.contains(w))
+                notReached << w->objectName();
+        for (QWidget *w : std::as_const(reached))
+            if (!expected.contains(w))
+                unexpected << w->objectName();
+        QVERIFY2(notReached.isEmpty(), qPrintable(notReached.join(QLatin1Char(' '))));
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char(' '))));
         for (const QString &name : std::as_const(names))
             QVERIFY2(isChinese(name), qPrintable(name));
 
@@ -231,9 +257,21 @@ private slots:
         QVERIFY(r.t.sent().contains(0x463E90u));
 
         // From the score box too, where Tab is typed into the score.
-        auto *score = r.find<QPlainTextEdit>("Text3");
         score->setFocus();
         QTest::keyClick(score, Qt::Key_Escape);
+        QCOMPARE(focused(), keyboard);
+
+        // An arrow key on the tab strip shows the next panel and stays on
+        // the strip, for the next arrow; Esc goes back to the keyboard.
+        auto *melody = r.find<QRadioButton>("Xxk(0)");
+        melody->setFocus();
+        QTest::keyClick(melody, Qt::Key_Right);
+        auto *chords = r.find<QRadioButton>("Xxk(1)");
+        QVERIFY(chords->isChecked());
+        QVERIFY(r.find<QWidget>("Jiezhou(1)")->isVisible());
+        QCOMPARE(r.t.window.FJWZ(), QStringLiteral("和弦调整。。。"));
+        QCOMPARE(focused(), chords);
+        QTest::keyClick(chords, Qt::Key_Escape);
         QCOMPARE(focused(), keyboard);
     }
 
@@ -255,8 +293,7 @@ private slots:
             QSKIP("the platform gives no focus");
         r.t.media.commands.clear();
         QTest::keyClick(record, Qt::Key_Space);
-        QCOMPARE(r.t.media.commands,
-                 (QStringList{"CLOSE NN", "OPEN NEW TYPE WaveAudio ALIAS NN", "RECORD NN"}));
+        QCOMPARE(r.t.media.commands, (QStringList{"CLOSE NN", "OPEN NEW TYPE WaveAudio ALIAS NN", "RECORD NN"}));
         QCOMPARE(record->property("bitmap").toInt(), 112);
         // Recording gives the keyboard back at once.
         QCOMPARE(focused(), r.keyboard());
