@@ -7,6 +7,7 @@
 #include "jianpu/NotationWindow.h"
 #include "performance/Form2.h"
 #include "performance/KeyTable.h"
+#include "resources/StringTable.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -273,6 +274,18 @@ private slots:
         QCOMPARE(focused(), chords);
         QTest::keyClick(chords, Qt::Key_Escape);
         QCOMPARE(focused(), keyboard);
+    }
+
+    // The help and the keyboard's description tell the keys that work.
+    void theKeysAreDocumented()
+    {
+        MainWindowRig r;
+        const QString help = StringTable::text(StringTable::kFirstHelpTopic + 1);
+        const QString described = QAccessible::queryAccessibleInterface(r.keyboard())->text(QAccessible::Description);
+        for (const QString &text : {help, described}) {
+            QVERIFY2(text.contains(QStringLiteral("Ctrl+Tab")), qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("Esc")), qPrintable(text));
+        }
     }
 
     // The recorder's pictures are buttons: Tab reaches them, Space presses
