@@ -154,6 +154,27 @@ private slots:
         QVERIFY(connected[1][0].toInt() != first);
     }
 
+    // Unplugged and plugged in again between two looks: the same name, but
+    // the old connection is dead. It is dropped and opened anew.
+    void pluggedInAgainBetweenLooks()
+    {
+        FakeMidiInputPorts ports;
+        ports.add(kKeystation);
+        MidiInputs inputs(ports);
+        QSignalSpy connected(&inputs, &MidiInputs::connected);
+        QSignalSpy disconnected(&inputs, &MidiInputs::disconnected);
+        inputs.start();
+        ports.replugged << kKeystation;
+        inputs.poll();
+        ports.replugged.clear();
+        QCOMPARE(disconnected.count(), 1);
+        QCOMPARE(connected.count(), 2);
+        QVERIFY(connected[1][0].toInt() != connected[0][0].toInt());
+        QCOMPARE(ports.opens, 2);
+        inputs.poll();
+        QCOMPARE(connected.count(), 2);
+    }
+
     // A port that cannot be opened is not tried every second, but again
     // once it was gone, or when it is chosen.
     void refusedPorts()

@@ -15,6 +15,7 @@ public:
     QVector<MidiInputPort> present;
     QStringList refused;  // names whose open fails
     QVector<int> closed;  // connections closed, in order
+    QStringList replugged;  // gone and back under the same name since opened
     int opens = 0;
 
     void add(const QString &name, bool byDefault = true, const QString &device = QString())
@@ -45,6 +46,12 @@ public:
     {
         if (open_.erase(connection))
             closed.append(connection);
+    }
+
+    bool isAlive(int connection) override
+    {
+        auto it = open_.find(connection);
+        return it != open_.end() && !replugged.contains(it->second.first);
     }
 
     // The receiver of an open port, nullptr when it is not open.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 #include <QVector>
 
 #include <cstddef>
@@ -36,4 +37,12 @@ public:
     virtual int open(const QString &name, MidiInputReceiver &receiver, QString *error) = 0;
     // After close() returns the receiver is never called again.
     virtual void close(int connection) = 0;
+    // False once the port a connection was opened on has gone, even when a
+    // port of the same name has taken its place (a keyboard unplugged and
+    // plugged in again between two looks).
+    virtual bool isAlive(int connection)
+    {
+        Q_UNUSED(connection);
+        return true;
+    }
 };

@@ -110,7 +110,7 @@ void MidiInputs::poll()
     QVector<std::pair<int, QString>> lost, gained;
     for (auto it = inputs_.begin(); it != inputs_.end();) {
         const MidiInputPort *port = listed((*it)->name);
-        if (port && choice_.takes(*port)) {
+        if (port && choice_.takes(*port) && ports_.isAlive((*it)->connection)) {
             ++it;
             continue;
         }

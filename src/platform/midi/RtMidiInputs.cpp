@@ -10,6 +10,8 @@
 #include <alsa/asoundlib.h>
 #endif
 
+#include <QRegularExpression>
+
 #include <string>
 
 namespace {
@@ -88,8 +90,21 @@ struct RtMidiInputs::Lister {
 
 // One opened port: its own RtMidi client.
 struct RtMidiInputs::Open {
+    QString name;  // as listed
     std::unique_ptr<RtMidiIn> in;
     std::string error;
+};
+
+// A sequencer client of our own for questions RtMidi does not answer.
+struct RtMidiInputs::Sequencer {
+#ifdef __linux__
+    snd_seq_t *seq = nullptr;
+    ~Sequencer()
+    {
+        if (seq)
+            snd_seq_close(seq);
+    }
+#endif
 };
 
 // A JACK client of our own that lists the ports and learns when the server
@@ -117,6 +132,14 @@ RtMidiInputs::~RtMidiInputs()
 {
     open_.clear();  // their threads end before the JACK client goes
 }
+
+namespace {
+// Our clients that read the ports we open.
+QString readerPrefix(const QString &clientName)
+{
+    return clientName + QStringLiteral("-in");
+}
+}  // namespace
 
 bool RtMidiInputs::jackRunning()
 {
@@ -190,8 +213,8 @@ int RtMidiInputs::open(const QString &name, MidiInputReceiver &receiver, QString
         return 0;
     }
     auto port = std::make_unique<Open>();
-    port->in = newInput(viaJack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA, clientName_ + QStringLiteral("-in"),
-                        &port->error);
+    port->name = name;
+    port->in = newInput(viaJack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA, readerPrefix(clientName_), &port->error);
     if (!port->in) {
         *error = QString::fromStdString(port->error).trimmed();
         return 0;
@@ -226,4 +249,69 @@ void RtMidiInputs::close(int connection)
     // no delivery follows.
     it->second->in->closePort();
     open_.erase(it);
+}
+
+bool RtMidiInputs::isAlive(int connection)
+{
+    auto it = open_.find(connection);
+    if (it == open_.end())
+        return false;
+    const QString &name = it->second->name;
+    return name.startsWith(jackPrefix()) ? jackFeedsUs(name.mid(jackPrefix().size())) : alsaFeedsUs(name);
+}
+
+// A port that went away took our connection with it; one of the same name
+// that came back has nobody reading it.
+bool RtMidiInputs::jackFeedsUs(const QString &portName)
+{
+    if (!jackRunning())
+        return false;
+    jack_port_t *port = jack_port_by_name(jack_->client, portName.toUtf8().constData());
+    if (!port)
+        return false;
+    bool ours = false;
+    if (const char **readers = jack_port_get_all_connections(jack_->client, port)) {
+        for (const char **r = readers; *r && !ours; ++r)
+            ours = QString::fromUtf8(*r).startsWith(readerPrefix(clientName_));
+        jack_free(readers);
+    }
+    return ours;
+}
+
+bool RtMidiInputs::alsaFeedsUs(const QString &portName)
+{
+#ifdef __linux__
+    // RtMidi names a port "client:port c:p"; c:p is its address.
+    static const QRegularExpression address(QStringLiteral("\\s(\\d+):(\\d+)$"));
+    const QRegularExpressionMatch m = address.match(portName);
+    if (!m.hasMatch())
+        return true;  // cannot tell: taken as alive
+    if (!seq_) {
+        auto seq = std::make_unique<Sequencer>();
+        if (snd_seq_open(&seq->seq, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK) < 0)
+            return true;
+        seq_ = std::move(seq);
+    }
+    snd_seq_addr_t root;
+    root.client = static_cast<unsigned char>(m.captured(1).toInt());
+    root.port = static_cast<unsigned char>(m.captured(2).toInt());
+    snd_seq_query_subscribe_t *subs = nullptr;
+    snd_seq_query_subscribe_alloca(&subs);
+    snd_seq_query_subscribe_set_root(subs, &root);
+    snd_seq_query_subscribe_set_type(subs, SND_SEQ_QUERY_SUBS_READ);
+    snd_seq_client_info_t *info = nullptr;
+    snd_seq_client_info_alloca(&info);
+    for (int i = 0;; ++i) {
+        snd_seq_query_subscribe_set_index(subs, i);
+        if (snd_seq_query_port_subscribers(seq_->seq, subs) < 0)
+            return false;  // nobody of ours reads it (or it is gone)
+        const snd_seq_addr_t *reader = snd_seq_query_subscribe_get_addr(subs);
+        if (snd_seq_get_any_client_info(seq_->seq, reader->client, info) >= 0
+            && QString::fromUtf8(snd_seq_client_info_get_name(info)).startsWith(readerPrefix(clientName_)))
+            return true;
+    }
+#else
+    Q_UNUSED(portName);
+    return true;
+#endif
 }

@@ -19,6 +19,7 @@ public:
     QVector<MidiInputPort> ports() override;
     int open(const QString &name, MidiInputReceiver &receiver, QString *error) override;
     void close(int connection) override;
+    bool isAlive(int connection) override;
 
     static QString jackPrefix() { return QStringLiteral("JACK "); }
 
@@ -27,9 +28,13 @@ private:
     struct Open;
     struct Jack;
     bool jackRunning();
+    bool alsaFeedsUs(const QString &portName);
+    bool jackFeedsUs(const QString &portName);
 
     const QString clientName_;
     std::unique_ptr<Lister> alsa_;
+    struct Sequencer;
+    std::unique_ptr<Sequencer> seq_;  // asks the sequencer who reads a port
     std::unique_ptr<Jack> jack_;
     std::map<int, std::unique_ptr<Open>> open_;
     int nextConnection_ = 1;
