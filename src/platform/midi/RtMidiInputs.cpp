@@ -28,10 +28,17 @@ void deliver(double, std::vector<unsigned char> *message, void *user)
         static_cast<MidiInputReceiver *>(user)->receive(message->data(), message->size());
 }
 
-// JACK's library prints to the terminal unless told otherwise. It complains
-// whenever no server runs: details for the log, not errors for the user.
+// Set while we look for a server, which mostly is not there.
+thread_local bool lookingForJack = false;
+
+// JACK's library prints to the terminal unless told otherwise. What it says
+// while a running server serves us goes to the log (a detail for the log,
+// not an error for the user); its complaint that no server runs, every
+// second, goes nowhere.
 void jackError(const char *text)
 {
+    if (lookingForJack)
+        return;
     constexpr int kWarning = 2;  // the log's levels are FluidSynth's
     SoundLog::QuietScope quiet;
     SoundLog::install().add(kWarning, text);
@@ -148,7 +155,9 @@ bool RtMidiInputs::jackRunning()
     if (!jack_) {
         // Never starts a server: without one there are simply no JACK ports.
         const std::string name = (clientName_ + QStringLiteral("-list")).toStdString();
+        lookingForJack = true;
         jack_client_t *client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+        lookingForJack = false;
         if (!client)
             return false;
         jack_ = std::make_unique<Jack>();
