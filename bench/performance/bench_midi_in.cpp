@@ -18,11 +18,11 @@
 
 #include "FakeMidiInputPorts.h"
 #include "ScriptedDialogs.h"
+#include "chords/ChordAccompaniment.h"
 #include "core/Clock.h"
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
-#include "chords/ChordAccompaniment.h"
 #include "midiport/MidiPort.h"
 #include "performance/HardwareKeyboard.h"
 #include "performance/HardwareTargets.h"
@@ -59,8 +59,7 @@ namespace {
 
 qint64 nowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -86,13 +85,13 @@ protected:
 };
 
 struct NoPartners : KeyboardPartners {
-    void HXQD() override {}
-    void TSYX() override {}
-    void ZDJP() override {}
-    void stopRhythm() override {}
-    void clearScorePlaying() override {}
-    void resetPlayCaption() override {}
-    void SilenceScoreNotes() override {}
+    void HXQD() override { }
+    void TSYX() override { }
+    void ZDJP() override { }
+    void stopRhythm() override { }
+    void clearScorePlaying() override { }
+    void resetPlayCaption() override { }
+    void SilenceScoreNotes() override { }
 };
 
 QString loadAverage()
@@ -136,7 +135,7 @@ struct Program {
     MainWindowNotes notes{state, voices, keyboard, keys};
     std::vector<double> first, last;
 
-    explicit Program(const AudioEngine::Options &options) : engine(options) {}
+    explicit Program(const AudioEngine::Options &options) : engine(options) { }
 
     bool start()
     {
@@ -218,8 +217,8 @@ bool runJack(const AudioEngine::Options &options, int notes)
     qputenv("JACK_DEFAULT_SERVER", server);
     QProcess jackd;
     jackd.setProcessChannelMode(QProcess::MergedChannels);
-    jackd.start(QStringLiteral("jackd"), {"--no-realtime", "-n", QString::fromLatin1(server), "-d", "dummy", "-r",
-                                          "48000", "-p", "256"});
+    jackd.start(QStringLiteral("jackd"),
+                {"--no-realtime", "-n", QString::fromLatin1(server), "-d", "dummy", "-r", "48000", "-p", "256"});
     if (!jackd.waitForStarted(5000)) {
         std::printf("jack: jackd is not installed, skipped\n");
         return false;

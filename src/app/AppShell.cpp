@@ -147,7 +147,8 @@ void AppShell::startInputs()
         if (log_)
             log_->writeComment(text);
     });
-    inputs_->start();
+    // After the welcome dialog's first paint: a JACK server takes a moment to answer.
+    QTimer::singleShot(0, inputs_.get(), &MidiInputs::start);
 }
 
 void AppShell::recoverTakes(const QString &takeFolder, const QString &recordFolder)

@@ -13,9 +13,10 @@ constexpr int kAllSoundOff = 120;
 }  // namespace
 
 HardwareKeyboard::HardwareKeyboard(Session &ctx, WindowDisplay &mainDisplay, QObject *parent)
-    : QObject(parent), ctx_(ctx), display_(mainDisplay)
-{
-}
+    : QObject(parent),
+      ctx_(ctx),
+      display_(mainDisplay)
+{ }
 
 void HardwareKeyboard::setTarget(HardwareNoteTarget *target)
 {
@@ -150,10 +151,7 @@ void HardwareKeyboard::release(Input &in)
         pitchBend(in, kBendCentre);
 }
 
-void HardwareKeyboard::inputConnected(const QString &keyboardName)
-{
-    display_.setFJWZ(connectedMessage(keyboardName));
-}
+void HardwareKeyboard::inputConnected(const QString &keyboardName) { display_.setFJWZ(connectedMessage(keyboardName)); }
 
 void HardwareKeyboard::inputLost(int source)
 {

@@ -13,7 +13,11 @@ constexpr qint16 kBackslash = 0xDC;  // MA: a key of the main window only
 
 MainWindowNotes::MainWindowNotes(SharedState &state, const MelodyVoices &voices, KeyboardEngine &engine,
                                  OnScreenKeyboard &keys, QObject *parent)
-    : HardwareNoteTarget(parent), state_(state), voices_(voices), engine_(engine), keys_(keys)
+    : HardwareNoteTarget(parent),
+      state_(state),
+      voices_(voices),
+      engine_(engine),
+      keys_(keys)
 {
     connect(&engine, &KeyboardEngine::stopped, this, &HardwareNoteTarget::silenced);
     connect(&keys, &OnScreenKeyboard::muted, this, &HardwareNoteTarget::silenced);
@@ -26,15 +30,9 @@ qint16 MainWindowNotes::fullVelocity(int channel) const
     return state_.VoiceVelocity[size_t(channel)];
 }
 
-const NoteKey *MainWindowNotes::keyToWrite(int offset) const
-{
-    return KeyTable::keyForOffset(offset);
-}
+const NoteKey *MainWindowNotes::keyToWrite(int offset) const { return KeyTable::keyForOffset(offset); }
 
-void MainWindowNotes::write(const NoteKey &key)
-{
-    engine_.writeInputNote(key);
-}
+void MainWindowNotes::write(const NoteKey &key) { engine_.writeInputNote(key); }
 
 void MainWindowNotes::showKey(int offset, bool down)
 {
@@ -45,7 +43,9 @@ void MainWindowNotes::showKey(int offset, bool down)
 }
 
 MiniWindowNotes::MiniWindowNotes(SharedState &state, MiniKeyboard &mini, QObject *parent)
-    : HardwareNoteTarget(parent), state_(state), mini_(&mini)
+    : HardwareNoteTarget(parent),
+      state_(state),
+      mini_(&mini)
 {
     connect(&mini, &MiniKeyboard::stopped, this, &HardwareNoteTarget::silenced);
     connect(&mini, &MiniKeyboard::muted, this, &HardwareNoteTarget::silenced);
@@ -77,9 +77,9 @@ void MiniWindowNotes::showKey(int offset, bool down)
 }
 
 EditorNotes::EditorNotes(std::function<qint16()> rowVolume, QObject *parent)
-    : HardwareNoteTarget(parent), rowVolume_(std::move(rowVolume))
-{
-}
+    : HardwareNoteTarget(parent),
+      rowVolume_(std::move(rowVolume))
+{ }
 
 qint16 EditorNotes::fullVelocity(int channel) const
 {

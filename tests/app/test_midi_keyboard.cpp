@@ -58,7 +58,10 @@ struct KeyboardRig {
         inputs.deliverPending();
     }
     template <typename T>
-    T *find(const char *name) { return form->findChild<T *>(QString::fromLatin1(name)); }
+    T *find(const char *name)
+    {
+        return form->findChild<T *>(QString::fromLatin1(name));
+    }
 };
 
 }  // namespace
@@ -72,10 +75,14 @@ private slots:
     {
         KeyboardRig r;
         QCOMPARE(r.t.window.FJWZ(), QStringLiteral("已连接MIDI键盘：Keystation 49。。。"));
-        r.play("903c7f" "4064" "4320");
+        r.play("903c7f"
+               "4064"
+               "4320");
         QCOMPARE(r.t.sent(), ons(60, 70) + ons(64, 55) + ons(67, 17));
         QCOMPARE(r.t.window.Text3(), QString("KC"));
-        r.play("803c00" "804000" "804300");
+        r.play("803c00"
+               "804000"
+               "804300");
         QCOMPARE(r.t.midi.messagesOfKind(0x80).size(), 9);
     }
 
@@ -136,7 +143,8 @@ private slots:
     void spaceSilences()
     {
         KeyboardRig r;
-        r.play("903c7f" "4040");
+        r.play("903c7f"
+               "4040");
         QTest::keyClick(r.find<QWidget>("SFYXYZ"), Qt::Key_Space);
         Msgs offs = r.t.midi.messagesOfKind(0x80);
         QVERIFY(offs.contains(R::noteOff(2, 60)) && offs.contains(R::noteOff(2, 64)));

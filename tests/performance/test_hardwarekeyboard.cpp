@@ -46,10 +46,7 @@ Msgs ons(int note, int velocity)
 {
     return {R::noteOn(0, note, velocity), R::noteOn(1, note, velocity), R::noteOn(2, note, velocity)};
 }
-Msgs offs(int note)
-{
-    return {R::noteOff(0, note), R::noteOff(1, note), R::noteOff(2, note)};
-}
+Msgs offs(int note) { return {R::noteOff(0, note), R::noteOff(1, note), R::noteOff(2, note)}; }
 Msgs controls(int number, int value)
 {
     return {R::control(0, number, value), R::control(1, number, value), R::control(2, number, value)};
@@ -63,7 +60,7 @@ private slots:
     void velocityScales_data()
     {
         QTest::addColumn<int>("volumePosition");  // Zxlyl: 0 "25" .. 6 "120"
-        QTest::addColumn<int>("velocity");        // from the keyboard
+        QTest::addColumn<int>("velocity");  // from the keyboard
         QTest::addColumn<int>("expected");
         QTest::newRow("70, full force") << 3 << 127 << 70;
         QTest::newRow("70 x 100 / 127") << 3 << 100 << 55;
@@ -95,8 +92,8 @@ private slots:
         rig.t.clearSent();
         rig.on(60, 127);
         rig.off(60);
-        QCOMPARE(rig.t.sent(), (Msgs{R::noteOn(0, 60, 70), R::noteOn(1, 60, 120), R::noteOff(0, 60),
-                                     R::noteOff(1, 60)}));
+        QCOMPARE(rig.t.sent(),
+                 (Msgs{R::noteOn(0, 60, 70), R::noteOn(1, 60, 120), R::noteOff(0, 60), R::noteOff(1, 60)}));
         QCOMPARE(rig.hw.soundingNotes(), 0);
     }
 

@@ -3,8 +3,8 @@
 
 #include "platform/midi/MidiInputs.h"
 #include "platform/midi/MidiStreamParser.h"
-#include "platform/midi/RtMidiPorts.h"
 #include "platform/midi/RtMidiInputs.h"
+#include "platform/midi/RtMidiPorts.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -65,10 +65,9 @@ private slots:
         QTest::newRow("sysex ends running status") << QStringList{"903c64f001f73e40"} << QVector<quint32>{0x643c90};
         QTest::newRow("song position skipped, ends running status")
             << QStringList{"903c64f201023e40"} << QVector<quint32>{0x643c90};
-        QTest::newRow("tune request ends running status") << QStringList{"903c64f63e40"}
-                                                          << QVector<quint32>{0x643c90};
-        QTest::newRow("a new status drops the unfinished message") << QStringList{"903c", "803c40"}
-                                                                   << QVector<quint32>{0x403c80};
+        QTest::newRow("tune request ends running status") << QStringList{"903c64f63e40"} << QVector<quint32>{0x643c90};
+        QTest::newRow("a new status drops the unfinished message")
+            << QStringList{"903c", "803c40"} << QVector<quint32>{0x403c80};
     }
     void parser()
     {
@@ -265,7 +264,8 @@ private slots:
     // own output port (which echoes what it plays) is never offered.
     void systemPorts()
     {
-        qputenv("JACK_DEFAULT_SERVER", QByteArray("dzq-test-absent-") + QByteArray::number(QCoreApplication::applicationPid()));
+        qputenv("JACK_DEFAULT_SERVER",
+                QByteArray("dzq-test-absent-") + QByteArray::number(QCoreApplication::applicationPid()));
         RtMidiInputs system;
         RtMidiPorts outputs;
         const bool sequencer = QFileInfo::exists("/dev/snd/seq");

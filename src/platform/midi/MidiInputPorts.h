@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <QtGlobal>
 #include <QVector>
+#include <QtGlobal>
 
 #include <cstddef>
 
@@ -16,7 +16,7 @@ public:
 
 // One input port present on the machine.
 struct MidiInputPort {
-    QString name;    // unique among the ports listed together
+    QString name;  // unique among the ports listed together
     QString device;  // what the user calls it: the name of the keyboard or program
     // Connected when every input is wanted. Ports that only echo or bridge
     // what another listed port already delivers are not.

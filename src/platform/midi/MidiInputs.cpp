@@ -12,8 +12,7 @@ namespace {
 
 qint64 steadyNowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -44,7 +43,7 @@ bool MidiInputChoice::takes(const MidiInputPort &port) const
 // One connected port. receive() runs on the port's thread; everything else
 // on the owner's.
 struct MidiInputs::Input : MidiInputReceiver {
-    Input(MidiInputs &o, const QString &n, int s) : owner(o), name(n), source(s) {}
+    Input(MidiInputs &o, const QString &n, int s) : owner(o), name(n), source(s) { }
 
     void receive(const unsigned char *bytes, std::size_t length) override
     {

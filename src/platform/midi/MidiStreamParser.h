@@ -30,6 +30,6 @@ private:
 
     quint8 status_ = 0;  // the message being collected (0: none)
     quint8 data_[2] = {};
-    int have_ = 0;       // data bytes collected
+    int have_ = 0;  // data bytes collected
     bool sysex_ = false;
 };

@@ -17,10 +17,7 @@
 namespace {
 
 // RtMidi reports through its error callback; without one it prints.
-void keepError(RtMidiError::Type, const std::string &text, void *user)
-{
-    *static_cast<std::string *>(user) = text;
-}
+void keepError(RtMidiError::Type, const std::string &text, void *user) { *static_cast<std::string *>(user) = text; }
 
 void deliver(double, std::vector<unsigned char> *message, void *user)
 {
@@ -43,7 +40,7 @@ void jackError(const char *text)
     SoundLog::QuietScope quiet;
     SoundLog::install().add(kWarning, text);
 }
-void jackInfo(const char *) {}
+void jackInfo(const char *) { }
 
 // RtMidi prints before it throws for a missing sequencer, so it is asked first.
 bool sequencerPresent()
@@ -82,10 +79,7 @@ int indexOf(RtMidiIn &in, const std::string &name)
     return -1;
 }
 
-QString clientOf(const QString &portName)
-{
-    return portName.section(QLatin1Char(':'), 0, 0);
-}
+QString clientOf(const QString &portName) { return portName.section(QLatin1Char(':'), 0, 0); }
 
 }  // namespace
 
@@ -142,10 +136,7 @@ RtMidiInputs::~RtMidiInputs()
 
 namespace {
 // Our clients that read the ports we open.
-QString readerPrefix(const QString &clientName)
-{
-    return clientName + QStringLiteral("-in");
-}
+QString readerPrefix(const QString &clientName) { return clientName + QStringLiteral("-in"); }
 }  // namespace
 
 bool RtMidiInputs::jackRunning()
