@@ -61,9 +61,14 @@ void MainWindowControllers::attachInputs(MidiInputs &inputs)
     connect(&inputs, &MidiInputs::disconnected, &hardware, [this](int source) { hardware.inputLost(source); });
 }
 
+void MainWindowControllers::quit()
+{
+    session.port.CloseMidiDevice();
+}
+
 void MainWindowControllers::stopTimers()
 {
     performance.stopTimers();
     editor.playback.YYDS().setEnabled(false);
-    statusClock.Timer2().setEnabled(false);
+    statusClock.stop();
 }
