@@ -19,12 +19,12 @@ dzq=${1:-}
 sender=${2:-}
 if [ "$dzq" = "--no-xvfb" ]; then
     echo "midi-in: SKIP: xvfb-run is not installed" >&2
-    exit 77
+    exit "${DZQ_SKIP_CODE:-77}"
 fi
 for tool in xdotool timeout jackd; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "midi-in: SKIP: $tool is not installed" >&2
-        exit 77
+        exit "${DZQ_SKIP_CODE:-77}"
     fi
 done
 if [ -z "$dzq" ] || [ ! -x "$dzq" ] || [ -z "$sender" ] || [ ! -x "$sender" ]; then
