@@ -126,7 +126,7 @@ gone() { ! alive "$1"; }
 server_up() { "$sender" --name dzq-probe >/dev/null 2>&1; }
 
 step "starting a JACK server \"$JACK_DEFAULT_SERVER\" (dummy backend)"
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
 jack_pid=$!
 until_ok 15 server_up || fail "the JACK server did not come up within 15 s"
 
@@ -144,7 +144,7 @@ step "main window ready (window $main); plugging in the JACK keyboard"
 # A chord at velocity 100 (70 x 100 / 127 = 55 on each voice), released;
 # D at 127 and its note-off in running status; the black key C# at 80 (44);
 # E at 80 split over two events, its note-off in running status.
-"$sender" wait-connected=20 \
+"$sender" wait-connected=20 sleep=300 \
     send=903c64,904064,904364 sleep=400 send=803c00,804000,804300 sleep=300 \
     send=903e7f sleep=300 send=3e00 sleep=200 \
     send=903d50 sleep=100 send=803d00 sleep=200 \
@@ -159,7 +159,7 @@ until_ok 5 all_logged 0x3c80 0x3c82 0x4081 0x4382 0x463e90 0x463e92 0x3e80 0x3e8
 step "the chord and the notes sounded with their velocities"
 
 # Unplugged (the client ended) and plugged in again: F at 127.
-"$sender" wait-connected=20 send=90417f sleep=200 send=804100 >>"$work/sender.log" 2>&1 \
+"$sender" wait-connected=20 sleep=300 send=90417f sleep=200 send=804100 >>"$work/sender.log" 2>&1 \
     || fail "the keyboard plugged in again was not connected: $(cat "$work/sender.log")"
 until_ok 5 all_logged 0x464190 0x4182 || fail "the keyboard plugged in again did not play F (0x464190)"
 [ "$(connections)" = 2 ] || fail "the keyboard plugged in again was not named again"
