@@ -18,12 +18,12 @@ set -u
 dzq=${1:-}
 if [ "$dzq" = "--no-xvfb" ]; then
     echo "takes: SKIP: xvfb-run is not installed" >&2
-    exit 77
+    exit "${DZQ_SKIP_CODE:-77}"
 fi
 for tool in xdotool timeout od stat; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "takes: SKIP: $tool is not installed" >&2
-        exit 77
+        exit "${DZQ_SKIP_CODE:-77}"
     fi
 done
 if [ -z "$dzq" ] || [ ! -x "$dzq" ]; then
