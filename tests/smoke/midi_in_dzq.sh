@@ -14,6 +14,8 @@
 # a failure with a message saying which step failed.
 
 set -u
+name=midi-in
+. "$(dirname "$0")/rig.sh"
 
 dzq=${1:-}
 sender=${2:-}
@@ -21,12 +23,7 @@ if [ "$dzq" = "--no-xvfb" ]; then
     echo "midi-in: SKIP: xvfb-run is not installed" >&2
     exit "${DZQ_SKIP_CODE:-77}"
 fi
-for tool in xdotool timeout jackd; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "midi-in: SKIP: $tool is not installed" >&2
-        exit "${DZQ_SKIP_CODE:-77}"
-    fi
-done
+need xdotool timeout jackd
 if [ -z "$dzq" ] || [ ! -x "$dzq" ] || [ -z "$sender" ] || [ ! -x "$sender" ]; then
     echo "midi-in: FAIL: the program \"$dzq\" or the JACK client \"$sender\" is not there" >&2
     exit 1
@@ -48,8 +45,6 @@ log="$work/midi.log"
 score="$work/zz-score.txt"
 jack_pid=""
 pid=""
-
-alive() { [ -n "$1" ] && kill -0 "$1" 2>/dev/null; }
 
 cleanup() {
     for p in $pid $jack_pid; do
@@ -77,44 +72,7 @@ fail() {
 }
 
 deadline=$(( $(date +%s) + 100 ))
-until_ok() {
-    limit=$(( $1 * 10 ))
-    shift
-    n=0
-    while [ "$n" -lt "$limit" ]; do
-        "$@" && return 0
-        if [ "$(date +%s)" -ge "$deadline" ]; then
-            echo "midi-in: the test as a whole ran out of time (100 s)" >&2
-            return 1
-        fi
-        sleep 0.1
-        n=$((n + 1))
-    done
-    return 1
-}
 
-window_of() {  # pid width height
-    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
-        size=$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/^ *Geometry: //p')
-        if [ "$size" = "$2x$3" ]; then
-            echo "$w"
-            return 0
-        fi
-    done
-    return 1
-}
-find_window() {  # variable pid width height
-    w=$(window_of "$2" "$3" "$4") || return 1
-    eval "$1=\$w"
-}
-find_named() {  # variable pid title
-    w=$(xdotool search --onlyvisible --pid "$2" --name "^$3\$" 2>/dev/null | head -n 1)
-    [ -n "$w" ] || return 1
-    eval "$1=\$w"
-}
-click_in() {
-    xdotool mousemove --window "$1" "$2" "$3" && sleep 0.2 && xdotool click 1
-}
 logged() { [ -f "$log" ] && grep -q " $1\$" "$log"; }
 all_logged() {
     for m in "$@"; do
@@ -122,7 +80,6 @@ all_logged() {
     done
 }
 connections() { grep -c "^# 已连接MIDI键盘：JACK dzq-test:out\$" "$log" 2>/dev/null; }
-gone() { ! alive "$1"; }
 server_up() { "$sender" --name dzq-probe >/dev/null 2>&1; }
 
 step "starting a JACK server \"$JACK_DEFAULT_SERVER\" (dummy backend)"
