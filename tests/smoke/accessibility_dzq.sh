@@ -8,28 +8,26 @@
 #   xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- \
 #       accessibility_dzq.sh path/to/dzq path/to/accessibility_walk.py
 #
-# Exits 0 on success, 77 when a tool is missing (the test is skipped), 1 on
-# a failure with a message saying which step failed.
+# Exits 0 on success, 77 when a tool is missing (the test is skipped; 1
+# where DZQ_SKIP_CODE=1 says so, as in CI), 1 on a failure with a message
+# saying which step failed.
 
 set -u
+name=a11y
+. "$(dirname "$0")/rig.sh"
 
 dzq=${1:-}
 walker=${2:-}
 if [ "$dzq" = "--no-xvfb" ]; then
     echo "a11y: SKIP: xvfb-run or dbus-run-session is not installed" >&2
-    exit 77
+    exit "${DZQ_SKIP_CODE:-77}"
 fi
-for tool in xdotool timeout dbus-send; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "a11y: SKIP: $tool is not installed" >&2
-        exit 77
-    fi
-done
+need xdotool timeout dbus-send
 # Debian's own Python, where python3-pyatspi lives.
 python=/usr/bin/python3
 if ! "$python" -c "import pyatspi" 2>/dev/null; then
     echo "a11y: SKIP: python3-pyatspi is not installed" >&2
-    exit 77
+    exit "${DZQ_SKIP_CODE:-77}"
 fi
 if [ -z "$dzq" ] || [ ! -x "$dzq" ] || [ ! -f "$walker" ]; then
     echo "a11y: FAIL: the program \"$dzq\" or the walker \"$walker\" is not there" >&2
@@ -50,8 +48,9 @@ mkdir -m 700 "$XDG_RUNTIME_DIR" || exit 1
 export QT_QPA_PLATFORM=xcb
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 pid=""
+# Every wait gives up by then, whatever its own limit.
+deadline=$(( $(date +%s) + 150 ))
 
-alive() { [ -n "$1" ] && kill -0 "$1" 2>/dev/null; }
 cleanup() {
     if alive "$pid"; then
         kill "$pid" 2>/dev/null
@@ -67,36 +66,6 @@ step() { echo "a11y: $*"; }
 fail() {
     echo "a11y: FAIL: $*" >&2
     exit 1
-}
-
-until_ok() {  # SECONDS COMMAND...: runs the command every 0.1 s until it succeeds
-    limit=$(($1 * 10))
-    shift
-    n=0
-    while [ "$n" -lt "$limit" ]; do
-        "$@" && return 0
-        sleep 0.1
-        n=$((n + 1))
-    done
-    return 1
-}
-
-window_of() {  # pid width height: the visible window of that size
-    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
-        size=$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/^ *Geometry: //p')
-        if [ "$size" = "$2x$3" ]; then
-            echo "$w"
-            return 0
-        fi
-    done
-    return 1
-}
-find_window() {  # variable pid width height
-    w=$(window_of "$2" "$3" "$4") || return 1
-    eval "$1=\$w"
-}
-click_in() {  # window x y
-    xdotool mousemove --window "$1" "$2" "$3" && sleep 0.2 && xdotool click 1
 }
 walk() {  # title
     timeout 60 "$python" "$walker" "$1" --list || fail "the walk of \"$1\" found controls without a Chinese name"
@@ -127,7 +96,7 @@ click_in "$editor" 695 278 || fail "could not click \"退出窗口\""
 until_ok 10 find_window main "$pid" 988 337 || fail "the main window did not come back from the editor"
 
 click_in "$main" 958 190 || fail "could not click \"退出\""
-until_ok 12 eval '! alive "$pid"' || fail "the program did not end within 12 s of \"退出\""
+until_ok 12 gone "$pid" || fail "the program did not end within 12 s of \"退出\""
 wait "$pid"
 rc=$?
 pid=""
