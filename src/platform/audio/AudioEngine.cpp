@@ -1,6 +1,7 @@
 #include "platform/audio/AudioEngine.h"
 
 #include "core/MidiMessage.h"
+#include "core/SteadyTime.h"
 
 #include "platform/audio/PulseOutput.h"
 #include "platform/audio/RealtimeKit.h"
@@ -22,8 +23,6 @@ namespace {
 // Messages kept while the sound font loads; past this only note-ons are
 // dropped, so nothing can be left hanging.
 constexpr int kMaxEarlyMessages = 65536;
-// Frames interleaved for the tap at a time.
-constexpr int kTapChunk = 256;
 // The render thread gives up catching up when it is this far behind.
 constexpr qint64 kRenderResyncNs = 100'000'000;
 // Playback input buffered ahead of the callback.
@@ -39,12 +38,6 @@ constexpr int kOutputCheckMs = 200;
 // the stream, short enough that a program left open costs next to nothing.
 constexpr qint64 kPauseAfterSeconds = 30;
 
-qint64 steadyNowNs()
-{
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 bool isNoteOn(quint32 message)
 {
     return MidiMessage::unpack(message & 0x7FFFFF).isNoteOn();
@@ -58,12 +51,9 @@ AudioEngine::AudioEngine(const Options &options, QObject *parent)
     : QObject(parent),
       options_(options),
       rate_(options.sampleRate),
-      gainLeft_(SynthSetup::sideGain(0x6000)),
-      gainRight_(SynthSetup::sideGain(0x6000)),
+      gain_(SynthSetup::sideGain(0x6000), SynthSetup::sideGain(0x6000)),
       tap_(std::size_t(qMax(1, options.tapSeconds)) * std::size_t(options.sampleRate)),
-      tapScratch_(new Frame[kTapChunk]),
-      play_(kPlaybackFrames),
-      playScratch_(new Frame[kTapChunk])
+      play_(kPlaybackFrames)
 {
     SoundLog &log = SoundLog::install();
     connect(&log, &SoundLog::errorLogged, this,
@@ -199,7 +189,7 @@ void AudioEngine::finishLoading()
         worker_.join();
     state_ = State::Ready;
     if (output_) {
-        underrunPolicy_.opened(steadyNowNs());
+        underrunPolicy_.opened(SteadyTime::nowNs());
         outputWatch_.start();
     }
     for (const QString &text : std::as_const(workerNotices_))
@@ -279,7 +269,7 @@ void AudioEngine::wake()
     if (output_ && !output_->isActive()) {
         clockRestart_.store(true);
         idleFrames_.store(0);  // not paused again before the audio thread has seen what woke it
-        underrunPolicy_.restarted(steadyNowNs());
+        underrunPolicy_.restarted(SteadyTime::nowNs());
         output_->setActive(true);
     }
 }
@@ -291,7 +281,7 @@ void AudioEngine::checkOutput()
     if (const quint64 thread = output_->takeRealtimeRequest())
         askRealtimeKit(thread);
     // WAV playback waiting to be mixed, or a recording: the stream runs.
-    const bool needed = tapEnabled_.load() || playPushed_.load() != playTaken_.load();
+    const bool needed = tap_.isEnabled() || play_.pushed() != play_.taken();
     if (needed)
         wake();
     else if (output_->isActive() && idleFrames_.load(std::memory_order_relaxed) >= kPauseAfterSeconds * rate_)
@@ -299,7 +289,7 @@ void AudioEngine::checkOutput()
     // A larger buffer for the rest of the run (at the largest, nothing more
     // to do); see UnderrunPolicy.
     if (underrunPolicy_.needsLargerBuffer(output_->takeUnderrun(), output_->isActive()) && output_->stepUp()) {
-        underrunPolicy_.restarted(steadyNowNs());
+        underrunPolicy_.restarted(SteadyTime::nowNs());
         framesAtStep_ = renderedFrames_.load();
         clockRestart_.store(true);
         emit outputChanged();
@@ -334,8 +324,7 @@ void AudioEngine::play(quint32 message)
 void AudioEngine::setWaveVolume(quint32 value)
 {
     waveVolume_ = value;
-    gainLeft_.store(SynthSetup::sideGain(value & 0xFFFF), std::memory_order_relaxed);
-    gainRight_.store(SynthSetup::sideGain(value >> 16), std::memory_order_relaxed);
+    gain_.set(SynthSetup::sideGain(value & 0xFFFF), SynthSetup::sideGain(value >> 16));
 }
 
 void AudioEngine::setTapEnabled(bool enabled)
@@ -344,7 +333,7 @@ void AudioEngine::setTapEnabled(bool enabled)
         wake();
     // Sequentially consistent with the rendered-frames counter, so that
     // waitForTapQuiet() can tell when the last tapping callback has finished.
-    tapEnabled_.store(enabled);
+    tap_.setEnabled(enabled);
 }
 
 void AudioEngine::waitForTapQuiet(int timeoutMs) const
@@ -358,65 +347,6 @@ void AudioEngine::waitForTapQuiet(int timeoutMs) const
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (renderedFrames_.load() == before && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::microseconds(500));
-}
-
-int AudioEngine::pushPlayback(const float *interleaved, int frames)
-{
-    Frame chunk[kTapChunk];
-    int done = 0;
-    while (done < frames) {
-        const int n = qMin(kTapChunk, frames - done);
-        for (int i = 0; i < n; ++i)
-            chunk[i] = Frame{interleaved[2 * (done + i)], interleaved[2 * (done + i) + 1]};
-        const int pushed = int(play_.push(chunk, std::size_t(n)));
-        done += pushed;
-        playPushed_.fetch_add(quint64(pushed));
-        if (pushed < n)
-            break;
-    }
-    return done;
-}
-
-void AudioEngine::mixPlayback(float *left, float *right, int frames)
-{
-    quint64 taken = playTaken_.load(std::memory_order_relaxed);
-    // Frames of a stopped playback are dropped, never heard.
-    const quint64 discardTo = playDiscardTo_.load();
-    while (taken < discardTo) {
-        const std::size_t got = play_.pop(playScratch_.get(), std::size_t(qMin<quint64>(kTapChunk, discardTo - taken)));
-        if (got == 0)
-            break;
-        taken += got;
-    }
-    for (int done = 0; done < frames;) {
-        const int got = int(play_.pop(playScratch_.get(), std::size_t(qMin(kTapChunk, frames - done))));
-        if (got == 0)
-            break;
-        for (int i = 0; i < got; ++i) {
-            left[done + i] += playScratch_[i].left;
-            right[done + i] += playScratch_[i].right;
-        }
-        done += got;
-        taken += quint64(got);
-    }
-    playTaken_.store(taken);
-}
-
-int AudioEngine::readTap(float *interleaved, int maxFrames)
-{
-    int done = 0;
-    Frame chunk[kTapChunk];
-    while (done < maxFrames) {
-        const int got = int(tap_.pop(chunk, std::size_t(qMin(kTapChunk, maxFrames - done))));
-        if (got == 0)
-            break;
-        for (int i = 0; i < got; ++i) {
-            interleaved[2 * (done + i)] = chunk[i].left;
-            interleaved[2 * (done + i) + 1] = chunk[i].right;
-        }
-        done += got;
-    }
-    return done;
 }
 
 QStringList AudioEngine::logMessages() const
@@ -486,28 +416,11 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
     }
     const qint64 end = frames_ + frames;
     frames_ = end;
-    mixPlayback(left, right, frames);
-
-    const float gl = gainLeft_.load(std::memory_order_relaxed);
-    const float gr = gainRight_.load(std::memory_order_relaxed);
-    for (int i = 0; i < frames; ++i) {
-        left[i] *= gl;
-        right[i] *= gr;
-    }
+    play_.mixInto(left, right, frames);
+    gain_.apply(left, right, frames);
 
     renderedFrames_.store(end);
-    if (tapEnabled_.load()) {
-        for (int done = 0; done < frames;) {
-            const int n = qMin(kTapChunk, frames - done);
-            for (int i = 0; i < n; ++i)
-                tapScratch_[i] = Frame{left[done + i], right[done + i]};
-            const std::size_t pushed = tap_.push(tapScratch_.get(), std::size_t(n));
-            tapPushed_.fetch_add(quint64(pushed), std::memory_order_relaxed);
-            if (pushed < std::size_t(n))
-                tapLost_.fetch_add(quint64(std::size_t(n) - pushed), std::memory_order_relaxed);
-            done += n;
-        }
-    }
+    tap_.offer(left, right, frames);
 }
 
 void AudioEngine::renderLoop()
@@ -516,7 +429,7 @@ void AudioEngine::renderLoop()
     const int period = SynthSetup::kPeriodFrames;
     const qint64 rate = rate_;
     std::vector<float> left(static_cast<std::size_t>(period)), right(static_cast<std::size_t>(period));
-    qint64 startNs = steadyNowNs();
+    qint64 startNs = SteadyTime::nowNs();
     qint64 k = 0;
     while (rendering_.load(std::memory_order_relaxed)) {
         // Periods on an absolute grid: waking late never shifts the ones after.
@@ -529,7 +442,7 @@ void AudioEngine::renderLoop()
         ++k;
         // After a long stall (a suspended machine) start a new grid instead
         // of rendering a burst.
-        const qint64 now = steadyNowNs();
+        const qint64 now = SteadyTime::nowNs();
         if (now - dueNs > kRenderResyncNs) {
             startNs = now;
             k = 0;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/audio/realtime/MessageScheduler.h"
+#include "platform/audio/realtime/OutputGain.h"
+#include "platform/audio/realtime/OutputTap.h"
+#include "platform/audio/realtime/PlaybackInput.h"
 #include "platform/audio/realtime/SampleClock.h"
-#include "platform/audio/realtime/SpscRing.h"
 #include "platform/audio/SynthSetup.h"
 #include "platform/audio/UnderrunPolicy.h"
 
@@ -118,15 +120,15 @@ public:
     // Output tap: while enabled, every rendered frame (after the volume) is
     // offered to a lock-free ring; frames that do not fit are counted as lost.
     void setTapEnabled(bool enabled);
-    bool isTapEnabled() const { return tapEnabled_.load(std::memory_order_relaxed); }
+    bool isTapEnabled() const { return tap_.isEnabled(); }
     // Reader thread: takes up to maxFrames interleaved stereo frames.
-    int readTap(float *interleaved, int maxFrames);
-    int tapFramesAvailable() const { return int(tap_.size()); }
+    int readTap(float *interleaved, int maxFrames) { return tap_.read(interleaved, maxFrames); }
+    int tapFramesAvailable() const { return tap_.available(); }
     // Reader thread: drops what is waiting (before a new recording).
-    void discardTap() { tap_.clear(); }
-    quint64 tapLostFrames() const { return tapLost_.load(std::memory_order_relaxed); }
+    void discardTap() { tap_.discard(); }
+    quint64 tapLostFrames() const { return tap_.lostFrames(); }
     // Frames put into the tap so far (all that were offered but the lost ones).
-    quint64 tapPushedFrames() const { return tapPushed_.load(std::memory_order_relaxed); }
+    quint64 tapPushedFrames() const { return tap_.pushedFrames(); }
     // Owner thread, after setTapEnabled(false): waits until no callback can
     // still be putting frames into the tap (at most timeoutMs).
     void waitForTapQuiet(int timeoutMs = 50) const;
@@ -134,15 +136,15 @@ public:
     // Playback input (WAV files): one feeder thread offers interleaved stereo
     // frames, which the callback mixes into the output before the volume.
     // Feeder thread: takes up to `frames`; returns how many fitted.
-    int pushPlayback(const float *interleaved, int frames);
-    int playbackRoom() const { return int(play_.capacity() - play_.size()); }
+    int pushPlayback(const float *interleaved, int frames) { return play_.push(interleaved, frames); }
+    int playbackRoom() const { return play_.room(); }
     // Owner thread, no feeder running: whatever waits is dropped by the
     // callback instead of being mixed.
-    void discardPlayback() { playDiscardTo_.store(playPushed_.load()); }
+    void discardPlayback() { play_.discard(); }
     // Frames offered so far, and frames the callback has taken (mixed or
     // dropped); both only grow.
-    quint64 playbackPushed() const { return playPushed_.load(); }
-    quint64 playbackTaken() const { return playTaken_.load(); }
+    quint64 playbackPushed() const { return play_.pushed(); }
+    quint64 playbackTaken() const { return play_.taken(); }
 
     // Output::Manual: renders one period on the calling thread; nowNs is the
     // steady time of the period's first frame. The buffers are overwritten.
@@ -173,9 +175,6 @@ private:
         quint32 message;
         qint64 dueNs;
     };
-    struct Frame {
-        float left, right;
-    };
 
     void load();             // worker thread
     void openOutput();       // worker thread
@@ -195,8 +194,7 @@ private:
     int rate_;
     std::optional<SampleClock> clock_;  // made for the output's rate
     quint32 waveVolume_ = 0x60006000;
-    std::atomic<float> gainLeft_;
-    std::atomic<float> gainRight_;
+    OutputGain gain_;
 
     // Set by the worker before loadDone_, read after it.
     fluid_settings_t *settings_ = nullptr;
@@ -228,17 +226,7 @@ private:
     std::atomic<quint64> idlePeriods_{0};
     std::atomic<qint64> idleFrames_{0};  // skipped in a row
     std::atomic<qint64> renderedFrames_{0};
-    std::atomic<bool> tapEnabled_{false};
-    std::atomic<quint64> tapLost_{0};
-    std::atomic<quint64> tapPushed_{0};
-    SpscRing<Frame> tap_;
-    std::unique_ptr<Frame[]> tapScratch_;
-
+    OutputTap tap_;
     // Playback input: pushed by the feeder, taken by the audio thread.
-    void mixPlayback(float *left, float *right, int frames);  // audio thread
-    SpscRing<Frame> play_;
-    std::atomic<quint64> playPushed_{0};
-    std::atomic<quint64> playTaken_{0};
-    std::atomic<quint64> playDiscardTo_{0};
-    std::unique_ptr<Frame[]> playScratch_;
+    PlaybackInput play_;
 };

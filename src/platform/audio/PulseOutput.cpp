@@ -1,20 +1,15 @@
 #include "platform/audio/PulseOutput.h"
 
+#include "core/SteadyTime.h"
+
 #include <pulse/pulseaudio.h>
 
-#include <chrono>
 #include <cstring>
 
 namespace {
 
 // Frames rendered at a time when the server asks for more than that.
 constexpr int kChunkFrames = 2048;
-
-qint64 steadyNowNs()
-{
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 pa_buffer_attr bufferFor(int frames)
 {
@@ -206,7 +201,7 @@ void PulseOutput::setActive(bool active)
 
 void PulseOutput::onUnderflow(pa_stream *, void *data)
 {
-    static_cast<PulseOutput *>(data)->noteUnderrun(steadyNowNs());
+    static_cast<PulseOutput *>(data)->noteUnderrun(SteadyTime::nowNs());
 }
 
 void PulseOutput::onWrite(pa_stream *, size_t bytes, void *data)
@@ -217,7 +212,7 @@ void PulseOutput::onWrite(pa_stream *, size_t bytes, void *data)
 void PulseOutput::write(size_t bytes)
 {
     raisePriorityOnce();
-    const qint64 now = steadyNowNs();
+    const qint64 now = SteadyTime::nowNs();
     const size_t frameBytes = 2 * sizeof(float);
     size_t left = bytes / frameBytes;
     qint64 done = 0;

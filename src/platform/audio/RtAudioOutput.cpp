@@ -1,19 +1,14 @@
 #include "platform/audio/RtAudioOutput.h"
 
+#include "core/SteadyTime.h"
+
 #include <RtAudio.h>
 
-#include <chrono>
 #include <cstring>
 #include <vector>
 
 
 namespace {
-
-qint64 steadyNowNs()
-{
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 struct ApiChoice {
     RtAudio::Api api;
@@ -152,7 +147,7 @@ bool RtAudioOutput::stepUp()
 int RtAudioOutput::callback(void *out, void *, unsigned int frames, double, unsigned int status, void *data)
 {
     auto *self = static_cast<RtAudioOutput *>(data);
-    const qint64 now = steadyNowNs();
+    const qint64 now = SteadyTime::nowNs();
     self->raisePriorityOnce();
     if (status & RTAUDIO_OUTPUT_UNDERFLOW)
         self->noteUnderrun(now);
