@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/audio/realtime/ThreadRoles.h"
+
 #include <atomic>
 
 // The master volume of the program's own output, one gain per side.
@@ -12,6 +14,7 @@ public:
     // Owner thread.
     void set(float left, float right)
     {
+        DZQ_NEVER_AUDIO_THREAD();
         left_.store(left, std::memory_order_relaxed);
         right_.store(right, std::memory_order_relaxed);
     }
@@ -19,6 +22,7 @@ public:
     // Audio thread: scales the buffers in place.
     void apply(float *left, float *right, int frames) const
     {
+        DZQ_ONLY_AUDIO_THREAD();
         const float gl = left_.load(std::memory_order_relaxed);
         const float gr = right_.load(std::memory_order_relaxed);
         for (int i = 0; i < frames; ++i) {

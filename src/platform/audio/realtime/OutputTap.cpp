@@ -11,6 +11,7 @@ OutputTap::OutputTap(std::size_t capacityFrames) : ring_(capacityFrames), scratc
 
 void OutputTap::offer(const float *left, const float *right, int frames)
 {
+    DZQ_ONLY_AUDIO_THREAD();
     if (!enabled_.load())
         return;
     for (int done = 0; done < frames;) {
@@ -27,6 +28,7 @@ void OutputTap::offer(const float *left, const float *right, int frames)
 
 int OutputTap::read(float *interleaved, int maxFrames)
 {
+    DZQ_NEVER_AUDIO_THREAD();
     int done = 0;
     StereoFrame chunk[kChunk];
     while (done < maxFrames) {

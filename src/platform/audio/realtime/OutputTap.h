@@ -2,6 +2,7 @@
 
 #include "platform/audio/realtime/SpscRing.h"
 #include "platform/audio/realtime/StereoFrame.h"
+#include "platform/audio/realtime/ThreadRoles.h"
 
 #include <QtGlobal>
 
@@ -23,7 +24,11 @@ public:
     // Owner thread. Sequentially consistent with the engine's frame
     // counter, so that the owner can tell when the last callback that saw
     // the tap enabled has finished.
-    void setEnabled(bool enabled) { enabled_.store(enabled); }
+    void setEnabled(bool enabled)
+    {
+        DZQ_NEVER_AUDIO_THREAD();
+        enabled_.store(enabled);
+    }
     bool isEnabled() const { return enabled_.load(std::memory_order_relaxed); }
 
     // Audio thread: offers `frames` frames when enabled.
@@ -33,7 +38,11 @@ public:
     int read(float *interleaved, int maxFrames);
     int available() const { return int(ring_.size()); }
     // Reader thread: drops what is waiting (before a new recording).
-    void discard() { ring_.clear(); }
+    void discard()
+    {
+        DZQ_NEVER_AUDIO_THREAD();
+        ring_.clear();
+    }
     quint64 lostFrames() const { return lost_.load(std::memory_order_relaxed); }
     // Frames put into the ring so far (all that were offered but the lost ones).
     quint64 pushedFrames() const { return pushed_.load(std::memory_order_relaxed); }

@@ -11,6 +11,7 @@ PlaybackInput::PlaybackInput(std::size_t capacityFrames) : ring_(capacityFrames)
 
 int PlaybackInput::push(const float *interleaved, int frames)
 {
+    DZQ_NEVER_AUDIO_THREAD();
     StereoFrame chunk[kChunk];
     int done = 0;
     while (done < frames) {
@@ -28,6 +29,7 @@ int PlaybackInput::push(const float *interleaved, int frames)
 
 void PlaybackInput::mixInto(float *left, float *right, int frames)
 {
+    DZQ_ONLY_AUDIO_THREAD();
     quint64 taken = taken_.load(std::memory_order_relaxed);
     // Frames of a stopped playback are dropped, never heard.
     const quint64 discardTo = discardTo_.load();

@@ -2,6 +2,7 @@
 
 #include "platform/audio/realtime/SpscRing.h"
 #include "platform/audio/realtime/StereoFrame.h"
+#include "platform/audio/realtime/ThreadRoles.h"
 
 #include <QtGlobal>
 
@@ -25,7 +26,11 @@ public:
     int room() const { return int(ring_.capacity() - ring_.size()); }
     // Owner thread: whatever waits is dropped by the audio thread instead of
     // being mixed.
-    void discard() { discardTo_.store(pushed_.load()); }
+    void discard()
+    {
+        DZQ_NEVER_AUDIO_THREAD();
+        discardTo_.store(pushed_.load());
+    }
     // Frames offered so far, and frames the audio thread has taken (mixed or
     // dropped); both only grow.
     quint64 pushed() const { return pushed_.load(); }
