@@ -16,10 +16,7 @@
 
 namespace {
 
-constexpr quint32 msg(int status, int d1, int d2 = 0)
-{
-    return quint32(status) | quint32(d1) << 8 | quint32(d2) << 16;
-}
+constexpr quint32 msg(int status, int d1, int d2 = 0) { return quint32(status) | quint32(d1) << 8 | quint32(d2) << 16; }
 
 // Reads of the sound font as the engine makes them: how many, how many on
 // the audio thread, and a disk that stalls on each read when asked to.
@@ -77,8 +74,7 @@ public:
                   std::this_thread::sleep_for(std::chrono::microseconds(1333));
               }
           })
-    {
-    }
+    { }
     ~AudioThread() { finish(); }
     void finish()
     {

@@ -1,5 +1,7 @@
 #include "TestMain.h"
 
+#include "AudioRoleRig.h"
+
 #include "platform/audio/realtime/OutputGain.h"
 #include "platform/audio/realtime/OutputTap.h"
 #include "platform/audio/realtime/PlaybackInput.h"
@@ -42,7 +44,7 @@ private slots:
         QCOMPARE(input.push(second.data(), 10), 10);
 
         float left[16] = {}, right[16] = {};
-        input.mixInto(left, right, 16);
+        asAudioThread([&] { input.mixInto(left, right, 16); });
         for (int i = 0; i < 10; ++i) {
             QCOMPARE(left[i], float(1000 + i));
             QCOMPARE(right[i], -float(1000 + i));
@@ -61,11 +63,11 @@ private slots:
         QCOMPARE(input.push(frames.data(), 260), 100);
         QCOMPARE(input.room(), 0);
         std::vector<float> left(70, 0.5f), right(70, 0.5f);
-        input.mixInto(left.data(), right.data(), 70);
+        asAudioThread([&] { input.mixInto(left.data(), right.data(), 70); });
         QCOMPARE(left[69], 69.5f);
         QCOMPARE(input.push(frames.data() + 2 * 100, 70), 70);  // frames 100 ..169
         std::vector<float> l2(100, 0.0f), r2(100, 0.0f);
-        input.mixInto(l2.data(), r2.data(), 100);
+        asAudioThread([&] { input.mixInto(l2.data(), r2.data(), 100); });
         QCOMPARE(l2[29], 99.0f);
         QCOMPARE(l2[30], 100.0f);
         QCOMPARE(r2[99], -169.0f);
@@ -83,12 +85,12 @@ private slots:
             left[std::size_t(i)] = float(i);
             right[std::size_t(i)] = float(-i);
         }
-        tap.offer(left.data(), right.data(), 512);
+        asAudioThread([&] { tap.offer(left.data(), right.data(), 512); });
         QCOMPARE(tap.available(), 0);
         QCOMPARE(tap.lostFrames(), quint64(0));
 
         tap.setEnabled(true);
-        tap.offer(left.data(), right.data(), 512);
+        asAudioThread([&] { tap.offer(left.data(), right.data(), 512); });
         QCOMPARE(tap.available(), 300);
         QCOMPARE(tap.pushedFrames(), quint64(300));
         QCOMPARE(tap.lostFrames(), quint64(212));
@@ -97,7 +99,7 @@ private slots:
         QCOMPARE(out[0], 0.0f);
         QCOMPARE(out[2 * 255], 255.0f);
         QCOMPARE(out[2 * 299 + 1], -299.0f);
-        tap.offer(left.data(), right.data(), 10);
+        asAudioThread([&] { tap.offer(left.data(), right.data(), 10); });
         tap.discard();
         QCOMPARE(tap.available(), 0);
     }
@@ -107,7 +109,7 @@ private slots:
         OutputGain gain(1.0f, 1.0f);
         gain.set(0.0f, 2.0f);
         float left[3] = {1, 2, 3}, right[3] = {1, 2, 3};
-        gain.apply(left, right, 3);
+        asAudioThread([&] { gain.apply(left, right, 3); });
         QCOMPARE(left[2], 0.0f);
         QCOMPARE(right[2], 6.0f);
     }

@@ -335,7 +335,7 @@ void AudioEngine::resizeBuffer()
     if (change == UnderrunPolicy::Change::None)
         return;
     if (!done) {
-        underrunPolicy_.refused();
+        underrunPolicy_.refused(change);
         return;
     }
     underrunPolicy_.changed(now, change);
@@ -346,12 +346,14 @@ void AudioEngine::resizeBuffer()
 
 bool AudioEngine::outputIsSilent() const
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     const qint64 silentFrames = renderedFrames_.load() - audibleUntil_.load(std::memory_order_relaxed);
     return silentFrames >= kSilentBeforeResizeMs * rate_ / 1000;
 }
 
 bool AudioEngine::nothingWaits() const
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     for (int channel = 0; channel < 16; ++channel) {
         if (scheduler_.waitingOnChannel(channel) > 0)
             return false;
@@ -406,7 +408,9 @@ void AudioEngine::setWaveVolume(quint32 value)
 
 void AudioEngine::setTapEnabled(bool enabled)
 {
-    DZQ_ONLY_OWNER_THREAD(owner_);
+    // The reader may stop the tap itself (its disk is full).
+    DZQ_THREAD_RULE(!enabled || owner_.isCurrent(), "only the owner thread enables the tap");
+    DZQ_NEVER_AUDIO_THREAD();
     if (enabled)
         wake();
     // Sequentially consistent with the rendered-frames counter, so that

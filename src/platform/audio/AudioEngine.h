@@ -145,6 +145,7 @@ public:
 
     // Output tap: while enabled, every rendered frame (after the volume) is
     // offered to a lock-free ring; frames that do not fit are counted as lost.
+    // Owner thread; the reader thread may disable it (a failed write).
     void setTapEnabled(bool enabled);
     bool isTapEnabled() const { return tap_.isEnabled(); }
     // Reader thread: takes up to maxFrames interleaved stereo frames.

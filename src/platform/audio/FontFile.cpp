@@ -13,10 +13,7 @@ namespace {
 thread_local bool tlsOpen = false;
 thread_local const std::function<void()> *tlsBeforeRead = nullptr;
 
-void *openFile(const char *path)
-{
-    return std::fopen(path, "rb");
-}
+void *openFile(const char *path) { return std::fopen(path, "rb"); }
 
 int readFile(void *buffer, fluid_long_long_t count, void *handle)
 {
@@ -34,15 +31,9 @@ int seekFile(void *handle, fluid_long_long_t offset, int origin)
     return std::fseek(static_cast<FILE *>(handle), long(offset), origin) == 0 ? FLUID_OK : FLUID_FAILED;
 }
 
-fluid_long_long_t tellFile(void *handle)
-{
-    return std::ftell(static_cast<FILE *>(handle));
-}
+fluid_long_long_t tellFile(void *handle) { return std::ftell(static_cast<FILE *>(handle)); }
 
-int closeFile(void *handle)
-{
-    return std::fclose(static_cast<FILE *>(handle)) == 0 ? FLUID_OK : FLUID_FAILED;
-}
+int closeFile(void *handle) { return std::fclose(static_cast<FILE *>(handle)) == 0 ? FLUID_OK : FLUID_FAILED; }
 
 }  // namespace
 

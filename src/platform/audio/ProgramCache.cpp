@@ -16,12 +16,9 @@ constexpr int kDrumChannel = 9;
 
 }  // namespace
 
-ProgramCache::ProgramCache(SynthGate &gate) : gate_(gate) {}
+ProgramCache::ProgramCache(SynthGate &gate) : gate_(gate) { }
 
-ProgramCache::~ProgramCache()
-{
-    close();
-}
+ProgramCache::~ProgramCache() { close(); }
 
 void ProgramCache::open(fluid_synth_t *synth, const QString &fontPath, std::function<void()> beforeRead)
 {

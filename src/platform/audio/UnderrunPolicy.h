@@ -17,7 +17,8 @@
 // the run started with (remembered from an earlier run: a bad minute then
 // says little about now). If the smaller buffer underruns within
 // kProbationNs, the run goes back up and waits twice as long before the next
-// try (up to kLongestWaitNs).
+// try (up to kLongestWaitNs): a machine that cannot hold the smaller buffer
+// glitches ever more rarely, not every few minutes.
 //
 // Owner thread.
 class UnderrunPolicy {
@@ -26,7 +27,7 @@ public:
     static constexpr qint64 kAfterRestartNs = 300'000'000;
     static constexpr qint64 kCleanToShrinkNs = 120'000'000'000;
     static constexpr qint64 kCleanToStartShrinkingNs = 20'000'000'000;
-    static constexpr qint64 kProbationNs = 60'000'000'000;
+    static constexpr qint64 kProbationNs = 300'000'000'000;
     static constexpr qint64 kLongestWaitNs = 32 * 60'000'000'000LL;
 
     enum class Change { None, Larger, Smaller };
@@ -78,7 +79,14 @@ public:
         restarted(nowNs);
     }
     // The device refused it: the next try waits for another clean stretch.
-    void refused() { cleanNs_ = 0; }
+    // An underrun at the largest buffer says the machine is busy now: a
+    // buffer remembered from an earlier run gets no shorter wait.
+    void refused(Change change)
+    {
+        cleanNs_ = 0;
+        if (change == Change::Larger)
+            cleanWaitNs_ = qMax(cleanWaitNs_, kCleanToShrinkNs);
+    }
 
     // What the next try waits for.
     qint64 cleanWaitNs() const { return cleanWaitNs_; }

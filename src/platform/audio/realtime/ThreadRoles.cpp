@@ -13,20 +13,11 @@ thread_local int tlsAudioDepth = 0;
 
 namespace ThreadRoles {
 
-AudioScope::AudioScope()
-{
-    ++tlsAudioDepth;
-}
+AudioScope::AudioScope() { ++tlsAudioDepth; }
 
-AudioScope::~AudioScope()
-{
-    --tlsAudioDepth;
-}
+AudioScope::~AudioScope() { --tlsAudioDepth; }
 
-bool onAudioThread()
-{
-    return tlsAudioDepth > 0;
-}
+bool onAudioThread() { return tlsAudioDepth > 0; }
 
 void violated(const char *rule, const char *file, int line)
 {

@@ -28,7 +28,7 @@ bool onAudioThread();
 // The thread that made an object; methods of that thread check it.
 class Owner {
 public:
-    Owner() : thread_(pthread_self()) {}
+    Owner() : thread_(pthread_self()) { }
     bool isCurrent() const { return pthread_equal(thread_, pthread_self()) != 0; }
 
 private:
