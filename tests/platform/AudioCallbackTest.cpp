@@ -114,11 +114,11 @@ private slots:
     }
 
     // While the owner thread chooses programs whose samples come from a
-    // disk that stalls 200 ms on every read, and drum notes fall due all the
-    // while, no block takes anywhere near a read: one that waited for the
-    // loading would take up to a whole stalled read. The bound, 100 ms, is
-    // the time a loaded machine may keep a ready thread from running, far
-    // more than a block's work (well under a millisecond), half a stall.
+    // disk that stalls 20 ms on every read, and drum notes fall due all the
+    // while, no block takes anywhere near a program's loading: a program is
+    // read in many reads (a block that waited for one took over 500 ms). The
+    // bound, 100 ms, is the time a loaded machine may keep a ready thread
+    // from running, far more than a block's work (well under a millisecond).
     void blocksStayShortWhileProgramsLoad()
     {
         constexpr int kStallMs = 20;
