@@ -76,14 +76,22 @@ bool AppShell::start()
             dialogs_.message(text);
     });
     connect(&engine_, &AudioEngine::ready, this, [this] {
+        bufferFrames_ = engine_.bufferFrames();
         describeOutput();
         emit soundReady();
         checkMainWindowReady();
     });
     connect(&engine_, &AudioEngine::outputChanged, this, [this] {
         describeOutput();
+        // The buffer as it is now is where the next run starts (the output
+        // also changes when only its priority does).
         QSettings settings = machineSettings();
-        BufferMemory::grew(settings, engine_.bufferFrames());
+        const int frames = engine_.bufferFrames();
+        if (frames > bufferFrames_)
+            BufferMemory::grew(settings, frames);
+        else if (frames < bufferFrames_)
+            BufferMemory::shrank(settings, frames);
+        bufferFrames_ = frames;
     });
     engine_.start();
 

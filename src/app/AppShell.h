@@ -71,6 +71,7 @@ private:
     QtUserDialogs dialogs_;
     SingleInstance instance_;
     AudioEngine engine_;
+    int bufferFrames_ = 0;  // the device buffer last described
     SystemMidiBackend midi_{engine_};
     std::unique_ptr<MidiLogBackend> log_;
     std::unique_ptr<MidiPort> port_;

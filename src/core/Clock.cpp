@@ -1,10 +1,10 @@
 #include "core/Clock.h"
 
 #include "core/PlaybackTimer.h"
+#include "core/SteadyTime.h"
 
 #include <QTimer>
 
-#include <chrono>
 
 SteadyClock::SteadyClock(QObject *parent) : QObject(parent) {}
 
@@ -16,8 +16,7 @@ SteadyClock::~SteadyClock()
 
 qint64 SteadyClock::nowNs() const
 {
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+    return SteadyTime::nowNs();
 }
 
 void SteadyClock::schedule(PlaybackTimer *timer, qint64 dueNs)

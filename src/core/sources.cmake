@@ -1,6 +1,7 @@
 list(APPEND DZQ_CORE_SOURCES
   src/core/SharedState.h
   src/core/Session.h
+  src/core/SteadyTime.h
   src/core/Clock.h src/core/Clock.cpp
   src/core/PlaybackTimer.h src/core/PlaybackTimer.cpp
   src/core/WindowDisplay.h src/core/WindowDisplay.cpp

@@ -215,6 +215,7 @@ public:
     QString apiName() const override { return QStringLiteral("test"); }
     int bufferFrames() const override { return kBufferSteps[0]; }
     bool stepUp() override { return false; }
+    bool stepDown() override { return false; }
     using DeviceOutput::forgetAudioThread;
 
     // Callbacks on a new audio thread; its kernel id.
@@ -222,6 +223,7 @@ public:
     {
         quint64 thread = 0;
         std::thread audio([&] {
+            ThreadRoles::AudioScope role;
             for (int i = 0; i < count; ++i)
                 raisePriorityOnce();
             thread = quint64(syscall(SYS_gettid));

@@ -1,5 +1,7 @@
 #include "ScheduleTests.h"
 
+#include "AudioRoleRig.h"
+
 #include "platform/audio/realtime/MessageScheduler.h"
 #include "platform/audio/realtime/SampleClock.h"
 #include "platform/audio/realtime/SpscRing.h"
@@ -111,9 +113,9 @@ void SampleClockTest::exactReportsMapExactly()
     SampleClock clock(kRate, kPeriod);
     QVERIFY(!clock.isValid());
     for (qint64 k = 0; k < 2000; ++k)
-        clock.update(periodStart(k), k * kPeriod);
+        asAudioThread([&] { clock.update(periodStart(k), k * kPeriod); });
     const qint64 now = periodStart(2000);
-    clock.update(now, 2000 * kPeriod);
+    asAudioThread([&] { clock.update(now, 2000 * kPeriod); });
     QVERIFY(qAbs(clock.frameAt(now) - 2000 * kPeriod) < 0.01);
     // 25 ms later is 1200 frames later.
     QVERIFY(qAbs(clock.frameAt(now + 25'000'000) - (2000 * kPeriod + 1200)) < 0.01);
@@ -130,7 +132,7 @@ void SampleClockTest::jitterIsSmoothedAndDriftFollowed()
     for (qint64 k = 0; k < 60 * kRate / kPeriod; ++k) {
         const qint64 frame = k * kPeriod;
         const qint64 ideal = kStart + qint64(frame * nsPerFrame);
-        clock.update(ideal + jitter(random), frame);
+        asAudioThread([&] { clock.update(ideal + jitter(random), frame); });
         if (k > 10 * kRate / kPeriod) {
             // The frame that truly plays at this period's ideal time.
             const double error = (clock.frameAt(ideal) - frame) / kRate * 1e3;
@@ -146,12 +148,12 @@ void SampleClockTest::stallRestartsTheEstimate()
 {
     SampleClock clock(kRate, kPeriod);
     for (qint64 k = 0; k < 100; ++k)
-        clock.update(periodStart(k), k * kPeriod);
+        asAudioThread([&] { clock.update(periodStart(k), k * kPeriod); });
     // The device stopped for a second and resumed where it was.
     const qint64 resumed = periodStart(100) + 1'000'000'000;
-    clock.update(resumed, 100 * kPeriod);
+    asAudioThread([&] { clock.update(resumed, 100 * kPeriod); });
     QVERIFY(qAbs(clock.frameAt(resumed) - 100 * kPeriod) < 0.01);
-    clock.update(resumed + kPeriod * 1'000'000'000LL / kRate, 101 * kPeriod);
+    asAudioThread([&] { clock.update(resumed + kPeriod * 1'000'000'000LL / kRate, 101 * kPeriod); });
     QVERIFY(qAbs(clock.frameAt(resumed + 10'000'000) - (100 * kPeriod + 480)) < 0.5);
 }
 
@@ -172,6 +174,7 @@ struct SchedulerRig {
     // One period, 64-frame blocks, as the engine renders.
     void period()
     {
+        ThreadRoles::AudioScope audio;
         clock.update(nsOfFrame(double(frames)), frames);
         scheduler.collect(clock);
         for (qint64 at = frames; at < frames + kPeriod; at += SynthSetup::kBlockFrames) {

@@ -536,7 +536,7 @@ void AudioEngineTest::idleSkipsSynthesisWithoutDelayingSound()
 void AudioEngineTest::programChangeLoadsBeforeTheAudioThread()
 {
     // Samples are loaded when a program is chosen: for a timed change the
-    // sending thread loads them (on the shadow channel) before the audio
+    // sending thread loads them (keeping them in memory) before the audio
     // thread applies it, and the first note after it sounds at once.
     AudioEngine engine(manualOptions());
     engine.start();
@@ -545,16 +545,16 @@ void AudioEngineTest::programChangeLoadsBeforeTheAudioThread()
     ManualRun run(engine);
     run.period();
     const struct {
-        int channel, program;
-    } cases[] = {{0, 14}, {2, 40}, {5, 73}, {0, 0}};
+        int channel, program, inMemory;
+    } cases[] = {{0, 14, 3}, {2, 40, 4}, {5, 73, 5}, {0, 0, 5}};
+    // The piano and the drum kit every channel starts with are there already.
+    QCOMPARE(engine.programsInMemory(), 2);
     for (const auto &c : cases) {
         const qint64 tick = run.nsOfFrame(double(run.frames));
         engine.send(msg(0xB0 + c.channel, 0, 0), tick);
         engine.send(msg(0xC0 + c.channel, c.program), tick);
+        QCOMPARE(engine.programsInMemory(), c.inMemory);
         int sfont = -1, bank = -1, program = -1;
-        fluid_synth_get_program(synth, c.channel + SynthSetup::kShadowChannels, &sfont, &bank, &program);
-        QCOMPARE(program, c.program);
-        QCOMPARE(bank, 0);
         run.until(run.frames + 48000 / 20);
         fluid_synth_get_program(synth, c.channel, &sfont, &bank, &program);
         QCOMPARE(program, c.program);

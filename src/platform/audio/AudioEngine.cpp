@@ -1,11 +1,14 @@
 #include "platform/audio/AudioEngine.h"
 
 #include "core/MidiMessage.h"
+#include "core/SteadyTime.h"
 
+#include "platform/audio/FontFile.h"
 #include "platform/audio/PulseOutput.h"
 #include "platform/audio/RealtimeKit.h"
 #include "platform/audio/RtAudioOutput.h"
 #include "platform/audio/SoundLog.h"
+#include "platform/audio/SynthLock.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,8 +25,6 @@ namespace {
 // Messages kept while the sound font loads; past this only note-ons are
 // dropped, so nothing can be left hanging.
 constexpr int kMaxEarlyMessages = 65536;
-// Frames interleaved for the tap at a time.
-constexpr int kTapChunk = 256;
 // The render thread gives up catching up when it is this far behind.
 constexpr qint64 kRenderResyncNs = 100'000'000;
 // Playback input buffered ahead of the callback.
@@ -38,12 +39,10 @@ constexpr int kOutputCheckMs = 200;
 // long enough that a player's pause between phrases never pays for waking
 // the stream, short enough that a program left open costs next to nothing.
 constexpr qint64 kPauseAfterSeconds = 30;
-
-qint64 steadyNowNs()
-{
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
+// A smaller buffer is taken only when the output has been silent this long
+// (below kAudibleLevel, about -80 dBFS): the switch cannot be heard.
+constexpr qint64 kSilentBeforeResizeMs = 250;
+constexpr float kAudibleLevel = 1e-4f;
 
 bool isNoteOn(quint32 message)
 {
@@ -57,13 +56,11 @@ AudioEngine::AudioEngine(QObject *parent) : AudioEngine(Options(), parent) {}
 AudioEngine::AudioEngine(const Options &options, QObject *parent)
     : QObject(parent),
       options_(options),
+      programs_(gate_),
       rate_(options.sampleRate),
-      gainLeft_(SynthSetup::sideGain(0x6000)),
-      gainRight_(SynthSetup::sideGain(0x6000)),
+      gain_(SynthSetup::sideGain(0x6000), SynthSetup::sideGain(0x6000)),
       tap_(std::size_t(qMax(1, options.tapSeconds)) * std::size_t(options.sampleRate)),
-      tapScratch_(new Frame[kTapChunk]),
-      play_(kPlaybackFrames),
-      playScratch_(new Frame[kTapChunk])
+      play_(kPlaybackFrames)
 {
     SoundLog &log = SoundLog::install();
     connect(&log, &SoundLog::errorLogged, this,
@@ -78,6 +75,7 @@ AudioEngine::~AudioEngine()
     if (worker_.joinable())
         worker_.join();
     stopOutput();
+    programs_.close();
     if (synth_)
         delete_fluid_synth(synth_);
     if (settings_)
@@ -86,6 +84,7 @@ AudioEngine::~AudioEngine()
 
 void AudioEngine::start()
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     if (state_ != State::Idle)
         return;
     state_ = State::Loading;
@@ -102,6 +101,7 @@ void AudioEngine::start()
 
 bool AudioEngine::waitUntilReady(int timeoutMs)
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     if (state_ == State::Idle)
         return false;
     {
@@ -128,7 +128,7 @@ void AudioEngine::load()
             rate_ = preferred;
     }
     clock_.emplace(rate_, SynthSetup::kPeriodFrames);
-    settings_ = SynthSetup::newSettings(rate_, SynthSetup::Samples::OnDemand);
+    settings_ = SynthSetup::newSettings(rate_, SynthSetup::Samples::OnDemand, ProgramCache::kSynthChannels);
     synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
     if (!synth_) {
         workerNotices_ << QStringLiteral("内置合成器 (FluidSynth) 无法启动，程序将不发声。请重新安装软件包 libfluidsynth3。");
@@ -143,9 +143,15 @@ void AudioEngine::load()
         const QByteArray native = QFile::encodeName(fontPath_);
         // Only SF2 files are handed over: anything else would go on to
         // FluidSynth's DLS loader, which complains on the terminal.
-        fontLoaded_ = fluid_is_soundfont(native.constData())
-                      && fluid_synth_sfload(synth_, native.constData(), 1) != FLUID_FAILED;
-        if (!fontLoaded_)
+        FontFile::useFor(synth_, settings_);
+        {
+            FontFile::ReadScope scope(&options_.beforeFontRead);
+            fontLoaded_ = fluid_is_soundfont(native.constData())
+                          && fluid_synth_sfload(synth_, native.constData(), 1) != FLUID_FAILED;
+        }
+        if (fontLoaded_)
+            programs_.open(synth_, fontPath_, options_.beforeFontRead);
+        else
             workerNotices_ << SynthSetup::soundFontLoadFailedText(fontPath_);
     }
     // The output runs even without a font: the program's own sound (and the
@@ -158,6 +164,7 @@ void AudioEngine::openOutput()
     if (options_.output == Output::Manual)
         return;
     if (options_.output == Output::Auto) {
+        // Called inside the device's callback: the audio thread.
         const DeviceOutput::Render render = [this](float *left, float *right, int frames, qint64 nowNs) {
             SoundLog::markAudioThread();
             if (clockRestart_.exchange(false))
@@ -193,22 +200,27 @@ void AudioEngine::stopOutput()
 
 void AudioEngine::finishLoading()
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     if (state_ == State::Ready)
         return;
     if (worker_.joinable())
         worker_.join();
     state_ = State::Ready;
     if (output_) {
-        underrunPolicy_.opened(steadyNowNs());
-        outputWatch_.start();
+        // A buffer remembered from an earlier run is a starting point: the
+        // run tries the smaller ones soon.
+        underrunPolicy_.opened(SteadyTime::nowNs(), output_->bufferFrames() > DeviceOutput::kBufferSteps[0]);
     }
+    // The device's health, and the programs kept in memory.
+    if (options_.output != Output::Manual)
+        outputWatch_.start();
     for (const QString &text : std::as_const(workerNotices_))
         emit notice(text);
     const QVector<PendingMessage> early = std::move(early_);
     early_.clear();
     if (fontLoaded_) {
         for (const PendingMessage &m : early) {
-            SynthSetup::preloadProgram(synth_, m.message);
+            programs_.prepare(m.message);
             play(m.message);
         }
     }
@@ -217,6 +229,7 @@ void AudioEngine::finishLoading()
 
 void AudioEngine::send(quint32 message, qint64 dueNs)
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     if (state_ != State::Ready) {
         if (early_.size() < kMaxEarlyMessages || !isNoteOn(message))
             early_.append({message, dueNs});
@@ -224,7 +237,8 @@ void AudioEngine::send(quint32 message, qint64 dueNs)
     }
     if (!fontLoaded_)
         return;
-    SynthSetup::preloadProgram(synth_, message);
+    // A program's samples are in memory before its change goes on.
+    programs_.prepare(message);
     wake();
     if (dueNs < 0) {
         if (scheduler_.routeLive(message))
@@ -276,38 +290,87 @@ double AudioEngine::secondsAtThisBuffer() const
 
 void AudioEngine::wake()
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     if (output_ && !output_->isActive()) {
         clockRestart_.store(true);
         idleFrames_.store(0);  // not paused again before the audio thread has seen what woke it
-        underrunPolicy_.restarted(steadyNowNs());
+        underrunPolicy_.restarted(SteadyTime::nowNs());
         output_->setActive(true);
     }
 }
 
 void AudioEngine::checkOutput()
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    // At a pause, programs no channel has chosen lately leave memory.
+    if (idleFrames_.load(std::memory_order_relaxed) > 0)
+        releaseUnusedPrograms();
     if (!output_)
         return;
     if (const quint64 thread = output_->takeRealtimeRequest())
         askRealtimeKit(thread);
     // WAV playback waiting to be mixed, or a recording: the stream runs.
-    const bool needed = tapEnabled_.load() || playPushed_.load() != playTaken_.load();
+    const bool needed = tap_.isEnabled() || play_.pushed() != play_.taken();
     if (needed)
         wake();
     else if (output_->isActive() && idleFrames_.load(std::memory_order_relaxed) >= kPauseAfterSeconds * rate_)
         output_->setActive(false);
-    // A larger buffer for the rest of the run (at the largest, nothing more
-    // to do); see UnderrunPolicy.
-    if (underrunPolicy_.needsLargerBuffer(output_->takeUnderrun(), output_->isActive()) && output_->stepUp()) {
-        underrunPolicy_.restarted(steadyNowNs());
-        framesAtStep_ = renderedFrames_.load();
-        clockRestart_.store(true);
-        emit outputChanged();
+    resizeBuffer();
+}
+
+void AudioEngine::resizeBuffer()
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    const qint64 now = SteadyTime::nowNs();
+    const bool smallest = output_->bufferFrames() <= DeviceOutput::kBufferSteps[0];
+    // A larger buffer after an underrun; a smaller one after a clean stretch,
+    // while the output is silent (see UnderrunPolicy).
+    const UnderrunPolicy::Change change = underrunPolicy_.check(
+        now, output_->takeUnderrun(), output_->isActive(), smallest, outputIsSilent() && nothingWaits());
+    bool done = false;
+    if (change == UnderrunPolicy::Change::Larger)
+        done = output_->stepUp();
+    else if (change == UnderrunPolicy::Change::Smaller)
+        done = output_->stepDown();
+    if (change == UnderrunPolicy::Change::None)
+        return;
+    if (!done) {
+        underrunPolicy_.refused(change);
+        return;
     }
+    underrunPolicy_.changed(now, change);
+    framesAtStep_ = renderedFrames_.load();
+    clockRestart_.store(true);
+    emit outputChanged();
+}
+
+bool AudioEngine::outputIsSilent() const
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    const qint64 silentFrames = renderedFrames_.load() - audibleUntil_.load(std::memory_order_relaxed);
+    return silentFrames >= kSilentBeforeResizeMs * rate_ / 1000;
+}
+
+bool AudioEngine::nothingWaits() const
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    for (int channel = 0; channel < 16; ++channel) {
+        if (scheduler_.waitingOnChannel(channel) > 0)
+            return false;
+    }
+    return true;
+}
+
+void AudioEngine::releaseUnusedPrograms()
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    if (isReady())
+        programs_.trim(nothingWaits());
 }
 
 void AudioEngine::askRealtimeKit(quint64 threadId)
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     if (!realtimeKit_)
         realtimeKit_ = new RealtimeKit(RealtimeKit::systemBus(), this);
     // The answer may come for a thread that is gone (a reopened stream): the
@@ -320,35 +383,44 @@ void AudioEngine::askRealtimeKit(quint64 threadId)
 
 void AudioEngine::silenceAll()
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     for (quint32 channel = 0; channel < 16; ++channel)
         send(MidiMessage::make(Midi::ControlChange, channel, Midi::kAllNotesOff).packed(), -1);
 }
 
 void AudioEngine::play(quint32 message)
 {
-    SynthSetup::applyShortMessage(synth_, message);
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    {
+        SynthLock lock(gate_);
+        SynthSetup::applyShortMessage(synth_, message);
+    }
     // The audio thread runs the synthesizer from its next period on.
     liveSent_.fetch_add(1, std::memory_order_release);
 }
 
 void AudioEngine::setWaveVolume(quint32 value)
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     waveVolume_ = value;
-    gainLeft_.store(SynthSetup::sideGain(value & 0xFFFF), std::memory_order_relaxed);
-    gainRight_.store(SynthSetup::sideGain(value >> 16), std::memory_order_relaxed);
+    gain_.set(SynthSetup::sideGain(value & 0xFFFF), SynthSetup::sideGain(value >> 16));
 }
 
 void AudioEngine::setTapEnabled(bool enabled)
 {
+    // The reader may stop the tap itself (its disk is full).
+    DZQ_THREAD_RULE(!enabled || owner_.isCurrent(), "only the owner thread enables the tap");
+    DZQ_NEVER_AUDIO_THREAD();
     if (enabled)
         wake();
     // Sequentially consistent with the rendered-frames counter, so that
     // waitForTapQuiet() can tell when the last tapping callback has finished.
-    tapEnabled_.store(enabled);
+    tap_.setEnabled(enabled);
 }
 
 void AudioEngine::waitForTapQuiet(int timeoutMs) const
 {
+    DZQ_ONLY_OWNER_THREAD(owner_);
     // A callback that saw the tap enabled finishes before the next one
     // publishes its frames; the next one sees it disabled.
     if (state_ != State::Ready || options_.output == Output::Manual)
@@ -360,65 +432,6 @@ void AudioEngine::waitForTapQuiet(int timeoutMs) const
         std::this_thread::sleep_for(std::chrono::microseconds(500));
 }
 
-int AudioEngine::pushPlayback(const float *interleaved, int frames)
-{
-    Frame chunk[kTapChunk];
-    int done = 0;
-    while (done < frames) {
-        const int n = qMin(kTapChunk, frames - done);
-        for (int i = 0; i < n; ++i)
-            chunk[i] = Frame{interleaved[2 * (done + i)], interleaved[2 * (done + i) + 1]};
-        const int pushed = int(play_.push(chunk, std::size_t(n)));
-        done += pushed;
-        playPushed_.fetch_add(quint64(pushed));
-        if (pushed < n)
-            break;
-    }
-    return done;
-}
-
-void AudioEngine::mixPlayback(float *left, float *right, int frames)
-{
-    quint64 taken = playTaken_.load(std::memory_order_relaxed);
-    // Frames of a stopped playback are dropped, never heard.
-    const quint64 discardTo = playDiscardTo_.load();
-    while (taken < discardTo) {
-        const std::size_t got = play_.pop(playScratch_.get(), std::size_t(qMin<quint64>(kTapChunk, discardTo - taken)));
-        if (got == 0)
-            break;
-        taken += got;
-    }
-    for (int done = 0; done < frames;) {
-        const int got = int(play_.pop(playScratch_.get(), std::size_t(qMin(kTapChunk, frames - done))));
-        if (got == 0)
-            break;
-        for (int i = 0; i < got; ++i) {
-            left[done + i] += playScratch_[i].left;
-            right[done + i] += playScratch_[i].right;
-        }
-        done += got;
-        taken += quint64(got);
-    }
-    playTaken_.store(taken);
-}
-
-int AudioEngine::readTap(float *interleaved, int maxFrames)
-{
-    int done = 0;
-    Frame chunk[kTapChunk];
-    while (done < maxFrames) {
-        const int got = int(tap_.pop(chunk, std::size_t(qMin(kTapChunk, maxFrames - done))));
-        if (got == 0)
-            break;
-        for (int i = 0; i < got; ++i) {
-            interleaved[2 * (done + i)] = chunk[i].left;
-            interleaved[2 * (done + i) + 1] = chunk[i].right;
-        }
-        done += got;
-    }
-    return done;
-}
-
 QStringList AudioEngine::logMessages() const
 {
     return SoundLog::install().messages();
@@ -428,6 +441,7 @@ void AudioEngine::renderManual(float *left, float *right, int frames, qint64 now
 {
     if (!isReady() || !synth_ || frames <= 0)
         return;
+    ThreadRoles::AudioScope audio;
     std::memset(left, 0, sizeof(float) * std::size_t(frames));
     std::memset(right, 0, sizeof(float) * std::size_t(frames));
     process(left, right, frames, nowNs);
@@ -435,6 +449,7 @@ void AudioEngine::renderManual(float *left, float *right, int frames, qint64 now
 
 bool AudioEngine::nothingSounds()
 {
+    DZQ_ONLY_AUDIO_THREAD();
     // Decided without the synthesizer's lock, which the owner thread may
     // hold for a while (loading a program's samples): a message arrived, or
     // the synthesizer's output has not yet been silent for a while.
@@ -448,6 +463,7 @@ bool AudioEngine::nothingSounds()
 
 void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
 {
+    DZQ_ONLY_AUDIO_THREAD();
     clock_->update(nowNs, frames_);
     scheduler_.collect(*clock_);
 
@@ -470,10 +486,18 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
         SynthSetup::renderOnBlockGrid(
             synth, left + skipped, right + skipped, frames_ + skipped, frames - skipped,
             [this, synth, font](qint64 boundary) {
+                if (!scheduler_.hasDue(boundary))
+                    return;
+                // Another thread inside: the messages wait for a later block.
+                if (!gate_.tryEnter()) {
+                    gate_.countMiss();
+                    return;
+                }
                 scheduler_.applyDue(boundary, [synth, font](quint32 message) {
                     if (font)
                         SynthSetup::applyShortMessage(synth, message);
                 });
+                gate_.leave();
             },
             [] { return qint64(0); });
     }
@@ -486,28 +510,16 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
     }
     const qint64 end = frames_ + frames;
     frames_ = end;
-    mixPlayback(left, right, frames);
-
-    const float gl = gainLeft_.load(std::memory_order_relaxed);
-    const float gr = gainRight_.load(std::memory_order_relaxed);
-    for (int i = 0; i < frames; ++i) {
-        left[i] *= gl;
-        right[i] *= gr;
-    }
+    play_.mixInto(left, right, frames);
+    gain_.apply(left, right, frames);
+    float loudest = 0;
+    for (int i = 0; i < frames; ++i)
+        loudest = qMax(loudest, qMax(std::fabs(left[i]), std::fabs(right[i])));
+    if (loudest >= kAudibleLevel)
+        audibleUntil_.store(end, std::memory_order_relaxed);
 
     renderedFrames_.store(end);
-    if (tapEnabled_.load()) {
-        for (int done = 0; done < frames;) {
-            const int n = qMin(kTapChunk, frames - done);
-            for (int i = 0; i < n; ++i)
-                tapScratch_[i] = Frame{left[done + i], right[done + i]};
-            const std::size_t pushed = tap_.push(tapScratch_.get(), std::size_t(n));
-            tapPushed_.fetch_add(quint64(pushed), std::memory_order_relaxed);
-            if (pushed < std::size_t(n))
-                tapLost_.fetch_add(quint64(std::size_t(n) - pushed), std::memory_order_relaxed);
-            done += n;
-        }
-    }
+    tap_.offer(left, right, frames);
 }
 
 void AudioEngine::renderLoop()
@@ -516,7 +528,7 @@ void AudioEngine::renderLoop()
     const int period = SynthSetup::kPeriodFrames;
     const qint64 rate = rate_;
     std::vector<float> left(static_cast<std::size_t>(period)), right(static_cast<std::size_t>(period));
-    qint64 startNs = steadyNowNs();
+    qint64 startNs = SteadyTime::nowNs();
     qint64 k = 0;
     while (rendering_.load(std::memory_order_relaxed)) {
         // Periods on an absolute grid: waking late never shifts the ones after.
@@ -525,11 +537,14 @@ void AudioEngine::renderLoop()
         std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(dueNs)));
         std::fill(left.begin(), left.end(), 0.0f);
         std::fill(right.begin(), right.end(), 0.0f);
-        process(left.data(), right.data(), period, dueNs);
+        {
+            ThreadRoles::AudioScope audio;
+            process(left.data(), right.data(), period, dueNs);
+        }
         ++k;
         // After a long stall (a suspended machine) start a new grid instead
         // of rendering a burst.
-        const qint64 now = steadyNowNs();
+        const qint64 now = SteadyTime::nowNs();
         if (now - dueNs > kRenderResyncNs) {
             startNs = now;
             k = 0;

@@ -1,8 +1,13 @@
 #pragma once
 
 #include "platform/audio/realtime/MessageScheduler.h"
+#include "platform/audio/realtime/OutputGain.h"
+#include "platform/audio/realtime/OutputTap.h"
+#include "platform/audio/realtime/PlaybackInput.h"
 #include "platform/audio/realtime/SampleClock.h"
-#include "platform/audio/realtime/SpscRing.h"
+#include "platform/audio/realtime/SynthGate.h"
+#include "platform/audio/realtime/ThreadRoles.h"
+#include "platform/audio/ProgramCache.h"
 #include "platform/audio/SynthSetup.h"
 #include "platform/audio/UnderrunPolicy.h"
 
@@ -15,6 +20,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -33,10 +39,20 @@ class RealtimeKit;
 // engine is ready wait in order and are played the moment it is ready.
 //
 // The output starts with the smallest buffer (or Options::firstBufferFrames);
-// after an underrun (see UnderrunPolicy) it moves to the next larger one for
-// the rest of the run (outputChanged()). An audio thread the system refuses
-// real-time priority is put to the desktop's rtkit, without waiting for the
-// answer (outputChanged() when granted).
+// after an underrun it moves to the next larger one, and after a clean
+// stretch it tries the one below again, at a moment the output is silent (see
+// UnderrunPolicy; outputChanged() each time). An audio thread the system
+// refuses real-time priority is put to the desktop's rtkit, without waiting
+// for the answer (outputChanged() when granted).
+//
+// The audio thread never waits for another thread, never frees and never
+// reads the disk. Only it renders; everything else that enters the
+// synthesizer (a live message, a program's samples being loaded) goes
+// through a gate, which the audio thread only tries: when it is taken, the
+// messages due wait for the next block (counted in gateMisses()). A
+// program's samples are loaded by the sending thread before its program
+// change is sent on, and stay in memory while it may still sound (see
+// ProgramCache).
 //
 // Timing: a message stamped with a tick time (dueNs >= 0) sounds at that time
 // plus lookAheadNs(), on the synthesizer's 64-frame block grid; a live
@@ -48,8 +64,9 @@ class RealtimeKit;
 // stream pauses until the next message: an idle program costs next to
 // nothing.
 //
-// All public methods belong to the thread that owns the engine, except the
-// tap's consumer methods, which belong to one reader thread.
+// All public methods belong to the thread that made the engine (the owner),
+// except the tap's consumer methods, which belong to one reader thread, and
+// the playback input's push, which belongs to one feeder thread.
 class AudioEngine : public QObject {
     Q_OBJECT
 public:
@@ -68,6 +85,9 @@ public:
         // The device buffer to start with (the machine needed it last
         // time); 0: the smallest.
         int firstBufferFrames = 0;
+        // Runs before each read of the sound font, on the reading thread
+        // (tests: a slow disk).
+        std::function<void()> beforeFontRead;
     };
 
     explicit AudioEngine(QObject *parent = nullptr);
@@ -103,6 +123,14 @@ public:
     void wake();
     // Periods the synthesizer was not run because nothing sounded.
     quint64 idlePeriods() const { return idlePeriods_.load(std::memory_order_relaxed); }
+    // Blocks whose due messages waited because another thread was inside
+    // the synthesizer.
+    quint64 gateMisses() const { return gate_.misses(); }
+    // Programs whose samples are kept in memory.
+    int programsInMemory() const { return programs_.pinnedPrograms(); }
+    // Owner thread: lets go of the samples of programs no channel has chosen
+    // lately, if nothing sounds (the engine does it by itself at a pause).
+    void releaseUnusedPrograms();
 
     // Plays one packed message; dueNs < 0: at once, else the steady time of
     // the tick that sent it.
@@ -117,16 +145,17 @@ public:
 
     // Output tap: while enabled, every rendered frame (after the volume) is
     // offered to a lock-free ring; frames that do not fit are counted as lost.
+    // Owner thread; the reader thread may disable it (a failed write).
     void setTapEnabled(bool enabled);
-    bool isTapEnabled() const { return tapEnabled_.load(std::memory_order_relaxed); }
+    bool isTapEnabled() const { return tap_.isEnabled(); }
     // Reader thread: takes up to maxFrames interleaved stereo frames.
-    int readTap(float *interleaved, int maxFrames);
-    int tapFramesAvailable() const { return int(tap_.size()); }
+    int readTap(float *interleaved, int maxFrames) { return tap_.read(interleaved, maxFrames); }
+    int tapFramesAvailable() const { return tap_.available(); }
     // Reader thread: drops what is waiting (before a new recording).
-    void discardTap() { tap_.clear(); }
-    quint64 tapLostFrames() const { return tapLost_.load(std::memory_order_relaxed); }
+    void discardTap() { tap_.discard(); }
+    quint64 tapLostFrames() const { return tap_.lostFrames(); }
     // Frames put into the tap so far (all that were offered but the lost ones).
-    quint64 tapPushedFrames() const { return tapPushed_.load(std::memory_order_relaxed); }
+    quint64 tapPushedFrames() const { return tap_.pushedFrames(); }
     // Owner thread, after setTapEnabled(false): waits until no callback can
     // still be putting frames into the tap (at most timeoutMs).
     void waitForTapQuiet(int timeoutMs = 50) const;
@@ -134,18 +163,19 @@ public:
     // Playback input (WAV files): one feeder thread offers interleaved stereo
     // frames, which the callback mixes into the output before the volume.
     // Feeder thread: takes up to `frames`; returns how many fitted.
-    int pushPlayback(const float *interleaved, int frames);
-    int playbackRoom() const { return int(play_.capacity() - play_.size()); }
+    int pushPlayback(const float *interleaved, int frames) { return play_.push(interleaved, frames); }
+    int playbackRoom() const { return play_.room(); }
     // Owner thread, no feeder running: whatever waits is dropped by the
     // callback instead of being mixed.
-    void discardPlayback() { playDiscardTo_.store(playPushed_.load()); }
+    void discardPlayback() { play_.discard(); }
     // Frames offered so far, and frames the callback has taken (mixed or
     // dropped); both only grow.
-    quint64 playbackPushed() const { return playPushed_.load(); }
-    quint64 playbackTaken() const { return playTaken_.load(); }
+    quint64 playbackPushed() const { return play_.pushed(); }
+    quint64 playbackTaken() const { return play_.taken(); }
 
-    // Output::Manual: renders one period on the calling thread; nowNs is the
-    // steady time of the period's first frame. The buffers are overwritten.
+    // Output::Manual: renders one period on the calling thread, which is the
+    // audio thread meanwhile; nowNs is the steady time of the period's first
+    // frame. The buffers are overwritten.
     void renderManual(float *left, float *right, int frames, qint64 nowNs);
 
     // The rate of the output: the device's own where it has one (known once
@@ -155,7 +185,8 @@ public:
     qint64 renderedFrames() const { return renderedFrames_.load(std::memory_order_relaxed); }
     // Messages of the sound libraries, oldest first.
     QStringList logMessages() const;
-    // The synthesizer once ready (tests and benchmarks look inside).
+    // The synthesizer once ready (tests and benchmarks look inside, while
+    // no callback runs).
     fluid_synth_t *synth() const { return isReady() ? synth_ : nullptr; }
 
 signals:
@@ -173,30 +204,32 @@ private:
         quint32 message;
         qint64 dueNs;
     };
-    struct Frame {
-        float left, right;
-    };
 
     void load();             // worker thread
     void openOutput();       // worker thread
     void finishLoading();    // owner thread
-    void play(quint32 message);
+    void play(quint32 message);  // owner thread
     void process(float *left, float *right, int frames, qint64 nowNs);  // audio thread
     void renderLoop();       // render thread
     void stopOutput();
     void checkOutput();      // owner thread
+    void resizeBuffer();     // owner thread
+    bool outputIsSilent() const;  // owner thread
+    bool nothingWaits() const;    // owner thread
     void askRealtimeKit(quint64 threadId);  // owner thread
     bool nothingSounds();    // audio thread
 
     const Options options_;
+    ThreadRoles::Owner owner_;
     State state_ = State::Idle;
     QVector<PendingMessage> early_;   // sent before ready
     MessageScheduler scheduler_;
+    SynthGate gate_;
+    ProgramCache programs_;
     int rate_;
     std::optional<SampleClock> clock_;  // made for the output's rate
     quint32 waveVolume_ = 0x60006000;
-    std::atomic<float> gainLeft_;
-    std::atomic<float> gainRight_;
+    OutputGain gain_;
 
     // Set by the worker before loadDone_, read after it.
     fluid_settings_t *settings_ = nullptr;
@@ -228,17 +261,8 @@ private:
     std::atomic<quint64> idlePeriods_{0};
     std::atomic<qint64> idleFrames_{0};  // skipped in a row
     std::atomic<qint64> renderedFrames_{0};
-    std::atomic<bool> tapEnabled_{false};
-    std::atomic<quint64> tapLost_{0};
-    std::atomic<quint64> tapPushed_{0};
-    SpscRing<Frame> tap_;
-    std::unique_ptr<Frame[]> tapScratch_;
-
+    std::atomic<qint64> audibleUntil_{0};  // the end of the last period with sound in it
+    OutputTap tap_;
     // Playback input: pushed by the feeder, taken by the audio thread.
-    void mixPlayback(float *left, float *right, int frames);  // audio thread
-    SpscRing<Frame> play_;
-    std::atomic<quint64> playPushed_{0};
-    std::atomic<quint64> playTaken_{0};
-    std::atomic<quint64> playDiscardTo_{0};
-    std::unique_ptr<Frame[]> playScratch_;
+    PlaybackInput play_;
 };

@@ -48,6 +48,17 @@ void grew(QSettings &settings, int frames)
     settings.sync();  // a run that is killed still remembers
 }
 
+void shrank(QSettings &settings, int frames)
+{
+    if (!isStep(frames))
+        return;
+    if (frames == DeviceOutput::kBufferSteps[0])
+        settings.remove(kKey);
+    else
+        settings.setValue(kKey, frames);
+    settings.sync();
+}
+
 void atExit(QSettings &settings, int frames, double cleanSeconds)
 {
     if (!isStep(frames))

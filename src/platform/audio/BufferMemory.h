@@ -3,9 +3,11 @@
 class QSettings;
 
 // The device buffer this machine needed, carried from one run to the next:
-// a run starts with the buffer the last one grew to, so that the player does
-// not hear again the underruns that made it grow. A buffer that then plays
-// clean for kCleanSecondsToTrySmaller lets the next run try the step below.
+// a run starts with the buffer the last one ended with, so that the player
+// does not hear again the underruns that made it grow; the run itself soon
+// tries smaller ones (see UnderrunPolicy). A buffer that plays clean for
+// kCleanSecondsToTrySmaller up to the end lets the next run start one step
+// below.
 namespace BufferMemory {
 
 constexpr double kCleanSecondsToTrySmaller = 600;
@@ -15,6 +17,8 @@ constexpr double kCleanSecondsToTrySmaller = 600;
 int recall(QSettings &settings);
 // The buffer grew during the run.
 void grew(QSettings &settings, int frames);
+// The buffer came down during the run (the smallest: nothing to remember).
+void shrank(QSettings &settings, int frames);
 // The run ends with `frames`, used for `cleanSeconds` without an underrun.
 void atExit(QSettings &settings, int frames, double cleanSeconds);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/audio/realtime/ThreadRoles.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -17,7 +19,8 @@ int audioThreadPriority();
 // A sound card output that calls the synthesizer for every buffer on its
 // own audio thread. It starts with the smallest buffer (or the one the
 // machine needed last time); when the device reports an underrun the owner
-// may answer with stepUp(): the next larger buffer, kept from then on.
+// may answer with stepUp(): the next larger buffer; and try stepDown() again
+// later.
 class DeviceOutput {
 public:
     // Fills `frames` frames of both channels (zeroed beforehand); nowNs is
@@ -45,7 +48,11 @@ public:
     // Owner thread: the kernel id of an audio thread that the system refused
     // real-time priority, for the owner to ask the desktop (rtkit) instead;
     // handed out once, 0 when there is none.
-    quint64 takeRealtimeRequest() { return request_.exchange(0); }
+    quint64 takeRealtimeRequest()
+    {
+        DZQ_NEVER_AUDIO_THREAD();
+        return request_.exchange(0);
+    }
     // Owner thread: the desktop's answer for that thread; an answer for a
     // thread that is no longer the audio thread is ignored. True when
     // realTimePriority() changed.
@@ -53,13 +60,20 @@ public:
 
     // Owner thread: the steady time of the last underrun reported since the
     // last call, 0 when there was none.
-    qint64 takeUnderrun() { return underrunNs_.exchange(0); }
+    qint64 takeUnderrun()
+    {
+        DZQ_NEVER_AUDIO_THREAD();
+        return underrunNs_.exchange(0);
+    }
     // Before open(): the buffer to start with (the step at or above it),
     // instead of the smallest.
     void setFirstBuffer(int frames) { firstBuffer_ = bufferStepAtLeast(frames); }
     // Owner thread: moves to the next larger buffer; false when the largest
     // is in use already (or the device refused).
     virtual bool stepUp() = 0;
+    // Owner thread: moves to the next smaller buffer; false when the
+    // smallest is in use already (or the device refused).
+    virtual bool stepDown() = 0;
 
     // Owner thread: pauses the stream while nothing sounds (a sound server
     // then stops waking up for us) and resumes it; outputs that cost nothing
@@ -85,6 +99,16 @@ public:
         }
         return 0;
     }
+    // The step below `frames`, or 0 at the bottom.
+    static int previousBufferStep(int frames)
+    {
+        int below = 0;
+        for (int size : kBufferSteps) {
+            if (size < frames)
+                below = size;
+        }
+        return below;
+    }
 
 protected:
     int firstBuffer() const { return firstBuffer_; }
@@ -95,6 +119,7 @@ protected:
     // thread asks for real-time priority.
     void raisePriorityOnce()
     {
+        DZQ_ONLY_AUDIO_THREAD();
         if (!priorityAsked_) {
             priorityAsked_ = true;
             askPriority();

@@ -1,20 +1,16 @@
 #include "platform/audio/PulseOutput.h"
 
+#include "core/SteadyTime.h"
+#include "platform/audio/realtime/ThreadRoles.h"
+
 #include <pulse/pulseaudio.h>
 
-#include <chrono>
 #include <cstring>
 
 namespace {
 
 // Frames rendered at a time when the server asks for more than that.
 constexpr int kChunkFrames = 2048;
-
-qint64 steadyNowNs()
-{
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 pa_buffer_attr bufferFor(int frames)
 {
@@ -162,11 +158,24 @@ void PulseOutput::close()
 
 bool PulseOutput::stepUp()
 {
-    const int next = nextBufferStep(bufferFrames_);
-    if (!stream_ || next == 0)
+    DZQ_NEVER_AUDIO_THREAD();
+    return resize(nextBufferStep(bufferFrames_));
+}
+
+bool PulseOutput::stepDown()
+{
+    DZQ_NEVER_AUDIO_THREAD();
+    return resize(previousBufferStep(bufferFrames_));
+}
+
+bool PulseOutput::resize(int frames)
+{
+    // The stream keeps running: the server asks for more, or for less until
+    // what it holds has come down to the new size, and nothing is dropped.
+    if (!stream_ || frames == 0)
         return false;
     pa_threaded_mainloop_lock(loop_);
-    const pa_buffer_attr attr = bufferFor(next);
+    const pa_buffer_attr attr = bufferFor(frames);
     struct Result {
         pa_threaded_mainloop *loop;
         int success;
@@ -181,12 +190,13 @@ bool PulseOutput::stepUp()
                        &result));
     pa_threaded_mainloop_unlock(loop_);
     if (result.success)
-        bufferFrames_ = next;
+        bufferFrames_ = frames;
     return result.success != 0;
 }
 
 void PulseOutput::setActive(bool active)
 {
+    DZQ_NEVER_AUDIO_THREAD();
     if (!stream_ || active == active_)
         return;
     active_ = active;
@@ -206,7 +216,7 @@ void PulseOutput::setActive(bool active)
 
 void PulseOutput::onUnderflow(pa_stream *, void *data)
 {
-    static_cast<PulseOutput *>(data)->noteUnderrun(steadyNowNs());
+    static_cast<PulseOutput *>(data)->noteUnderrun(SteadyTime::nowNs());
 }
 
 void PulseOutput::onWrite(pa_stream *, size_t bytes, void *data)
@@ -216,8 +226,9 @@ void PulseOutput::onWrite(pa_stream *, size_t bytes, void *data)
 
 void PulseOutput::write(size_t bytes)
 {
+    ThreadRoles::AudioScope audio;
     raisePriorityOnce();
-    const qint64 now = steadyNowNs();
+    const qint64 now = SteadyTime::nowNs();
     const size_t frameBytes = 2 * sizeof(float);
     size_t left = bytes / frameBytes;
     qint64 done = 0;

@@ -26,12 +26,14 @@ public:
     QString apiName() const override { return QStringLiteral("pulseaudio"); }
     int bufferFrames() const override { return bufferFrames_; }
     bool stepUp() override;
+    bool stepDown() override;
     void setActive(bool active) override;
     bool isActive() const override { return active_; }
 
 private:
     void close();
     bool connectContext();
+    bool resize(int frames);
     static void onWrite(pa_stream *stream, size_t bytes, void *data);
     static void onUnderflow(pa_stream *stream, void *data);
     void write(size_t bytes);  // audio thread

@@ -1,19 +1,15 @@
 #include "platform/audio/RtAudioOutput.h"
 
+#include "core/SteadyTime.h"
+#include "platform/audio/realtime/ThreadRoles.h"
+
 #include <RtAudio.h>
 
-#include <chrono>
 #include <cstring>
 #include <vector>
 
 
 namespace {
-
-qint64 steadyNowNs()
-{
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 struct ApiChoice {
     RtAudio::Api api;
@@ -136,14 +132,25 @@ void RtAudioOutput::close()
 
 bool RtAudioOutput::stepUp()
 {
-    if (!api_)
-        return false;
-    const int next = nextBufferStep(bufferFrames_);
-    if (next == 0)
+    DZQ_NEVER_AUDIO_THREAD();
+    return resize(nextBufferStep(bufferFrames_));
+}
+
+bool RtAudioOutput::stepDown()
+{
+    DZQ_NEVER_AUDIO_THREAD();
+    return resize(previousBufferStep(bufferFrames_));
+}
+
+bool RtAudioOutput::resize(int frames)
+{
+    // A new stream: what the old one held is lost (the owner steps down only
+    // while the output is silent).
+    if (!api_ || frames == 0)
         return false;
     const int apiIndex = apiIndex_;
     const int before = bufferFrames_;
-    if (openWith(apiIndex, next))
+    if (openWith(apiIndex, frames))
         return true;
     openWith(apiIndex, before);  // keep playing as before
     return false;
@@ -151,8 +158,9 @@ bool RtAudioOutput::stepUp()
 
 int RtAudioOutput::callback(void *out, void *, unsigned int frames, double, unsigned int status, void *data)
 {
+    ThreadRoles::AudioScope audio;
     auto *self = static_cast<RtAudioOutput *>(data);
-    const qint64 now = steadyNowNs();
+    const qint64 now = SteadyTime::nowNs();
     self->raisePriorityOnce();
     if (status & RTAUDIO_OUTPUT_UNDERFLOW)
         self->noteUnderrun(now);

@@ -22,9 +22,11 @@ public:
     QString apiName() const override { return apiName_; }
     int bufferFrames() const override { return bufferFrames_; }
     bool stepUp() override;
+    bool stepDown() override;
 
 private:
     bool openWith(int apiIndex, int bufferFrames);
+    bool resize(int frames);
     void close();
     static int callback(void *out, void *in, unsigned int frames, double streamTime, unsigned int status,
                         void *data);

@@ -37,7 +37,7 @@ QString soundFontLoadFailedText(const QString &path)
         .arg(path);
 }
 
-fluid_settings_t *newSettings(int sampleRate, Samples samples)
+fluid_settings_t *newSettings(int sampleRate, Samples samples, int channels)
 {
     fluid_settings_t *s = new_fluid_settings();
     if (!s)
@@ -48,10 +48,9 @@ fluid_settings_t *newSettings(int sampleRate, Samples samples)
     fluid_settings_setint(s, "synth.chorus.active", 1);
     fluid_settings_setint(s, "synth.threadsafe-api", 1);
     fluid_settings_setint(s, "synth.cpu-cores", 1);
-    if (samples == Samples::OnDemand) {
+    fluid_settings_setint(s, "synth.midi-channels", channels);
+    if (samples == Samples::OnDemand)
         fluid_settings_setint(s, "synth.dynamic-sample-loading", 1);
-        fluid_settings_setint(s, "synth.midi-channels", 16 + kShadowChannels);
-    }
     return s;
 }
 
@@ -97,25 +96,6 @@ void applyShortMessage(fluid_synth_t *synth, quint32 message)
     default:
         break;  // data bytes or system messages: not ours to play
     }
-}
-
-bool preloadProgram(fluid_synth_t *synth, quint32 message)
-{
-    const MidiMessage m = MidiMessage::unpack(message);
-    const int shadow = m.channel() + kShadowChannels;
-    const int data1 = m.data1 & 0x7F;
-    if (m.kind() == Midi::ControlChange && (data1 == 0 || data1 == 32)) {
-        fluid_synth_cc(synth, shadow, data1, m.data2 & 0x7F);
-        return true;
-    }
-    if (m.kind() == Midi::ProgramChange) {
-        // The percussion channel's shadow picks drum kits as it does.
-        if (m.channel() == 9)
-            fluid_synth_set_channel_type(synth, shadow, CHANNEL_TYPE_DRUM);
-        fluid_synth_program_change(synth, shadow, data1);
-        return true;
-    }
-    return false;
 }
 
 }  // namespace SynthSetup

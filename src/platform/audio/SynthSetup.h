@@ -26,12 +26,6 @@ constexpr int kPeriodFrames = 128;
 // this long plus one output buffer after their tick.
 constexpr qint64 kTickLatenessNs = 8'000'000;
 
-// The synthesizer has twice the MIDI channels: channel c + kShadowChannels
-// mirrors the bank and program of channel c and nothing else, so that a
-// program's samples (loaded on demand) are read when the program is chosen,
-// never when the audio thread applies the change.
-constexpr int kShadowChannels = 16;
-
 // FluidSynth's own output gain; the program's master gain comes on top.
 constexpr double kSynthGain = 0.2;
 // Master gain at full wave volume (0xFFFF). Chosen so that three melody
@@ -64,16 +58,14 @@ enum class Samples {
     OnDemand,
 };
 
-// Fresh settings for a synthesizer at a sample rate. OnDemand also gives it
-// the shadow channels (see kShadowChannels).
-fluid_settings_t *newSettings(int sampleRate, Samples samples = Samples::AllAtLoad);
+// Fresh settings for a synthesizer at a sample rate, with `channels` MIDI
+// channels (a multiple of 16, at most 256: the live engine keeps programs in
+// memory on channels beyond the 16 of MIDI).
+fluid_settings_t *newSettings(int sampleRate, Samples samples = Samples::AllAtLoad, int channels = 16);
 
 // Plays one packed message (status | data1 << 8 | data2 << 16). Messages that
 // are not channel messages are ignored.
 void applyShortMessage(fluid_synth_t *synth, quint32 message);
-// Bank select and program change go to the message's shadow channel too
-// (loading the program's samples on the calling thread); true for those.
-bool preloadProgram(fluid_synth_t *synth, quint32 message);
 
 // MIDI channel of a packed message.
 inline int channelOf(quint32 message) { return int(message & 0x0F); }

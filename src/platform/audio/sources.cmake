@@ -3,6 +3,9 @@
 list(APPEND DZQ_CORE_SOURCES
   src/platform/audio/SoundLog.h src/platform/audio/SoundLog.cpp
   src/platform/audio/SynthSetup.h src/platform/audio/SynthSetup.cpp
+  src/platform/audio/SynthLock.h
+  src/platform/audio/FontFile.h src/platform/audio/FontFile.cpp
+  src/platform/audio/ProgramCache.h src/platform/audio/ProgramCache.cpp
   src/platform/audio/DeviceOutput.h src/platform/audio/DeviceOutput.cpp
   src/platform/audio/UnderrunPolicy.h
   src/platform/audio/BufferMemory.h src/platform/audio/BufferMemory.cpp

@@ -13,6 +13,7 @@ MessageScheduler::MessageScheduler(int capacity)
 
 bool MessageScheduler::pushTimed(quint32 message, qint64 soundNs)
 {
+    DZQ_NEVER_AUDIO_THREAD();
     if (!queue_.push(Item{message, Timed, soundNs}))
         return false;
     ++pushed_[SynthSetup::channelOf(message)];
@@ -21,6 +22,7 @@ bool MessageScheduler::pushTimed(quint32 message, qint64 soundNs)
 
 bool MessageScheduler::routeLive(quint32 message)
 {
+    DZQ_NEVER_AUDIO_THREAD();
     const int channel = SynthSetup::channelOf(message);
     if (waitingOnChannel(channel) == 0)
         return true;
@@ -32,12 +34,14 @@ bool MessageScheduler::routeLive(quint32 message)
 
 quint64 MessageScheduler::waitingOnChannel(int channel) const
 {
+    DZQ_NEVER_AUDIO_THREAD();
     channel &= 0x0F;
     return pushed_[channel] - applied_[channel].load(std::memory_order_acquire);
 }
 
 void MessageScheduler::collect(const SampleClock &clock)
 {
+    DZQ_ONLY_AUDIO_THREAD();
     Item item;
     while (waitingCount_ < capacity_ && queue_.pop(item)) {
         Waiting &w = waiting_[waitingCount_];

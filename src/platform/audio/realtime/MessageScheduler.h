@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/audio/realtime/SpscRing.h"
+#include "platform/audio/realtime/ThreadRoles.h"
 
 #include <QtGlobal>
 
@@ -58,12 +59,24 @@ public:
     // Takes the queued messages into the waiting list, placing timed ones on
     // the clock's frame grid.
     void collect(const SampleClock &clock);
+    // applyDue(boundary) would apply something.
+    bool hasDue(qint64 boundary) const
+    {
+        DZQ_ONLY_AUDIO_THREAD();
+        return waitingCount_ > 0 && (flushes_ > 0 || earliest_ <= boundary);
+    }
     // Applies, in the order sent, every waiting message due at or before the
-    // block boundary (plus the flushes and what they pull along).
+    // block boundary (plus the flushes and what they pull along). A message
+    // whose boundary has passed (the caller skipped a block) is applied at
+    // the next call.
     template <typename Apply>
     void applyDue(qint64 boundary, Apply &&apply);
     // Nothing is queued or waiting to be applied.
-    bool isEmpty() const { return waitingCount_ == 0 && queue_.empty(); }
+    bool isEmpty() const
+    {
+        DZQ_ONLY_AUDIO_THREAD();
+        return waitingCount_ == 0 && queue_.empty();
+    }
 
 private:
     enum Flags : quint8 { Timed = 0, Flush = 1 };
@@ -91,7 +104,7 @@ private:
 template <typename Apply>
 void MessageScheduler::applyDue(qint64 boundary, Apply &&apply)
 {
-    if (waitingCount_ == 0 || (flushes_ == 0 && earliest_ > boundary))
+    if (!hasDue(boundary))
         return;
     // A flush pulls every earlier message of its channel along.
     int lastFlush[16];

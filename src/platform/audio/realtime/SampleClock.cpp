@@ -1,5 +1,7 @@
 #include "platform/audio/realtime/SampleClock.h"
 
+#include "platform/audio/realtime/ThreadRoles.h"
+
 #include <cmath>
 
 SampleClock::SampleClock(int sampleRate, int periodFrames, double bandwidthHz)
@@ -14,6 +16,7 @@ SampleClock::SampleClock(int sampleRate, int periodFrames, double bandwidthHz)
 
 void SampleClock::update(qint64 nowNs, qint64 frame)
 {
+    DZQ_ONLY_AUDIO_THREAD();
     if (valid_) {
         const double predicted = anchorNs_ + double(frame - anchorFrame_) * nsPerFrame_;
         const double error = double(nowNs - originNs_) - predicted;
