@@ -20,6 +20,8 @@ packages=(
   libsndfile1-dev libsamplerate0-dev libsmf-dev
   fonts-wqy-microhei fonts-arphic-ukai
   xvfb xauth xdotool
+  # the accessibility test: the bus a screen reader uses, and its Python side
+  at-spi2-core python3-pyatspi dbus-daemon dbus-bin
   python3
   musescore3
   desktop-file-utils appstream groff-base

@@ -74,7 +74,9 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
     DcMidi->setObjectName(QStringLiteral("DcMidi"));
     DcMidi->setToolTip(ScoreExporter::toolTip());
     DcMidi->setGeometry(130, 180, 39, 25);
-    DcMidi->setFocusPolicy(Qt::NoFocus);
+    // Tab reaches these buttons; a click leaves the keyboard playing.
+    DcMidi->setFocusPolicy(Qt::TabFocus);
+    DcMidi->setAccessibleName(QStringLiteral("导出乐谱"));
     connect(DcMidi, &QPushButton::clicked, this, [this] { c_.exporter.DcMidiClicked(); });
     JianPu = new QPushButton(QStringLiteral("简谱"), this);
     JianPu->setObjectName(QStringLiteral("JianPu"));
@@ -86,7 +88,7 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
         if (QPushButton *b = scoreBox_->Yuepu(i))
             b->setGeometry(209 + 39 * ((b->x() - 170) / 46), b->y(), 38, b->height());
     }
-    JianPu->setFocusPolicy(Qt::NoFocus);
+    JianPu->setFocusPolicy(Qt::TabFocus);
     connect(JianPu, &QPushButton::clicked, this, &Form1::notationClicked);
     new DisplayPanel(c_.display, this);
 
@@ -149,7 +151,8 @@ void Form1::buildTabs()
         auto *tab = new QRadioButton(Navigation::tabCaption(i), this);
         tab->setObjectName(QStringLiteral("Xxk(%1)").arg(i));
         tab->setGeometry(lefts[i], 8, 78, 25);
-        tab->setFocusPolicy(Qt::NoFocus);
+        tab->setFocusPolicy(Qt::TabFocus);
+        tab->setAccessibleName(Navigation::tabCaption(i).remove(QLatin1Char(' ')));
         group->addButton(tab, i);
         Xxk[i] = tab;
     }
@@ -181,6 +184,11 @@ void Form1::buildCommandButtons()
     SFYXYZ->installEventFilter(this);
     Command1 = commandButton(this, "Command1", QStringLiteral("退出"), 936, QStringLiteral("退出程序！"));
     connect(Command1, &QPushButton::clicked, this, &Form1::quitClicked);
+    BcLY->setAccessibleName(QStringLiteral("保存录音"));
+    MiNi->setAccessibleName(QStringLiteral("迷你窗口"));
+    BJCK->setAccessibleName(QStringLiteral("音乐编辑"));
+    SFYXYZ->setAccessibleName(QStringLiteral("键盘演奏"));
+    Command1->setAccessibleName(QStringLiteral("退出程序"));
 }
 
 Form1::~Form1()

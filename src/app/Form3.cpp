@@ -24,6 +24,7 @@ Form3::Form3(Clock &clock, QWidget *parent)
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setAccessibleName(farewellText());
 
     // The text drawn at (0, 0) as a path becomes the window's shape.
     const QFont font = farewellFont();

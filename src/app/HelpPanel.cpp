@@ -16,7 +16,7 @@ HelpPanel::HelpPanel(Navigation &navigation, QWidget *parent) : QWidget(parent)
         auto *option = new QRadioButton(Navigation::topicCaption(i), this);
         option->setObjectName(QStringLiteral("Option2(%1)").arg(i));
         option->setGeometry(6, 4 + i * 20, 92, 20);
-        option->setFocusPolicy(Qt::NoFocus);
+        option->setFocusPolicy(Qt::TabFocus);
         group->addButton(option, i);
         Option2[i] = option;
     }
@@ -25,6 +25,7 @@ HelpPanel::HelpPanel(Navigation &navigation, QWidget *parent) : QWidget(parent)
     Text1->setReadOnly(true);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setGeometry(102, 4, 285, 138);
+    Text1->setAccessibleName(QStringLiteral("帮助内容"));
 
     connect(group, &QButtonGroup::idClicked, &navigation, &Navigation::selectHelpTopic);
     connect(&navigation, &Navigation::helpTopicChanged, this, [this](int topic, const QString &text) {

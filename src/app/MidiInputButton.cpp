@@ -9,7 +9,9 @@ MidiInputButton::MidiInputButton(MidiInputs &inputs, QWidget *parent) : QToolBut
 {
     setObjectName(QStringLiteral("MidiIn"));
     setText(caption());
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches it (Space opens the menu); a click leaves the keyboard playing.
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(QStringLiteral("选择MIDI键盘"));
     setPopupMode(QToolButton::InstantPopup);
     auto *menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("MidiInMenu"));

@@ -6,7 +6,8 @@ class MidiInputs;
 
 // MidiIn "MIDI键盘": which MIDI keyboards (and other programs' MIDI) play
 // into the program. Its menu offers every input, none, or one of the ports
-// present, and marks the ports connected. Chosen without taking the focus.
+// present, and marks the ports connected. Chosen without taking the focus;
+// Tab reaches it.
 class MidiInputButton : public QToolButton {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #include "chords/ChordPanel.h"
 
 #include "chords/ChordAccompaniment.h"
+#include "widgets/AccessibleName.h"
 #include "widgets/ChoiceList.h"
 
 #include <QButtonGroup>
@@ -50,7 +51,9 @@ ChordPanel::ChordPanel(ChordAccompaniment &chords, QWidget *parent)
         auto *button = new QRadioButton(ChordAccompaniment::optionCaption(i), Picture3_);
         button->setObjectName(QStringLiteral("Option5(%1)").arg(i));
         button->setGeometry(kCellX0 + (i % 3) * kCellW, kCellY0 + (i / 3) * kCellH, kCellW - 4, kCellH - 4);
-        button->setFocusPolicy(Qt::NoFocus);
+        // Tab reaches it; a click leaves the keyboard playing.
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(optionName(i));
         group_->addButton(button, i);
         Option5_[size_t(i)] = button;
         connect(button, &QRadioButton::clicked, this, [this, i] {
@@ -61,6 +64,7 @@ ChordPanel::ChordPanel(ChordAccompaniment &chords, QWidget *parent)
     Check6_ = new QPushButton(QStringLiteral("启动"), Picture3_);
     Check6_->setObjectName(QStringLiteral("Check6"));
     Check6_->setGeometry(kCellX0 + 2 * kCellW, kCellY0 + 3 * kCellH, kCellW - 6, kCellH - 4);
+    Check6_->setAccessibleName(QStringLiteral("启动和弦"));
     connect(Check6_, &QPushButton::clicked, &chords_, &ChordAccompaniment::pressStart);
 
     Label5_ = new QLabel(QStringLiteral("乐器"), this);
@@ -72,6 +76,8 @@ ChordPanel::ChordPanel(ChordAccompaniment &chords, QWidget *parent)
         box->setGeometry(kListX, 22 + k * (kListH + 4), kListW, kListH);
         box->setCurrentIndex(chords_.instrumentPosition(k));
         Combo3_[size_t(k)] = box;
+        static const char *const names[] = {"和弦乐器一", "和弦乐器二", "和弦乐器三"};
+        nameControl(box, QString::fromUtf8(names[k]), k == 0 ? Label5_ : nullptr);
         connect(box, &QComboBox::activated, this, [this, k](int position) {
             chords_.selectInstrument(k, position);
         });
@@ -82,6 +88,7 @@ ChordPanel::ChordPanel(ChordAccompaniment &chords, QWidget *parent)
     HxYL_ = makeList(this, QStringLiteral("HxYL"), ChordAccompaniment::volumeEntries());
     HxYL_->setGeometry(kListX, 118, kListW, kListH);
     HxYL_->setCurrentIndex(chords_.volumePosition());
+    nameControl(HxYL_, QStringLiteral("和弦音量"), Label13_);
     connect(HxYL_, &QComboBox::activated, &chords_, &ChordAccompaniment::selectVolume);
 
     // Follow the controller, whoever changed it (user, keys, score, start-up).
@@ -97,6 +104,14 @@ ChordPanel::ChordPanel(ChordAccompaniment &chords, QWidget *parent)
     });
     showOption(chords_.chosenOption());
     Check6_->setEnabled(chords_.startEnabled());
+}
+
+QString ChordPanel::optionName(int i)
+{
+    if (i < ChordAccompaniment::kChordCount)
+        return QStringLiteral("和弦 %1").arg(ChordAccompaniment::optionCaption(i));
+    // The options after the six chords carry none.
+    return QStringLiteral("无和弦 %1").arg(i - ChordAccompaniment::kChordCount + 1);
 }
 
 QRadioButton *ChordPanel::option(int i) const

@@ -25,6 +25,8 @@ public:
     explicit ChordPanel(ChordAccompaniment &chords, QWidget *parent = nullptr);
 
     QRadioButton *option(int i) const;
+    // What a screen reader calls Option5(i).
+    static QString optionName(int i);
     // Check6: "启动", sounds the chosen chord for one second
     QPushButton *Check6() const { return Check6_; }
     // Combo3(i): the instrument of chord channel 3 + i

@@ -2,6 +2,7 @@
 
 #include "editor/BeatBox.h"
 #include "editor/EditorControls.h"
+#include "widgets/AccessibleName.h"
 #include "widgets/ChoiceList.h"
 #include "resources/StringTable.h"
 
@@ -98,6 +99,7 @@ void MeasureRows::buildRow(int row, QWidget *window)
     list->setGeometry(rowRect(row, 44, 84));
     list->view()->setMinimumWidth(150);  // the whole names in the opened list
     list->setCurrentIndex(controls_.instrument(row));
+    nameControl(list, Label1[r]->text(), Label1[r]);
     connect(list, &QComboBox::activated, this, [this, row](int index) { controls_.selectInstrument(row, index); });
     SYYQ[r] = list;
 
@@ -107,6 +109,7 @@ void MeasureRows::buildRow(int row, QWidget *window)
     volume->setInsertPolicy(QComboBox::NoInsert);
     volume->addItems(EditorControls::volumeList());
     volume->setGeometry(rowRect(row, 129, 44));
+    nameControl(volume, Label1[r]->text() + QStringLiteral("音量"));
     showVolume(row, controls_.volumeText(row));
     connect(volume, &QComboBox::editTextChanged, this,
             [this, row](const QString &text) { controls_.typeVolumeText(row, text); });
@@ -123,6 +126,7 @@ void MeasureRows::buildRow(int row, QWidget *window)
         text->setTextMargins(0, 0, 0, 0);
         text->setMaxLength(controls_.melodyMaxLength());
         text->setGeometry(4, 2 + kPitch * row, 325, 22);
+        nameControl(text, Label1[r]->text() + QStringLiteral("旋律"));
         paintBackground(text, melodyColour(row), QPalette::Base);
         QPalette pal = text->palette();
         pal.setColor(QPalette::Text, Qt::white);
@@ -143,6 +147,7 @@ QCheckBox *MeasureRows::makeBox(int row, int step)
     box->setObjectName(QStringLiteral("DJY%1(%2)").arg(row - kMelodyRows + 1).arg(step));
     box->setGeometry(4 + boxOffset(step), 2 + kPitch * row, kStep - 1, 22);
     box->setChecked(controls_.boxTicked(row, step));
+    nameControl(box, QStringLiteral("乐器%1第%2格").arg(row + 1).arg(step + 1));
     connect(box, &QCheckBox::clicked, this, [this, row, step](bool ticked) { controls_.clickBox(row, step, ticked); });
     box->show();
     return box;

@@ -3,6 +3,7 @@
 #include "core/Session.h"
 #include "editor/EditorControllers.h"
 #include "editor/MeasureRows.h"
+#include "widgets/AccessibleName.h"
 #include "widgets/ChoiceList.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "widgets/WindowPlacement.h"
@@ -113,16 +114,18 @@ void YYBJ::buildHeader()
         option->setGeometry(62 + 50 * i, 4, 48, 22);
         // The controls decide the selected option; an edit file may have none.
         option->setAutoExclusive(false);
+        option->setAccessibleName(QStringLiteral("%1/4拍").arg(i + 2));
         connect(option, &QRadioButton::clicked, this, [this, i] { editor_.controls.selectTimeSignature(i); });
         JPFL[i] = option;
     }
-    label(Picture2, "SUDU", QStringLiteral("速度"), QRect(218, 4, 30, 22));
+    QLabel *SUDU = label(Picture2, "SUDU", QStringLiteral("速度"), QRect(218, 4, 30, 22));
     DQSUDU = new QComboBox(Picture2);
     DQSUDU->setObjectName(QStringLiteral("DQSUDU"));
     DQSUDU->setEditable(true);
     DQSUDU->setInsertPolicy(QComboBox::NoInsert);
     DQSUDU->addItems(EditorControls::tempoList());
     DQSUDU->setGeometry(248, 4, 60, 22);
+    nameControl(DQSUDU, QStringLiteral("速度（拍/分钟）"), SUDU);
     showTempo(editor_.controls.tempoText());
     connect(DQSUDU, &QComboBox::editTextChanged, this,
             [this](const QString &text) { editor_.controls.setTempoText(text); });
@@ -132,12 +135,13 @@ void YYBJ::buildHeader()
             [this](int, const QString &text) { showTempo(text); });
     label(Picture2, "Label5", QStringLiteral("拍/分钟"), QRect(312, 4, 48, 22));
 
-    label(Picture2, "YINDIAO", QStringLiteral("音调"), QRect(368, 4, 30, 22));
+    QLabel *YINDIAO = label(Picture2, "YINDIAO", QStringLiteral("音调"), QRect(368, 4, 30, 22));
     auto *key = new ChoiceList(Picture2);
     key->setObjectName(QStringLiteral("DQYD"));
     key->addItems(EditorControls::keyList());
     key->setGeometry(398, 4, 52, 22);
     key->setCurrentIndex(editor_.controls.keyIndex());
+    nameControl(key, QStringLiteral("音调"), YINDIAO);
     connect(key, &QComboBox::activated, &editor_.controls, &EditorControls::selectKey);
     connect(&editor_.controls, &EditorControls::keyChanged, key, &QComboBox::setCurrentIndex);
     DQYD = key;
@@ -145,6 +149,7 @@ void YYBJ::buildHeader()
     ComDevies = new ChoiceList(Picture2);
     ComDevies->setObjectName(QStringLiteral("ComDevies"));
     ComDevies->setGeometry(462, 4, 282, 22);
+    nameControl(ComDevies, QStringLiteral("设备"));
     showDeviceList(ComDevies, editor_.devices);
 }
 
@@ -164,6 +169,7 @@ void YYBJ::buildButtons()
     auto *BCBXJ = button(Picture3, "BCBXJ", QStringLiteral("保存"),
                          QStringLiteral("对于修改了乐器，音量等项目的小节请点击保存该小节的设置！"), at(2));
     connect(BCBXJ, &QPushButton::clicked, &editor_.controls, &EditorControls::BCXJ);
+    BCBXJ->setAccessibleName(QStringLiteral("保存本小节"));
 
     ST1 = new QRadioButton(QStringLiteral("试听本节效果"), Picture3);
     ST1->setObjectName(QStringLiteral("ST1"));
@@ -195,10 +201,11 @@ void YYBJ::buildButtons()
 
 void YYBJ::buildMeasureLine()
 {
-    label(this, "XJXS", QStringLiteral("正在编辑软件第"), QRect(6, kMeasureLineTop, 90, 22));
+    QLabel *XJXS = label(this, "XJXS", QStringLiteral("正在编辑软件第"), QRect(6, kMeasureLineTop, 90, 22));
     XJZS = new QLineEdit(editor_.controls.XJZS(), this);
     XJZS->setObjectName(QStringLiteral("XJZS"));
     XJZS->setGeometry(96, kMeasureLineTop, 40, 22);
+    nameControl(XJZS, QStringLiteral("正在编辑的小节"), XJXS);
     connect(XJZS, &QLineEdit::textEdited, &editor_.controls, &EditorControls::setXJZS);
     connect(&editor_.controls, &EditorControls::xjzsChanged, this, [this](const QString &text) {
         if (XJZS->text() != text)
@@ -214,6 +221,7 @@ void YYBJ::buildMeasureLine()
     // cut into cells before another measure shows.
     HScroll1->setFocusPolicy(Qt::StrongFocus);
     HScroll1->setPageStep(1);
+    nameControl(HScroll1, QStringLiteral("选择小节"));
     HScroll1->setRange(0, editor_.controls.scrollMaximum());
     HScroll1->setValue(editor_.controls.scrollValue());
     connect(HScroll1, &QScrollBar::valueChanged, &editor_.controls, [this](int value) { editor_.controls.scrollTo(value); });
@@ -226,6 +234,7 @@ void YYBJ::buildMeasureLine()
     ZDXJZS = button(this, "ZDXJZS", QStringLiteral("设置"),
                     QStringLiteral("设置音乐所需小节总数，修改后自动演奏时将演奏到设定值！"), QRect());
     connect(ZDXJZS, &QPushButton::clicked, &editor_.controls, &EditorControls::askMeasureTotal);
+    ZDXJZS->setAccessibleName(QStringLiteral("设置小节总数"));
 }
 
 void YYBJ::bindPlayback()

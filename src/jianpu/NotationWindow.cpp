@@ -54,8 +54,15 @@ NotationWindow::NotationWindow(Session &ctx, WindowDisplay &display, MelodyVoice
     BcTp = new QPushButton(QStringLiteral("保存图片"), this);
     BcTp->setObjectName(QStringLiteral("BcTp"));
     BcTp->setToolTip(QStringLiteral("把简谱保存为PDF文件、SVG图片或PNG图片"));
+    // Tab reaches the buttons; a click leaves the keys going to the keyboard.
     for (QPushButton *b : {DaYin, BcTp})
-        b->setFocusPolicy(Qt::NoFocus);
+        b->setFocusPolicy(Qt::TabFocus);
+    DaYin->setAccessibleName(QStringLiteral("打印简谱"));
+    BcTp->setAccessibleName(QStringLiteral("保存简谱图片"));
+    view_->setAccessibleName(QStringLiteral("简谱"));
+    // The notation takes the focus when the window is activated: keys it
+    // does not use go on to the keyboard, Space and Enter included.
+    view_->setFocusPolicy(Qt::TabFocus);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(JpZt, 1);
@@ -187,6 +194,17 @@ void NotationWindow::saveClicked()
 
 void NotationWindow::keyPressEvent(QKeyEvent *event)
 {
+    // Esc leaves a button for the notation, where the keys play again.
+    if (event->key() == Qt::Key_Escape && focusWidget() && focusWidget() != view_) {
+        view_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // Ctrl+Tab walks this window's controls, not the main window's.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && (event->modifiers() & Qt::ControlModifier)) {
+        focusNextPrevChild(!(event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier)));
+        return;
+    }
     if (!forwardKey(event))
         QWidget::keyPressEvent(event);
 }

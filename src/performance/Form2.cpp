@@ -60,6 +60,7 @@ public:
                 box->setFrameShape(QFrame::Box);
                 box->setAutoFillBackground(true);
                 box->setAttribute(Qt::WA_TransparentForMouseEvents);
+                box->setAccessibleName(KeyTable::keyName(o));
                 boxes_[size_t(o)] = box;
                 paintBox(o, mini.boxColour(o));
             }
@@ -138,14 +139,17 @@ Form2::Form2(Session &session, WindowDisplay &mainDisplay, QWidget *parent)
     JPSB->setObjectName(QStringLiteral("JPSB"));
     JPSB->setToolTip(QStringLiteral("当迷你窗口失去焦点时将不能演奏，点击我即可使窗口重新获得焦点！"));
     JPSB->setGeometry(0, 95, 180, 25);
+    JPSB->setAccessibleName(QStringLiteral("键盘演奏"));
     Command1 = new QPushButton(QStringLiteral("返回"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setToolTip(QStringLiteral("点击后将回到主窗口并把刚才的演奏乐谱装入主窗口左上方的乐谱编辑区中！"));
     Command1->setGeometry(185, 95, 95, 25);
+    Command1->setAccessibleName(QStringLiteral("返回主窗口"));
     Command2 = new QPushButton(QStringLiteral("清空"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setToolTip(QStringLiteral("开始新的演奏以便满意后返回主窗口即可自动重复或编辑刚才的演奏！"));
     Command2->setGeometry(285, 95, 95, 25);
+    Command2->setAccessibleName(QStringLiteral("清空乐谱"));
     setFixedSize(380, 122);
 
     connect(JPSB, &QPushButton::clicked, this, [this] { JPSB->setFocus(Qt::OtherFocusReason); });

@@ -112,6 +112,14 @@ QString offsetToCode(int offset)
     return QString(QChar(octaves[offset / 12])) + QChar(notes[offset % 12]);
 }
 
+QString keyName(int offset)
+{
+    if (offset < kLowestOffset || offset > kHighestOffset)
+        return QString();
+    static const char *const notes[12] = {"C", "升C", "D", "升D", "E", "F", "升F", "G", "升G", "A", "升A", "B"};
+    return QStringLiteral("琴键 %1%2").arg(QString::fromUtf8(notes[offset % 12])).arg(offset / 12 + 1);
+}
+
 bool isBlackKey(int offset)
 {
     switch (((offset % 12) + 12) % 12) {

@@ -65,6 +65,11 @@ QString offsetToCode(int offset);
 // Black keys: offset modulo 12 is 1, 3, 6, 8 or 10.
 bool isBlackKey(int offset);
 
+// What a screen reader calls the on-screen key of an offset: the note and
+// the octave counted from the lowest, "琴键 C1", "琴键 升F3"; empty outside
+// 0..64.
+QString keyName(int offset);
+
 // MIDI note of an offset.
 inline qint16 midiNote(qint16 keyBase, qint16 offset) { return qint16(keyBase + offset); }
 

@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -243,7 +244,10 @@ LayoutPicture::LayoutPicture(OnScreenKeyboard &keys, QWidget *mainWindow)
     setFocusPolicy(Qt::NoFocus);
     Image3 = new QLabel(this);
     Image3->setObjectName(QStringLiteral("Image3"));
-    Image3->setFocusPolicy(Qt::NoFocus);
+    // Tab reaches the picture and Enter or Space switches it, as a click does.
+    Image3->setFocusPolicy(Qt::TabFocus);
+    Image3->setAccessibleName(QStringLiteral("键盘分布图"));
+    Image3->setAccessibleDescription(QStringLiteral("按回车键放大或缩小键盘分布图"));
     Image3->setCursor(Qt::PointingHandCursor);
     Image3->installEventFilter(this);
 
@@ -276,6 +280,13 @@ bool LayoutPicture::eventFilter(QObject *watched, QEvent *event)
     if (watched == Image3 && event->type() == QEvent::MouseButtonPress) {
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::LeftButton) {
+            keys_.layoutClicked();
+            return true;
+        }
+    }
+    if (watched == Image3 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
             keys_.layoutClicked();
             return true;
         }

@@ -1,6 +1,7 @@
 #include "performance/MelodyPanel.h"
 
 #include "performance/MelodyVoices.h"
+#include "widgets/AccessibleName.h"
 #include "widgets/ChoiceList.h"
 #include "midiport/DeviceListBox.h"
 
@@ -25,26 +26,31 @@ MelodyPanel::MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, QWidget 
     setObjectName(QStringLiteral("Jiezhou(0)"));
     setFixedSize(391, 146);
 
-    addLabel(QStringLiteral("Label10"), QStringLiteral("设  备"), row(0, kLabelX, kLabelWidth));
+    QLabel *Label10 = addLabel(QStringLiteral("Label10"), QStringLiteral("设  备"), row(0, kLabelX, kLabelWidth));
     ComDevies = addList(QStringLiteral("ComDevies"), {}, row(0, kListX, 333));
+    nameControl(ComDevies, QStringLiteral("设备"), Label10);
 
     static const char *const voiceNames[] = {"乐器一", "乐器二", "乐器三"};
     const QStringList instruments = MelodyVoices::instrumentTexts();
     const QStringList volumes = MelodyVoices::volumeTexts();
     for (int i = 0; i < MelodyVoices::kVoices; ++i) {
-        addLabel(QStringLiteral("Label4(%1)").arg(i + 1), QString::fromUtf8(voiceNames[i]),
-                 row(1 + i, kLabelX, kLabelWidth));
+        const QString voice = QString::fromUtf8(voiceNames[i]);
+        QLabel *name = addLabel(QStringLiteral("Label4(%1)").arg(i + 1), voice, row(1 + i, kLabelX, kLabelWidth));
         ComSounds[size_t(i)] = addList(QStringLiteral("ComSounds(%1)").arg(i), instruments,
                                        row(1 + i, kListX, 210));
-        addLabel(QStringLiteral("Label4(%1)").arg(i + 4), QStringLiteral("音量"),
-                 row(1 + i, 270, 32));
+        nameControl(ComSounds[size_t(i)], voice, name);
+        QLabel *volume = addLabel(QStringLiteral("Label4(%1)").arg(i + 4), QStringLiteral("音量"),
+                                  row(1 + i, 270, 32));
         Zxlyl[size_t(i)] = addList(QStringLiteral("Zxlyl(%1)").arg(i), volumes, row(1 + i, 304, 81));
+        nameControl(Zxlyl[size_t(i)], voice + QStringLiteral("音量"), volume);
     }
 
-    addLabel(QStringLiteral("Label6"), QStringLiteral("速 度"), row(4, kLabelX, kLabelWidth));
+    QLabel *Label6 = addLabel(QStringLiteral("Label6"), QStringLiteral("速 度"), row(4, kLabelX, kLabelWidth));
     SD = addList(QStringLiteral("SD"), MelodyVoices::tempoTexts(), row(4, kListX, 110));
-    addLabel(QStringLiteral("Label7"), QStringLiteral("音  调"), row(4, 168, 40));
+    nameControl(SD, QStringLiteral("速度"), Label6);
+    QLabel *Label7 = addLabel(QStringLiteral("Label7"), QStringLiteral("音  调"), row(4, 168, 40));
     YD = addList(QStringLiteral("YD"), MelodyVoices::keyTexts(), row(4, 210, 54));
+    nameControl(YD, QStringLiteral("音调"), Label7);
 
     Command2 = new QPushButton(QStringLiteral("效果欣赏"), this);
     Command2->setObjectName(QStringLiteral("Command2"));

@@ -38,6 +38,7 @@ PianoKeys::PianoKeys(OnScreenKeyboard &keys, QWidget *parent)
             label->setObjectName(QStringLiteral("Picture1(%1)").arg(o));
             label->setGeometry(OnScreenKeyboard::keyRect(o).translated(0, -kTop));
             label->setAttribute(Qt::WA_TransparentForMouseEvents);
+            label->setAccessibleName(KeyTable::keyName(o));
             picture1_[size_t(o)] = label;
             showPicture(o, keys_.picture(o));
         }

@@ -41,7 +41,8 @@ EditorRecorderView::EditorRecorderView(WaveRecorder &recorder, QWidget *parent)
         option->setGeometry(lefts[i], 2, widths[i], 22);
         // The controller decides which option stays selected.
         option->setAutoExclusive(false);
-        option->setFocusPolicy(Qt::NoFocus);
+        // Tab reaches it; a click leaves the focus where it is.
+        option->setFocusPolicy(Qt::TabFocus);
         connect(option, &QRadioButton::clicked, this, [this, i] {
             recorder_.LUYINJIClicked(i);
             refresh();

@@ -3,29 +3,43 @@
 #include "recorder/WaveRecorder.h"
 #include "resources/RecorderArtwork.h"
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
-#include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
-
-#include <functional>
 
 namespace {
 
-// A picture that acts as a button: a click is a left press released over it.
-class PictureButton : public QLabel {
+// A button that is its picture: a click is a left press released over it.
+// Tab reaches it and Space presses it; a click leaves the focus where it
+// was, so the keyboard plays on. The focus shows as a dotted frame.
+class PictureButton : public QAbstractButton {
 public:
-    using QLabel::QLabel;
-    std::function<void()> onClick;
+    explicit PictureButton(QWidget *parent) : QAbstractButton(parent) { setFocusPolicy(Qt::TabFocus); }
+
+    void setPicture(const QPixmap &picture)
+    {
+        picture_ = picture;
+        update();
+    }
+    QPixmap picture() const { return picture_; }
 
 protected:
-    void mousePressEvent(QMouseEvent *e) override { e->accept(); }
-    void mouseReleaseEvent(QMouseEvent *e) override
+    void paintEvent(QPaintEvent *) override
     {
-        if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && onClick)
-            onClick();
+        QPainter p(this);
+        p.drawPixmap(rect(), picture_);
+        if (hasFocus()) {
+            p.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+            p.drawRect(rect().adjusted(0, 0, -1, -1));
+        }
     }
+    QSize sizeHint() const override { return picture_.deviceIndependentSize().toSize(); }
+
+private:
+    QPixmap picture_;
 };
 
 }  // namespace
@@ -42,8 +56,8 @@ RecorderView::RecorderView(WaveRecorder &recorder, QPushButton *saveButton, QWid
         image->setObjectName(QStringLiteral("Image1(%1)").arg(i));
         image->setGeometry(2 + 26 * i, 0, RecorderArtwork::kSize, RecorderArtwork::kSize);
         image->setToolTip(WaveRecorder::toolTip(i));
-        image->setFocusPolicy(Qt::NoFocus);
-        image->onClick = [this, i] { recorder_.Image1Clicked(i); };
+        image->setAccessibleName(WaveRecorder::buttonName(i));
+        connect(image, &QAbstractButton::clicked, this, [this, i] { recorder_.Image1Clicked(i); });
         Image1_[i] = image;
     }
     Label12 = new QLabel(window);
@@ -68,7 +82,7 @@ bool RecorderView::eventFilter(QObject *watched, QEvent *event)
 void RecorderView::refresh()
 {
     for (int i = 0; i < 3; ++i) {
-        Image1_[i]->setPixmap(RecorderArtwork::pixmap(recorder_.Image1(i)));
+        static_cast<PictureButton *>(Image1_[i])->setPicture(RecorderArtwork::pixmap(recorder_.Image1(i)));
         Image1_[i]->setProperty("bitmap", recorder_.Image1(i));
     }
     Label12->setText(recorder_.elapsedText());

@@ -2,13 +2,15 @@
 
 #include <QObject>
 
+class QAbstractButton;
 class QLabel;
 class QPushButton;
 class QWidget;
 class WaveRecorder;
 
 // The main window's recorder: the small panel LyCf with the picture buttons
-// Image1(0) play, Image1(1) stop and Image1(2) record, the elapsed time
+// Image1(0) play, Image1(1) stop and Image1(2) record (buttons that show
+// their pictures, named for screen readers), the elapsed time
 // Label12 beside it, and the save button BcLY "保存" (made by the window
 // among its command buttons). Forwards clicks to the controller and shows
 // what it says; shown again (back from the editor, whose recorder may have
@@ -27,7 +29,7 @@ private:
 
     WaveRecorder &recorder_;
     // Image1(0..2): the play, stop and record picture buttons
-    QLabel *Image1_[3] = {};
+    QAbstractButton *Image1_[3] = {};
     // Label12: the elapsed time, "00:00" while the recorder rests
     QLabel *Label12 = nullptr;
     // BcLY: "保存", saves the take as a WAV file

@@ -56,6 +56,16 @@ QString WaveRecorder::toolTip(int image)
     }
 }
 
+QString WaveRecorder::buttonName(int image)
+{
+    switch (image) {
+    case 0: return QStringLiteral("播放录音");
+    case 1: return QStringLiteral("停止放音或录音");
+    case 2: return QStringLiteral("录音");
+    default: return QString();
+    }
+}
+
 bool WaveRecorder::hasUnsavedTake() const
 {
     return media_.holdsUnsavedTake();

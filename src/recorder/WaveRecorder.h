@@ -90,6 +90,8 @@ public:
     // The editor's selected option, -1 when none.
     int selectedOption() const { return selected_; }
     static QString toolTip(int image);
+    // What a screen reader calls the picture button Image1(image).
+    static QString buttonName(int image);
     static QString BcLYToolTip() { return QStringLiteral("保存最后的录音文件为wav格式音频！"); }
 
     bool RecorderRecording() const { return recording_; }

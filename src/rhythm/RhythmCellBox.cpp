@@ -8,6 +8,12 @@ RhythmCellBox::RhythmCellBox(QWidget *parent) : QCheckBox(parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
+bool RhythmCellBox::usable() const
+{
+    const QWidget *track = parentWidget();
+    return !track || track->rect().contains(geometry());
+}
+
 void RhythmCellBox::setColour(const QColor &colour)
 {
     if (colour == this->colour())
@@ -24,6 +30,10 @@ void RhythmCellBox::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), colour());
     painter.setPen(QColor(96, 32, 0));
     painter.drawRect(box.adjusted(0, 0, -1, -1));
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
     if (!isChecked())
         return;
     painter.setRenderHint(QPainter::Antialiasing);
@@ -36,8 +46,5 @@ void RhythmCellBox::paintEvent(QPaintEvent *)
 
 bool RhythmCellBox::hitButton(const QPoint &pos) const
 {
-    // A cell that does not fit wholly inside its track (cell 16, of which
-    // only the first pixel column shows) cannot be used.
-    const QWidget *track = parentWidget();
-    return rect().contains(pos) && (!track || track->rect().contains(geometry()));
+    return rect().contains(pos) && usable();
 }

@@ -12,6 +12,9 @@ public:
 
     QColor colour() const { return palette().color(QPalette::Window); }
     void setColour(const QColor &colour);
+    // A cell that does not fit wholly inside its track (cell 16, of which
+    // only the first pixel column shows) cannot be used.
+    bool usable() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,5 +1,6 @@
 #include "rhythm/RhythmPanel.h"
 
+#include "widgets/AccessibleName.h"
 #include "widgets/ChoiceList.h"
 #include "rhythm/RhythmCellBox.h"
 #include "rhythm/RhythmFiles.h"
@@ -9,6 +10,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -30,6 +32,7 @@ QString indexed(const char *name, int i)
 }
 
 const char *const kCellNames[4] = {"BZA", "BZB", "BZC", "BZD"};
+const char *const kRowNames[4] = {"第一行", "第二行", "第三行", "第四行"};
 const int kInstTops[4] = {600, 922, 1263, 1605};
 const int kTrackTops[4] = {611, 960, 1320, 1650};
 constexpr int kTrackWidth = 209;  // 3135 twips: cell 16 starts on its last column
@@ -66,6 +69,7 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
         // The options stand 40 pixels apart: each label keeps close to its
         // own circle, clear of the next one.
         option->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
+        option->setAccessibleName(QStringLiteral("%1拍").arg(QLatin1String(signatures[k])));
         timeSignatures_->addButton(option, k);
         Option1_[size_t(k)] = option;
         connect(option, &QRadioButton::clicked, this, [this, k] {
@@ -101,6 +105,7 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
         list->setCurrentIndex(-1);
         list->setGeometry(px(240), px(kInstTops[r]), 94, kRowHeight);
         LblInst_[size_t(r)] = list;
+        nameControl(list, QString::fromUtf8(kRowNames[r]) + QStringLiteral("打击乐器"));
         connect(list, qOverload<int>(&QComboBox::activated), this, [this, r](int position) {
             pattern_.SetRhythmInstrument(r, position);
             showInstrument(r);
@@ -121,17 +126,20 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
     VsbVol->setObjectName(QStringLiteral("VsbVol"));
     VsbVol->addItems(RhythmPattern::volumeList());
     VsbVol->setGeometry(px(4875), px(840), 58, kRowHeight);
+    nameControl(VsbVol, QStringLiteral("节奏音量"), Label2);
     connect(VsbVol, qOverload<int>(&QComboBox::activated), this, [this](int index) {
         pattern_.SetRhythmVolume(index);
         showVolume();
     });
 
     const char *const buttonTexts[2] = {"删 除", "保 存"};
+    const char *const buttonNames[2] = {"删除节奏文件", "保存节奏文件"};
     const int buttonTops[2] = {1260, 1605};
     for (int b = 0; b < 2; ++b) {
         auto *button = new QPushButton(QString::fromUtf8(buttonTexts[b]), this);
         button->setObjectName(indexed("Cmdcill", b));
         button->setGeometry(px(4920), px(buttonTops[b]), 56, kRowHeight);
+        button->setAccessibleName(QString::fromUtf8(buttonNames[b]));
         Cmdcill_[size_t(b)] = button;
     }
     connect(Cmdcill_[0], &QPushButton::clicked, this, [this] { files_.deleteSelected(); });
@@ -142,13 +150,25 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
     Label11->setGeometry(px(3195), px(240), 110, kRowHeight);
     Label11->setMouseTracking(true);
     Label11->installEventFilter(this);
+    // From the keyboard: Tab reaches the label, Enter or Down opens the list.
+    Label11->setFocusPolicy(Qt::TabFocus);
+    Label11->setAccessibleDescription(QStringLiteral("按回车键打开节奏文件列表"));
 
     // The list lies over the panel while shown.
     File1 = new QListWidget(this);
     File1->setObjectName(QStringLiteral("File1"));
     File1->setGeometry(px(3195), px(540), 110, kHeight - px(540) - 2);
     File1->hide();
+    nameControl(File1, QStringLiteral("节奏文件列表"));
+    File1->installEventFilter(this);
     connect(File1, &QListWidget::clicked, this, [this](const QModelIndex &index) {
+        files_.openFromList(index.row());
+    });
+    // Enter on an entry opens it; the focus goes back to the label first,
+    // as the list hides.
+    connect(File1, &QListWidget::activated, this, [this](const QModelIndex &index) {
+        if (File1->hasFocus())
+            Label11->setFocus(Qt::OtherFocusReason);
         files_.openFromList(index.row());
     });
 
@@ -160,7 +180,7 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
     connect(&pattern_, &RhythmPattern::gridChanged, this, &RhythmPanel::showGrid);
     connect(&sequencer_, &RhythmSequencer::bzQdChanged, this, &RhythmPanel::showBzQd);
     connect(&sequencer_, &RhythmSequencer::check5Changed, this, &RhythmPanel::showCheck5);
-    connect(&files_, &RhythmFiles::label11Changed, Label11, &QLabel::setText);
+    connect(&files_, &RhythmFiles::label11Changed, this, &RhythmPanel::showLabel11);
     connect(&files_, &RhythmFiles::file1Changed, this, &RhythmPanel::showFileList);
     connect(&files_, &RhythmFiles::file1VisibleChanged, this, [this](bool visible) {
         File1->setVisible(visible);
@@ -184,6 +204,9 @@ RhythmCellBox *RhythmPanel::makeCell(int row, int i)
     box->setObjectName(indexed(kCellNames[row], i));
     box->setGeometry(i * kCellPitch, 0, kCellWidth, kCellHeight);
     box->setMouseTracking(true);
+    // Tab reaches a cell that can be used; a click leaves the keyboard playing.
+    box->setFocusPolicy(box->usable() ? Qt::TabFocus : Qt::NoFocus);
+    nameControl(box, QStringLiteral("%1第%2格").arg(QString::fromUtf8(kRowNames[row])).arg(i + 1));
     cells_[size_t(row)][size_t(i)] = box;
     connect(box, &QCheckBox::clicked, this, [this, row, i](bool ticked) {
         pattern_.SetRhythmCell(row, i, ticked);
@@ -255,6 +278,7 @@ void RhythmPanel::showBzQd()
     const QSignalBlocker block(BzQd);
     BzQd->setChecked(sequencer_.BzQd());
     BzQd->setText(sequencer_.BzQdCaption());
+    BzQd->setAccessibleName(sequencer_.BzQdCaption() + QStringLiteral("节奏"));
 }
 
 void RhythmPanel::showCheck5()
@@ -287,7 +311,7 @@ void RhythmPanel::showEverything()
     showGrid();
     showBzQd();
     showCheck5();
-    Label11->setText(files_.Label11());
+    showLabel11(files_.Label11());
     showFileList();
     File1->setVisible(files_.isFile1Visible());
 }
@@ -308,9 +332,26 @@ void RhythmPanel::mousePressEvent(QMouseEvent *event)
     QWidget::mousePressEvent(event);
 }
 
+void RhythmPanel::showLabel11(const QString &text)
+{
+    Label11->setText(text);
+    Label11->setAccessibleName(text.isEmpty() ? QStringLiteral("节奏文件") : QStringLiteral("节奏文件 %1").arg(text));
+}
+
 bool RhythmPanel::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Label11 && (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove))
         files_.showFile1();
+    if (watched == Label11 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Down || key == Qt::Key_Space) {
+            files_.showFile1();
+            File1->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+    }
+    // The list opened from the keyboard closes when the focus leaves it.
+    if (watched == File1 && event->type() == QEvent::FocusOut && !File1->underMouse())
+        files_.hideFile1();
     return QWidget::eventFilter(watched, event);
 }

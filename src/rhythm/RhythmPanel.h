@@ -56,6 +56,7 @@ private:
     void showBzQd();
     void showCheck5();
     void showFileList();
+    void showLabel11(const QString &text);
     void showEverything();
 
     RhythmPattern &pattern_;

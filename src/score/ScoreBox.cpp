@@ -25,6 +25,7 @@ ScoreBox::ScoreBox(WindowDisplay &window, QWidget *form) : QObject(form), window
     text3_->setGeometry(8, 8, 369, 127);
     text3_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text3_->setScore(window.Text3());
+    text3_->setAccessibleName(QStringLiteral("乐谱"));
 
     // Left to right: 清空, 打开, 删除, 试听, 保存.
     const int order[] = {3, 2, 1, 0, 4};
@@ -35,7 +36,7 @@ ScoreBox::ScoreBox(WindowDisplay &window, QWidget *form) : QObject(form), window
         b->setObjectName(QStringLiteral("Yuepu(%1)").arg(index));
         b->setToolTip(toolTip(index));
         b->setGeometry(170 + 46 * i, 180, 45, 25);
-        b->setFocusPolicy(Qt::NoFocus);
+        b->setFocusPolicy(Qt::TabFocus);
         buttons_[index] = b;
     }
 

@@ -120,6 +120,15 @@ QMimeData *ScoreTextEdit::createMimeDataFromSelection() const
 
 void ScoreTextEdit::keyPressEvent(QKeyEvent *event)
 {
+    // Tab is typed into the score; Ctrl+Tab (Ctrl+Shift+Tab) goes on to
+    // the next (previous) control, as it does from the keyboard button.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && (event->modifiers() & Qt::ControlModifier)) {
+        // QPlainTextEdit's own refuses to move while Tab is text.
+        QWidget::focusNextPrevChild(!(event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier)));
+        event->accept();
+        return;
+    }
     // Deleting across a row the box broke deletes the score's character on
     // the other side of it, not the invisible break.
     QTextCursor c = textCursor();

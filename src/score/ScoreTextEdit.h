@@ -13,6 +13,8 @@
 // paragraph end, and such breaks are left out of the score, out of what is
 // copied and out of what is saved. A line break the user types or pastes is
 // a paragraph end without the mark and stays in the score as "\n".
+//
+// Tab is typed into the score; Ctrl+Tab leaves the box for the next control.
 class ScoreTextEdit : public QPlainTextEdit {
     Q_OBJECT
 public:

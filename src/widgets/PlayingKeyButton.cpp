@@ -3,6 +3,7 @@
 #include "widgets/KeyCodes.h"
 
 #include <QKeyEvent>
+#include <QShortcut>
 
 namespace {
 bool withCommandModifier(const QKeyEvent *e)
@@ -17,6 +18,17 @@ PlayingKeyButton::PlayingKeyButton(const QString &caption, QWidget *parent) : QP
     setFocusPolicy(Qt::StrongFocus);
     setAutoDefault(false);
     setDefault(false);
+    setAccessibleDescription(focusKeysText());
+    // Esc reaches the shortcut only from the other controls: on the button
+    // itself every plain key belongs to the player.
+    auto *back = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    back->setContext(Qt::WindowShortcut);
+    connect(back, &QShortcut::activated, this, &QPushButton::click);
+}
+
+QString PlayingKeyButton::focusKeysText()
+{
+    return QStringLiteral("按 Ctrl+Tab 转到窗口中的其他控件，按 Esc 回到键盘演奏");
 }
 
 bool PlayingKeyButton::event(QEvent *event)
@@ -32,9 +44,16 @@ bool PlayingKeyButton::event(QEvent *event)
         break;
     }
     case QEvent::KeyPress: {
-        // Tab would otherwise move the focus before keyPressEvent sees it.
+        // Tab would otherwise move the focus before keyPressEvent sees it;
+        // with Ctrl it does move it, to the window's other controls.
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            if (key->modifiers() & Qt::ControlModifier) {
+                const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+                focusNextPrevChild(!back);
+                key->accept();
+                return true;
+            }
             keyPressEvent(key);
             return true;
         }

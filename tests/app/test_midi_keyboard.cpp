@@ -171,6 +171,10 @@ private slots:
         auto *button = r.find<MidiInputButton>("MidiIn");
         QVERIFY(button);
         QCOMPARE(button->text(), QString("MIDI键盘"));
+        // Tab reaches it, a click does not take the keys from the keyboard;
+        // a screen reader says what it chooses.
+        QCOMPARE(button->focusPolicy(), Qt::TabFocus);
+        QCOMPARE(button->accessibleName(), QString("选择MIDI键盘"));
         QVERIFY(button->toolTip().contains(kKeys));
         for (QRadioButton *tab : r.form->findChildren<QRadioButton *>()) {
             if (tab->objectName().startsWith("Xxk("))

@@ -9,6 +9,7 @@
 #include "recorder/WaveRecorder.h"
 #include "resources/RecorderArtwork.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -102,7 +103,7 @@ private slots:
         form.activate();
         media.take();
 
-        auto image = [&](int i) { return form.findChild<QLabel *>(QString("Image1(%1)").arg(i)); };
+        auto image = [&](int i) { return form.findChild<QAbstractButton *>(QString("Image1(%1)").arg(i)); };
         auto *frame = form.findChild<QWidget *>("LyCf");
         auto *label = form.findChild<QLabel *>("Label12");
         auto *save = form.findChild<QPushButton *>("BcLY");
