@@ -327,7 +327,9 @@ private slots:
             QVERIFY(barValue > 0);
             QVERIFY(stillShownAfterCancel);
             QCOMPARE(labelAfter, QString("正在取消……"));
-            QVERIFY2(ticks > 20, qPrintable(QString::number(ticks)));  // the event loop ran all along
+            // The event loop ran all along (a blocked loop would count 0 or 1; a busy
+            // machine may skip many 5 ms ticks).
+            QVERIFY2(ticks > 5, qPrintable(QString::number(ticks)));
             QVERIFY(!QApplication::activeModalWidget());
         }
 

@@ -48,8 +48,10 @@ qint64 steadyMs()
 void playOut(EngineMediaDevice &dev, TapRun &run, int limit = 2000)
 {
     for (int i = 0; i < limit; ++i) {
-        // Give the feeder a moment, as a real callback would come later.
-        for (int wait = 0; wait < 50 && run.engine.playbackPushed() - run.engine.playbackTaken() < 128; ++wait)
+        // Give the feeder a moment, as a real callback would come later. A busy
+        // machine can keep the feeder thread off the processor for a while;
+        // only at the file's end does the wait run out.
+        for (int wait = 0; wait < 500 && run.engine.playbackPushed() - run.engine.playbackTaken() < 128; ++wait)
             QThread::msleep(1);
         run.period();
         QString mode;
