@@ -16,6 +16,7 @@ class DZQQD : public QWidget {
 public:
     explicit DZQQD(Clock &clock, QWidget *parent = nullptr);
 
+    // Timer1: hands over to the main window after 25 seconds
     PlaybackTimer &Timer1() { return timer_; }
     // Disables Timer1, announces the hand-over and closes the dialog.
     void handOver();
@@ -31,7 +32,9 @@ protected:
 private:
     PlaybackTimer timer_;
     QImage picture_;
+    // Label1: the welcome text
     QLabel *Label1 = nullptr;
+    // Command1: "知道了", hands over at once
     QPushButton *Command1 = nullptr;
     bool handedOver_ = false;
 };

@@ -14,6 +14,8 @@ public:
     DisplayPanel(WindowDisplay &window, QWidget *parent);
 
 private:
+    // XSWB: the information display: hints, the meaning of the key pressed
     QLabel *XSWB = nullptr;
+    // FJWZ: the status line: one short message, usually ending in "。。。"
     QLabel *FJWZ = nullptr;
 };

@@ -20,7 +20,6 @@
 #include "core/SharedState.h"
 #include "recorder/RecorderView.h"
 #include "score/ScoreBox.h"
-#include "midiport/MidiPort.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -249,7 +248,7 @@ void Form1::notationClicked()
 
 void Form1::backFromMini()
 {
-    p_.player.setButtonEnabled(0, true);
+    p_.scoreHandedBack();
     comeBack();
 }
 
@@ -293,7 +292,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *e)
     // note; once the main keyboard plays it would count into this score.
     if (watched == SFYXYZ && e->type() == QEvent::KeyPress && form2_ && !p_.keyboard.isAway()
         && !static_cast<QKeyEvent *>(e)->isAutoRepeat())
-        form2_->keyboard().timer1().setEnabled(false);
+        form2_->keyboard().stopDurationTick();
     return QWidget::eventFilter(watched, e);
 }
 
@@ -328,7 +327,7 @@ void Form1::activate()
     MiNi->setEnabled(true);
     SFYXYZ->setFocus(Qt::ActiveWindowFocusReason);
     mainInitialised_ = true;
-    c_.statusClock.Timer2().setEnabled(true);
+    c_.statusClock.start();
 }
 
 void Form1::QDCSH()
@@ -340,7 +339,7 @@ void Form1::QDCSH()
 
 void Form1::quitClicked()
 {
-    c_.session.port.CloseMidiDevice();
+    c_.quit();
     close();
 }
 

@@ -81,15 +81,23 @@ private:
     ScoreBox *scoreBox_ = nullptr;
     RhythmPanel *rhythmPanel_ = nullptr;
     QWidget *panels_[5] = {};
+    // Xxk(i): the tabs "旋 律", "和 弦", "节 奏", "帮 助" (i = 0, 1, 2, 4)
     QRadioButton *Xxk[5] = {};
+    // Label8: the credit line, turned by one character a second
     QLabel *Label8 = nullptr;
+    // SjXs: the date and time, "yyyy-mm-dd hh-mm-ss"
     QLabel *SjXs = nullptr;
     QPushButton *DcMidi = nullptr;  // DcMidi: export the score as a MIDI file
     QPushButton *JianPu = nullptr;  // JianPu: show the score in numbered notation (简谱)
+    // SFYXYZ: "键盘", takes the computer keys while it has the focus
     QPushButton *SFYXYZ = nullptr;
+    // MiNi: "迷你", shows the mini window Form2 in this one's place
     QPushButton *MiNi = nullptr;
+    // BJCK: "编辑", opens the music editor YYBJ in this one's place
     QPushButton *BJCK = nullptr;
+    // BcLY: "保存", saves the recorder's take (bound by RecorderView)
     QPushButton *BcLY = nullptr;
+    // Command1: "退出", quits the program
     QPushButton *Command1 = nullptr;
     QPointer<Form2> form2_;
     QPointer<YYBJ> yybj_;

@@ -15,6 +15,7 @@ class Form3 : public QWidget {
 public:
     explicit Form3(Clock &clock, QWidget *parent = nullptr);
 
+    // Timer1: ends the program 4 seconds after the window is made
     PlaybackTimer &Timer1() { return timer_; }
     // The window's shape: the outline of the text, in window coordinates.
     QRegion shape() const { return shape_; }

@@ -14,6 +14,8 @@ public:
     HelpPanel(Navigation &navigation, QWidget *parent);
 
 private:
+    // Option2(0..6): the help topics "软件简介" .. "录音重放"
     QRadioButton *Option2[7] = {};
+    // Text1: the text of the topic chosen, read-only
     QPlainTextEdit *Text1 = nullptr;
 };

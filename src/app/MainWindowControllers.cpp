@@ -45,9 +45,14 @@ void MainWindowControllers::shutDown()
         session.dialogs.message(told);
 }
 
+void MainWindowControllers::quit()
+{
+    session.port.CloseMidiDevice();
+}
+
 void MainWindowControllers::stopTimers()
 {
     performance.stopTimers();
     editor.playback.YYDS().setEnabled(false);
-    statusClock.Timer2().setEnabled(false);
+    statusClock.stop();
 }

@@ -36,6 +36,9 @@ public:
     // into the record folder, is told in a box (on the terminal when the
     // program ends without the user, quietExit).
     void shutDown();
+    // The button "退出": the MIDI device closes at once, before the window
+    // closes and shutDown runs (which then finds it closed).
+    void quit();
 
     // Where a take goes at exit when the record folder takes none, in order.
     QStringList takeFallbackFolders;

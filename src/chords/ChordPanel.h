@@ -25,8 +25,11 @@ public:
     explicit ChordPanel(ChordAccompaniment &chords, QWidget *parent = nullptr);
 
     QRadioButton *option(int i) const;
+    // Check6: "启动", sounds the chosen chord for one second
     QPushButton *Check6() const { return Check6_; }
+    // Combo3(i): the instrument of chord channel 3 + i
     QComboBox *Combo3(int i) const;
+    // HxYL: the chord volume, "25" .. "120"
     QComboBox *HxYL() const { return HxYL_; }
 
 signals:

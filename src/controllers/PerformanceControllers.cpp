@@ -4,6 +4,7 @@
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "midiport/MidiPort.h"
+#include "performance/TempoList.h"
 
 PerformanceControllers::PerformanceControllers(Session &s, WindowDisplay &d)
     : session(s), display(d), voices(s), chords(s, d), keys(s, voices, chords), effects(s, d), pattern(s),
@@ -53,7 +54,7 @@ void PerformanceControllers::initialise()
     for (int voice = 0; voice < 3; ++voice)
         voices.selectVolume(voice, 3);
     voices.selectKey(0);
-    voices.selectTempo(6);
+    voices.selectTempo(TempoList::kStartPosition);
 
     s.KeyBase = 36;
     s.EighthBeatMs = 83;
@@ -79,9 +80,14 @@ void PerformanceControllers::restoreSound()
     voices.selectKey(voices.keyPosition());
 }
 
+void PerformanceControllers::scoreHandedBack()
+{
+    player.setButtonEnabled(0, true);
+}
+
 void PerformanceControllers::stopTimers()
 {
-    keyboard.timer1().setEnabled(false);
+    keyboard.stopDurationTick();
     chords.HXYS().setEnabled(false);
     player.stopClock();
     sequencer.BZDS().setEnabled(false);

@@ -37,6 +37,9 @@ public:
     // Stops every timer of the group: nothing may sound after the device
     // is closed at shut-down.
     void stopTimers();
+    // The mini window has handed its score to the score box: the play button
+    // can play it.
+    void scoreHandedBack();
     // The music editor has used the melody and chord channels and KeyBase:
     // the instruments and the key the lists show sound again.
     void restoreSound();

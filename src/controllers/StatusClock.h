@@ -15,8 +15,14 @@ class StatusClock : public QObject {
 public:
     explicit StatusClock(Clock &clock, QObject *parent = nullptr);
 
+    // Timer2: one tick a second
     PlaybackTimer &Timer2() { return timer_; }
+    // The window is active: the clock line runs. Stopped at shut-down.
+    void start() { timer_.setEnabled(true); }
+    void stop() { timer_.setEnabled(false); }
+    // SjXs: the date-and-time label's text
     QString SjXs() const { return sjxs_; }
+    // Label8: the credit line's text
     QString Label8() const { return label8_; }
 
     // One tick: the clock shows `now` and the credit line turns by one character.

@@ -12,7 +12,9 @@ class WindowDisplay : public QObject {
 public:
     using QObject::QObject;
 
+    // XSWB: the information display: hints, the meaning of the key pressed
     QString XSWB() const { return xswb_; }
+    // FJWZ: the status line: one short message
     QString FJWZ() const { return fjwz_; }
     void setXSWB(const QString &text);
     void setFJWZ(const QString &text);

@@ -18,7 +18,8 @@ public:
     EditorFiles(Session &ctx, EditorModel &model, EditorControls &controls, EditorPlayback &playback,
                 QObject *parent = nullptr);
 
-    // BCBJ: BCBJWJ.
+    // BCBJ: "保存编辑", asks for a file in the record folder and saves the
+    // whole edit there (BCBJWJ).
     void saveClicked();
     // DkBianji: empties the edit, asks for a file and opens it.
     void openClicked();
@@ -39,6 +40,8 @@ signals:
 
 private:
     void prepare();  // playing stops, the edit is emptied
+    // DKBJ: after an edit file is read, the window takes its measure size and
+    // shows measure 0 with the settings of its header.
     void DKBJ();
     void showFirstMeasure(int scrollMaximum);
 

@@ -38,6 +38,7 @@ public:
     // BZWJ (help) is disabled while the music plays.
     bool helpEnabled() const { return !playing_; }
 
+    // YYDS: the step timer, one tick a step (StepInterval ms)
     PlaybackTimer &YYDS() { return yyds_; }
 
     // ST1 selected: auditions the measure named in XJZS.

@@ -31,6 +31,7 @@ public:
 
     MeasureRows(EditorControls &controls, QWidget *window);
 
+    // Picture1: the panel of the melody text boxes and the percussion rows
     QFrame *Picture1() const { return Picture1_; }
     // Widths of Picture1 and of the melody text boxes for a measure size.
     void layOut(int pictureWidth, int textWidth);
@@ -55,10 +56,15 @@ private:
 
     EditorControls &controls_;
     QFrame *Picture1_ = nullptr;
+    // Label1(r): "乐器1" .. "乐器10", the name of row r
     std::array<QLabel *, 10> Label1{};
+    // SYYQ(r): the instrument of row r (rows 5..9: the drum)
     std::array<QComboBox *, 10> SYYQ{};
+    // YQYL(r): the volume of row r, "20" .. "120", text editable
     std::array<QComboBox *, 10> YQYL{};
+    // YF1(r): the melody text of row r (0..4), two characters a step
     std::array<QLineEdit *, 5> YF1{};
+    // DJY1..DJY5: the percussion rows 5..9, one check box a step
     std::array<std::vector<QCheckBox *>, 5> DJY;  // DJY1..DJY5, box 0 first
     int boxes_ = 1;
 };

@@ -2,6 +2,7 @@
 
 #include "editor/EditorModel.h"
 #include "platform/files/TextFiles.h"
+#include "score/ScoreLanguage.h"
 
 namespace {
 
@@ -9,14 +10,14 @@ bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
 bool isCommand(const QString &token)
 {
-    return token == QLatin1String("VS") || token == QLatin1String("YQ") || token == QLatin1String("YX")
-           || token == QLatin1String("JP") || token == QLatin1String("HX");
+    using namespace ScoreLanguage;
+    return token == kTempo || token == kInstruments || token == kEffect || token == kRhythm || token == kChord;
 }
 
 bool isPlaced(const QString &token)
 {
-    return EditorModel::isNoteCell(token) || token == QLatin1String("MA") || token == QLatin1String("XZ")
-           || token == QLatin1String("TZ");
+    return EditorModel::isNoteCell(token) || token == QLatin1String("MA") || token == ScoreLanguage::kRest
+           || token == ScoreLanguage::kEnd;
 }
 
 }  // namespace
@@ -72,7 +73,7 @@ Scan YUEPUSB(const QString &text, EditorModel &model)
         if (step >= capacity) {
             // The tables are full: a note or rest here is lost, and the
             // import ends; an end mark or stray text loses nothing.
-            if (token == QLatin1String("TZ"))
+            if (token == ScoreLanguage::kEnd)
                 break;
             if (isPlaced(token)) {
                 scan.cut = true;
@@ -87,7 +88,7 @@ Scan YUEPUSB(const QString &text, EditorModel &model)
         pos += 1;
         if (isPlaced(token)) {
             step += model.ImportDuration / 2;
-            if (token == QLatin1String("TZ"))
+            if (token == ScoreLanguage::kEnd)
                 break;
         }
     }

@@ -83,6 +83,7 @@ YYBJ::YYBJ(EditorControllers &editor, QWidget *parent)
     buildMeasureLine();
     bindPlayback();
 
+    // Picture6: the panel of the recorder group
     auto *Picture6 = new QFrame(this);
     Picture6->setObjectName(QStringLiteral("Picture6"));
     Picture6->setGeometry(MeasureRows::kLeft, kRecorderTop, 420, 26);
@@ -98,6 +99,7 @@ YYBJ::~YYBJ() = default;
 
 void YYBJ::buildHeader()
 {
+    // Picture2: the top strip: measure size, tempo, key and device list
     auto *Picture2 = new QFrame(this);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setGeometry(0, 4, 752, 30);
@@ -152,10 +154,13 @@ void YYBJ::buildButtons()
     Picture3->setObjectName(QStringLiteral("Picture3"));
     Picture3->setFrameShape(QFrame::StyledPanel);
     auto at = [](int slot) { return QRect(4, 2 + MeasureRows::kPitch * slot, kRightColumnWidth - 8, 23); };
+    // CHARU: "插入", moves on to a blank next measure
     auto *CHARU = button(Picture3, "CHARU", QStringLiteral("插入"), QStringLiteral("在当前小节后插入新的小节！"), at(0));
     connect(CHARU, &QPushButton::clicked, &editor_.controls, &EditorControls::insertMeasure);
+    // QinKong: "清空", empties the measure shown
     auto *QinKong = button(Picture3, "QinKong", QStringLiteral("清空"), QStringLiteral("清空并重新编辑当前小节！"), at(1));
     connect(QinKong, &QPushButton::clicked, &editor_.controls, &EditorControls::clearMeasure);
+    // BCBXJ: "保存", stores the lists' settings in the header of the measure shown (BCXJ)
     auto *BCBXJ = button(Picture3, "BCBXJ", QStringLiteral("保存"),
                          QStringLiteral("对于修改了乐器，音量等项目的小节请点击保存该小节的设置！"), at(2));
     connect(BCBXJ, &QPushButton::clicked, &editor_.controls, &EditorControls::BCXJ);
@@ -170,12 +175,15 @@ void YYBJ::buildButtons()
     ST2->setToolTip(QStringLiteral("试听编辑的音乐效果，可以随时停止进行编辑！"));
     ST2->setGeometry(at(4));
 
+    // DkBianji: "打开编辑文件", opens an edit file
     auto *DkBianji = button(Picture3, "DkBianji", QStringLiteral("打开编辑文件"),
                             QStringLiteral("打开以前保存的编辑文件再次进行编辑或录音！"), at(5));
     connect(DkBianji, &QPushButton::clicked, &editor_.files, &EditorFiles::openClicked);
+    // DRYP: "导入记录乐谱", imports a score file as a new edit
     auto *DRYP = button(Picture3, "DRYP", QStringLiteral("导入记录乐谱"),
                         QStringLiteral("导入用电子琴演奏或编辑的乐谱进行全新编辑！"), at(6));
     connect(DRYP, &QPushButton::clicked, &editor_.files, &EditorFiles::importClicked);
+    // BCBJ: "保存编辑", saves the whole edit in an edit file (BCBJWJ)
     auto *BCBJ = button(Picture3, "BCBJ", QStringLiteral("保存编辑"),
                         QStringLiteral("保存正在编辑的音乐编辑，以备再次修改编辑！"), at(7));
     connect(BCBJ, &QPushButton::clicked, &editor_.files, &EditorFiles::saveClicked);

@@ -66,17 +66,30 @@ private:
     bool activated_ = false;
     bool leaving_ = false;
 
+    // JPFL(0..2): "2/4", "3/4", "4/4", the measure size of the whole edit
     QRadioButton *JPFL[3] = {};
+    // DQSUDU: the tempo list "60" .. "120" beats a minute, text editable
     QComboBox *DQSUDU = nullptr;
+    // DQYD: the key list "C" .. "B" (KeyBase = 36 + index)
     QComboBox *DQYD = nullptr;
+    // ComDevies: the MIDI output devices, the same port as the main window's list
     QComboBox *ComDevies = nullptr;
+    // XJZS: the number of the measure shown; the audition plays the one typed here
     QLineEdit *XJZS = nullptr;
+    // XJXSS: "实际小节数是(1-2)小节", the real bars of the measure shown
     QLabel *XJXSS = nullptr;
+    // HScroll1: chooses the measure shown
     QScrollBar *HScroll1 = nullptr;
+    // ZDXJZS: "设置", asks for the number of the last measure (MeasureTotal)
     QPushButton *ZDXJZS = nullptr;
+    // Picture3: the right-hand column of measure, playing and file buttons
     QFrame *Picture3 = nullptr;
+    // ST1: "试听本节效果", auditions the measure named in XJZS
     QRadioButton *ST1 = nullptr;
+    // ST2: "从开始处启动" / "停止当前演奏", plays the music from measure 0
     QCheckBox *ST2 = nullptr;
+    // BZWJ: "帮  助", shows the editor's help text; disabled while the music plays
     QPushButton *BZWJ = nullptr;
+    // TUICHU: "退出窗口", leaves the editor for the main window
     QPushButton *TUICHU = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "chords/SoundEffects.h"
 #include "performance/MelodyVoices.h"
 #include "rhythm/RhythmPattern.h"
+#include "score/ScoreLanguage.h"
 #include "score/ScoreReader.h"
 
 #include <algorithm>
@@ -13,13 +14,6 @@ namespace Notation {
 namespace {
 
 using ScoreReader::TokenKind;
-
-// Eighths of a beat that "YX" 1..6 waits (ticks × units per tick).
-int effectWait(int n)
-{
-    static const int waits[] = {2, 4, 6, 8, 40, 12};
-    return n >= 1 && n <= 6 ? waits[n - 1] : 0;
-}
 
 QString errorToolTip(const QString &text)
 {
@@ -66,7 +60,7 @@ public:
         // The player refuses a longer score; drawing stops there too, before
         // the first token that runs past the limit, so that no text is too
         // long to show.
-        const int limit = qMin(n, int(ScoreReader::kMaxScoreLength));
+        const int limit = qMin(n, ScoreLanguage::kMaxScoreLength);
         int pos = 1;
         qint16 duration = 0;
         while (pos <= limit) {
@@ -117,8 +111,8 @@ private:
         lastPosition_ = pos;
         switch (kind) {
         case TokenKind::Tempo:
-            if (t.hasNumber && n >= 1 && n <= 12) {
-                const int tempo = 60 + 5 * (n - 1);
+            if (t.hasNumber && ScoreLanguage::isTempo(n)) {
+                const int tempo = ScoreLanguage::tempoOf(n);
                 if (!timed_)
                     sheet.tempo = tempo;  // shown in the header instead
                 else
@@ -136,7 +130,7 @@ private:
             break;
         }
         case TokenKind::Effect: {
-            const int wait = effectWait(n);
+            const int wait = ScoreLanguage::effectWait(n);
             if (wait == 0)
                 break;  // the player skips it
             const QString name = SoundEffects::effectTable()[size_t(n - 1)].name;
@@ -150,21 +144,23 @@ private:
             break;
         }
         case TokenKind::Rhythm: {
+            using ScoreLanguage::RhythmCommand;
+            const RhythmCommand command = ScoreLanguage::rhythmCommand(n);
             QString name;
-            if (n >= 1 && n <= 9)
+            if (command == RhythmCommand::BuiltIn)
                 name = RhythmPattern::builtInRhythmName(n);
-            else if (n >= 10 && n <= 98)
+            else if (command == RhythmCommand::File)
                 name = options_.rhythmFileName ? options_.rhythmFileName(n) : QString();
-            if (n >= 10 && n <= 98 && name.isEmpty())
-                name = QStringLiteral("节奏文件%1").arg(n - 9);
-            if (n == 99)
+            if (command == RhythmCommand::File && name.isEmpty())
+                name = QStringLiteral("节奏文件%1").arg(ScoreLanguage::rhythmFileEntry(n) + 1);
+            if (command == RhythmCommand::Off)
                 name = QStringLiteral("节奏停");
             if (!name.isEmpty())
                 pending_ << Mark{name, QStringLiteral("节奏命令JP%1：%2").arg(n).arg(name)};
             break;
         }
         case TokenKind::Instruments: {
-            const int row = t.hasNumber && n >= 1 && n <= 12 ? n : 7;
+            const int row = ScoreLanguage::combinationOf(n);
             const InstrumentCombination *combination = MelodyVoices::combination(row);
             const QStringList instruments = MelodyVoices::instrumentTexts();
             QStringList names;
@@ -321,7 +317,7 @@ private:
         c.kind = CellKind::Error;
         c.text = shownError(rest);
         c.toolTip = QStringLiteral("乐谱太长，超过了%1个字符：从这里起的部分不会演奏，简谱也不再画出。")
-                        .arg(ScoreReader::kMaxScoreLength);
+                        .arg(ScoreLanguage::kMaxScoreLength);
         append(c, position, int(rest.size()));
         ++sheet.errorCount;
         if (sheet.firstErrorPosition == 0)

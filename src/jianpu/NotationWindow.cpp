@@ -5,9 +5,11 @@
 #include "jianpu/NotationExport.h"
 #include "jianpu/NotationView.h"
 #include "performance/MelodyVoices.h"
+#include "performance/TempoList.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "rhythm/RhythmFiles.h"
 #include "rhythm/RhythmPattern.h"
+#include "score/ScoreLanguage.h"
 #include "score/ScorePlayer.h"
 
 #include <QCoreApplication>
@@ -118,9 +120,9 @@ void NotationWindow::updateOptions()
     Notation::Options options;
     options.beatsPerBar = Notation::beatsForTimeSignature(pattern_.TimeSignature());
     const int tempo = voices_.tempoPosition();
-    options.tempo = tempo >= 0 ? 60 + 5 * tempo : 90;
+    options.tempo = TempoList::tempoAt(tempo >= 0 ? tempo : TempoList::kStartPosition);
     RhythmFiles *files = &rhythmFiles_;
-    options.rhythmFileName = [files](int n) { return QFileInfo(files->File1().value(n - 10)).completeBaseName(); };
+    options.rhythmFileName = [files](int n) { return QFileInfo(files->File1().value(ScoreLanguage::rhythmFileEntry(n))).completeBaseName(); };
     NotationPicture::Header header;
     header.title = title_;
     header.key = Notation::keyText(qMax(0, voices_.keyPosition()));

@@ -144,6 +144,11 @@ void KeyboardEngine::buttonClicked()
     emit focusRequested();
 }
 
+void KeyboardEngine::stopDurationTick()
+{
+    timer1_.setEnabled(false);
+}
+
 void KeyboardEngine::setAway(bool away)
 {
     away_ = away;
@@ -151,7 +156,7 @@ void KeyboardEngine::setAway(bool away)
         return;
     keys_.setKeysEnabled(false);
     // Its count would run on into the other window's score.
-    timer1_.setEnabled(false);
+    stopDurationTick();
     if (ctx_.state.SoundingMelodyNote >= 0)
         SilenceMelodyNote(ctx_.state, ctx_.port);
 }

@@ -42,6 +42,8 @@ public:
     void setAway(bool away);
     bool isAway() const { return away_; }
 
+    // Stops the duration tick Timer1; the next key starts it again.
+    void stopDurationTick();
     PlaybackTimer &timer1() { return timer1_; }
 
 signals:

@@ -36,7 +36,9 @@ public:
 
     LayoutPicture(OnScreenKeyboard &keys, QWidget *mainWindow);
 
+    // Image3: the picture of the computer keyboard; a click makes it large or small
     QLabel *Image3 = nullptr;
+    // Label3: "点击图片查看键盘分布", or "点击图片收回键盘分布" while large
     QLabel *Label3 = nullptr;
 
     // The keyboard laid out to fill a picture of this size.

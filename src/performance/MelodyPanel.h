@@ -19,7 +19,9 @@ class MelodyPanel : public QWidget {
 public:
     MelodyPanel(MelodyVoices &voices, MidiDeviceList &devices, QWidget *parent = nullptr);
 
+    // ComDevies: the MIDI output devices, beside "设  备"
     QComboBox *ComDevies = nullptr;
+    // ComSounds(i): the instrument of melody voice i, "乐器一" .. "乐器三"
     std::array<QComboBox *, 3> ComSounds{};
     std::array<QComboBox *, 3> Zxlyl{};  // Zxlyl: volume of each voice
     QComboBox *SD = nullptr;             // SD: tempo

@@ -3,6 +3,7 @@
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
+#include "performance/TempoList.h"
 #include "performance/VoiceNotes.h"
 #include "resources/StringTable.h"
 #include "midiport/MidiPort.h"
@@ -11,7 +12,6 @@ namespace {
 
 constexpr int kVolumes[] = {25, 40, 55, 70, 85, 100, 120};
 constexpr int kVolumeCount = int(sizeof(kVolumes) / sizeof(kVolumes[0]));
-constexpr int kTempoCount = 13;  // 60 .. 120 in steps of 5
 constexpr int kKeyListCount = 12;
 constexpr qint16 kLowestKeyBase = 36;
 
@@ -21,8 +21,6 @@ const InstrumentCombination kCombinationTable[MelodyVoices::kCombinations] = {
     {{15, 52, 79}, "七"},   {{62, 92, 117}, "八"},   {{10, 15, 83}, "九"},
     {{49, 80, 100}, "十"},  {{19, 22, 92}, "十一"},  {{10, 92, 113}, "十二"},
 };
-
-int tempoAt(int position) { return 60 + 5 * position; }
 
 }  // namespace
 
@@ -45,8 +43,8 @@ QStringList MelodyVoices::tempoTexts()
 {
     // Two-digit tempos have a space before 拍 so the list lines up.
     QStringList texts;
-    for (int p = 0; p < kTempoCount; ++p) {
-        const int tempo = tempoAt(p);
+    for (int p = 0; p < TempoList::kCount; ++p) {
+        const int tempo = TempoList::tempoAt(p);
         texts << QString::number(tempo) + (tempo < 100 ? QStringLiteral(" ") : QString())
                      + QStringLiteral("拍/分钟");
     }
@@ -69,13 +67,7 @@ const InstrumentCombination *MelodyVoices::combination(int row)
 
 int MelodyVoices::eighthBeatMsFor(int tempo)
 {
-    if (tempo <= 0)
-        return 0;
-    const int q = 7500 / tempo;
-    const int twiceRest = 2 * (7500 % tempo);
-    if (twiceRest > tempo || (twiceRest == tempo && (q % 2) != 0))
-        return q + 1;
-    return q;
+    return TempoList::eighthBeatMsFor(tempo);
 }
 
 int MelodyVoices::volumeAt(int position)
@@ -152,10 +144,10 @@ void MelodyVoices::volumeTextChanged(int voice, int position)
 
 void MelodyVoices::selectTempo(int position)
 {
-    if (position < 0 || position >= kTempoCount)
+    if (position < 0 || position >= TempoList::kCount)
         return;
     tempoPos_ = position;
-    const int ms = eighthBeatMsFor(tempoAt(position));
+    const int ms = TempoList::eighthBeatMsFor(TempoList::tempoAt(position));
     ctx_.state.EighthBeatMs = qint16(ms);
     emit tempoPositionChanged(position);
     emit eighthBeatMsChanged(ms);

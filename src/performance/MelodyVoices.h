@@ -36,7 +36,7 @@ public:
     static QStringList keyTexts();         // "C" .. "B"
     // Rows 1..12 (F1..F12); nullptr for any other row.
     static const InstrumentCombination *combination(int row);
-    // Milliseconds of an eighth of a beat: 7500 / tempo, ties to even.
+    // Milliseconds of an eighth of a beat (TempoList::eighthBeatMsFor).
     static int eighthBeatMsFor(int tempo);
     // The velocity of volume list entry `position`, -1 outside the list.
     static int volumeAt(int position);

@@ -148,6 +148,11 @@ void MiniKeyboard::onDurationTick()
     SilenceMelodyNote(ctx_.state, ctx_.port);
 }
 
+void MiniKeyboard::stopDurationTick()
+{
+    timer1_.setEnabled(false);
+}
+
 void MiniKeyboard::clearClicked()
 {
     ctx_.state.ScoreText.clear();

@@ -59,6 +59,10 @@ public:
     quint32 boxColour(int offset) const;
     bool boxIsWhite(int offset) const;
     static QString mutePadLine() { return QStringLiteral("点击空格键或鼠标移动到这里即可终止发音"); }
+    // Stops the duration tick Timer1, which runs on after "返回" to end the
+    // last note: once the main keyboard plays, it would count into that
+    // keyboard's score. The next key here starts it again.
+    void stopDurationTick();
     PlaybackTimer &timer1() { return timer1_; }
 
 signals:

@@ -3,6 +3,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/performance/VoiceNotes.h src/performance/VoiceNotes.cpp
   src/performance/ScoreWriting.h src/performance/ScoreWriting.cpp
   src/performance/MiniKeyboard.h src/performance/MiniKeyboard.cpp
+  src/performance/TempoList.h
   src/performance/MelodyVoices.h src/performance/MelodyVoices.cpp
   src/performance/PianoHandler.h
   src/performance/OnScreenKeyboard.h src/performance/OnScreenKeyboard.cpp

@@ -24,6 +24,8 @@ private:
     void refresh();
 
     WaveRecorder &recorder_;
+    // LUYINJI(0..3): "播放", "停止", "录音", "保存录音", the recorder's options
     std::array<QRadioButton *, 4> LUYINJI{};
+    // LYSJ: "当前: m:s", the elapsed time of the recording or playing
     QLabel *LYSJ = nullptr;
 };

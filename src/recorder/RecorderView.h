@@ -26,7 +26,10 @@ private:
     void refresh();
 
     WaveRecorder &recorder_;
+    // Image1(0..2): the play, stop and record picture buttons
     QLabel *Image1_[3] = {};
+    // Label12: the elapsed time, "00:00" while the recorder rests
     QLabel *Label12 = nullptr;
+    // BcLY: "保存", saves the take as a WAV file
     QPushButton *BcLY = nullptr;
 };

@@ -81,6 +81,7 @@ public:
     void announceKeptTake();
 
     // What the panel shows.
+    // Image1(i): the bitmap picture button i shows now (107 .. 112)
     int Image1(int index) const { return images_.at(std::size_t(index)); }
     // BcLY "保存": while there is a take to save (the main window only).
     bool BcLYEnabled() const { return isMain() && hasUnsavedTake(); }

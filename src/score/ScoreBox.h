@@ -27,7 +27,9 @@ public:
     // logic, and follows the play button's caption and the enabled states.
     void bind(ScorePlayer &player, ScoreFiles &files);
 
+    // Text3: the score box, the score being played or written as it is played
     ScoreTextEdit *Text3() const { return text3_; }
+    // Yuepu(0..4): the score buttons "试听", "删除", "打开", "清空", "保存"
     QPushButton *Yuepu(int index) const { return buttons_.value(index); }
 
     static QString caption(int index);

@@ -6,8 +6,8 @@
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
 #include "platform/dialogs/UserDialogs.h"
-#include "performance/MelodyVoices.h"
 #include "performance/VoiceNotes.h"
+#include "score/ScoreLanguage.h"
 #include "score/ScoreReader.h"
 #include "midiport/MidiPort.h"
 
@@ -18,15 +18,6 @@ namespace {
 
 const QString kPlay = QStringLiteral("试听");
 const QString kStop = QStringLiteral("停止");
-
-constexpr int kTempoEntries = 12;        // VS 1..12: 60 .. 115 beats per minute
-constexpr int kCombinationCount = 12;    // YQ 1..12
-constexpr int kFallbackCombination = 7;  // YQ with any other number
-constexpr int kLastBuiltInRhythm = 9;    // JP 1..9
-constexpr int kFirstRhythmFile = 10;     // JP 10..98: the rhythm file list
-constexpr int kLastRhythmFile = 98;
-constexpr int kRhythmOff = 99;
-constexpr int kWaveEffect = 5;           // YX5 waits in longer ticks
 
 }  // namespace
 
@@ -224,12 +215,12 @@ ScorePlayer::StepEnd ScorePlayer::executeToken()
         setClockInterval(0);
         tickCount_ = 0;
         ++scorePos_;
-        if (n < 1 || n > kTempoEntries) {
+        if (!ScoreLanguage::isTempo(n)) {
             setEnding(Ending::Halted);
             return StepEnd::Wait;  // no tick comes until the user stops
         }
-        melody_.selectTempo(n - 1);
-        s.EighthBeatMs = qint16(MelodyVoices::eighthBeatMsFor(60 + 5 * (n - 1)));
+        melody_.selectTempo(ScoreLanguage::tempoListPosition(n));
+        s.EighthBeatMs = qint16(ScoreLanguage::eighthBeatMsOf(n));
         return StepEnd::Continue;
 
     case TokenKind::Chord:
@@ -249,7 +240,7 @@ ScorePlayer::StepEnd ScorePlayer::executeToken()
             return StepEnd::Continue;
         }
         s.LastKeyCode = keyCode;
-        setClockInterval((n == kWaveEffect ? 8 : 2) * s.EighthBeatMs);
+        setClockInterval(ScoreLanguage::effectTickLength(n) * s.EighthBeatMs);
         effects_.TSYX();
         enableClock();
         return StepEnd::Wait;
@@ -263,7 +254,7 @@ ScorePlayer::StepEnd ScorePlayer::executeToken()
         return StepEnd::Continue;
 
     case TokenKind::Instruments:
-        melody_.applyCombination(n >= 1 && n <= kCombinationCount ? n : kFallbackCombination);
+        melody_.applyCombination(ScoreLanguage::combinationOf(n));
         setClockInterval(0);
         ++scorePos_;
         tickCount_ = 0;
@@ -365,14 +356,20 @@ void ScorePlayer::scoreError()
 
 void ScorePlayer::rhythmCommand(int n)
 {
-    if (n >= 1 && n <= kLastBuiltInRhythm) {
+    switch (ScoreLanguage::rhythmCommand(n)) {
+    case ScoreLanguage::RhythmCommand::BuiltIn:
         rhythm_.applyBuiltInRhythm(n);
         setBzQd(true);
-    } else if (n >= kFirstRhythmFile && n <= kLastRhythmFile) {
+        break;
+    case ScoreLanguage::RhythmCommand::File:
         if (rhythm_.applyRhythmFile(n))
             setBzQd(true);
-    } else if (n == kRhythmOff) {
+        break;
+    case ScoreLanguage::RhythmCommand::Off:
         setBzQd(false);
+        break;
+    case ScoreLanguage::RhythmCommand::Nothing:
+        break;
     }
 }
 

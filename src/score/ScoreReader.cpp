@@ -51,21 +51,21 @@ TokenKind classify(QStringView token)
     if (token.size() != 2)
         return TokenKind::Unrecognised;
     // Looked up in the player's order: commands, notes, rest, end.
-    if (token == u"VS")
+    if (token == ScoreLanguage::kTempo)
         return TokenKind::Tempo;
-    if (token == u"HX")
+    if (token == ScoreLanguage::kChord)
         return TokenKind::Chord;
-    if (token == u"YX")
+    if (token == ScoreLanguage::kEffect)
         return TokenKind::Effect;
-    if (token == u"JP")
+    if (token == ScoreLanguage::kRhythm)
         return TokenKind::Rhythm;
-    if (token == u"YQ")
+    if (token == ScoreLanguage::kInstruments)
         return TokenKind::Instruments;
     if (noteOffset(token) >= 0)
         return TokenKind::Note;
-    if (token == u"XZ")
+    if (token == ScoreLanguage::kRest)
         return TokenKind::Rest;
-    if (token == u"TZ")
+    if (token == ScoreLanguage::kEnd)
         return TokenKind::End;
     return TokenKind::Unrecognised;
 }
@@ -73,7 +73,7 @@ TokenKind classify(QStringView token)
 TokenKind kindOf(const ReadResult &read)
 {
     const TokenKind kind = classify(read.token);
-    if (kind == TokenKind::Chord && (!read.hasNumber || read.number < 1 || read.number > 6))
+    if (kind == TokenKind::Chord && (!read.hasNumber || !ScoreLanguage::isChord(read.number)))
         return TokenKind::Unrecognised;
     return kind;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "score/ScoreLanguage.h"
+
 #include <QString>
 #include <QStringView>
 #include <QtGlobal>
@@ -11,8 +13,8 @@
 // Positions count from 1, as the player's ScorePos does.
 namespace ScoreReader {
 
-// A score is at most this many characters long (its length is a 16-bit count).
-constexpr int kMaxScoreLength = 32767;
+// The longest score that can be played.
+using ScoreLanguage::kMaxScoreLength;
 
 // One token read at a position.
 struct ReadResult {

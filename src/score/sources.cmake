@@ -1,4 +1,5 @@
 list(APPEND DZQ_CORE_SOURCES
+  src/score/ScoreLanguage.h
   src/score/ScoreReader.h src/score/ScoreReader.cpp
   src/score/ScorePartners.h
   src/score/ScorePlayer.h src/score/ScorePlayer.cpp

@@ -4,6 +4,7 @@
 #include "performance/MelodyVoices.h"
 #include "platform/files/TextFiles.h"
 #include "rhythm/RhythmPattern.h"
+#include "score/ScoreLanguage.h"
 #include "score/ScoreReader.h"
 #include "score/ScorePlayer.h"
 
@@ -96,11 +97,14 @@ QString combinationWords(int row)
 
 QString rhythmWords(int n)
 {
-    if (n >= 1 && n <= 9)
+    switch (ScoreLanguage::rhythmCommand(n)) {
+    case ScoreLanguage::RhythmCommand::BuiltIn:
         return RhythmPattern::builtInRhythmName(n);
-    if (n == 99)
+    case ScoreLanguage::RhythmCommand::Off:
         return QStringLiteral("节奏停");
-    return QStringLiteral("节奏文件%1").arg(n - 9);
+    default:
+        return QStringLiteral("节奏文件%1").arg(ScoreLanguage::rhythmFileEntry(n) + 1);
+    }
 }
 
 // One written note or rest: a piece of a timeline event within a bar.
@@ -337,7 +341,7 @@ private:
             }
         }
         if (tempo && at > 0)
-            writeTempo(x, 60 + 5 * (tempo->number - 1));
+            writeTempo(x, ScoreLanguage::tempoOf(tempo->number));
         if (at == t_.length && t_.ending == ScoreTimeline::Ending::Halted)
             writeWords(x, QStringLiteral("演奏在这里停住"));
     }

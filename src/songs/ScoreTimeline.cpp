@@ -1,5 +1,7 @@
 #include "songs/ScoreTimeline.h"
 
+#include "performance/TempoList.h"
+#include "score/ScoreLanguage.h"
 #include "score/ScoreReader.h"
 
 namespace ScoreTimeline {
@@ -8,24 +10,16 @@ namespace {
 
 using ScoreReader::TokenKind;
 
-constexpr int kStartTempo = 90;  // the tempo list's start-up entry
-
 }  // namespace
-
-int effectWait(int n)
-{
-    static const int waits[] = {2, 4, 6, 8, 40, 12};
-    return n >= 1 && n <= 6 ? waits[n - 1] : 0;
-}
 
 int Timeline::tempoAt(int unit) const
 {
-    int tempo = kStartTempo;
+    int tempo = TempoList::startTempo();
     for (const Event &e : events) {
         if (e.start > unit)
             break;
         if (e.kind == Kind::Tempo)
-            tempo = 60 + 5 * (e.number - 1);
+            tempo = ScoreLanguage::tempoOf(e.number);
     }
     return tempo;
 }
@@ -73,7 +67,7 @@ Timeline read(const QString &score)
         duration = r.durationAfter(duration);
         const int number = r.number;
         if (kind == TokenKind::Tempo) {
-            if (!r.hasNumber || number < 1 || number > 12) {
+            if (!r.hasNumber || !ScoreLanguage::isTempo(number)) {
                 stop(Ending::Halted);
                 break;
             }
@@ -81,7 +75,7 @@ Timeline read(const QString &score)
         } else if (kind == TokenKind::Chord) {
             chord = number;
         } else if (kind == TokenKind::Effect) {
-            const int wait = effectWait(number);
+            const int wait = ScoreLanguage::effectWait(number);
             if (wait > 0) {
                 add(Kind::Effect, number, 0);
                 // The note before sounds on through the effect's wait.
@@ -92,10 +86,10 @@ Timeline read(const QString &score)
                 time += wait;
             }
         } else if (kind == TokenKind::Rhythm) {
-            if (number >= 1)
+            if (ScoreLanguage::rhythmCommand(number) != ScoreLanguage::RhythmCommand::Nothing)
                 add(Kind::Rhythm, number, 0);
         } else if (kind == TokenKind::Instruments) {
-            add(Kind::Instruments, r.hasNumber && number >= 1 && number <= 12 ? number : 7, 0);
+            add(Kind::Instruments, ScoreLanguage::combinationOf(number), 0);
         } else if (kind == TokenKind::Note || kind == TokenKind::Rest) {
             if (kind == TokenKind::Note && r.end > n - 1) {
                 stop(Ending::TextEnd);  // a note that ends the text is not sounded

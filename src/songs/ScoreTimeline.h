@@ -55,7 +55,4 @@ Timeline read(const QString &score);
 // The combination row in force when the first note sounds (7 at start-up).
 int firstCombination(const Timeline &timeline);
 
-// Units an effect "YX" n waits: 2 per tick, 8 per tick for n = 5.
-int effectWait(int n);
-
 }  // namespace ScoreTimeline

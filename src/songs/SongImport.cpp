@@ -2,6 +2,7 @@
 
 #include "performance/MelodyVoices.h"
 #include "platform/files/TextFiles.h"
+#include "score/ScoreLanguage.h"
 #include "score/ScoreReader.h"
 #include "songs/SongKey.h"
 
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr int kMaxNumber = 99;  // the largest number a token carries
+using ScoreLanguage::kMaxNumber;
 constexpr int kBarsPerLine = 4;
 
 // The note code of a degree offset: octave letter, note letter.

@@ -1,5 +1,8 @@
 #include "songs/SongMelody.h"
 
+#include "performance/TempoList.h"
+#include "score/ScoreLanguage.h"
+
 #include <QSet>
 
 #include <algorithm>
@@ -14,12 +17,8 @@ constexpr int kPercussionChannel = 9;
 // The VS number nearest to a tempo in beats per minute, within 1..12.
 int nearestVs(double tempo)
 {
-    return qBound(1, int(std::lround((tempo - 60) / 5)) + 1, 12);
-}
-
-int vsTempo(int vs)
-{
-    return 60 + 5 * (vs - 1);
+    const int steps = int(std::lround((tempo - TempoList::kFirstTempo) / TempoList::kStep));
+    return qBound(1, steps + 1, ScoreLanguage::kTempoCommands);
 }
 
 Part partOf(const MidiTrack &track, int index, int channel)
@@ -93,14 +92,14 @@ Tempo chooseTempo(double songTempo)
         const double beats = std::ldexp(1.0, power);
         const double tempo = songTempo * beats;
         const int vs = nearestVs(tempo);
-        const double error = std::fabs(std::log(tempo / vsTempo(vs)));
+        const double error = std::fabs(std::log(tempo / ScoreLanguage::tempoOf(vs)));
         // The song's own durations win a tie; then the smaller change.
         if (bestError < 0 || error < bestError - 1e-9
             || (std::fabs(error - bestError) <= 1e-9 && std::abs(power) < std::abs(bestPower))) {
             bestError = error;
             bestPower = power;
             best.vs = vs;
-            best.scoreTempo = vsTempo(vs);
+            best.scoreTempo = ScoreLanguage::tempoOf(vs);
             best.beatsPerQuarter = beats;
         }
     }

@@ -33,7 +33,7 @@ int melodyPart(const QVector<Part> &parts);
 struct Tempo {
     double songTempo = 120;  // quarter notes per minute
     int vs = 7;              // 1..12
-    int scoreTempo = 90;     // 60 + 5 (vs - 1)
+    int scoreTempo = 90;     // ScoreLanguage::tempoOf(vs)
     // Score beats per song quarter note: 1, or 1/2 for each halving of the
     // durations (fast songs), 2 for each doubling (slow songs).
     double beatsPerQuarter = 1;
