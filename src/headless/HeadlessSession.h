@@ -33,6 +33,7 @@ struct HeadlessSession {
     HeadlessSession(const HeadlessSession &) = delete;
     HeadlessSession &operator=(const HeadlessSession &) = delete;
 
+    // Built in this order: each part refers only to those above it.
     SharedState state;
     WindowDisplay window;
     VirtualClock clock;

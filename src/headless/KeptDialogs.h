@@ -9,8 +9,10 @@
 // if cancelled.
 class KeptDialogs : public UserDialogs {
 public:
+    explicit KeptDialogs(Notifier *told = nullptr) : listener(told) { }
+
     QStringList messages;  // the texts shown, oldest first
-    Notifier *listener = nullptr;  // told each message as well, when set
+    Notifier *listener;  // told each message as well, when set
 
     void message(const QString &text, const QString &title = QString()) override
     {

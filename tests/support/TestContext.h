@@ -37,9 +37,10 @@ struct ChoiceCounter {
     }
 };
 
-// Everything a controller needs, with fakes: a recording MIDI output (device 0
-// already open), scripted dialogs, a recording media device, a virtual clock,
-// an empty record folder of its own and the display of the window under test.
+// Everything a controller needs: the program's session without a window,
+// with fakes plugged in (a recording MIDI output with device 0 already open,
+// scripted dialogs, a recording media device), an empty record folder of its
+// own and the display of the window under test.
 struct TestContext : HeadlessSession<RecordingMidiBackend, ScriptedDialogs, RecordingMedia> {
     QTemporaryDir folder;
     ChoiceCounter choices;
