@@ -7,6 +7,7 @@
 #include "controllers/PerformanceControllers.h"
 #include "platform/audio/BufferMemory.h"
 #include "platform/files/DurableSave.h"
+#include "platform/midi/MidiInputs.h"
 #include "platform/midi/MidiLogBackend.h"
 #include "platform/files/RecordFolder.h"
 #include "widgets/WindowPlacement.h"
@@ -51,6 +52,8 @@ AppShell::~AppShell()
         QSettings settings = machineSettings();
         BufferMemory::atExit(settings, engine_.bufferFrames(), engine_.secondsAtThisBuffer());
     }
+    // No keyboard plays into what goes next.
+    inputs_.reset();
     // Windows go before the controllers they show, the controllers before the port.
     welcome_.reset();
     farewell_.reset();
@@ -117,6 +120,9 @@ bool AppShell::start()
     mainControllers_->takeFallbackFolders << QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     connect(&quitSignals_, &QuitSignals::received, this, &AppShell::endBySignal);
 
+    inputs_ = std::make_unique<MidiInputs>(inputPorts_);
+    inputs_->setChoice(MidiInputChoice::parse(options_.midiIn));
+    mainControllers_->attachInputs(*inputs_);
     form1_ = std::make_unique<Form1>(*mainControllers_);
     // The wave output at 0x6000 on both sides, as the main window loads.
     engine_.setWaveVolume(0x60006000u);
@@ -128,7 +134,21 @@ bool AppShell::start()
     form1_->installEventFilter(this);
     WindowPlacement::centreOn(welcome_.get(), WindowPlacement::availableAt(QCursor::pos()));
     welcome_->show();
+    startInputs();
     return true;
+}
+
+void AppShell::startInputs()
+{
+    // Each keyboard connected is named on the terminal and in the MIDI log.
+    connect(inputs_.get(), &MidiInputs::connected, this, [this](int, const QString &name) {
+        const QString text = QStringLiteral("已连接MIDI键盘：%1").arg(name);
+        std::fprintf(stderr, "dzq: %s\n", text.toLocal8Bit().constData());
+        if (log_)
+            log_->writeComment(text);
+    });
+    // After the welcome dialog's first paint: a JACK server takes a moment to answer.
+    QTimer::singleShot(0, inputs_.get(), &MidiInputs::start);
 }
 
 void AppShell::recoverTakes(const QString &takeFolder, const QString &recordFolder)

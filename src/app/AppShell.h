@@ -9,6 +9,7 @@
 #include "platform/dialogs/QtUserDialogs.h"
 #include "platform/process/QuitSignals.h"
 #include "platform/files/SingleInstance.h"
+#include "platform/midi/RtMidiInputs.h"
 #include "platform/midi/SystemMidiBackend.h"
 
 #include <QObject>
@@ -21,12 +22,14 @@ class Form1;
 class Form3;
 class MainWindowControllers;
 class PerformanceControllers;
+class MidiInputs;
 class MidiLogBackend;
 class MidiPort;
 
 struct AppOptions {
     QString midiLogPath;  // --midi-log FILE: every short message sent, one line each
     QString scorePath;    // a score file opened and played once the main window is ready
+    QString midiIn = QStringLiteral("all");  // --midi-in: the MIDI keyboards that play
 };
 
 // One run of the program: owns the sound engine, the MIDI port, the shared
@@ -60,6 +63,7 @@ private:
     void checkMainWindowReady();
     void recoverTakes(const QString &takeFolder, const QString &recordFolder);
     void endBySignal(int number);
+    void startInputs();
 
     AppOptions options_;
     SteadyClock clock_;
@@ -79,6 +83,8 @@ private:
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<DZQQD> welcome_;
     std::unique_ptr<Form3> farewell_;
+    RtMidiInputs inputPorts_;
+    std::unique_ptr<MidiInputs> inputs_;
     QuitSignals quitSignals_;
     QStringList recoveredTakes_;
     bool endingBySignal_ = false;

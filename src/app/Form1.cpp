@@ -2,11 +2,13 @@
 
 #include "app/DisplayPanel.h"
 #include "app/HelpPanel.h"
+#include "app/MidiInputButton.h"
 #include "app/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
 #include "chords/ChordPanel.h"
 #include "jianpu/NotationWindow.h"
 #include "performance/Form2.h"
+#include "performance/HardwareTargets.h"
 #include "performance/KeyboardButton.h"
 #include "performance/LayoutPicture.h"
 #include "performance/MelodyPanel.h"
@@ -122,6 +124,19 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
         label3->raise();
     }
 
+    if (c_.midiInputs) {
+        // In the tab strip's gap, beside the device list's panel.
+        auto *midiIn = new MidiInputButton(*c_.midiInputs, this);
+        midiIn->setGeometry(826, 9, 74, 23);
+        connect(midiIn, &MidiInputButton::choiceMade, this, &Form1::YXYZ);
+    }
+    // The mini window's duration tick stops when the main window writes, as
+    // with the computer keys (eventFilter).
+    connect(&c_.hardware, &HardwareKeyboard::noteWritten, this, [this] {
+        if (form2_ && !p_.keyboard.isAway())
+            form2_->keyboard().timer1().setEnabled(false);
+    });
+
     connect(&c_, &MainWindowControllers::choiceMade, this, &Form1::YXYZ);
     mainInitialised_ = false;
 }
@@ -192,6 +207,7 @@ void Form1::editorClicked()
         connect(yybj_, &YYBJ::left, this, &Form1::backFromEditor);
     }
     stepAside();
+    c_.hardware.setTarget(&c_.editorNotes);
     yybj_->show();
     yybj_->raise();
     yybj_->activateWindow();
@@ -217,12 +233,14 @@ void Form1::miniClicked()
         form2_ = new Form2(c_.session, c_.display);
         form2_->setAttribute(Qt::WA_DeleteOnClose);
         connect(form2_, &Form2::returning, this, &Form1::backFromMini);
+        miniNotes_ = new MiniWindowNotes(c_.session.state, form2_->keyboard(), form2_);
         // It first shows where this window stands.
         WindowPlacement::place(form2_, frameGeometry().topLeft(), this);
     }
     // The main keyboard's note ends and its duration tick stops: both
     // windows count the one shared DurationCount.
     stepAside();
+    c_.hardware.setTarget(miniNotes_);
     form2_->show();
     form2_->activateWindow();
 }
@@ -274,6 +292,7 @@ void Form1::stepAside()
 void Form1::comeBack()
 {
     p_.keyboard.setAway(false);
+    c_.hardware.setTarget(&c_.mainNotes);
     WindowPlacement::restore(this, frame_);
     show();
     for (const Companion &c : std::as_const(companions_)) {

@@ -15,6 +15,7 @@ class ScoreBox;
 class Form2;
 class YYBJ;
 class NotationWindow;
+class HardwareNoteTarget;
 
 // Form1: the main window. It composes the panels and lays them out; the
 // controllers behind them hold the rules.
@@ -102,6 +103,7 @@ private:
     QPointer<Form2> form2_;
     QPointer<YYBJ> yybj_;
     QPointer<NotationWindow> notation_;
+    QPointer<HardwareNoteTarget> miniNotes_;  // the mini window's rules for MIDI keyboards
     struct Companion {
         QPointer<QWidget> window;
         QRect frame;

@@ -5,13 +5,17 @@
 #include "editor/MainRhythmLink.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "midiport/MidiPort.h"
+#include "platform/midi/MidiInputs.h"
 
 #include <QTimer>
 
 #include <cstdio>
 
 MainWindowControllers::MainWindowControllers(Session &s, WindowDisplay &d, PerformanceControllers &p)
-    : session(s), display(d), performance(p), devices(s.port), navigation(d), statusClock(s.clock),
+    : session(s), display(d), performance(p), devices(s.port), hardware(s, d),
+      mainNotes(s.state, p.voices, p.keyboard, p.keys),
+      editorNotes([this] { return editor.controls.instrument(0) > 0 ? editor.controls.volumeNumber(0) : qint16(0); }),
+      navigation(d), statusClock(s.clock),
       exporter(s, d, &p.pattern), songOpening(s, d, p.voices), recorderDisplay(d),
       recorder(WaveRecorder::FrontEnd::MainWindow, s.media, recorderDisplay, s.dialogs, s.clock, s.recordFolder),
       editor(s, editModel)
@@ -28,6 +32,7 @@ void MainWindowControllers::initialise()
 {
     devices.refresh();
     performance.initialise();
+    hardware.setTarget(&mainNotes);
     // Once the first activation is over: its box must not run inside it.
     QTimer::singleShot(0, &recorder, &WaveRecorder::announceKeptTake);
 }
@@ -35,6 +40,7 @@ void MainWindowControllers::initialise()
 void MainWindowControllers::shutDown()
 {
     stopTimers();
+    hardware.setTarget(nullptr);
     session.port.CloseMidiDevice();
     const QString told = recorder.shutDown(takeFallbackFolders);
     if (told.isEmpty())
@@ -43,6 +49,16 @@ void MainWindowControllers::shutDown()
         std::fprintf(stderr, "dzq: %s\n", told.toLocal8Bit().constData());
     else
         session.dialogs.message(told);
+}
+
+void MainWindowControllers::attachInputs(MidiInputs &inputs)
+{
+    midiInputs = &inputs;
+    connect(&inputs, &MidiInputs::received, &hardware,
+            [this](int source, const MidiMessage &m, qint64) { hardware.receive(source, m); });
+    connect(&inputs, &MidiInputs::connected, &hardware,
+            [this](int, const QString &name) { hardware.inputConnected(midiInputs->deviceOf(name)); });
+    connect(&inputs, &MidiInputs::disconnected, &hardware, [this](int source) { hardware.inputLost(source); });
 }
 
 void MainWindowControllers::quit()

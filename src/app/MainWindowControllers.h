@@ -9,11 +9,14 @@
 #include "recorder/WaveRecorder.h"
 #include "songs/SongOpening.h"
 #include "midiport/MidiDeviceList.h"
+#include "performance/HardwareKeyboard.h"
+#include "performance/HardwareTargets.h"
 
 #include <QObject>
 #include <QStringList>
 
 class WindowDisplay;
+class MidiInputs;
 class PerformanceControllers;
 struct Session;
 
@@ -30,6 +33,9 @@ public:
     void initialise();
     // Stops every timer of the window and of its performance group.
     void stopTimers();
+    // The MIDI keyboards play here from now on: their messages go to the
+    // hardware keyboard, a keyboard connected is named in the status line.
+    void attachInputs(MidiInputs &inputs);
     // The window closes: nothing may sound into a closed device, so the
     // timers stop first; then the MIDI device closes, an unsaved take is
     // kept and the recorder's device closes. Where the take went, if not
@@ -49,6 +55,12 @@ public:
     WindowDisplay &display;
     PerformanceControllers &performance;
     MidiDeviceList devices;
+    // MIDI keyboards: by the main window's rules once it is initialised,
+    // by the mini window's or the editor's while one of them is shown.
+    HardwareKeyboard hardware;
+    MainWindowNotes mainNotes;
+    EditorNotes editorNotes;
+    MidiInputs *midiInputs = nullptr;  // set by attachInputs()
     Navigation navigation;
     StatusClock statusClock;
     ScoreExporter exporter;

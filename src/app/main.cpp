@@ -87,6 +87,7 @@ int main(int argc, char **argv)
     AppOptions options;
     options.midiLogPath = parsed.midiLogPath;
     options.scorePath = parsed.scorePath;
+    options.midiIn = parsed.midiIn;
     AppShell shell(options);
     if (!shell.start())
         return 0;

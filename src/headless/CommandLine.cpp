@@ -30,9 +30,11 @@ Parsed parse(const QStringList &arguments)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
     const QCommandLineOption midiLog(QStringLiteral("midi-log"), QString(), QStringLiteral("file"));
+    const QCommandLineOption midiIn(QStringLiteral("midi-in"), QString(), QStringLiteral("input"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(midiLog);
+    parser.addOption(midiIn);
 
     Parsed result;
     const auto failed = [&result](const QString &text) {
@@ -46,6 +48,8 @@ Parsed parse(const QStringList &arguments)
             const QString dashes = unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
             return failed(QStringLiteral("无法识别的选项%1。请用 dzq --help 查看用法。").arg(quoted(dashes + unknown.first())));
         }
+        if (parser.errorText().contains(QStringLiteral("midi-in")))
+            return failed(QStringLiteral("选项“--midi-in”后面缺少 none、all 或MIDI输入的名称。"));
         return failed(QStringLiteral("选项“--midi-log”后面缺少文件名。请用 dzq --help 查看用法。"));
     }
     if (parser.isSet(help)) {
@@ -61,6 +65,13 @@ Parsed parse(const QStringList &arguments)
     result.midiLogPath = parser.value(midiLog);
     if (parser.isSet(midiLog) && result.midiLogPath.isEmpty())
         return failed(QStringLiteral("选项“--midi-log”后面缺少文件名。请用 dzq --help 查看用法。"));
+    if (parser.values(midiIn).size() > 1)
+        return failed(QStringLiteral("选项“--midi-in”只能给出一次。"));
+    if (parser.isSet(midiIn)) {
+        result.midiIn = parser.value(midiIn).trimmed();
+        if (result.midiIn.isEmpty())
+            return failed(QStringLiteral("选项“--midi-in”后面缺少 none、all 或MIDI输入的名称。"));
+    }
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)
         return failed(QStringLiteral("只能打开一个乐谱文件，多余的参数%1。").arg(quoted(files[1])));
@@ -88,6 +99,8 @@ QString helpText()
         "  -h, --help            显示本帮助并退出\n"
         "  -v, --version         显示版本并退出\n"
         "  --midi-log 文件       把发出的每条MIDI消息记录到文件\n"
+        "  --midi-in 输入        用哪些MIDI键盘演奏：all 所有（默认），none 不用，\n"
+        "                        或名称中含有这段文字的MIDI输入（如 --midi-in Keystation）\n"
         "  --render 文件         不打开窗口，把乐谱或编辑文件导出为MIDI或WAV文件，\n"
         "                        或把乐谱的简谱画成PDF（A4页）、SVG或PNG文件，\n"
         "                        或把乐谱导出为打谱软件（如MuseScore）使用的MusicXML文件\n"
@@ -99,6 +112,11 @@ QString helpText()
         "  --key 音调            导出MusicXML时的音调：C、C#、D … B（默认C）\n"
         "  --track 音轨号        导入MIDI文件时作为旋律的音轨（默认取音符最多的非打击乐音轨；\n"
         "                        导入时会列出所有音轨）\n"
+        "\n"
+        "MIDI键盘（USB键盘、VMPK等程序，经ALSA或JACK）和电脑键盘一样演奏旋律，还有力度、\n"
+        "和弦和延音踏板；按下的音写进乐谱：白键（有音符代码的音）写入，黑键和超出五个八度的音\n"
+        "只发声不写入，同一时值内按下的和弦只写第一个音。迷你窗口中照样写入；音乐编辑器中\n"
+        "只用第一行旋律的乐器和音量发声，不写入。\n"
         "\n"
         "Quorvane电子琴打开MIDI文件时只取一条旋律：同时发声的音只保留最高音，时值按\n"
         "八分之一拍取整，选出最合适的音调，不在音阶上的音移到最近的音级。");

@@ -6,7 +6,7 @@
 class QCoreApplication;
 
 // The program's command line for its windows, GNU style:
-//   dzq [--midi-log FILE] [SCORE.txt]
+//   dzq [--midi-log FILE] [--midi-in none|all|NAME] [SCORE.txt]
 //   dzq --help | --version
 // ("--render" and "--import" belong to RenderCommand.) Read before any
 // window system is touched, so help, version and mistakes need no display.
@@ -17,6 +17,7 @@ enum class Action { Run, Help, Version, Error };
 struct Parsed {
     Action action = Action::Run;
     QString midiLogPath;  // --midi-log FILE
+    QString midiIn = QStringLiteral("all");  // --midi-in: none, all or part of a port's name
     QString scorePath;    // a score file to open and play once the window is ready
     QString error;        // Action::Error: one line for the terminal
 };

@@ -64,6 +64,15 @@ const NoteKey *lookup(int keyCode)
     return nullptr;
 }
 
+const NoteKey *keyForOffset(int offset)
+{
+    for (const NoteKey &k : kNoteKeys) {
+        if (k.offset == offset)
+            return &k;
+    }
+    return nullptr;
+}
+
 KeyRole roleOf(int keyCode)
 {
     if (keyCode >= kF1 && keyCode <= kF12)

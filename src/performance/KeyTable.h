@@ -51,6 +51,10 @@ const NoteKey *lookup(int keyCode);
 // What the key does in the keyboard handler.
 KeyRole roleOf(int keyCode);
 
+// The note key that plays this offset, or nullptr when none does (black
+// keys, MB and the offsets above MA).
+const NoteKey *keyForOffset(int offset);
+
 // Offset of a two-letter note code (octave L W K H M, note C D E F G A B);
 // -1 for anything else.
 int codeToOffset(QStringView code);

@@ -72,14 +72,28 @@ void KeyboardEngine::playNote(int offset, const char *code, int helpId)
     keys_.showPressed(offset);
     if (s.LastNoteOffset != offset)
         keys_.showUp(s.LastNoteOffset);
+    writeCode(code);
+    SilenceMelodyNote(s, ctx_.port);
+    StartMelodyNote(s, ctx_.port, offset, voices_.soundingVoices());
+    s.LastNoteOffset = qint16(offset);
+}
+
+void KeyboardEngine::writeCode(const char *code)
+{
     appendCode(QString::fromLatin1(code));
     showScore();
     partners_.clearScorePlaying();
     timer1_.restart();  // the new note's duration counts from this press
-    s.DurationCount = 0;
-    SilenceMelodyNote(s, ctx_.port);
-    StartMelodyNote(s, ctx_.port, offset, voices_.soundingVoices());
-    s.LastNoteOffset = qint16(offset);
+    ctx_.state.DurationCount = 0;
+}
+
+void KeyboardEngine::writeInputNote(const NoteKey &key)
+{
+    if (away_)
+        return;
+    ctx_.state.CurrentNoteOffset = key.offset;
+    display_.setXSWB(StringTable::text(key.helpId));
+    writeCode(key.code);
 }
 
 void KeyboardEngine::rest()
@@ -105,6 +119,7 @@ void KeyboardEngine::stop()
     showScore();
     partners_.resetPlayCaption();
     partners_.clearScorePlaying();
+    emit stopped();
 }
 
 void KeyboardEngine::combination(int row)

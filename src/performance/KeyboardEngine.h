@@ -9,6 +9,7 @@ class WindowDisplay;
 class MelodyVoices;
 class KeyboardPartners;
 class OnScreenKeyboard;
+struct NoteKey;
 
 // The key handler of the keyboard button SFYXYZ: turns computer keys into
 // melody notes, writes what is played into ScoreText while it is played,
@@ -28,6 +29,10 @@ public:
     void keyPressed(int keyCode);
     // One tick of Timer1.
     void onDurationTick();
+    // A note of a MIDI keyboard at the offset of a note key: its code is
+    // written as the key press writes it, the information display explains
+    // the key, the duration tick starts again. The note sounds elsewhere.
+    void writeInputNote(const NoteKey &key);
 
     // Focus of the keyboard button and its click.
     void focusGained();
@@ -52,9 +57,12 @@ signals:
     void choiceMade();
     // The keyboard button should be enabled and take the input focus.
     void focusRequested();
+    // Space stopped the performance: the melody is silent.
+    void stopped();
 
 private:
     void playNote(int offset, const char *code, int helpId);
+    void writeCode(const char *code);
     void rest();
     void stop();
     void combination(int row);

@@ -97,6 +97,7 @@ void MiniKeyboard::stop()
     // Written also into an empty score.
     s.ScoreText += QString::number(s.DurationCount) + QStringLiteral("TZ");
     showUp(s.LastNoteOffset);
+    emit stopped();
 }
 
 void MiniKeyboard::playNote(int offset, const char *code)
@@ -137,6 +138,26 @@ void MiniKeyboard::sound(int offset)
 void MiniKeyboard::mutePadTouched()
 {
     SilenceMelodyNote(ctx_.state, ctx_.port);
+    emit muted();
+}
+
+void MiniKeyboard::writeInputNote(const NoteKey &key)
+{
+    SharedState &s = ctx_.state;
+    s.CurrentNoteOffset = key.offset;
+    AppendScoreCode(s, QString::fromLatin1(key.code));
+    timer1_.restart();
+    s.DurationCount = 0;
+}
+
+void MiniKeyboard::showInputKey(int offset, bool down)
+{
+    if (!validOffset(offset))
+        return;
+    if (down)
+        setColour(offset, boxIsWhite(offset) ? kWhitePressed : kBlackPressed);
+    else
+        showUp(offset);
 }
 
 void MiniKeyboard::onDurationTick()

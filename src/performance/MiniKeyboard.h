@@ -8,6 +8,7 @@
 
 #include <array>
 
+struct NoteKey;
 struct Session;
 class WindowDisplay;
 
@@ -56,6 +57,14 @@ public:
     // A mouse strike on box o: sounds it, not written into the score.
     void strike(int offset);
 
+    // A note of a MIDI keyboard at the offset of a note key of this window:
+    // its code is written as the key press writes it and Timer1 starts
+    // again. The note sounds elsewhere.
+    void writeInputNote(const NoteKey &key);
+    // A key of a MIDI keyboard went down (box drawn pressed, as by the
+    // mouse) or up (its up colour).
+    void showInputKey(int offset, bool down);
+
     quint32 boxColour(int offset) const;
     bool boxIsWhite(int offset) const;
     static QString mutePadLine() { return QStringLiteral("点击空格键或鼠标移动到这里即可终止发音"); }
@@ -72,6 +81,9 @@ signals:
     // The score is in the main window's score box: its play button is
     // enabled, the main window shows again and this one hides.
     void handedBack();
+    // Space stopped the performance, or the mute pad silenced the melody.
+    void stopped();
+    void muted();
 
 private:
     void combination(int row);

@@ -124,6 +124,7 @@ void OnScreenKeyboard::mutePadMoved()
     if (!mutePadVisible())
         return;
     SilenceMelodyNote(ctx_.state, ctx_.port);
+    emit muted();
 }
 
 void OnScreenKeyboard::pianoPressed(int key)

@@ -79,6 +79,8 @@ signals:
     void pictureChanged(int offset, int picture);
     void keysEnabledChanged(bool enabled);
     void layoutChanged();
+    // The mute pad silenced the melody.
+    void muted();
 
 private:
     bool keyIsWhite(int offset) const;

@@ -9,6 +9,9 @@ list(APPEND DZQ_CORE_SOURCES
   src/performance/OnScreenKeyboard.h src/performance/OnScreenKeyboard.cpp
   src/performance/KeyboardPartners.h
   src/performance/KeyboardEngine.h src/performance/KeyboardEngine.cpp
+  src/performance/HardwareNoteTarget.h
+  src/performance/HardwareKeyboard.h src/performance/HardwareKeyboard.cpp
+  src/performance/HardwareTargets.h src/performance/HardwareTargets.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
   src/performance/MelodyPanel.h src/performance/MelodyPanel.cpp

@@ -78,6 +78,33 @@ private slots:
         }
     }
 
+    // --midi-in none|all|NAME: which MIDI keyboards play; all by default.
+    void midiInput_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("midiIn");  // empty: an error
+        QTest::newRow("default") << QStringList{} << "all";
+        QTest::newRow("none") << QStringList{"--midi-in", "none"} << "none";
+        QTest::newRow("a name with spaces") << QStringList{"--midi-in=Keystation 49", "a.txt"} << "Keystation 49";
+        QTest::newRow("missing") << QStringList{"--midi-in"} << "";
+        QTest::newRow("blank") << QStringList{"--midi-in", "  "} << "";
+        QTest::newRow("twice") << QStringList{"--midi-in", "a", "--midi-in", "b"} << "";
+    }
+    void midiInput()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, midiIn);
+        const CommandLine::Parsed p = CommandLine::parse(QStringList{"dzq"} + arguments);
+        if (midiIn.isEmpty()) {
+            QCOMPARE(int(p.action), int(Action::Error));
+            QVERIFY2(p.error.contains("--midi-in"), qPrintable(p.error));
+            return;
+        }
+        QCOMPARE(int(p.action), int(Action::Run));
+        QCOMPARE(p.midiIn, midiIn);
+        QVERIFY(CommandLine::helpText().contains("--midi-in"));
+    }
+
     void midiLogMustBeWritable()
     {
         QTemporaryDir dir;

@@ -4,7 +4,7 @@
 page=$1
 if ! command -v groff >/dev/null 2>&1; then
     echo "man page: SKIP: groff is not installed" >&2
-    exit 77
+    exit "${DZQ_SKIP_CODE:-77}"
 fi
 warnings=$(groff -k -ww -man -Tutf8 "$page" 2>&1 >/dev/null) || { echo "$warnings" >&2; exit 1; }
 if [ -n "$warnings" ]; then

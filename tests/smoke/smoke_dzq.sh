@@ -12,18 +12,15 @@
 # a failure with a message saying which step failed.
 
 set -u
+name=smoke
+. "$(dirname "$0")/rig.sh"
 
 dzq=${1:-}
 if [ "$dzq" = "--no-xvfb" ]; then
     echo "smoke: SKIP: xvfb-run is not installed" >&2
-    exit 77
+    exit "${DZQ_SKIP_CODE:-77}"
 fi
-for tool in xdotool timeout; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "smoke: SKIP: $tool is not installed" >&2
-        exit 77
-    fi
-done
+need xdotool timeout
 if [ -z "$dzq" ] || [ ! -x "$dzq" ]; then
     echo "smoke: FAIL: the program \"$dzq\" is not there" >&2
     exit 1
@@ -44,8 +41,6 @@ log="$work/midi.log"
 log2="$work/midi2.log"
 pid1=""
 pid2=""
-
-alive() { [ -n "$1" ] && kill -0 "$1" 2>/dev/null; }
 
 cleanup() {
     for p in $pid2 $pid1; do
@@ -73,48 +68,7 @@ fail() {
 # The whole test gives up after 70 s, whatever the single steps allow.
 deadline=$(( $(date +%s) + 70 ))
 
-# until_ok SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
-until_ok() {
-    limit=$(( $1 * 10 ))
-    shift
-    n=0
-    while [ "$n" -lt "$limit" ]; do
-        "$@" && return 0
-        if [ "$(date +%s)" -ge "$deadline" ]; then
-            echo "smoke: the test as a whole ran out of time (70 s)" >&2
-            return 1
-        fi
-        sleep 0.1
-        n=$((n + 1))
-    done
-    return 1
-}
-
-# The visible top-level windows of a process whose size is WxH.
-window_of() {  # pid width height
-    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
-        size=$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/^ *Geometry: //p')
-        if [ "$size" = "$2x$3" ]; then
-            echo "$w"
-            return 0
-        fi
-    done
-    return 1
-}
-
-find_window() {  # variable pid width height
-    w=$(window_of "$2" "$3" "$4") || return 1
-    eval "$1=\$w"
-}
-
 logged() { [ -f "$1" ] && grep -q " $2\$" "$1"; }
-gone() { ! alive "$1"; }
-
-# Click at x,y inside window w: move there first (no window manager: the
-# keyboard focus follows the pointer).
-click_in() {
-    xdotool mousemove --window "$1" "$2" "$3" && sleep 0.2 && xdotool click 1
-}
 
 step "starting $dzq"
 "$dzq" --midi-log "$log" &

@@ -14,18 +14,15 @@
 # a failure with a message saying which step failed.
 
 set -u
+name=takes
+. "$(dirname "$0")/rig.sh"
 
 dzq=${1:-}
 if [ "$dzq" = "--no-xvfb" ]; then
     echo "takes: SKIP: xvfb-run is not installed" >&2
-    exit 77
+    exit "${DZQ_SKIP_CODE:-77}"
 fi
-for tool in xdotool timeout od stat; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "takes: SKIP: $tool is not installed" >&2
-        exit 77
-    fi
-done
+need xdotool timeout od stat
 if [ -z "$dzq" ] || [ ! -x "$dzq" ]; then
     echo "takes: FAIL: the program \"$dzq\" is not there" >&2
     exit 1
@@ -48,7 +45,6 @@ folder="$work/bin/演奏记录"
 temp="$folder/.recorder-temp"
 pid=""
 
-alive() { [ -n "$1" ] && kill -0 "$1" 2>/dev/null; }
 cleanup() {
     if alive "$pid"; then
         kill -9 "$pid" 2>/dev/null
@@ -69,37 +65,6 @@ fail() {
 }
 
 deadline=$(( $(date +%s) + 150 ))
-until_ok() {
-    limit=$(( $1 * 10 ))
-    shift
-    n=0
-    while [ "$n" -lt "$limit" ]; do
-        "$@" && return 0
-        [ "$(date +%s)" -ge "$deadline" ] && { echo "takes: out of time (150 s)" >&2; return 1; }
-        sleep 0.1
-        n=$((n + 1))
-    done
-    return 1
-}
-
-window_of() {  # pid width height
-    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
-        size=$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/^ *Geometry: //p')
-        if [ "$size" = "$2x$3" ]; then
-            echo "$w"
-            return 0
-        fi
-    done
-    return 1
-}
-find_window() {  # variable pid width height
-    w=$(window_of "$2" "$3" "$4") || return 1
-    eval "$1=\$w"
-}
-click_in() {
-    xdotool mousemove --window "$1" "$2" "$3" && sleep 0.2 && xdotool click 1
-}
-gone() { ! alive "$1"; }
 
 # The kept takes, the takes still in the temporary folder.
 kept() { ls "$folder" 2>/dev/null | grep -c '^录音-.*\.wav$'; }

@@ -1,5 +1,6 @@
 # MIDI: the output backends (built-in synthesizer, RtMidi ports, log,
-# recording) and the MIDI file writer.
+# recording), the MIDI file writer, and the input ports (RtMidi: ALSA and
+# JACK) with the hand-over of their messages to the owner thread.
 list(APPEND DZQ_CORE_SOURCES
   src/platform/midi/MidiBackend.h
   src/platform/midi/ExternalMidiPorts.h
@@ -8,4 +9,8 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/midi/MidiLogBackend.h src/platform/midi/MidiLogBackend.cpp
   src/platform/midi/RecordedMidi.h src/platform/midi/RecordedMidi.cpp
   src/platform/midi/MidiFileWriter.h src/platform/midi/MidiFileWriter.cpp
+  src/platform/midi/MidiInputPorts.h
+  src/platform/midi/MidiStreamParser.h src/platform/midi/MidiStreamParser.cpp
+  src/platform/midi/RtMidiInputs.h src/platform/midi/RtMidiInputs.cpp
+  src/platform/midi/MidiInputs.h src/platform/midi/MidiInputs.cpp
 )

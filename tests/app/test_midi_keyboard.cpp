@@ -1,0 +1,203 @@
+#include "FakeMidiInputPorts.h"
+#include "TestContext.h"
+#include "TestMain.h"
+
+#include "app/Form1.h"
+#include "app/MainWindowControllers.h"
+#include "app/MidiInputButton.h"
+#include "controllers/PerformanceControllers.h"
+#include "editor/YYBJ.h"
+#include "performance/Form2.h"
+#include "platform/midi/MidiInputs.h"
+
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <memory>
+
+using R = RecordingMidiBackend;
+using Msgs = QVector<quint32>;
+
+namespace {
+
+const QString kKeys = QStringLiteral("Keystation 49:Keystation 49 MIDI 1 24:0");
+
+Msgs ons(int note, int velocity)
+{
+    return {R::noteOn(0, note, velocity), R::noteOn(1, note, velocity), R::noteOn(2, note, velocity)};
+}
+
+// The main window with a MIDI keyboard plugged in, as the program composes
+// them: the inputs attached before the window is built.
+struct KeyboardRig {
+    TestContext t;
+    PerformanceControllers c{t.ctx, t.window};
+    MainWindowControllers main{t.ctx, t.window, c};
+    FakeMidiInputPorts ports;
+    MidiInputs inputs{ports};
+    std::unique_ptr<Form1> form;
+
+    explicit KeyboardRig(bool startUp = true)
+    {
+        ports.add(kKeys, true, QStringLiteral("Keystation 49"));
+        main.attachInputs(inputs);
+        form = std::make_unique<Form1>(main);
+        form->show();
+        if (startUp)
+            form->activate();
+        inputs.start();
+        t.clearSent();
+    }
+    // Bytes from the keyboard, handed over at once.
+    void play(const QByteArray &hex)
+    {
+        const QByteArray raw = QByteArray::fromHex(hex);
+        QVERIFY(ports.deliver(kKeys, std::vector<unsigned char>(raw.begin(), raw.end())));
+        inputs.deliverPending();
+    }
+    template <typename T>
+    T *find(const char *name)
+    {
+        return form->findChild<T *>(QString::fromLatin1(name));
+    }
+};
+
+}  // namespace
+
+class MidiKeyboardTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Plugged in at start: named in the status line, a chord sounds on the
+    // three voices with its velocities, its first note is in the score box.
+    void playsInTheMainWindow()
+    {
+        KeyboardRig r;
+        QCOMPARE(r.t.window.FJWZ(), QStringLiteral("已连接MIDI键盘：Keystation 49。。。"));
+        r.play("903c7f"
+               "4064"
+               "4320");
+        QCOMPARE(r.t.sent(), ons(60, 70) + ons(64, 55) + ons(67, 17));
+        QCOMPARE(r.t.window.Text3(), QString("KC"));
+        r.play("803c00"
+               "804000"
+               "804300");
+        QCOMPARE(r.t.midi.messagesOfKind(0x80).size(), 9);
+    }
+
+    // Before the main window's start-up the device is not set up: nothing plays.
+    void silentBeforeStartUp()
+    {
+        KeyboardRig r(false);
+        r.play("903c7f");
+        QVERIFY(r.t.midi.messagesOfKind(0x90).isEmpty());
+        QVERIFY(r.t.state.ScoreText.isEmpty());
+    }
+
+    // The mini window and the editor take the keyboard with the main
+    // window's place; what sounds ends at each change.
+    void handedOverBetweenWindows()
+    {
+        KeyboardRig r;
+        r.play("903c7f");
+        r.t.clearSent();
+        QTest::mouseClick(r.find<QPushButton>("MiNi"), Qt::LeftButton);
+        Form2 *mini = r.form->miniWindow();
+        QVERIFY(mini && mini->isVisible());
+        QCOMPARE(r.t.midi.messagesOfKind(0x80), (Msgs{R::noteOff(0, 60), R::noteOff(1, 60), R::noteOff(2, 60)}));
+        QTest::keyClick(mini->JPSB, Qt::Key_F1);  // voice 1 only, in the mini window
+        r.t.clearSent();
+        r.play("903e7f");
+        QCOMPARE(r.t.sent(), Msgs{R::noteOn(0, 62, 70)});
+        QCOMPARE(r.t.state.ScoreText, QString("KD"));
+        QCOMPARE(r.t.window.Text3(), QString("KC"));
+        QTest::mouseClick(mini->Command1, Qt::LeftButton);  // "返回"
+        QCOMPARE(r.t.window.Text3(), QString("KD"));
+        QCOMPARE(r.t.midi.messagesOfKind(0x80), Msgs{R::noteOff(0, 62)});
+        // The main window's rules again; its note stops the mini window's tick.
+        QVERIFY(mini->keyboard().timer1().isEnabled());
+        r.t.clearSent();
+        r.play("904040");
+        QCOMPARE(r.t.midi.messagesOfKind(0x90).size(), 3);
+        QVERIFY(!mini->keyboard().timer1().isEnabled());
+        QVERIFY(r.t.state.ScoreText.endsWith(QLatin1String("KE")));
+
+        QTest::mouseClick(r.find<QPushButton>("BJCK"), Qt::LeftButton);
+        YYBJ *editor = r.form->editorWindow();
+        QVERIFY(editor && editor->isVisible());
+        const QString score = r.t.state.ScoreText;
+        r.t.clearSent();
+        r.play("90437f");
+        // The editor's first row: channel 0 at its volume "70".
+        QCOMPARE(r.t.sent(), Msgs{R::noteOn(0, 67, 70)});
+        QCOMPARE(r.t.state.ScoreText, score);
+        QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("TUICHU")), Qt::LeftButton);
+        QVERIFY(r.t.midi.messagesOfKind(0x80).contains(R::noteOff(0, 67)));
+        r.t.clearSent();
+        r.play("80430090437f");
+        QCOMPARE(r.t.midi.messagesOfKind(0x90), ons(67, 70));
+    }
+
+    // Space on the keyboard button silences the MIDI keyboard's notes too.
+    void spaceSilences()
+    {
+        KeyboardRig r;
+        r.play("903c7f"
+               "4040");
+        QTest::keyClick(r.find<QWidget>("SFYXYZ"), Qt::Key_Space);
+        Msgs offs = r.t.midi.messagesOfKind(0x80);
+        QVERIFY(offs.contains(R::noteOff(2, 60)) && offs.contains(R::noteOff(2, 64)));
+    }
+
+    // Unplugged: its notes end, without a word.
+    void unplugged()
+    {
+        KeyboardRig r;
+        r.play("903c7f");
+        const QString status = r.t.window.FJWZ();
+        r.ports.remove(kKeys);
+        r.inputs.poll();
+        QCOMPARE(r.t.midi.messagesOfKind(0x80), (Msgs{R::noteOff(0, 60), R::noteOff(1, 60), R::noteOff(2, 60)}));
+        QCOMPARE(r.t.window.FJWZ(), status);
+        QVERIFY(r.t.dialogs.messages.isEmpty());
+    }
+
+    // The menu "MIDI键盘" in the tab strip's gap: every input, none, or one
+    // port; the connected ones marked. A choice gives the keyboard back.
+    void choiceInTheMenu()
+    {
+        KeyboardRig r;
+        auto *button = r.find<MidiInputButton>("MidiIn");
+        QVERIFY(button);
+        QCOMPARE(button->text(), QString("MIDI键盘"));
+        QVERIFY(button->toolTip().contains(kKeys));
+        for (QRadioButton *tab : r.form->findChildren<QRadioButton *>()) {
+            if (tab->objectName().startsWith("Xxk("))
+                QVERIFY2(!tab->geometry().intersects(button->geometry()), qPrintable(tab->objectName()));
+        }
+        QVERIFY(!button->geometry().intersects(r.find<QWidget>("Jiezhou(0)")->geometry()));
+        QMenu *menu = button->menu();
+        emit menu->aboutToShow();
+        QStringList texts;
+        for (QAction *a : menu->actions())
+            texts << (a->isSeparator() ? QString("-") : a->text() + (a->isChecked() ? "*" : ""));
+        QCOMPARE(texts, (QStringList{"连接所有MIDI键盘*", "不用MIDI键盘", "-", kKeys + "（已连接）"}));
+
+        r.play("903c7f");
+        r.form->findChild<QWidget *>("Yuepu(3)")->setFocus();
+        menu->actions()[1]->trigger();  // none
+        QVERIFY(r.inputs.connectedNames().isEmpty());
+        QVERIFY(r.t.midi.messagesOfKind(0x80).contains(R::noteOff(0, 60)));
+        QVERIFY(button->toolTip().contains("现在没有连接MIDI键盘"));
+        QTRY_VERIFY(r.find<QWidget>("SFYXYZ")->hasFocus() || !r.form->isActiveWindow());
+        emit menu->aboutToShow();
+        QCOMPARE(menu->actions().last()->text(), kKeys);
+        menu->actions().last()->trigger();  // this keyboard by name
+        QCOMPARE(r.inputs.choice(), MidiInputChoice::named("Keystation 49:Keystation 49 MIDI 1"));
+        QCOMPARE(r.inputs.connectedNames(), QStringList{kKeys});
+    }
+};
+
+DZQ_REGISTER_TEST(MidiKeyboardTest)
+#include "test_midi_keyboard.moc"

@@ -1,0 +1,151 @@
+#!/bin/sh
+# A MIDI keyboard plays the real program: a JACK server of its own (dummy
+# backend, no sound card, no real-time rights needed), the program under an
+# X server (run through xvfb-run), and a small JACK client that plugs in
+# after the program is up and sends note-ons and note-offs: a chord, notes
+# in running status, a message split over two events, a black key. The
+# MIDI log must show the notes on the three voices with their velocities,
+# and the score box (saved through "保存") what they wrote. The client then
+# goes away and comes back: the program connects it again.
+#
+#   xvfb-run -a -s "-screen 0 1280x800x24 -noreset" midi_in_dzq.sh path/to/dzq path/to/jack_midi_send
+#
+# Exits 0 on success, 77 when a tool is missing (the test is skipped), 1 on
+# a failure with a message saying which step failed.
+
+set -u
+name=midi-in
+. "$(dirname "$0")/rig.sh"
+
+dzq=${1:-}
+sender=${2:-}
+if [ "$dzq" = "--no-xvfb" ]; then
+    echo "midi-in: SKIP: xvfb-run is not installed" >&2
+    exit "${DZQ_SKIP_CODE:-77}"
+fi
+need xdotool timeout jackd
+if [ -z "$dzq" ] || [ ! -x "$dzq" ] || [ -z "$sender" ] || [ ! -x "$sender" ]; then
+    echo "midi-in: FAIL: the program \"$dzq\" or the JACK client \"$sender\" is not there" >&2
+    exit 1
+fi
+if [ -z "${DISPLAY:-}" ]; then
+    echo "midi-in: FAIL: no X server (run the test through xvfb-run)" >&2
+    exit 1
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/dzq-midi-in.XXXXXX") || exit 1
+export TMPDIR="$work"
+export QT_QPA_PLATFORM=xcb
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR" || exit 1
+# A server name of its own: never another developer's server, nor theirs ours.
+JACK_DEFAULT_SERVER="dzq-test-$$"
+export JACK_DEFAULT_SERVER
+log="$work/midi.log"
+score="$work/zz-score.txt"
+jack_pid=""
+pid=""
+
+cleanup() {
+    for p in $pid $jack_pid; do
+        if alive "$p"; then
+            kill "$p" 2>/dev/null
+            sleep 0.5
+            alive "$p" && kill -9 "$p" 2>/dev/null
+        fi
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+step() { echo "midi-in: $*"; }
+fail() {
+    echo "midi-in: FAIL: $*" >&2
+    for f in "$log" "$work/dzq.err" "$work/jackd.log"; do
+        if [ -s "$f" ]; then
+            echo "midi-in: last lines of $(basename "$f"):" >&2
+            tail -n 12 "$f" >&2
+        fi
+    done
+    exit 1
+}
+
+deadline=$(( $(date +%s) + 100 ))
+
+logged() { [ -f "$log" ] && grep -q " $1\$" "$log"; }
+all_logged() {
+    for m in "$@"; do
+        logged "$m" || { missing="$m"; return 1; }
+    done
+}
+connections() { grep -c "^# 已连接MIDI键盘：JACK dzq-test:out\$" "$log" 2>/dev/null; }
+server_up() { "$sender" --name dzq-probe >/dev/null 2>&1; }
+
+step "starting a JACK server \"$JACK_DEFAULT_SERVER\" (dummy backend)"
+jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
+jack_pid=$!
+until_ok 15 server_up || fail "the JACK server did not come up within 15 s"
+
+step "starting $dzq"
+"$dzq" --midi-log "$log" --midi-in all 2>"$work/dzq.err" &
+pid=$!
+welcome=""
+until_ok 20 find_window welcome "$pid" 400 300 || fail "the welcome dialog did not appear within 20 s"
+click_in "$welcome" 344 278 || fail "could not click \"知道了\""
+main=""
+until_ok 15 find_window main "$pid" 988 337 || fail "the main window did not appear"
+until_ok 20 logged 0xec0 || fail "the main window did not initialise the MIDI output (0xec0)"
+step "main window ready (window $main); plugging in the JACK keyboard"
+
+# A chord at velocity 100 (70 x 100 / 127 = 55 on each voice), released;
+# D at 127 and its note-off in running status; the black key C# at 80 (44);
+# E at 80 split over two events, its note-off in running status.
+"$sender" wait-connected=20 sleep=300 \
+    send=903c64,904064,904364 sleep=400 send=803c00,804000,804300 sleep=300 \
+    send=903e7f sleep=300 send=3e00 sleep=200 \
+    send=903d50 sleep=100 send=803d00 sleep=200 \
+    send=9040 send=50 sleep=300 send=4000 sleep=200 \
+    >"$work/sender.log" 2>&1 || fail "the JACK client could not play: $(cat "$work/sender.log")"
+[ "$(connections)" = 1 ] || fail "the log does not name the connected keyboard once"
+missing=""
+until_ok 5 all_logged 0x373c90 0x373c91 0x373c92 0x374090 0x374091 0x374092 0x374390 0x374391 0x374392 \
+    || fail "the chord did not sound on the three voices at velocity 55 (missing $missing)"
+until_ok 5 all_logged 0x3c80 0x3c82 0x4081 0x4382 0x463e90 0x463e92 0x3e80 0x3e82 0x2c3d90 0x3d82 0x2c4090 \
+    0x2c4092 || fail "a note or note-off of the keyboard is missing (missing $missing)"
+step "the chord and the notes sounded with their velocities"
+
+# Unplugged (the client ended) and plugged in again: F at 127.
+"$sender" wait-connected=20 sleep=300 send=90417f sleep=200 send=804100 >>"$work/sender.log" 2>&1 \
+    || fail "the keyboard plugged in again was not connected: $(cat "$work/sender.log")"
+until_ok 5 all_logged 0x464190 0x4182 || fail "the keyboard plugged in again did not play F (0x464190)"
+[ "$(connections)" = 2 ] || fail "the keyboard plugged in again was not named again"
+step "unplugged and plugged in again: it plays"
+
+# Space ends the score; "保存" saves the score box.
+xdotool mousemove --window "$main" 494 100 && sleep 0.3 && xdotool key space || fail "could not press Space"
+sleep 0.5
+click_in "$main" 384 192 || fail "could not click \"保存\""
+dialog=""
+until_ok 10 find_named dialog "$pid" "另存为" || fail "the save dialog did not appear"
+xdotool mousemove --window "$dialog" 100 100 && sleep 0.3 \
+    && xdotool type --delay 30 "$score" && sleep 0.3 && xdotool key Return \
+    || fail "could not type the file name"
+saved() { [ -s "$score" ]; }
+until_ok 10 saved || fail "the score was not saved to $score"
+text=$(tr -d '\r\n' <"$score")
+echo "$text" | grep -Eq '^KC[0-9]+KD[0-9]+KE[0-9]+KF[0-9]+TZ$' \
+    || fail "the score box holds \"$text\", not KC..KD..KE..KF..TZ (one code per chord, none for C#)"
+step "the score box holds $text"
+
+click_in "$main" 958 190 || fail "could not click \"退出\""
+until_ok 15 gone "$pid" || fail "the program did not end after \"退出\""
+wait "$pid"
+rc=$?
+pid=""
+[ "$rc" -eq 0 ] || fail "the program ended with exit code $rc"
+if grep -v '^dzq: ' "$work/dzq.err" | grep -q .; then
+    fail "the program wrote to the terminal: $(grep -v '^dzq: ' "$work/dzq.err" | head -n 3)"
+fi
+echo "midi-in: OK"
+exit 0

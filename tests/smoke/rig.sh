@@ -1,0 +1,58 @@
+# The helpers of the tests that drive the real program under an X server.
+# A script sets "name" (the prefix of its messages) before sourcing this
+# file, and "deadline" (seconds since the epoch: when every wait gives up,
+# whatever the single step allows) before its first wait.
+
+# need TOOL...: a missing tool skips the test (fails it where DZQ_SKIP_CODE says so).
+need() {
+    for tool in "$@"; do
+        if ! command -v "$tool" >/dev/null 2>&1; then
+            echo "$name: SKIP: $tool is not installed" >&2
+            exit "${DZQ_SKIP_CODE:-77}"
+        fi
+    done
+}
+
+alive() { [ -n "$1" ] && kill -0 "$1" 2>/dev/null; }
+gone() { ! alive "$1"; }
+
+# until_ok SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
+until_ok() {
+    limit=$(( $1 * 10 ))
+    shift
+    n=0
+    while [ "$n" -lt "$limit" ]; do
+        "$@" && return 0
+        if [ "$(date +%s)" -ge "$deadline" ]; then
+            echo "$name: the test as a whole ran out of time" >&2
+            return 1
+        fi
+        sleep 0.1
+        n=$((n + 1))
+    done
+    return 1
+}
+
+# The visible top-level window of a process whose size is WxH.
+window_of() {  # pid width height
+    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        size=$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/^ *Geometry: //p')
+        if [ "$size" = "$2x$3" ]; then
+            echo "$w"
+            return 0
+        fi
+    done
+    return 1
+}
+find_window() {  # variable pid width height
+    w=$(window_of "$2" "$3" "$4") || return 1
+    eval "$1=\$w"
+}
+find_named() {  # variable pid title
+    w=$(xdotool search --onlyvisible --pid "$2" --name "^$3\$" 2>/dev/null | head -n 1)
+    [ -n "$w" ] || return 1
+    eval "$1=\$w"
+}
+click_in() {  # window x y
+    xdotool mousemove --window "$1" "$2" "$3" && sleep 0.2 && xdotool click 1
+}
