@@ -1,6 +1,7 @@
 #include "OnsetBench.h"
 
 #include "headless/ConsoleNotifier.h"
+#include "headless/KeptDialogs.h"
 #include "core/PlaybackTimer.h"
 #include "platform/audio/SynthSetup.h"
 #include "platform/media/MediaDevice.h"
@@ -57,7 +58,7 @@ int matchPosition(const QVector<float> &x, int templateStart, int length, int gu
 OnsetBench::OnsetBench(const QString &soundFont)
     : errors_(stderr),
       notifier_(std::make_unique<ConsoleNotifier>(errors_)),
-      dialogs_(std::make_unique<UnattendedDialogs>(*notifier_)),
+      dialogs_(std::make_unique<KeptDialogs>(notifier_.get())),
       media_(std::make_unique<SilentMediaDevice>())
 {
     AudioEngine::Options options;

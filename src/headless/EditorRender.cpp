@@ -1,68 +1,33 @@
 #include "headless/EditorRender.h"
 
-#include "core/Session.h"
-#include "core/Clock.h"
-#include "core/SharedState.h"
 #include "editor/EditorControllers.h"
 #include "editor/EditorModel.h"
-#include "platform/media/MediaDevice.h"
-#include "platform/dialogs/UserDialogs.h"
-#include "midiport/MidiPort.h"
+#include "headless/HeadlessSession.h"
 
 #include <QStringList>
 
 #include <memory>
 
-namespace {
-
-// The editor's messages are kept for the caller, and passed on when asked.
-class KeptMessages : public Notifier {
-public:
-    QStringList messages;
-    Notifier *forward = nullptr;
-
-    void message(const QString &text, const QString &title) override
-    {
-        messages << text;
-        if (forward)
-            forward->message(text, title);
-    }
-};
-
-// Everything one run of the editor works with, on the heap (the tables are
-// large). Nobody answers a dialog.
-struct EditorRoom {
-    EditorRoom() : dialogs(kept), midi(clock), session{state, port, media, dialogs, clock, QString()} {}
-    SharedState state;
-    VirtualClock clock;
-    KeptMessages kept;
-    UnattendedDialogs dialogs;
-    RecordedMidi midi;
-    MidiPort port{midi, kept, clock};
-    SilentMediaDevice media;
-    Session session;
-    EditorModel model;
-};
-
-}  // namespace
-
 bool EditorRender::importScore(const QString &scorePath, const QString &editPath, int timeOption,
                                QString *error, QString *notice)
 {
-    auto session = std::make_unique<EditorRoom>();
-    EditorControllers editor(session->session, session->model);
+    // Nobody answers a dialog; the editor's messages are kept for the caller.
+    auto session = std::make_unique<RenderSession>();
+    auto model = std::make_unique<EditorModel>();
+    EditorControllers editor(session->ctx, *model);
     editor.open();
     if (timeOption != 0)
         editor.controls.selectTimeSignature(timeOption);
-    const int shown = int(session->kept.messages.size());
+    const QStringList &messages = session->dialogs.messages;
+    const int opened = int(messages.size());
     if (!editor.files.importScoreFile(scorePath)) {
-        *error = session->kept.messages.value(int(session->kept.messages.size()) - 1);
+        *error = messages.value(int(messages.size()) - 1);
         return false;
     }
-    *notice = session->kept.messages.mid(shown).join(QLatin1Char('\n'));
-    const int saved = int(session->kept.messages.size());
+    *notice = messages.mid(opened).join(QLatin1Char('\n'));
+    const int imported = int(messages.size());
     if (!editor.files.BCBJWJ(editPath)) {
-        *error = session->kept.messages.mid(saved).join(QLatin1Char('\n'));
+        *error = messages.mid(imported).join(QLatin1Char('\n'));
         return false;
     }
     return true;
@@ -71,15 +36,17 @@ bool EditorRender::importScore(const QString &scorePath, const QString &editPath
 bool EditorRender::play(const QString &editPath, Notifier &notices, ScoreRender::Performance *p,
                         QString *error, qint64 limitNs)
 {
-    auto session = std::make_unique<EditorRoom>();
+    auto session = std::make_unique<RenderSession>();
+    auto model = std::make_unique<EditorModel>();
     VirtualClock &clock = session->clock;
-    EditorControllers editor(session->session, session->model);
+    EditorControllers editor(session->ctx, *model);
     editor.open();
     if (!editor.files.openEditFile(editPath)) {
-        *error = session->kept.messages.value(int(session->kept.messages.size()) - 1);
+        const QStringList &messages = session->dialogs.messages;
+        *error = messages.value(int(messages.size()) - 1);
         return false;
     }
-    session->kept.forward = &notices;
+    session->dialogs.listener = &notices;
 
     // Before playing, the editor has set the instruments of its melody
     // channels; the file starts with those program changes.

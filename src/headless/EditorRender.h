@@ -7,7 +7,7 @@
 class Notifier;
 
 // The music editor without a window, sound card or waiting: a fresh editor
-// (its start-up defaults) on a context of its own, a virtual clock and an
+// (its start-up defaults) on a session of its own, a virtual clock and an
 // output that records every message with its time.
 class EditorRender {
 public:

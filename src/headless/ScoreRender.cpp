@@ -1,54 +1,29 @@
 #include "headless/ScoreRender.h"
 
 #include "controllers/PerformanceControllers.h"
-#include "core/Session.h"
-#include "core/Clock.h"
-#include "core/SharedState.h"
-#include "core/WindowDisplay.h"
-#include "platform/media/MediaDevice.h"
 #include "core/MidiMessage.h"
-#include "platform/dialogs/UserDialogs.h"
-#include "midiport/MidiPort.h"
+#include "headless/HeadlessSession.h"
 
 #include <memory>
 
 namespace {
 
-// Everything one render works with, on the heap (the step table is large).
-// Nobody can be asked anything; the player's error box is not shown but
-// returned, other messages go on to the caller.
-struct RenderRoom {
-    RenderRoom(const QString &recordFolder, Notifier &notices)
-        : notifier(*this, notices), dialogs(notifier), midi(clock),
-          session{state, port, media, dialogs, clock, recordFolder}
+// Passes the program's messages on to the caller, except the score error
+// once the player has stopped on it: that one is returned, not shown.
+class ScoreNotices : public Notifier {
+public:
+    explicit ScoreNotices(Notifier &notices) : notices_(notices) {}
+    const ScorePlayer *player = nullptr;
+
+    void message(const QString &text, const QString &title) override
     {
+        if (player && player->ending() == ScorePlayer::Ending::Error)
+            return;
+        notices_.message(text, title);
     }
 
-    class RenderNotifier : public Notifier {
-    public:
-        RenderNotifier(RenderRoom &room, Notifier &notices) : room_(room), notices_(notices) {}
-        void message(const QString &text, const QString &title) override
-        {
-            if (room_.player && room_.player->ending() == ScorePlayer::Ending::Error)
-                return;  // the score error: returned, not shown
-            notices_.message(text, title);
-        }
-
-    private:
-        RenderRoom &room_;
-        Notifier &notices_;
-    };
-
-    SharedState state;
-    WindowDisplay display;
-    VirtualClock clock;
-    RenderNotifier notifier;
-    UnattendedDialogs dialogs;
-    RecordedMidi midi;
-    MidiPort port{midi, notifier, clock};
-    SilentMediaDevice media;
-    Session session;
-    const ScorePlayer *player = nullptr;
+private:
+    Notifier &notices_;
 };
 
 }  // namespace
@@ -64,10 +39,13 @@ qint64 ScoreRender::Performance::lastMessageNs() const
 ScoreRender::Performance ScoreRender::play(const QString &score, const QString &recordFolder,
                                            Notifier &notices, qint64 limitNs)
 {
-    auto session = std::make_unique<RenderRoom>(recordFolder, notices);
+    // Nobody can be asked anything during a render; what is shown goes on.
+    ScoreNotices shown(notices);
+    auto session = std::make_unique<RenderSession>(recordFolder);
+    session->dialogs.listener = &shown;
     VirtualClock &clock = session->clock;
-    PerformanceControllers c(session->session, session->display);
-    session->player = &c.player;
+    PerformanceControllers c(session->ctx, session->window);
+    shown.player = &c.player;
     // Start-up runs at time 0 outside any tick: its messages are stamped 0.
     c.initialise();
 
@@ -82,7 +60,7 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
     const int scoreStart = session->midi.messages().size();
 
     session->state.ScoreText = score;
-    session->display.setText3(score);
+    session->window.setText3(score);
     ScorePlayer &player = c.player;
     player.startFromFile();
 

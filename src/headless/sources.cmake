@@ -2,6 +2,8 @@
 # command line and its console.
 list(APPEND DZQ_CORE_SOURCES
   src/headless/ConsoleNotifier.h src/headless/ConsoleNotifier.cpp
+  src/headless/KeptDialogs.h
+  src/headless/HeadlessSession.h
   src/headless/ScoreRender.h src/headless/ScoreRender.cpp
   src/headless/EditorRender.h src/headless/EditorRender.cpp
   src/headless/ScoreExport.h src/headless/ScoreExport.cpp

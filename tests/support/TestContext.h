@@ -3,13 +3,9 @@
 #include "RecordingMidiBackend.h"
 #include "ScriptedDialogs.h"
 
-#include "core/Clock.h"
-#include "core/WindowDisplay.h"
-#include "core/Session.h"
-#include "core/SharedState.h"
+#include "headless/HeadlessSession.h"
 #include "performance/KeyboardPartners.h"
 #include "platform/media/MediaDevice.h"
-#include "midiport/MidiPort.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -41,22 +37,19 @@ struct ChoiceCounter {
     }
 };
 
-// Everything a controller needs, with fakes: a recording MIDI output (device 0
-// already open), scripted dialogs, a recording media device, a virtual clock,
-// an empty record folder of its own and the display of the window under test.
-struct TestContext {
-    SharedState state;
-    WindowDisplay window;
-    RecordingMidiBackend midi;
-    ScriptedDialogs dialogs;
-    VirtualClock clock;
-    MidiPort port{midi, dialogs, clock};
-    RecordingMedia media;
+// Everything a controller needs: the program's session without a window,
+// with fakes plugged in (a recording MIDI output with device 0 already open,
+// scripted dialogs, a recording media device), an empty record folder of its
+// own and the display of the window under test.
+struct TestContext : HeadlessSession<RecordingMidiBackend, ScriptedDialogs, RecordingMedia> {
     QTemporaryDir folder;
-    Session ctx{state, port, media, dialogs, clock, folder.path()};
     ChoiceCounter choices;
 
-    TestContext() { port.OpenMidiDevice(0); }
+    TestContext()
+    {
+        ctx.recordFolder = folder.path();
+        port.OpenMidiDevice(0);
+    }
 
     QVector<quint32> sent() const { return midi.messages(); }
     void clearSent() { midi.clear(); }

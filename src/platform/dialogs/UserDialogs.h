@@ -49,23 +49,5 @@ public:
     }
 };
 
-// Dialogs where nobody can be asked (a render, the command line): messages
-// go on to a notifier, every question is answered as if cancelled.
-class UnattendedDialogs : public UserDialogs {
-public:
-    explicit UnattendedDialogs(Notifier &notifier) : notifier_(notifier) {}
-    void message(const QString &text, const QString &title = QString()) override
-    {
-        notifier_.message(text, title);
-    }
-    QString openFile(const QString &, const QString &) override { return QString(); }
-    QString saveFile(const QString &, const QString &, bool) override { return QString(); }
-    bool input(const QString &, const QString &, const QString &, QString *) override { return false; }
-    bool openUrl(const QString &) override { return false; }
-
-private:
-    Notifier &notifier_;
-};
-
 // The title of message boxes that have none of their own.
 inline QString programTitle() { return QStringLiteral("Quorvane电子琴"); }
