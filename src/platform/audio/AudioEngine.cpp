@@ -141,7 +141,7 @@ void AudioEngine::load()
     } else {
         fontPath_ = QFileInfo(path).absoluteFilePath();
         const QByteArray native = QFile::encodeName(fontPath_);
-        // Only SF2 files are handed over: anything else would go on to
+        // Only sound fonts (SF2, SF3) are handed over: anything else would go on to
         // FluidSynth's DLS loader, which complains on the terminal.
         FontFile::useFor(synth_, settings_);
         {
