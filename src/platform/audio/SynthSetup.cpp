@@ -26,9 +26,8 @@ QStringList soundFontCandidates(const QStringList &folders)
         for (const QString &folder : folders)
             names << QDir(folder).filePath(QString::fromLatin1(name));
     for (const QString &folder : folders) {
-        const QStringList found =
-            QDir(folder).entryList({QStringLiteral("*.sf2"), QStringLiteral("*.sf3")}, QDir::Files | QDir::Readable,
-                                   QDir::Name | QDir::IgnoreCase);
+        const QStringList found = QDir(folder).entryList({QStringLiteral("*.sf2"), QStringLiteral("*.sf3")},
+                                                         QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
         for (const QString &name : found)
             names << QDir(folder).filePath(name);
     }
@@ -76,6 +75,12 @@ QString soundFontLoadFailedText(const QString &path)
     return QStringLiteral("音色库 %1 无法加载，内置合成器不能发声。"
                           "请重新安装软件包 fluid-soundfont-gm 后重新启动本程序。")
         .arg(path);
+}
+
+QString notASoundFontText(const QString &path)
+{
+    return QStringLiteral("文件“%1”不是可用的音色库（SF2或SF3文件），或者已经损坏。")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 fluid_settings_t *newSettings(int sampleRate, Samples samples, int channels)

@@ -55,6 +55,8 @@ QString findSoundFont(const QStringList &folders = soundFontFolders());
 // Text for the user when no sound font was found or it could not be loaded.
 QString missingSoundFontText();
 QString soundFontLoadFailedText(const QString &path);
+// Text for the user when a file they chose is not a usable sound font.
+QString notASoundFontText(const QString &path);
 
 // How a synthesizer gets its samples.
 enum class Samples {
