@@ -31,9 +31,12 @@ QSettings machineSettings()
     return QSettings(QStringLiteral("Quorvane"), QStringLiteral("dzq"));
 }
 
-AudioEngine::Options engineOptions()
+AudioEngine::Options engineOptions(const QString &soundFont)
 {
     AudioEngine::Options options;
+    // A font named on the command line that fails gives way to the system's.
+    options.soundFont = soundFont;
+    options.fallBackToFound = true;
     QSettings settings = machineSettings();
     options.firstBufferFrames = BufferMemory::recall(settings);
     return options;
@@ -42,7 +45,9 @@ AudioEngine::Options engineOptions()
 }  // namespace
 
 AppShell::AppShell(const AppOptions &options)
-    : options_(options), startNs_(clock_.nowNs()), engine_(engineOptions())
+    : options_(options),
+      startNs_(clock_.nowNs()),
+      engine_(engineOptions(options.soundFont))
 {
 }
 

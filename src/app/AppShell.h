@@ -30,6 +30,7 @@ struct AppOptions {
     QString midiLogPath;  // --midi-log FILE: every short message sent, one line each
     QString scorePath;    // a score file opened and played once the main window is ready
     QString midiIn = QStringLiteral("all");  // --midi-in: the MIDI keyboards that play
+    QString soundFont;  // --soundfont: the synthesizer's font; empty: the system's
 };
 
 // One run of the program: owns the sound engine, the MIDI port, the shared

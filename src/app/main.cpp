@@ -88,6 +88,7 @@ int main(int argc, char **argv)
     options.midiLogPath = parsed.midiLogPath;
     options.scorePath = parsed.scorePath;
     options.midiIn = parsed.midiIn;
+    options.soundFont = parsed.soundFontPath;
     AppShell shell(options);
     if (!shell.start())
         return 0;

@@ -31,7 +31,9 @@ Parsed parse(const QStringList &arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
     const QCommandLineOption midiLog(QStringLiteral("midi-log"), QString(), QStringLiteral("file"));
     const QCommandLineOption midiIn(QStringLiteral("midi-in"), QString(), QStringLiteral("input"));
+    const QCommandLineOption soundFont(QStringLiteral("soundfont"), QString(), QStringLiteral("file"));
     parser.addOption(help);
+    parser.addOption(soundFont);
     parser.addOption(version);
     parser.addOption(midiLog);
     parser.addOption(midiIn);
@@ -48,6 +50,8 @@ Parsed parse(const QStringList &arguments)
             const QString dashes = unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
             return failed(QStringLiteral("无法识别的选项%1。请用 dzq --help 查看用法。").arg(quoted(dashes + unknown.first())));
         }
+        if (parser.errorText().contains(QStringLiteral("soundfont")))
+            return failed(QStringLiteral("选项“--soundfont”后面缺少音色库文件名。"));
         if (parser.errorText().contains(QStringLiteral("midi-in")))
             return failed(QStringLiteral("选项“--midi-in”后面缺少 none、all 或MIDI输入的名称。"));
         return failed(QStringLiteral("选项“--midi-log”后面缺少文件名。请用 dzq --help 查看用法。"));
@@ -72,6 +76,13 @@ Parsed parse(const QStringList &arguments)
         if (result.midiIn.isEmpty())
             return failed(QStringLiteral("选项“--midi-in”后面缺少 none、all 或MIDI输入的名称。"));
     }
+    if (parser.values(soundFont).size() > 1)
+        return failed(QStringLiteral("选项“--soundfont”只能给出一次。"));
+    if (parser.isSet(soundFont)) {
+        if (parser.value(soundFont).isEmpty())
+            return failed(QStringLiteral("选项“--soundfont”后面缺少音色库文件名。"));
+        result.soundFontPath = QDir::cleanPath(QDir::current().absoluteFilePath(parser.value(soundFont)));
+    }
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)
         return failed(QStringLiteral("只能打开一个乐谱文件，多余的参数%1。").arg(quoted(files[1])));
@@ -87,7 +98,7 @@ QString helpText()
 {
     return QStringLiteral(
         "用法: dzq [选项] [乐谱文件.txt]\n"
-        "      dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
+        "      dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav [--soundfont 音色库]\n"
         "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
         "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
@@ -101,6 +112,8 @@ QString helpText()
         "  --midi-log 文件       把发出的每条MIDI消息记录到文件\n"
         "  --midi-in 输入        用哪些MIDI键盘演奏：all 所有（默认），none 不用，\n"
         "                        或名称中含有这段文字的MIDI输入（如 --midi-in Keystation）\n"
+        "  --soundfont 文件      内置合成器用这个音色库（SF2或SF3文件）发声，也用于导出WAV；\n"
+        "                        默认用系统选定的音色库（default-GM.sf2）\n"
         "  --render 文件         不打开窗口，把乐谱或编辑文件导出为MIDI或WAV文件，\n"
         "                        或把乐谱的简谱画成PDF（A4页）、SVG或PNG文件，\n"
         "                        或把乐谱导出为打谱软件（如MuseScore）使用的MusicXML文件\n"

@@ -6,7 +6,7 @@
 class QCoreApplication;
 
 // The program's command line for its windows, GNU style:
-//   dzq [--midi-log FILE] [--midi-in none|all|NAME] [SCORE.txt]
+//   dzq [--midi-log FILE] [--midi-in none|all|NAME] [--soundfont FILE] [SCORE.txt]
 //   dzq --help | --version
 // ("--render" and "--import" belong to RenderCommand.) Read before any
 // window system is touched, so help, version and mistakes need no display.
@@ -18,6 +18,7 @@ struct Parsed {
     Action action = Action::Run;
     QString midiLogPath;  // --midi-log FILE
     QString midiIn = QStringLiteral("all");  // --midi-in: none, all or part of a port's name
+    QString soundFontPath;  // --soundfont FILE, absolute; empty: the system's font
     QString scorePath;    // a score file to open and play once the window is ready
     QString error;        // Action::Error: one line for the terminal
 };

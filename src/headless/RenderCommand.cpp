@@ -10,6 +10,7 @@
 #include "songs/SongImport.h"
 
 #include "performance/MelodyVoices.h"
+#include "platform/audio/SynthSetup.h"
 #include "platform/midi/MidiFileWriter.h"
 
 #include <QDir>
@@ -57,6 +58,7 @@ const QString kImport = QStringLiteral("--import");
 const QString kTime = QStringLiteral("--time");
 const QString kTrack = QStringLiteral("--track");
 const QString kKey = QStringLiteral("--key");
+const QString kSoundFont = QStringLiteral("--soundfont");
 
 int fail(QTextStream &err, const QString &text, bool withUsage = false)
 {
@@ -70,11 +72,12 @@ int fail(QTextStream &err, const QString &text, bool withUsage = false)
 
 QString RenderCommand::usage()
 {
-    return QStringLiteral("用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav\n"
-                          "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
-                          "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
-                          "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
-                          "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]");
+    return QStringLiteral(
+        "用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav [--soundfont 音色库]\n"
+        "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
+        "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
+        "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
+        "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]");
 }
 
 bool RenderCommand::isEditFile(const QString &path)
@@ -147,6 +150,7 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
     QString time;
     QString track;
     QString key;
+    QString soundFont;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
         QString *target = nullptr;
@@ -162,6 +166,8 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
             target = &track;
         else if (a == kKey)
             target = &key;
+        else if (a == kSoundFont)
+            target = &soundFont;
         else
             return fail(err, QStringLiteral("无法识别的参数“%1”。").arg(a), true);
         if (!target->isEmpty())
@@ -203,13 +209,17 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
     }
 
     const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);
+    if (!soundFont.isEmpty() && kind != ScoreExport::Kind::Wav)
+        return fail(err, QStringLiteral("--soundfont 只能用于导出WAV文件（-o 输出文件.wav）。"), true);
+    if (!soundFont.isEmpty() && !SynthSetup::looksLikeSoundFont(soundFont))
+        return fail(err, SynthSetup::notASoundFontText(soundFont));
     if (kind == ScoreExport::Kind::Unknown)
         return fail(err, QStringLiteral("不支持输出文件“%1”的类型。请使用扩展名 .mid（MIDI文件）、.wav（WAV录音）、"
                                         ".musicxml（打谱软件的乐谱），或 .pdf、.svg、.png（简谱）。")
                              .arg(QDir::toNativeSeparators(outputPath)));
 
     if (isEditFile(scorePath))
-        return runEditRender(scorePath, outputPath, kind, out, err);
+        return runEditRender(scorePath, outputPath, kind, soundFont, out, err);
 
     QString score;
     QString error;
@@ -219,6 +229,7 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
     ConsoleNotifier notices(err);
     ScoreExport::Options options;
     options.progress = terminalProgress(err);
+    options.soundFont = soundFont;
     const ScoreExport::Result result = ScoreExport::exportScore(score, outputPath, kind, recordFolder, notices, options);
     const QString output = QDir::toNativeSeparators(outputPath);
     if (result.status == ScoreExport::Failed)
@@ -275,7 +286,7 @@ int RenderCommand::runImport(const QString &scorePath, const QString &editPath, 
 }
 
 int RenderCommand::runEditRender(const QString &editPath, const QString &outputPath, ScoreExport::Kind kind,
-                                 QTextStream &out, QTextStream &err)
+                                 const QString &soundFont, QTextStream &out, QTextStream &err)
 {
     ConsoleNotifier notices(err);
     ScoreRender::Performance p;
@@ -285,7 +296,7 @@ int RenderCommand::runEditRender(const QString &editPath, const QString &outputP
     const bool written = kind == ScoreExport::Kind::Midi
                              ? MidiFileWriter::write(outputPath, p.messages, p.endNs, &error)
                              : ScoreExport::writeWav(outputPath, p.messages, ScoreExport::Options().wavTailNs,
-                                                     QString(), &error, terminalProgress(err));
+                                                     soundFont, &error, terminalProgress(err));
     if (!written)
         return fail(err, error);
     if (p.ending == ScoreRender::Ending::Limit)

@@ -9,7 +9,7 @@
 
 class QTextStream;
 
-// "dzq --render SCORE.txt -o OUT.mid|OUT.wav": exports a score file without
+// "dzq --render SCORE.txt -o OUT.mid|OUT.wav [--soundfont FONT]": exports a score file without
 // any window, sound card or single-instance lock; "-o OUT.pdf|OUT.svg|OUT.png
 // [--time 2/4|3/4|4/4]" draws its numbered notation instead (4/4 unless told). "dzq --render EDIT.lnk ..."
 // plays an edit file of the music editor from the start instead, and
@@ -60,6 +60,6 @@ private:
                              const QString &time, QTextStream &out, QTextStream &err);
     static int runMusicXml(const QString &scorePath, const QString &outputPath, const QString &time,
                            const QString &key, QTextStream &out, QTextStream &err);
-    static int runEditRender(const QString &editPath, const QString &outputPath, ScoreExport::Kind kind, QTextStream &out,
-                             QTextStream &err);
+    static int runEditRender(const QString &editPath, const QString &outputPath, ScoreExport::Kind kind,
+                             const QString &soundFont, QTextStream &out, QTextStream &err);
 };

@@ -2,6 +2,7 @@
 #include "TestMain.h"
 
 #include "headless/CommandLine.h"
+#include "headless/RenderCommand.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,6 +104,35 @@ private slots:
         QCOMPARE(int(p.action), int(Action::Run));
         QCOMPARE(p.midiIn, midiIn);
         QVERIFY(CommandLine::helpText().contains("--midi-in"));
+    }
+
+    // --soundfont FILE: the synthesizer's font, made absolute; checked when the engine loads it.
+    void soundFont_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("font");  // empty: an error
+        QTest::newRow("default") << QStringList{} << "-";
+        QTest::newRow("relative") << QStringList{"--soundfont", "f/My.sf3", "a.txt"}
+                                  << QDir::cleanPath(QDir::current().absoluteFilePath("f/My.sf3"));
+        QTest::newRow("with =") << QStringList{"--soundfont=/x/y.sf2"} << "/x/y.sf2";
+        QTest::newRow("missing") << QStringList{"--soundfont"} << "";
+        QTest::newRow("empty") << QStringList{"--soundfont="} << "";
+        QTest::newRow("twice") << QStringList{"--soundfont", "a", "--soundfont", "b"} << "";
+    }
+    void soundFont()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, font);
+        const CommandLine::Parsed p = CommandLine::parse(QStringList{"dzq"} + arguments);
+        if (font.isEmpty()) {
+            QCOMPARE(int(p.action), int(Action::Error));
+            QVERIFY2(p.error.contains("--soundfont"), qPrintable(p.error));
+            return;
+        }
+        QCOMPARE(int(p.action), int(Action::Run));
+        QCOMPARE(p.soundFontPath, font == "-" ? QString() : font);
+        QVERIFY(CommandLine::helpText().contains("--soundfont"));
+        QVERIFY(!RenderCommand::requested(QStringList{"dzq"} + arguments));
     }
 
     void midiLogMustBeWritable()

@@ -12,6 +12,7 @@
 #include "platform/midi/SystemMidiBackend.h"
 #include "midiport/MidiPort.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -421,6 +422,39 @@ void AudioEngineTest::volumeSidesAndTap()
     QCOMPARE(engine.tapLostFrames(), quint64(96000 - 48000));
     engine.discardTap();
     QCOMPARE(engine.tapFramesAvailable(), 0);
+}
+
+void AudioEngineTest::chosenFontThatFailsGivesWayToTheSystemFont()
+{
+    const QString system = SynthSetup::findSoundFont();
+    if (system.isEmpty())
+        QSKIP("no sound font installed");
+    QTemporaryDir dir;
+    QFile junk(dir.filePath("notes.sf2"));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("RIFF\x10\0\0\0sfbk but cut short", 26);
+    junk.close();
+    for (const QString &font : {dir.filePath("none.sf2"), junk.fileName()}) {
+        AudioEngine::Options o = manualOptions();
+        o.soundFont = font;
+        o.fallBackToFound = true;
+        AudioEngine engine(o);
+        QSignalSpy notices(&engine, &AudioEngine::notice);
+        engine.start();
+        QVERIFY(engine.waitUntilReady());
+        QVERIFY(engine.hasSoundFont());
+        QCOMPARE(engine.soundFontPath(), system);
+        QCOMPARE(notices.count(), 1);
+        const QString text = notices[0][0].toString();
+        QVERIFY2(text.contains(QFileInfo(font).fileName()) && text.contains(QStringLiteral("改用默认的音色库")),
+                 qPrintable(text));
+        // And it plays.
+        engine.send(msg(0xC0, 0), -1);
+        engine.send(msg(0x90, 60, 100), 0);
+        ManualRun run(engine);
+        run.until(9600);
+        QVERIFY(peak(run.left) > 0.001f);
+    }
 }
 
 void AudioEngineTest::missingOrBrokenFontIsReportedAndSilent()

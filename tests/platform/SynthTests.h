@@ -25,6 +25,7 @@ private slots:
     void liveNoteOffNeverOvertakesItsNoteOn();
     void volumeSidesAndTap();
     void missingOrBrokenFontIsReportedAndSilent();
+    void chosenFontThatFailsGivesWayToTheSystemFont();
     void withoutSoundCardRenderThreadRuns();
     void idleSkipsSynthesisWithoutDelayingSound_data();
     void idleSkipsSynthesisWithoutDelayingSound();

@@ -135,28 +135,44 @@ void AudioEngine::load()
         return;
     }
 
-    QString path = options_.soundFont.isEmpty() ? SynthSetup::findSoundFont() : options_.soundFont;
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        workerNotices_ << SynthSetup::missingSoundFontText();
-    } else {
-        fontPath_ = QFileInfo(path).absoluteFilePath();
-        const QByteArray native = QFile::encodeName(fontPath_);
-        // Only SF2 files are handed over: anything else would go on to
-        // FluidSynth's DLS loader, which complains on the terminal.
-        FontFile::useFor(synth_, settings_);
-        {
-            FontFile::ReadScope scope(&options_.beforeFontRead);
-            fontLoaded_ = fluid_is_soundfont(native.constData())
-                          && fluid_synth_sfload(synth_, native.constData(), 1) != FLUID_FAILED;
-        }
-        if (fontLoaded_)
-            programs_.open(synth_, fontPath_, options_.beforeFontRead);
+    FontFile::useFor(synth_, settings_);
+    const bool chosen = !options_.soundFont.isEmpty();
+    if (chosen && !loadFont(options_.soundFont) && options_.fallBackToFound) {
+        workerNotices_.removeLast();  // one notice says it all
+        const QString found = SynthSetup::findSoundFont();
+        workerNotices_ << SynthSetup::notASoundFontText(options_.soundFont) + QStringLiteral("改用默认的音色库。");
+        if (!found.isEmpty())
+            loadFont(found);
         else
-            workerNotices_ << SynthSetup::soundFontLoadFailedText(fontPath_);
+            workerNotices_ << SynthSetup::missingSoundFontText();
+    } else if (!chosen) {
+        loadFont(SynthSetup::findSoundFont());
     }
     // The output runs even without a font: the program's own sound (and the
     // tap) keeps working.
     openOutput();
+}
+
+bool AudioEngine::loadFont(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        workerNotices_ << SynthSetup::missingSoundFontText();
+        return false;
+    }
+    fontPath_ = QFileInfo(path).absoluteFilePath();
+    const QByteArray native = QFile::encodeName(fontPath_);
+    // Only sound fonts (SF2, SF3) are handed over: anything else would go on to
+    // FluidSynth's DLS loader, which complains on the terminal.
+    {
+        FontFile::ReadScope scope(&options_.beforeFontRead);
+        fontLoaded_ =
+            fluid_is_soundfont(native.constData()) && fluid_synth_sfload(synth_, native.constData(), 1) != FLUID_FAILED;
+    }
+    if (fontLoaded_)
+        programs_.open(synth_, fontPath_, options_.beforeFontRead);
+    else
+        workerNotices_ << SynthSetup::soundFontLoadFailedText(fontPath_);
+    return fontLoaded_;
 }
 
 void AudioEngine::openOutput()

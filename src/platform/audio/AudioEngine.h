@@ -79,6 +79,9 @@ public:
 
     struct Options {
         QString soundFont;  // empty: the first of SynthSetup::soundFontCandidates()
+        // A soundFont the user chose that cannot be loaded: say so and load
+        // the font found on the system instead (otherwise stay silent).
+        bool fallBackToFound = false;
         Output output = Output::Auto;
         int sampleRate = SynthSetup::kSampleRate;
         int tapSeconds = 4;  // capacity of the output tap
@@ -206,6 +209,7 @@ private:
     };
 
     void load();             // worker thread
+    bool loadFont(const QString &path);  // worker thread; a notice when it fails
     void openOutput();       // worker thread
     void finishLoading();    // owner thread
     void play(quint32 message);  // owner thread

@@ -41,13 +41,22 @@ inline float sideGain(quint32 volume16)
     return kBaseGain * float(volume16 & 0xFFFF) / 65535.0f;
 }
 
-// The sound fonts searched, best first.
-QStringList soundFontCandidates();
-// The first readable candidate, or an empty string.
-QString findSoundFont();
+// The folders searched for sound fonts: the system's SF2 and SF3 folders.
+QStringList soundFontFolders();
+// The sound fonts (.sf2, .sf3) in `folders`, best first: the system's choice
+// default-GM.sf2, then default-GM.sf3, then FluidR3_GM and TimGM6mb, then
+// every other font by name. A font reached under two names is listed once.
+QStringList soundFontCandidates(const QStringList &folders = soundFontFolders());
+// Whether a file begins as an SF2/SF3 sound font does (it may still be cut
+// short or damaged further on).
+bool looksLikeSoundFont(const QString &path);
+// The first candidate that looks like a sound font, or an empty string.
+QString findSoundFont(const QStringList &folders = soundFontFolders());
 // Text for the user when no sound font was found or it could not be loaded.
 QString missingSoundFontText();
 QString soundFontLoadFailedText(const QString &path);
+// Text for the user when a file they chose is not a usable sound font.
+QString notASoundFontText(const QString &path);
 
 // How a synthesizer gets its samples.
 enum class Samples {

@@ -37,7 +37,9 @@ OfflineRenderer::OfflineRenderer(const Options &options) : options_(options)
     fontPath_ = QFileInfo(path).absoluteFilePath();
     const QByteArray native = QFile::encodeName(fontPath_);
     if (!fluid_is_soundfont(native.constData()) || fluid_synth_sfload(synth_, native.constData(), 1) == FLUID_FAILED) {
-        error_ = SynthSetup::soundFontLoadFailedText(fontPath_);
+        // A font the user named is theirs to mend; the system's font, the package's.
+        error_ = options.soundFont.isEmpty() ? SynthSetup::soundFontLoadFailedText(fontPath_)
+                                             : SynthSetup::notASoundFontText(fontPath_);
         return;
     }
     valid_ = true;
