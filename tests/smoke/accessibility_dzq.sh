@@ -52,17 +52,12 @@ pid=""
 deadline=$(( $(date +%s) + 150 ))
 
 cleanup() {
-    if alive "$pid"; then
-        kill "$pid" 2>/dev/null
-        sleep 0.5
-        alive "$pid" && kill -9 "$pid" 2>/dev/null
-    fi
+    stop "$pid"
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-step() { echo "a11y: $*"; }
 fail() {
     echo "a11y: FAIL: $*" >&2
     exit 1

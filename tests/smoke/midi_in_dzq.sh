@@ -47,19 +47,12 @@ jack_pid=""
 pid=""
 
 cleanup() {
-    for p in $pid $jack_pid; do
-        if alive "$p"; then
-            kill "$p" 2>/dev/null
-            sleep 0.5
-            alive "$p" && kill -9 "$p" 2>/dev/null
-        fi
-    done
+    stop $pid $jack_pid
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-step() { echo "midi-in: $*"; }
 fail() {
     echo "midi-in: FAIL: $*" >&2
     for f in "$log" "$work/dzq.err" "$work/jackd.log"; do

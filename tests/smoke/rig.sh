@@ -13,7 +13,20 @@ need() {
     done
 }
 
+step() { echo "$name: $*"; }
+
 alive() { [ -n "$1" ] && kill -0 "$1" 2>/dev/null; }
+# stop PID...: asks each process still there to end, then kills it.
+stop() {
+    for p in "$@"; do
+        if alive "$p"; then
+            kill "$p" 2>/dev/null
+            sleep 0.5
+            alive "$p" && kill -9 "$p" 2>/dev/null
+        fi
+    done
+    return 0
+}
 gone() { ! alive "$1"; }
 
 # until_ok SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.

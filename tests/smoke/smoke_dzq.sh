@@ -43,19 +43,12 @@ pid1=""
 pid2=""
 
 cleanup() {
-    for p in $pid2 $pid1; do
-        if alive "$p"; then
-            kill "$p" 2>/dev/null
-            sleep 0.5
-            alive "$p" && kill -9 "$p" 2>/dev/null
-        fi
-    done
+    stop $pid2 $pid1
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-step() { echo "smoke: $*"; }
 fail() {
     echo "smoke: FAIL: $*" >&2
     if [ -s "$log" ]; then

@@ -54,7 +54,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-step() { echo "takes: $*"; }
 fail() {
     echo "takes: FAIL: $*" >&2
     for f in "$work"/err*.txt; do
