@@ -98,7 +98,7 @@ start() {
     "$program" 2>"$work/err$1.txt" &
     pid=$!
     welcome=""
-    until_ok 20 find_window welcome "$pid" 400 300 || fail "run $1: no welcome dialog within 20 s"
+    until_ok 40 find_window welcome "$pid" 400 300 || fail "run $1: no welcome dialog within 40 s"
     click_in "$welcome" 344 278 || fail "run $1: could not click \"知道了\""
     main=""
     until_ok 15 find_window main "$pid" 988 337 || fail "run $1: no main window within 15 s"
