@@ -10,7 +10,10 @@
 #include <alsa/asoundlib.h>
 #endif
 
+#include <QFileInfo>
 #include <QRegularExpression>
+
+#include <unistd.h>
 
 #include <string>
 
@@ -41,6 +44,20 @@ void jackError(const char *text)
     SoundLog::install().add(kWarning, text);
 }
 void jackInfo(const char *) { }
+
+// jackd listens on a socket named after the server and the user. Asking
+// the library when there is none costs the asking thread several
+// milliseconds (here the user-interface thread, once a second).
+bool jackSocketPresent()
+{
+    QString server = qEnvironmentVariable("JACK_DEFAULT_SERVER");
+    if (server.isEmpty())
+        server = QStringLiteral("default");
+    const QString name = qEnvironmentVariableIsSet("JACK_PROMISCUOUS_SERVER")
+                             ? QStringLiteral("/dev/shm/jack_%1_0").arg(server)
+                             : QStringLiteral("/dev/shm/jack_%1_%2_0").arg(server).arg(getuid());
+    return QFileInfo::exists(name);
+}
 
 // RtMidi prints before it throws for a missing sequencer, so it is asked first.
 bool sequencerPresent()
@@ -144,6 +161,10 @@ bool RtMidiInputs::jackRunning()
     if (jack_ && jack_->gone.load())
         jack_.reset();
     if (!jack_) {
+        // Servers without jackd's socket (PipeWire's) are asked for now and then.
+        const bool askAnyway = jackPolls_++ % kJackAskEvery == kJackAskEvery - 1;
+        if (!askAnyway && !jackSocketPresent())
+            return false;
         // Never starts a server: without one there are simply no JACK ports.
         const std::string name = (clientName_ + QStringLiteral("-list")).toStdString();
         lookingForJack = true;

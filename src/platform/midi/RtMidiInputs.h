@@ -22,6 +22,9 @@ public:
     bool isAlive(int connection) override;
 
     static QString jackPrefix() { return QStringLiteral("JACK "); }
+    // Without jackd's socket, the JACK library is asked at every this many
+    // listings only.
+    static constexpr int kJackAskEvery = 10;
 
 private:
     struct Lister;
@@ -36,6 +39,7 @@ private:
     struct Sequencer;
     std::unique_ptr<Sequencer> seq_;  // asks the sequencer who reads a port
     std::unique_ptr<Jack> jack_;
+    int jackPolls_ = 0;
     std::map<int, std::unique_ptr<Open>> open_;
     int nextConnection_ = 1;
 };
