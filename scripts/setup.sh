@@ -20,6 +20,8 @@ packages=(
   libsndfile1-dev libsamplerate0-dev libsmf-dev
   fonts-wqy-microhei fonts-arphic-ukai
   xvfb xauth xdotool
+  # where a test's program got stuck: the stacks of its threads
+  gdb
   # the accessibility test: the bus a screen reader uses, and its Python side
   at-spi2-core python3-pyatspi dbus-daemon dbus-bin
   python3

@@ -60,6 +60,7 @@ trap 'exit 1' INT TERM
 
 fail() {
     echo "a11y: FAIL: $*" >&2
+    explain "${pid:-}"
     exit 1
 }
 walk() {  # title

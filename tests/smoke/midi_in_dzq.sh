@@ -55,6 +55,7 @@ trap 'exit 1' INT TERM
 
 fail() {
     echo "midi-in: FAIL: $*" >&2
+    explain "${pid:-}"
     for f in "$log" "$work/dzq.err" "$work/jackd.log"; do
         if [ -s "$f" ]; then
             echo "midi-in: last lines of $(basename "$f"):" >&2

@@ -29,6 +29,26 @@ stop() {
 }
 gone() { ! alive "$1"; }
 
+# explain PID: after a wait for the program failed, says whether it had
+# ended (and how) or where each of its threads is (with gdb: its stack).
+explain() {
+    [ -n "${1:-}" ] || return 0
+    if ! alive "$1"; then
+        wait "$1" 2>/dev/null
+        echo "$name: the program had ended, exit status $?" >&2
+        return 0
+    fi
+    echo "$name: the program is running; its threads (state, kernel wait, system call):" >&2
+    for t in /proc/"$1"/task/*; do
+        echo "$name:   $(cat "$t/comm" 2>/dev/null) $(sed 's/^.*) \([A-Z]\).*/\1/' "$t/stat" 2>/dev/null)" \
+             "$(cat "$t/wchan" 2>/dev/null) $(cut -d' ' -f1 "$t/syscall" 2>/dev/null)" >&2
+    done
+    if command -v gdb >/dev/null 2>&1; then
+        timeout 60 gdb -batch -p "$1" -ex "thread apply all bt" 2>/dev/null | grep -E '^(Thread|#)' >&2
+    fi
+    return 0
+}
+
 # until_ok SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
 until_ok() {
     limit=$(( $1 * 10 ))

@@ -51,6 +51,7 @@ trap 'exit 1' INT TERM
 
 fail() {
     echo "smoke: FAIL: $*" >&2
+    explain "${pid1:-}"
     if [ -s "$log" ]; then
         echo "smoke: last lines of the MIDI log:" >&2
         tail -n 5 "$log" >&2

@@ -56,6 +56,7 @@ trap 'exit 1' INT TERM
 
 fail() {
     echo "takes: FAIL: $*" >&2
+    explain "${pid:-}"
     for f in "$work"/err*.txt; do
         [ -f "$f" ] && { echo "takes: $f:" >&2; cat "$f" >&2; }
     done
