@@ -205,16 +205,20 @@ class Load:
             p.wait()
 
 
-def start_x(work, number):
-    display = ":%d" % number
-    proc = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    for _ in range(100):
-        if os.path.exists("/tmp/.X11-unix/X%d" % number):
-            break
-        time.sleep(0.05)
-    time.sleep(0.3)
-    return proc, display
+def start_x():
+    """A private Xvfb on a display it finds free itself (other people's
+    servers come and go on this machine)."""
+    r, w = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(w,))
+    os.close(w)
+    with os.fdopen(r) as f:
+        number = f.readline().strip()  # written once the server is ready
+    if not number.isdigit():
+        proc.kill()
+        proc.wait()
+        raise RuntimeError("Xvfb did not start")
+    return proc, ":" + number
 
 
 def windows_of(pid, env):
@@ -389,10 +393,10 @@ BUFFER_LINE = re.compile(r"(?:每次|缓冲)\s*(\d+)\s*帧")
 
 
 class Dzq:
-    def __init__(self, binary, work, display_number, start_frames, label):
+    def __init__(self, binary, work, slot, start_frames, label):
         self.binary = binary
         self.work = work
-        self.display_number = display_number
+        self.slot = slot
         self.start_frames = start_frames  # 0: a fresh home, the program's own default
         self.label = label
         self.launches = 0
@@ -423,16 +427,16 @@ class Dzq:
                 f.write("[%s]\n%s\n\n" % (g, "\n".join(lines)))
 
     def launch(self, args):
-        self.home = os.path.join(self.work, "home-%d" % self.display_number)
-        tmp = os.path.join(self.work, "tmp-%d" % self.display_number)
+        self.home = os.path.join(self.work, "home-%d" % self.slot)
+        tmp = os.path.join(self.work, "tmp-%d" % self.slot)
         self.prepare_home()
         shutil.rmtree(tmp, ignore_errors=True)
         os.makedirs(tmp)
         self.launches += 1
-        self.x, display = start_x(self.work, self.display_number)
+        self.x, display = start_x()
         self.env = dict(os.environ, DISPLAY=display, HOME=self.home, TMPDIR=tmp,
                         XDG_CONFIG_HOME=os.path.join(self.home, ".config"), QT_QPA_PLATFORM="xcb")
-        self.log = os.path.join(self.work, "midi-%d.log" % self.display_number)
+        self.log = os.path.join(self.work, "midi-%d.log" % self.slot)
         if os.path.exists(self.log):
             os.remove(self.log)
         self.launched = now_ns()
@@ -618,7 +622,7 @@ def phase_keys(subject, cfg, server, server_pid, round_no, r):
     load0 = load_1min()
     launched_mark = server.mark()
     subject.launch([])
-    p = {"load": None}
+    p = {}
     try:
         if round_no < cfg.idle_rounds:
             # Start-up done, the reverb died away, and our program's stream
@@ -626,6 +630,8 @@ def phase_keys(subject, cfg, server, server_pid, round_no, r):
             time.sleep(33.0 if isinstance(subject, Dzq) else 5.0)
             prog, srv = idle_cpu(subject.proc.pid, server_pid)
             r["idle"] = {"cpu": (prog, srv), "load": (load0, load_1min())}
+        elif isinstance(subject, Dzq):
+            time.sleep(3.0)  # its start-up done, as fluidsynth's launch waits
         r["server_rt"] = real_time_threads(server_pid)
         rec = Recorder()
         time.sleep(0.5)
@@ -680,8 +686,8 @@ def phase_dense(subject, cfg, server, work, round_no, r):
             finally:
                 load.stop()
             m2, l2, t2 = server.mark(), load_1min(), now_ns()
-            subject.stop_score()
         finally:
+            subject.stop_score()
             rss = subject.stop()
     finally:
         rec.stop()
@@ -707,8 +713,8 @@ def phase_combinations(subject, cfg, server, work, round_no, r):
             m0, l0, t0 = server.mark(), load_1min(), now_ns()
             time.sleep(cfg.seconds)
             m1, l1, t1 = server.mark(), load_1min(), now_ns()
-            subject.stop_score()
         finally:
+            subject.stop_score()
             rss = subject.stop()
     finally:
         rec.stop()
@@ -782,6 +788,12 @@ def rate_cell(rows, phase):
     return text
 
 
+def tlengths(p):
+    """The queue lengths (ms) the server granted the stream, in order."""
+    return [float(m.group(1)) for line in p.get("stream", []) for m in [re.search(r"Requested tlength=([\d.]+)", line)]
+            if m]
+
+
 def ends(rows, phase):
     return [p["buffers"][-1][1] for r in rows for p in [r.get(phase, {})] if p.get("buffers")]
 
@@ -809,6 +821,11 @@ def table(labels, results, cfg):
         end_all = [f for k, _ in PHASES for f in ends(rows, k)]
         buf_cell = "%s → %s" % ("/".join(map(str, starts)) or "?",
                                 "/".join("%d" % f for f in sorted(set(end_all))) or "?")
+        queues = [tlengths(r[k]) for r in rows for k, _ in PHASES if tlengths(r.get(k, {}))]
+        if queues:
+            buf_cell += " (server tlength %s → %s ms)" % (
+                "/".join("%.1f" % q for q in sorted({q[0] for q in queues})),
+                "/".join("%.1f" % q for q in sorted({q[-1] for q in queues})))
         idle = [r["idle"] for r in rows if "idle" in r]
         idle_ok = [i for i in idle if "failed" not in i]
         if idle_ok:
@@ -830,6 +847,10 @@ def table(labels, results, cfg):
                      if "cache" in r.get("combinations", {})})
     print()
     print("Cold font before each combination phase: %s." % (" / ".join(caches) or "not reached"))
+    print("Key → sound: dzq from the X key event taken (XTest + XSync), fluidsynth from its command line "
+          "written, to the first frame of the note on the sink. Launch → first sound: dzq's includes closing "
+          "its welcome dialog (Space as soon as it shows), fluidsynth's its font loading. Server tlength: the "
+          "queue the server granted the stream, as its log says (fluidsynth asks one period, dzq both).")
     print("Dropouts: runs of >= 8 frames of exact silence with sound on both sides. L: 1-minute load "
           "average (mean of each phase's start and end). %d round(s), alternating; per round %d key presses "
           "about %.1f s apart, then %d s of each score phase; idle CPU measured in %d round(s). The dense "
