@@ -14,7 +14,6 @@ import os
 import random
 import re
 import shutil
-import signal
 import statistics
 import subprocess
 import sys
@@ -23,8 +22,6 @@ import time
 
 RATE = 48000
 FONT = "/usr/share/sounds/sf2/FluidR3_GM.sf2"
-KEYS = int(os.environ.get("BENCH_KEYS", "40"))                  # sparse key presses per program
-DENSE_SECONDS = int(os.environ.get("BENCH_DENSE_SECONDS", "60"))  # dense score, and again with load
 CLK_TCK = os.sysconf("SC_CLK_TCK")
 
 
