@@ -23,6 +23,10 @@ import time
 RATE = 48000
 FONT = "/usr/share/sounds/sf2/FluidR3_GM.sf2"
 CLK_TCK = os.sysconf("SC_CLK_TCK")
+# The recording's fragment: small for precise arrival times; a larger one
+# shows whether the recording's own small latency (which the server weighs
+# when it sets the sink's) adds to the dropouts.
+RECORD_LATENCY_MS = int(os.environ.get("BENCH_RECORD_LATENCY_MS", "2"))
 
 
 def now_ns():
@@ -41,7 +45,7 @@ class Recorder:
             return
         self.proc = subprocess.Popen(
             ["parec", "-d", "bench.monitor", "--raw", "--format=float32le", "--rate=%d" % RATE,
-             "--channels=2", "--latency-msec=2"], stdout=subprocess.PIPE)
+             "--channels=2", "--latency-msec=%d" % RECORD_LATENCY_MS], stdout=subprocess.PIPE)
         self.thread = threading.Thread(target=self._read, daemon=True)
         self.thread.start()
 
@@ -847,7 +851,8 @@ def table(labels, results, cfg):
     print("Key → sound: dzq from the X key event taken (XTest + XSync), fluidsynth from its command line "
           "written, to the first frame of the note on the sink. Launch → first sound: dzq's includes closing "
           "its welcome dialog (Space as soon as it shows), fluidsynth's its font loading. Server tlength: the "
-          "queue the server granted the stream, as its log says (fluidsynth asks one period, dzq both).")
+          "queue the server granted the stream, as its log says (fluidsynth asks one period, dzq both). "
+          "The sink's monitor is recorded with %d ms fragments." % RECORD_LATENCY_MS)
     print("Dropouts: runs of >= 8 frames of exact silence with sound on both sides. L: 1-minute load "
           "average (mean of each phase's start and end). %d round(s), alternating; per round %d key presses "
           "about %.1f s apart, then %d s of each score phase; idle CPU measured in %d round(s). The dense "

@@ -23,8 +23,9 @@
 # each score phase), BENCH_KEY_GAP (1.5 s), BENCH_IDLE_ROUNDS (1),
 # BENCH_SUBJECTS ("dzq,dzq@256,fs64,fs128,fs256"), BENCH_KEEP_HOME=1 (dzq
 # keeps what it learnt from launch to launch), BENCH_DZQ_CONF ("group/key=
-# value;..." more keys for dzq's configuration), BENCH_DUMP=folder (the
-# recordings and dzq's terminal output), BENCH_QUICK=1 (a two-minute smoke
+# value;..." more keys for dzq's configuration), BENCH_RECORD_LATENCY_MS (2,
+# the recording's fragment), BENCH_DUMP=folder (the
+# recordings, dzq's terminal output, the server's log), BENCH_QUICK=1 (a two-minute smoke
 # run: one round, dzq and fluidsynth 128 x 2, short phases, no idle CPU).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
