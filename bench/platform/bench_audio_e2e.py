@@ -14,7 +14,6 @@ import os
 import random
 import re
 import shutil
-import signal
 import statistics
 import subprocess
 import sys
@@ -23,9 +22,11 @@ import time
 
 RATE = 48000
 FONT = "/usr/share/sounds/sf2/FluidR3_GM.sf2"
-KEYS = int(os.environ.get("BENCH_KEYS", "40"))                  # sparse key presses per program
-DENSE_SECONDS = int(os.environ.get("BENCH_DENSE_SECONDS", "60"))  # dense score, and again with load
 CLK_TCK = os.sysconf("SC_CLK_TCK")
+# The recording's fragment: small for precise arrival times; a larger one
+# shows whether the recording's own small latency (which the server weighs
+# when it sets the sink's) adds to the dropouts.
+RECORD_LATENCY_MS = int(os.environ.get("BENCH_RECORD_LATENCY_MS", "2"))
 
 
 def now_ns():
@@ -37,12 +38,14 @@ def now_ns():
 class Recorder:
     """The null sink's monitor as 32-bit float stereo, with arrival times."""
 
-    def __init__(self):
+    def __init__(self, record=True):
         self.data = bytearray()
         self.arrivals = []  # (ns, frames so far)
+        if not record:  # the self-check fills data and arrivals itself
+            return
         self.proc = subprocess.Popen(
             ["parec", "-d", "bench.monitor", "--raw", "--format=float32le", "--rate=%d" % RATE,
-             "--channels=2", "--latency-msec=2"], stdout=subprocess.PIPE)
+             "--channels=2", "--latency-msec=%d" % RECORD_LATENCY_MS], stdout=subprocess.PIPE)
         self.thread = threading.Thread(target=self._read, daemon=True)
         self.thread.start()
 
@@ -57,9 +60,10 @@ class Recorder:
             self.arrivals.append((t, len(self.data) // 8))
 
     def stop(self):
-        self.proc.terminate()
-        self.proc.wait()
-        self.thread.join()
+        if hasattr(self, "proc"):
+            self.proc.terminate()
+            self.proc.wait()
+            self.thread.join()
         self.samples = array.array("f")
         n = len(self.data) // 8 * 8
         self.samples.frombytes(bytes(self.data[:n]))
@@ -202,16 +206,20 @@ class Load:
             p.wait()
 
 
-def start_x(work, number):
-    display = ":%d" % number
-    proc = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    for _ in range(100):
-        if os.path.exists("/tmp/.X11-unix/X%d" % number):
-            break
-        time.sleep(0.05)
-    time.sleep(0.3)
-    return proc, display
+def start_x():
+    """A private Xvfb on a display it finds free itself (other people's
+    servers come and go on this machine)."""
+    r, w = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(w,))
+    os.close(w)
+    with os.fdopen(r) as f:
+        number = f.readline().strip()  # written once the server is ready
+    if not number.isdigit():
+        proc.kill()
+        proc.wait()
+        raise RuntimeError("Xvfb did not start")
+    return proc, ":" + number
 
 
 def windows_of(pid, env):
@@ -236,93 +244,253 @@ def wait_for(cond, timeout):
     return None
 
 
-# ---- the program under test ---------------------------------------------------
+# ---- what the machine and the server did -----------------------------------------
 
-def dense_score(path):
-    # Three voices (combination 5), a chord on every fourth note, the first
-    # built-in rhythm, at the fastest tempo: 2 eighths a note, for about 150 s.
-    melody = ["KC", "KD", "KE", "KF", "KG", "KA", "KB", "HC"]
-    tokens = ["VS12", "YQ5", "JP1"]
-    for i in range(1200):
-        if i % 4 == 0:
-            tokens.append("HX%d" % (1 + (i // 4) % 6))
-        tokens.append(melody[i % len(melody)] + ("2" if i == 0 else ""))
-    tokens.append("TZ")
-    text = ""
-    line = ""
+def load_1min():
+    with open("/proc/loadavg") as f:
+        return float(f.read().split()[0])
+
+
+def real_time_threads(pid):
+    """The threads of pid that run with a real-time policy, as name:prio."""
+    found = []
+    try:
+        tasks = os.listdir("/proc/%d/task" % pid)
+    except OSError:
+        return found
+    for tid in tasks:
+        try:
+            with open("/proc/%d/task/%s/stat" % (pid, tid)) as f:
+                text = f.read()
+        except OSError:
+            continue
+        name = text[text.index("(") + 1:text.rindex(")")]
+        rest = text.rsplit(")", 1)[1].split()
+        prio, policy = int(rest[37]), int(rest[38])
+        if policy in (1, 2):  # SCHED_FIFO, SCHED_RR
+            found.append("%s:%s%d" % (name, "F" if policy == 1 else "RR", prio))
+    return found
+
+
+class ServerLog:
+    """The private server's log (debug level): its underrun lines and the
+    buffer it granted each stream, between two marks."""
+
+    # A playing stream's queue ran dry (the server logs each one once).
+    UNDERRUN = re.compile(r"Implicit underrun of '")
+    # What a playback stream asked for and what it got; the monitor's
+    # recording stream has the unbounded queue and is left out.
+    ATTRS = re.compile(r"Requested tlength|Final latency .* 2\*|memblockq sanitized: maxlength=\d+, tlength=\d{1,6},")
+
+    def __init__(self, path):
+        self.path = path
+
+    def mark(self):
+        try:
+            return os.path.getsize(self.path)
+        except OSError:
+            return 0
+
+    def lines(self, a, b):
+        try:
+            with open(self.path, "rb") as f:
+                f.seek(a)
+                return f.read(max(0, b - a)).decode("utf-8", "replace").splitlines()
+        except OSError:
+            return []
+
+    def underruns(self, a, b):
+        return sum(1 for line in self.lines(a, b) if self.UNDERRUN.search(line))
+
+    def stream_attrs(self, a, b):
+        """Each distinct setting of the playback streams, in order."""
+        seen = []
+        for line in self.lines(a, b):
+            if self.ATTRS.search(line):
+                text = re.sub(r"^.*?(protocol-native|memblockq)\.c: (memblockq sanitized: )?", "", line.strip())
+                text = re.sub(r", base=\d+|maxlength=\d+, | maxrewind=\d+", "", text)
+                if text.startswith("tlength="):
+                    text = "queue bytes " + text
+                if text not in seen:
+                    seen.append(text)
+        return seen
+
+
+def sink_inputs():
+    """Each playing stream's latencies as the server sees them."""
+    out = subprocess.run(["pactl", "list", "sink-inputs"], capture_output=True, text=True).stdout
+    found = []
+    for block in out.split("Sink Input #")[1:]:
+        name = re.search(r'application\.name = "([^"]*)"', block)
+        buf = re.search(r"Buffer Latency: ([\d.]+) usec", block)
+        sink = re.search(r"Sink Latency: ([\d.]+) usec", block)
+        found.append("%s buffer %.1f ms, sink %.1f ms" % (
+            name.group(1) if name else "?", float(buf.group(1)) / 1000 if buf else float("nan"),
+            float(sink.group(1)) / 1000 if sink else float("nan")))
+    return found
+
+
+def drop_font_cache(font):
+    """Drops the sound font's pages from the page cache; says which way worked
+    and how much of the font was still resident afterwards."""
+    ways = []
+    try:
+        fd = os.open(font, os.O_RDONLY)
+        try:
+            os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
+            ways.append("fadvise ok")
+        finally:
+            os.close(fd)
+    except OSError as e:
+        ways.append("fadvise failed (%s)" % e.strerror)
+    try:
+        os.sync()
+        with open("/proc/sys/vm/drop_caches", "w") as f:
+            f.write("1\n")
+        ways.append("drop_caches ok")
+    except OSError as e:
+        ways.append("drop_caches refused (%s)" % e.strerror)
+    if shutil.which("fincore"):
+        out = subprocess.run(["fincore", "--bytes", "--noheadings", "--output", "RES", font],
+                             capture_output=True, text=True).stdout.split()
+        if out and out[0].isdigit():
+            ways.append("%.1f MiB of the font resident after" % (int(out[0]) / 2**20))
+    return ", ".join(ways)
+
+
+# ---- scores ----------------------------------------------------------------------
+
+def score_text(tokens):
+    text, line = "", ""
     for t in tokens:
         line += t
         if len(line) > 60:
             text += line + "\r\n"
             line = ""
-    text += line + "\r\n"
+    return text + line + "\r\n"
+
+
+def dense_score(path, seconds, combinations=False):
+    # Three voices (combination 5), a chord on every fourth note, the first
+    # built-in rhythm, at the fastest tempo, long enough for `seconds` (a
+    # note is about 130 ms). With combinations, every note chooses the next
+    # of the 12 combinations first: a change of instruments on every beat.
+    melody = ["KC", "KD", "KE", "KF", "KG", "KA", "KB", "HC"]
+    tokens = ["VS12", "YQ5", "JP1"]
+    for i in range(max(1200, int(seconds / 0.12))):
+        if combinations:
+            tokens.append("YQ%d" % (1 + i % 12))
+        if i % 4 == 0:
+            tokens.append("HX%d" % (1 + (i // 4) % 6))
+        tokens.append(melody[i % len(melody)] + ("2" if i == 0 else ""))
+    tokens.append("TZ")
     with open(path, "wb") as f:
-        f.write(text.encode("ascii"))
+        f.write(score_text(tokens).encode("ascii"))
+
+
+# ---- the programs under test -------------------------------------------------------
+
+BUFFER_LINE = re.compile(r"(?:每次|缓冲)\s*(\d+)\s*帧")
 
 
 class Dzq:
-    def __init__(self, binary, work, display_number):
+    def __init__(self, binary, work, slot, start_frames, label):
         self.binary = binary
         self.work = work
-        self.display_number = display_number
+        self.slot = slot
+        self.start_frames = start_frames  # 0: a fresh home, the program's own default
+        self.label = label
+        self.launches = 0
+
+    def prepare_home(self):
+        # Every launch starts from the same state (BENCH_KEEP_HOME=1: the
+        # home is kept from launch to launch, as a user's next session finds
+        # what the last one learnt).
+        if self.launches > 0 and os.environ.get("BENCH_KEEP_HOME") == "1":
+            return
+        shutil.rmtree(self.home, ignore_errors=True)
+        conf = {}
+        if self.start_frames:
+            conf["audio/bufferFrames"] = str(self.start_frames)
+        # More keys, "group/key=value;…", for what the program may learn
+        # besides the buffer.
+        for item in filter(None, os.environ.get("BENCH_DZQ_CONF", "").split(";")):
+            k, _, v = item.partition("=")
+            conf[k.strip()] = v.strip()
+        folder = os.path.join(self.home, ".config", "Quorvane")
+        os.makedirs(folder)
+        groups = {}
+        for k, v in conf.items():
+            g, _, name = k.rpartition("/")
+            groups.setdefault(g or "General", []).append("%s=%s" % (name, v))
+        with open(os.path.join(folder, "dzq.conf"), "w") as f:
+            for g, lines in groups.items():
+                f.write("[%s]\n%s\n\n" % (g, "\n".join(lines)))
 
     def launch(self, args):
-        self.x, display = start_x(self.work, self.display_number)
-        home = os.path.join(self.work, "home-%d" % self.display_number)
-        tmp = os.path.join(self.work, "tmp-%d" % self.display_number)
-        # The program's home is kept from one launch to the next (what it
-        # learnt about the machine, as a user's second session would find
-        # it) unless BENCH_FRESH_HOME=1.
-        fresh = os.environ.get("BENCH_FRESH_HOME") == "1" or not getattr(self, "home_made", False)
-        for d in (home, tmp) if fresh else (tmp,):
-            shutil.rmtree(d, ignore_errors=True)
-            os.makedirs(d)
-        self.home_made = True
-        self.env = dict(os.environ, DISPLAY=display, HOME=home, TMPDIR=tmp, QT_QPA_PLATFORM="xcb")
-        self.log = os.path.join(self.work, "midi-%d.log" % self.display_number)
+        self.home = os.path.join(self.work, "home-%d" % self.slot)
+        tmp = os.path.join(self.work, "tmp-%d" % self.slot)
+        self.prepare_home()
+        shutil.rmtree(tmp, ignore_errors=True)
+        os.makedirs(tmp)
+        self.launches += 1
+        self.x, display = start_x()
+        self.env = dict(os.environ, DISPLAY=display, HOME=self.home, TMPDIR=tmp,
+                        XDG_CONFIG_HOME=os.path.join(self.home, ".config"), QT_QPA_PLATFORM="xcb")
+        self.log = os.path.join(self.work, "midi-%d.log" % self.slot)
         if os.path.exists(self.log):
             os.remove(self.log)
         self.launched = now_ns()
-        err = subprocess.DEVNULL
-        dump = os.environ.get("BENCH_DUMP")
-        if dump:  # the program's own diagnostics, run by run
-            os.makedirs(dump, exist_ok=True)
-            self.runs = getattr(self, "runs", 0) + 1
-            err = open(os.path.join(dump, "stderr-%d-%d.txt" % (self.display_number, self.runs)), "w")
-        self.proc = subprocess.Popen([self.binary, "--midi-log", self.log] + args, env=self.env,
-                                     stdout=subprocess.DEVNULL, stderr=err)
-        self.keys = Keyboard(display)
-        welcome = wait_for(lambda: [w for w in windows_of(self.proc.pid, self.env) if w[1] < 700], 30)
-        if not welcome:
-            raise RuntimeError("no welcome dialog")
-        # "知道了" has the focus: Space clicks it, as soon as the dialog shows.
-        w = welcome[0][0]
-        subprocess.run(["xdotool", "windowfocus", "--sync", w], env=self.env)
-        self.keys.key("space", True)
-        self.keys.key("space", False)
-        main = wait_for(lambda: [x for x in windows_of(self.proc.pid, self.env) if x[1] >= 700], 30)
-        if not main:
-            raise RuntimeError("no main window")
-        subprocess.run(["xdotool", "windowfocus", "--sync", main[0][0]], env=self.env)
-
-    def description(self):
-        if not hasattr(self, "log"):
-            return self.binary
+        self.proc = subprocess.Popen([self.binary, "--midi-log", self.log, "--soundfont", FONT] + args,
+                                     env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        self.stderr_lines = []  # (seconds after launch, line)
+        self.stderr_thread = threading.Thread(target=self._read_stderr, daemon=True)
+        self.stderr_thread.start()
         try:
-            with open(self.log, encoding="utf-8", errors="replace") as f:
-                lines = [line[1:].strip() for line in f if line.startswith("#")]
-            if lines:
-                return lines[-1]  # the output as it ended
-        except OSError:
-            pass
-        return "(no output line in the MIDI log)"
+            self.keys = Keyboard(display)
+            welcome = wait_for(lambda: [w for w in windows_of(self.proc.pid, self.env) if w[1] < 700], 30)
+            if not welcome:
+                raise RuntimeError("no welcome dialog; stderr: " + self.stderr_tail())
+            # "知道了" has the focus: Space clicks it, as soon as the dialog shows.
+            subprocess.run(["xdotool", "windowfocus", "--sync", welcome[0][0]], env=self.env)
+            self.keys.key("space", True)
+            self.keys.key("space", False)
+            main = wait_for(lambda: [x for x in windows_of(self.proc.pid, self.env) if x[1] >= 700], 30)
+            if not main:
+                raise RuntimeError("no main window; stderr: " + self.stderr_tail())
+            subprocess.run(["xdotool", "windowfocus", "--sync", main[0][0]], env=self.env)
+        except Exception:
+            self.stop()
+            raise
+
+    def _read_stderr(self):
+        for raw in self.proc.stderr:
+            line = raw.decode("utf-8", "replace").rstrip()
+            self.stderr_lines.append(((now_ns() - self.launched) / 1e9, line))
+
+    def stderr_tail(self):
+        return " | ".join(line for _, line in self.stderr_lines[-3:]) or "(nothing)"
+
+    def buffers(self):
+        """The output's buffer as the program said it, with when: [(s, frames)]."""
+        return [(t, int(m.group(1))) for t, line in self.stderr_lines for m in [BUFFER_LINE.search(line)] if m]
+
+    def output_line(self):
+        lines = [line for _, line in self.stderr_lines if "声音输出" in line]
+        return lines[-1] if lines else "(no output line on stderr)"
 
     def stop(self):
         rss = peak_rss_mib(self.proc.pid)
         self.proc.kill()
         self.proc.wait()
+        self.stderr_thread.join(timeout=2)
         self.x.terminate()
         self.x.wait()
+        if os.environ.get("BENCH_DUMP"):
+            os.makedirs(os.environ["BENCH_DUMP"], exist_ok=True)
+            with open(os.path.join(os.environ["BENCH_DUMP"], "stderr-%s-%d.txt" % (
+                    re.sub(r"[^A-Za-z0-9]+", "-", self.label).strip("-"), self.launches)), "w") as f:
+                f.writelines("%8.3f %s\n" % tl for tl in self.stderr_lines)
         return rss
 
     def press(self, key):
@@ -334,10 +502,23 @@ class Dzq:
         self.keys.key("space", False)
         return t
 
+    def start_score(self, path, seconds, combinations):
+        dense_score(path, seconds, combinations)
+        self.launch([path])  # the score starts by itself
+
+    def stop_score(self):
+        pass
+
 
 class FluidCli:
-    def __init__(self, frames, work):
+    # What the combinations choose, three voices each, in the spirit of the
+    # program's twelve: a change reaches across the font.
+    PROGRAMS = [(0, 48, 32), (24, 52, 33), (40, 49, 35), (56, 61, 38), (73, 48, 42), (19, 89, 43),
+                (11, 88, 34), (65, 50, 36), (81, 91, 39), (104, 46, 32), (71, 42, 44), (4, 95, 33)]
+
+    def __init__(self, frames, label):
         self.frames = frames
+        self.label = label
 
     def launch(self, args):
         self.launched = now_ns()
@@ -346,6 +527,7 @@ class FluidCli:
              "-o", "audio.periods=2", "-g", "0.5", FONT],
             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.say("noteon 0 60 100")  # read once the font is loaded: the first sound
+        time.sleep(3.0)
 
     def say(self, line):
         self.proc.stdin.write((line + "\n").encode())
@@ -359,8 +541,11 @@ class FluidCli:
         self.say("noteoff 0 %d" % note)
         return t
 
-    def description(self):
-        return "fluidsynth %d x 2" % self.frames
+    def buffers(self):
+        return [(0.0, self.frames)]
+
+    def output_line(self):
+        return "fluidsynth -a pulseaudio, %d x 2 frames" % self.frames
 
     def stop(self):
         rss = peak_rss_mib(self.proc.pid)
@@ -368,18 +553,31 @@ class FluidCli:
         self.proc.wait()
         return rss
 
-    def play_dense(self, seconds, stop_event):
+    def start_score(self, path, seconds, combinations):
+        self.launch([])
+        self.stop_event = threading.Event()
+        self.player = threading.Thread(target=self.play_dense, args=(seconds + 10, combinations))
+        self.player.start()
+
+    def stop_score(self):
+        self.stop_event.set()
+        self.player.join()
+
+    def play_dense(self, seconds, combinations):
         # What the dense score sends: three voices, a chord every fourth note,
-        # drums, a note every 130 ms.
+        # drums, a note every 130 ms; with combinations, new programs on the
+        # three voices before every note.
         notes = [60, 62, 64, 65, 67, 69, 71, 72]
         i = 0
         prev = None
         end = time.time() + seconds
-        while time.time() < end and not stop_event.is_set():
+        while time.time() < end and not self.stop_event.is_set():
             n = notes[i % len(notes)]
             lines = []
             if prev is not None:
                 lines += ["noteoff %d %d" % (c, prev) for c in range(3)]
+            if combinations:
+                lines += ["prog %d %d" % (c, p) for c, p in enumerate(self.PROGRAMS[i % len(self.PROGRAMS)])]
             lines += ["noteon %d %d 90" % (c, n) for c in range(3)]
             if i % 4 == 0:
                 lines += ["noteon %d %d 70" % (3 + k, 48 + 4 * k) for k in range(3)]
@@ -391,99 +589,168 @@ class FluidCli:
             time.sleep(0.13)
 
 
-# ---- one program -------------------------------------------------------------
+# ---- one program, one round ------------------------------------------------------
 
-def measure(subject, server_pid, work):
-    r = {"name": subject.description(),
-         "label": subject.binary if isinstance(subject, Dzq) else subject.description()}
-    rng = random.Random(16)
+class Settings:
+    def __init__(self):
+        quick = os.environ.get("BENCH_QUICK") == "1"
+        self.quick = quick
+        self.rounds = int(os.environ.get("BENCH_ROUNDS", "1" if quick else "3"))
+        self.keys = int(os.environ.get("BENCH_KEYS", "5" if quick else "16"))
+        self.seconds = int(os.environ.get("BENCH_DENSE_SECONDS", "6" if quick else "15"))
+        self.key_gap = float(os.environ.get("BENCH_KEY_GAP", "1.0" if quick else "1.5"))
+        self.idle_rounds = int(os.environ.get("BENCH_IDLE_ROUNDS", "0" if quick else "1"))
+        self.subjects = os.environ.get("BENCH_SUBJECTS", "dzq,fs128" if quick else "dzq,dzq@256,fs64,fs128,fs256")
 
-    # Idle CPU first, with nothing recording (a recording keeps the server
-    # busy by itself); then sparse keys.
+
+def run_phase(result, name, body):
+    """One phase; a failure is kept as such (never a figure of 0)."""
+    try:
+        body()
+    except Exception as e:
+        import traceback
+        traceback.print_exc()
+        result[name] = {"failed": "%s" % e}
+
+
+def gaps_phase(rec, server, t0, t1, load0, load1, marks):
+    return {"gaps": rec.gaps(t0, t1), "minutes": (t1 - t0) / 60e9, "load": (load0, load1),
+            "server_underruns": server.underruns(*marks)}
+
+
+def phase_keys(subject, cfg, server, server_pid, round_no, r):
+    rng = random.Random(16 + round_no)
+    load0 = load_1min()
+    launched_mark = server.mark()
     subject.launch([])
-    if isinstance(subject, FluidCli):
-        time.sleep(3.0)
-    # Start-up done, the reverb died away, and our program's stream paused
-    # (it pauses after 30 s without sound).
-    time.sleep(33.0)
-    r["name"] = subject.description()
-    prog, server = idle_cpu(subject.proc.pid, server_pid)
-    r["idle_cpu"] = (prog, server)
-    rec = Recorder()
-    time.sleep(0.5)
-    presses = []
-    for k in range(KEYS):
-        presses.append(subject.press("asdfghj"[k % 7]))
-        # Long enough for the note and its reverb to die away: a tail under
-        # the next attack would make its onset late.
-        time.sleep(rng.uniform(2.5, 3.5))
-    time.sleep(0.5)
-    rss = subject.stop()
-    rec.stop()
+    p = {}
+    try:
+        if round_no < cfg.idle_rounds:
+            # Start-up done, the reverb died away, and our program's stream
+            # paused (it pauses after 30 s without sound).
+            time.sleep(33.0 if isinstance(subject, Dzq) else 5.0)
+            prog, srv = idle_cpu(subject.proc.pid, server_pid)
+            r["idle"] = {"cpu": (prog, srv), "load": (load0, load_1min())}
+        elif isinstance(subject, Dzq):
+            time.sleep(3.0)  # its start-up done, as fluidsynth's launch waits
+        r["server_rt"] = real_time_threads(server_pid)
+        rec = Recorder()
+        time.sleep(0.5)
+        mark0 = server.mark()
+        load0 = load_1min()
+        presses = []
+        for k in range(cfg.keys):
+            presses.append(subject.press("asdfghj"[k % 7]))
+            # Long enough for the note and most of its reverb to die away: a
+            # loud tail under the next attack would make its onset late.
+            time.sleep(rng.uniform(cfg.key_gap * 0.8, cfg.key_gap * 1.2))
+        time.sleep(0.5)
+        load1 = load_1min()
+        mark1 = server.mark()
+        # The priorities as the keys end (the output may have been reopened
+        # since the start).
+        r["rt_threads"] = real_time_threads(subject.proc.pid)
+    finally:
+        rss = subject.stop()
+        if "rec" in locals():
+            rec.stop()
     lat = []
     for t in presses:
         f = rec.onset_after(t)
         if f is not None:
             lat.append((rec.ns_of(f, t) - t) / 1e6)
-    # The first key comes after 43 s of silence (our stream paused): its
-    # figure is reported apart, and counts in the others too.
-    first = rec.onset_after(presses[0])
-    r["after_pause"] = (rec.ns_of(first, presses[0]) - presses[0]) / 1e6 if first is not None else float("nan")
-    r["latency"] = lat
-    dump = os.environ.get("BENCH_DUMP")
-    if dump:
-        os.makedirs(dump, exist_ok=True)
-        tag = re.sub(r"[^A-Za-z0-9]+", "-", r["label"])[-40:]
-        rec.save(os.path.join(dump, tag + "-keys.wav"))
-        with open(os.path.join(dump, tag + "-keys.txt"), "w") as out:
-            for t in presses:
-                out.write("%.6f\n" % ((t - rec.local_origin(t)) / 1e9))
-    r["missed"] = len(presses) - len(lat)
-    sparse_span = (presses[-1] - presses[0]) / 60e9 + 1e-9
-    r["gaps_sparse"] = rec.gaps(presses[0] - 1e9, presses[-1] + 5e8) / sparse_span
-    r["rss"] = rss
+    p.update(gaps_phase(rec, server, presses[0] - 1e9, presses[-1] + 5e8, load0, load1, (mark0, mark1)))
+    p.update({"latency": lat, "presses": len(presses), "missed": len(presses) - len(lat),
+              "buffers": subject.buffers(), "output": subject.output_line(), "rss": rss,
+              "stream": server.stream_attrs(launched_mark, server.mark())})
+    r["keys"] = p
+    dump(rec, subject.label, round_no, "keys")
 
-    # Dense score, then the same with both cores busy; launch -> first sound.
+
+def phase_dense(subject, cfg, server, work, round_no, r):
     rec = Recorder()
     time.sleep(0.3)
-    if isinstance(subject, Dzq):
-        score = os.path.join(work, "dense.txt")
-        dense_score(score)
-        subject.launch([score])
-        f = wait_for(lambda: None, 0)  # nothing to wait for: the score starts by itself
-    else:
-        subject.launch([])
-        stop = threading.Event()
-        time.sleep(2.0)
-        player = threading.Thread(target=subject.play_dense, args=(2 * DENSE_SECONDS + 4, stop))
-        player.start()
-    time.sleep(2.0)
-    t0 = now_ns()
-    time.sleep(DENSE_SECONDS)
-    t1 = now_ns()
-    load = Load()
-    time.sleep(DENSE_SECONDS)
-    t2 = now_ns()
-    load.stop()
-    if isinstance(subject, FluidCli):
-        stop.set()
-        player.join()
-    launched = subject.launched
-    r["rss"] = max(r["rss"], subject.stop())
-    rec.stop()
-    first = rec.onset_after(launched, search_ms=30000)
-    r["first_sound"] = (rec.ns_of(first, launched) - launched) / 1e6 if first is not None else float("nan")
-    r["gaps_dense"] = rec.gaps(t0, t1) * 60e9 / (t1 - t0)
-    r["dense_name"] = subject.description()
-    if dump:
-        tag = re.sub(r"[^A-Za-z0-9]+", "-", r["label"])[-40:]
-        rec.save(os.path.join(dump, tag + "-dense.wav"))
-        with open(os.path.join(dump, tag + "-dense.txt"), "w") as out:
-            out.write("%.6f %.6f %.6f\n" % tuple((t - rec.origin) / 1e9 for t in (t0, t1, t2)))
-            for a, b in rec.gap_list(t0, t2):
-                out.write("gap %.6f %d\n" % (a / RATE, b - a))
-    r["gaps_load"] = rec.gaps(t1, t2) * 60e9 / (t2 - t1)
+    launched_mark = server.mark()
+    try:
+        subject.start_score(os.path.join(work, "dense.txt"), 2 * cfg.seconds + 6, False)
+        try:
+            time.sleep(2.0)
+            m0, l0, t0 = server.mark(), load_1min(), now_ns()
+            time.sleep(cfg.seconds / 2)
+            r["sink_inputs"] = sink_inputs()
+            r["rt_threads_dense"] = real_time_threads(subject.proc.pid)
+            time.sleep(cfg.seconds / 2)
+            m1, l1, t1 = server.mark(), load_1min(), now_ns()
+            load = Load()
+            try:
+                time.sleep(cfg.seconds)
+            finally:
+                load.stop()
+            m2, l2, t2 = server.mark(), load_1min(), now_ns()
+        finally:
+            subject.stop_score()
+            rss = subject.stop()
+    finally:
+        rec.stop()
+    first = rec.onset_after(subject.launched, search_ms=30000)
+    common = {"buffers": subject.buffers(), "output": subject.output_line(), "rss": rss,
+              "stream": server.stream_attrs(launched_mark, server.mark()),
+              "first_sound": (rec.ns_of(first, subject.launched) - subject.launched) / 1e6
+              if first is not None else None}
+    r["dense"] = dict(gaps_phase(rec, server, t0, t1, l0, l1, (m0, m1)), **common)
+    r["load"] = dict(gaps_phase(rec, server, t1, t2, l1, l2, (m1, m2)), **common)
+    dump(rec, subject.label, round_no, "dense")
+
+
+def phase_combinations(subject, cfg, server, work, round_no, r):
+    cache = drop_font_cache(FONT)
+    rec = Recorder()
+    time.sleep(0.3)
+    launched_mark = server.mark()
+    try:
+        subject.start_score(os.path.join(work, "combinations.txt"), cfg.seconds + 4, True)
+        try:
+            time.sleep(1.0)
+            m0, l0, t0 = server.mark(), load_1min(), now_ns()
+            time.sleep(cfg.seconds)
+            m1, l1, t1 = server.mark(), load_1min(), now_ns()
+        finally:
+            subject.stop_score()
+            rss = subject.stop()
+    finally:
+        rec.stop()
+    first = rec.onset_after(subject.launched, search_ms=30000)
+    r["combinations"] = dict(gaps_phase(rec, server, t0, t1, l0, l1, (m0, m1)), cache=cache, rss=rss,
+                             buffers=subject.buffers(), output=subject.output_line(),
+                             stream=server.stream_attrs(launched_mark, server.mark()),
+                             first_sound=(rec.ns_of(first, subject.launched) - subject.launched) / 1e6
+                             if first is not None else None)
+    dump(rec, subject.label, round_no, "combinations")
+
+
+def dump(rec, label, round_no, phase):
+    folder = os.environ.get("BENCH_DUMP")
+    if folder:
+        os.makedirs(folder, exist_ok=True)
+        rec.save(os.path.join(folder, "%s-r%d-%s.wav" % (re.sub(r"[^A-Za-z0-9]+", "-", label).strip("-"), round_no + 1, phase)))
+
+
+def measure(subject, cfg, server, server_pid, work, round_no):
+    r = {}
+    run_phase(r, "keys", lambda: phase_keys(subject, cfg, server, server_pid, round_no, r))
+    run_phase(r, "dense", lambda: phase_dense(subject, cfg, server, work, round_no, r))
+    if "failed" in r["dense"]:
+        r["load"] = r["dense"]
+    run_phase(r, "combinations", lambda: phase_combinations(subject, cfg, server, work, round_no, r))
+    if round_no < cfg.idle_rounds and "idle" not in r:
+        r["idle"] = {"failed": "the keys phase failed before it"}
     return r
+
+
+# ---- figures -------------------------------------------------------------------
+
+PHASES = [("keys", "sparse keys"), ("dense", "dense score"), ("load", "dense + busy loops"),
+          ("combinations", "combination every beat, cold font")]
 
 
 def pct(values, p):
@@ -493,64 +760,224 @@ def pct(values, p):
     return v[min(len(v) - 1, max(0, int(-(-p * len(v) // 1)) - 1))]
 
 
+def mean(values):
+    return sum(values) / len(values) if values else float("nan")
+
+
+def buffer_text(buffers):
+    """Start -> end frames, with when it changed."""
+    if not buffers:
+        return "? (no buffer line)"
+    frames = [f for _, f in buffers]
+    text = "%d" % frames[0]
+    for t, f in buffers[1:]:
+        text += " →%d@%.0fs" % (f, t)
+    return text
+
+
+def rate_cell(rows, phase):
+    """Dropouts a minute over the rounds where the phase ran, with the load."""
+    done = [r[phase] for r in rows if phase in r and "failed" not in r[phase]]
+    failed = [r[phase] for r in rows if phase in r and "failed" in r[phase]]
+    if not done:
+        return "FAILED" if failed else "not run"
+    minutes = sum(p["minutes"] for p in done)
+    text = "%.1f (%d in %.2f min; L %.1f)" % (sum(p["gaps"] for p in done) / minutes, sum(p["gaps"] for p in done),
+                                              minutes, mean([x for p in done for x in p["load"]]))
+    if failed:
+        text += " — %d of %d rounds FAILED" % (len(failed), len(rows))
+    return text
+
+
+def tlengths(p):
+    """The queue lengths (ms) the server granted the stream, in order."""
+    return [float(m.group(1)) for line in p.get("stream", []) for m in [re.search(r"Requested tlength=([\d.]+)", line)]
+            if m]
+
+
+def ends(rows, phase):
+    return [p["buffers"][-1][1] for r in rows for p in [r.get(phase, {})] if p.get("buffers")]
+
+
+def table(labels, results, cfg):
+    print()
+    print("| program | buffer frames × 2 start → end | presses | key → sound ms median / p95 / max (L) "
+          "| dropouts/min: sparse keys | dense score | dense + %d busy loops | combination every beat, cold font "
+          "| idle CPU %% program + server (L) | peak RSS MiB | launch → first sound ms warm / cold |" % (os.cpu_count()))
+    print("|" + "---|" * 11)
+    for label in labels:
+        rows = results[label]
+        keys = [r["keys"] for r in rows if "keys" in r and "failed" not in r["keys"]]
+        lat = [x for p in keys for x in p["latency"]]
+        if keys:
+            key_cell = "%.1f / %.1f / %.1f (%d missed; L %.1f)" % (
+                statistics.median(lat) if lat else float("nan"), pct(lat, 0.95), max(lat) if lat else float("nan"),
+                sum(p["missed"] for p in keys), mean([x for p in keys for x in p["load"]]))
+            if len(keys) < len(rows):
+                key_cell += " — %d rounds FAILED" % (len(rows) - len(keys))
+        else:
+            key_cell = "FAILED"
+        starts = sorted({p["buffers"][0][1] for r in rows for k, _ in PHASES for p in [r.get(k, {})]
+                         if p.get("buffers")})
+        end_all = [f for k, _ in PHASES for f in ends(rows, k)]
+        buf_cell = "%s → %s" % ("/".join(map(str, starts)) or "?",
+                                "/".join("%d" % f for f in sorted(set(end_all))) or "?")
+        queues = [tlengths(r[k]) for r in rows for k, _ in PHASES if tlengths(r.get(k, {}))]
+        if queues:
+            buf_cell += " (server tlength %s → %s ms)" % (
+                "/".join("%.1f" % q for q in sorted({q[0] for q in queues})),
+                "/".join("%.1f" % q for q in sorted({q[-1] for q in queues})))
+        idle = [r["idle"] for r in rows if "idle" in r]
+        idle_ok = [i for i in idle if "failed" not in i]
+        if idle_ok:
+            idle_cell = "%.1f + %.1f (L %.1f)" % (mean([i["cpu"][0] for i in idle_ok]), mean([i["cpu"][1] for i in idle_ok]),
+                                                  mean([x for i in idle_ok for x in i["load"]]))
+        else:
+            idle_cell = "FAILED" if idle else "not measured"
+        rss = [p["rss"] for r in rows for k, _ in PHASES for p in [r.get(k, {})] if "rss" in p]
+        warm = [r["dense"]["first_sound"] for r in rows if r.get("dense", {}).get("first_sound") is not None]
+        cold = [r["combinations"]["first_sound"] for r in rows
+                if r.get("combinations", {}).get("first_sound") is not None]
+        first_cell = "%s / %s" % ("%.0f" % statistics.median(warm) if warm else "FAILED",
+                                  "%.0f" % statistics.median(cold) if cold else "FAILED")
+        print("| %s | %s | %d | %s | %s | %s | %s | %s | %s | %s | %s |" % (
+            label, buf_cell, sum(p["presses"] for p in keys), key_cell,
+            rate_cell(rows, "keys"), rate_cell(rows, "dense"), rate_cell(rows, "load"),
+            rate_cell(rows, "combinations"), idle_cell, "%.0f" % max(rss) if rss else "FAILED", first_cell))
+    caches = sorted({r["combinations"]["cache"] for label in labels for r in results[label]
+                     if "cache" in r.get("combinations", {})})
+    print()
+    print("Cold font before each combination phase: %s." % (" / ".join(caches) or "not reached"))
+    print("Key → sound: dzq from the X key event taken (XTest + XSync), fluidsynth from its command line "
+          "written, to the first frame of the note on the sink. Launch → first sound: dzq's includes closing "
+          "its welcome dialog (Space as soon as it shows), fluidsynth's its font loading. Server tlength: the "
+          "queue the server granted the stream, as its log says (fluidsynth asks one period, dzq both). "
+          "The sink's monitor is recorded with %d ms fragments." % RECORD_LATENCY_MS)
+    print("Dropouts: runs of >= 8 frames of exact silence with sound on both sides. L: 1-minute load "
+          "average (mean of each phase's start and end). %d round(s), alternating; per round %d key presses "
+          "about %.1f s apart, then %d s of each score phase; idle CPU measured in %d round(s). The dense "
+          "score: three voices, a chord every fourth note, a rhythm, a note every ~130 ms. %s" % (
+              cfg.rounds, cfg.keys, cfg.key_gap, cfg.seconds, min(cfg.idle_rounds, cfg.rounds),
+              "(BENCH_QUICK: a smoke run, not figures to judge.)" if cfg.quick else ""))
+
+
+def raw(labels, results):
+    print()
+    print("Raw figures, round by round:")
+    for label in labels:
+        for n, r in enumerate(results[label]):
+            print("%s, round %d: real-time threads after the keys %s, in the dense score %s; server %s" % (
+                label, n + 1, ", ".join(r.get("rt_threads", [])) or "none",
+                ", ".join(r.get("rt_threads_dense", [])) or "none", ", ".join(r.get("server_rt", [])) or "none"))
+            if "idle" in r:
+                i = r["idle"]
+                print("  idle: %s" % (i["failed"] if "failed" in i else "%.1f %% + %.1f %% (load %.2f → %.2f)" % (
+                    i["cpu"] + i["load"])))
+            for key, name in PHASES:
+                p = r.get(key)
+                if p is None:
+                    print("  %-36s not run" % name)
+                    continue
+                if "failed" in p:
+                    print("  %-36s FAILED: %s" % (name, p["failed"]))
+                    continue
+                text = "%d dropouts in %.1f s, server underruns %d, load %.2f → %.2f, buffer %s" % (
+                    p["gaps"], p["minutes"] * 60, p["server_underruns"], p["load"][0], p["load"][1],
+                    buffer_text(p["buffers"]))
+                if key == "keys":
+                    lat = p["latency"]
+                    text = "%d presses, %d missed, %s ms; " % (p["presses"], p["missed"], "%.1f / %.1f / %.1f" % (
+                        statistics.median(lat), pct(lat, 0.95), max(lat)) if lat else "no onset") + text
+                if key == "combinations":
+                    text += "; cache: " + p["cache"]
+                if p.get("first_sound") is not None and key in ("dense", "combinations"):
+                    text += "; first sound %.0f ms" % p["first_sound"]
+                print("  %-36s %s" % (name, text))
+            print("  output: %s" % r.get("keys", r.get("dense", {})).get("output", "?"))
+            if r.get("sink_inputs"):
+                print("  streams (dense): %s" % "; ".join(r["sink_inputs"]))
+            for key, name in PHASES[:2] + PHASES[3:]:
+                if r.get(key, {}).get("stream"):
+                    print("  server, %s launch: %s" % (name, "; ".join(r[key]["stream"])))
+
+
+# ---- self-check of the onset and dropout detection ------------------------------
+
+def self_check():
+    def recording(samples):
+        rec = Recorder(record=False)
+        rec.data = bytearray(array.array("f", [v for s in samples for v in (s, s)]).tobytes())
+        rec.arrivals = [(0, 0)]
+        rec.stop()
+        return rec
+
+    second = int(1e9)
+    tone = [0.2 if i % 2 else -0.2 for i in range(RATE // 10)]
+    cases = [  # (what, samples, dropouts)
+        ("8 silent frames inside a sound", tone + [0.0] * 8 + tone, 1),
+        ("7 silent frames are too short", tone + [0.0] * 7 + tone, 0),
+        ("two gaps", tone + [0.0] * 20 + tone + [0.0] * 500 + tone, 2),
+        ("silence before the first sound", [0.0] * 2000 + tone, 0),
+        ("silence after the last sound", tone + [0.0] * 2000, 0),
+        ("a quiet tail is sound, not a gap", tone + [1e-6] * 500 + tone, 0),
+    ]
+    failed = 0
+    for what, samples, want in cases:
+        got = recording(samples).gaps(0, second)
+        if got != want:
+            print("FAIL %s: %d dropouts, want %d" % (what, got, want))
+            failed += 1
+    # Onsets: at the first frame above the threshold, also over a tail.
+    quiet = [0.001 if i % 2 else -0.001 for i in range(RATE // 10)]
+    for what, before, want in [("after silence", [0.0] * 4800, 4800), ("over a tail", quiet, 4800)]:
+        rec = recording(before + tone)
+        got = rec.onset_after(int((want - 24) * 1e9 / RATE))
+        if got != want:
+            print("FAIL onset %s: frame %s, want %d" % (what, got, want))
+            failed += 1
+    print("self-check: %d of %d cases failed" % (failed, len(cases) + 2))
+    return failed == 0
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--work")
     ap.add_argument("--server-pid", type=int)
-    ap.add_argument("--score-dir")
-    ap.add_argument("programs", nargs="+")
+    ap.add_argument("--server-log")
+    ap.add_argument("--self-check", action="store_true")
+    ap.add_argument("programs", nargs="*")
     a = ap.parse_args()
+    if a.self_check:
+        sys.exit(0 if self_check() else 1)
 
-    subjects = [Dzq(os.path.abspath(p), a.work, 90 + i) for i, p in enumerate(a.programs) if p != "none"]
-    if os.environ.get("BENCH_FLOOR", "1") == "1":
-        subjects += [FluidCli(64, a.work), FluidCli(128, a.work)]
-    rows = []
-    for s in subjects:
-        label = s.binary if isinstance(s, Dzq) else s.description()
-        print("measuring %s ..." % label, file=sys.stderr, flush=True)
-        try:
-            r = measure(s, a.server_pid, a.work)
-        except Exception as e:  # a failed subject is a row too
-            import traceback
-            traceback.print_exc()
-            r = {"name": "%s: %s" % (label, e)}
-        r["label"] = label
-        rows.append(r)
+    cfg = Settings()
+    server = ServerLog(a.server_log)
+    subjects = []
+    for n, spec in enumerate(s.strip() for s in cfg.subjects.split(",") if s.strip()):
+        if spec.startswith("fs"):
+            frames = int(spec[2:])
+            subjects.append(FluidCli(frames, "fluidsynth %d×2" % frames))
+        elif spec.startswith("dzq"):
+            frames = int(spec[4:]) if spec.startswith("dzq@") else 0
+            for b, binary in enumerate(a.programs):
+                name = "dzq" if len(a.programs) == 1 else "dzq[%s]" % binary
+                label = "%s %d×2 start" % (name, frames) if frames else "%s (fresh home)" % name
+                subjects.append(Dzq(os.path.abspath(binary), a.work, 90 + 10 * n + b, frames, label))
+        else:
+            sys.exit("unknown subject %r in BENCH_SUBJECTS (dzq, dzq@FRAMES, fsFRAMES)" % spec)
+    labels = [s.label for s in subjects]
+    results = {label: [] for label in labels}
+    print("sound font %s; cores %d; load at the start %.2f" % (FONT, os.cpu_count(), load_1min()), flush=True)
+    for round_no in range(cfg.rounds):
+        for s in subjects:
+            print("round %d: %s ..." % (round_no + 1, s.label), file=sys.stderr, flush=True)
+            results[s.label].append(measure(s, cfg, server, a.server_pid, a.work, round_no))
 
-    load = os.getloadavg()
     print()
-    print("the sound server alone, idle: %.1f %% of a core" % idle_cpu(a.server_pid, a.server_pid, 5.0)[0])
-    print("end-to-end audio, PulseAudio null sink 48 kHz, %d cores, load average at the end %.1f" %
-          (os.cpu_count(), load[0]))
-    print("%-34s %-18s %-7s %-8s %-16s %-12s %-9s %-9s" % (
-        "program", "key->sound ms", "", "1st key", "dropouts/min", "launch ->", "idle CPU %", "peak RSS"))
-    print("%-34s %-18s %-7s %-8s %-16s %-12s %-9s %-9s" % (
-        "", "median/p95/max", "missed", "ms", "keys/dense/+load", "first sound", "prog+srv", "MiB"))
-    for r in rows:
-        if "latency" not in r:
-            print("%-34s failed: %s" % (r["label"][-34:], r["name"]))
-            continue
-        lat = r["latency"]
-        print("%-34s %-18s %-7d %-8.1f %-16s %-12s %-9s %-9.1f" % (
-            r["label"][-34:],
-            "%.1f/%.1f/%.1f" % (statistics.median(lat) if lat else float("nan"), pct(lat, 0.95),
-                                max(lat) if lat else float("nan")),
-            r["missed"],
-            r["after_pause"],
-            "%.1f/%.1f/%.1f" % (r["gaps_sparse"], r["gaps_dense"], r["gaps_load"]),
-            "%.0f ms" % r["first_sound"],
-            "%.1f+%.1f" % r["idle_cpu"],
-            r["rss"]))
-        print("    %s" % r["name"])
-        if r.get("dense_name", r["name"]) != r["name"]:
-            print("    after the dense score: %s" % r["dense_name"])
-    print("dropouts: runs of >= 8 frames of exact silence with sound on both sides;"
-          " keys: %d presses with pauses, dense: %d s each without and with %d busy loops;"
-          " 1st key: the first press, after 43 s of silence;"
-          " the dense score is the program's second launch%s" %
-          (KEYS, DENSE_SECONDS, os.cpu_count(),
-           " (fresh home)" if os.environ.get("BENCH_FRESH_HOME") == "1" else
-           " (it keeps what the first one learnt)"))
+    print("the sound server alone, idle: %.1f %% of a core; load at the end %.2f" % (
+        idle_cpu(a.server_pid, a.server_pid, 5.0)[0], load_1min()))
+    raw(labels, results)
+    table(labels, results, cfg)
 
 
 if __name__ == "__main__":

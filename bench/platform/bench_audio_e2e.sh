@@ -1,21 +1,38 @@
 #!/usr/bin/env bash
 # End-to-end audio benchmark: the program as the user hears it, through a
-# real sound server.
+# real sound server, beside the fluidsynth program as the floor.
 #
 #   bench/platform/bench_audio_e2e.sh [build/dzq [more dzq binaries ...]]
+#   bench/platform/bench_audio_e2e.sh --self-check   (the dropout and onset detection)
 #
 # Installs what it needs (PulseAudio, its tools, the fluidsynth program,
 # Xvfb, xdotool), starts a private PulseAudio with a null sink at 48 kHz,
 # runs each program under its own Xvfb, presses keys as X key events,
-# records the sink's monitor with parec and prints one table:
-#   key -> sound median / p95 / max, dropouts per minute (sparse keys on an
-#   idle machine, dense score, dense score with both cores kept busy), idle
-#   CPU (program + server), peak resident memory, launch -> first sound;
-# and the same for the fluidsynth program at 64 x 2 and 128 x 2 frames as
-# the floor of this synthesizer. Never part of ctest.
+# records the sink's monitor with parec. Rounds alternate the programs
+# (dzq from a fresh home, dzq started at 256 x 2 frames, fluidsynth at 64,
+# 128 and 256 x 2) so that a drifting machine load hits all alike. Per
+# program: key -> sound median / p95 / max; dropouts per minute with sparse
+# keys, the dense score, the dense score beside one busy loop a core, and a
+# score that changes the combination on every beat from a cold page cache
+# of the sound font; idle CPU (program + server), peak resident memory,
+# launch -> first sound, the buffer the program used (start -> end), and
+# the 1-minute load average beside each figure. Then one Markdown table
+# and the raw figures of every round. Never part of ctest.
+#
+# Knobs: BENCH_ROUNDS (3), BENCH_KEYS (16 a round), BENCH_DENSE_SECONDS (15,
+# each score phase), BENCH_KEY_GAP (1.5 s), BENCH_IDLE_ROUNDS (1),
+# BENCH_SUBJECTS ("dzq,dzq@256,fs64,fs128,fs256"), BENCH_KEEP_HOME=1 (dzq
+# keeps what it learnt from launch to launch), BENCH_DZQ_CONF ("group/key=
+# value;..." more keys for dzq's configuration), BENCH_RECORD_LATENCY_MS (2,
+# the recording's fragment), BENCH_DUMP=folder (the
+# recordings, dzq's terminal output, the server's log), BENCH_QUICK=1 (a two-minute smoke
+# run: one round, dzq and fluidsynth 128 x 2, short phases, no idle CPU).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 top="$(cd "$here/../.." && pwd)"
+if [ "${1:-}" = "--self-check" ]; then
+  exec python3 "$here/bench_audio_e2e.py" --self-check
+fi
 
 need=(pulseaudio pulseaudio-utils fluidsynth xvfb xauth xdotool fluid-soundfont-gm)
 missing=()
@@ -33,6 +50,9 @@ work="$(mktemp -d /tmp/dzq-audio-bench.XXXXXX)"
 server_pid=""
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  if [ -n "${BENCH_DUMP:-}" ] && [ -f "$work/server.log" ]; then
+    mkdir -p "$BENCH_DUMP" && cp "$work/server.log" "$BENCH_DUMP/"
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -56,7 +76,7 @@ load-module module-null-sink sink_name=bench rate=48000 channels=2 format=float3
 set-default-sink bench
 EOF
 pulseaudio -n --daemonize=no --use-pid-file=no --system=no -F "$work/server.pa" \
-  --log-target=file:"$work/server.log" 2>/dev/null &
+  --log-level=debug --log-target=file:"$work/server.log" 2>/dev/null &
 server_pid=$!
 export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse-native"
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
@@ -65,4 +85,4 @@ pactl info >/dev/null || { echo "the private PulseAudio did not start"; cat "$wo
 programs=("$@")
 [ ${#programs[@]} -eq 0 ] && programs=("$top/build/dzq")
 python3 "$here/bench_audio_e2e.py" --work "$work" --server-pid "$server_pid" \
-  --score-dir "$top/data/演奏记录" "${programs[@]}"
+  --server-log "$work/server.log" "${programs[@]}"
