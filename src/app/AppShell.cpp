@@ -69,7 +69,12 @@ AppShell::~AppShell()
 
 bool AppShell::start()
 {
+    // First: a signal must end even a start that waits on a box.
+    connect(&quitSignals_, &QuitSignals::received, this, &AppShell::endBySignal);
     if (!instance_.acquire()) {
+        // Also on the terminal: the box may be where nobody sees it.
+        std::fprintf(stderr, "dzq: 你已经运行这个应用程序了！（%s）\n",
+                     QDir::toNativeSeparators(instance_.path()).toLocal8Bit().constData());
         dialogs_.message(QStringLiteral("你已经运行这个应用程序了！"));
         return false;
     }
@@ -131,7 +136,6 @@ bool AppShell::start()
     if (!documents.isEmpty())
         mainControllers_->takeFallbackFolders << QDir(documents).filePath(QString::fromUtf8(RecordFolder::kName));
     mainControllers_->takeFallbackFolders << QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    connect(&quitSignals_, &QuitSignals::received, this, &AppShell::endBySignal);
 
     inputs_ = std::make_unique<MidiInputs>(inputPorts_);
     inputs_->setChoice(MidiInputChoice::parse(options_.midiIn));

@@ -43,6 +43,11 @@ explain() {
         echo "$name:   $(cat "$t/comm" 2>/dev/null) $(sed 's/^.*) \([A-Z]\).*/\1/' "$t/stat" 2>/dev/null)" \
              "$(cat "$t/wchan" 2>/dev/null) $(cut -d' ' -f1 "$t/syscall" 2>/dev/null)" >&2
     done
+    lock="${XDG_RUNTIME_DIR:-/nonexistent}/quorvane-dzq.lock"
+    if [ -s "$lock" ]; then
+        holder=$(head -n 1 "$lock")
+        echo "$name: the lock file names process $holder ($(cat /proc/"$holder"/comm 2>/dev/null || echo gone))" >&2
+    fi
     if command -v gdb >/dev/null 2>&1; then
         timeout 60 gdb -batch -p "$1" -ex "thread apply all bt" 2>/dev/null | grep -E '^(Thread|#)' >&2
     fi

@@ -166,6 +166,17 @@ pid2=""
 alive "$pid1" || fail "the first copy ended when the second was refused"
 step "the second copy ended; the first still runs"
 
+# A copy whose refusal nobody answers still ends at SIGTERM (a log-out).
+"$dzq" --midi-log "$log2" 2>/dev/null &
+pid2=$!
+until_ok 15 find_box || fail "the third copy showed no window within 15 s"
+kill -TERM "$pid2"
+until_ok 10 gone "$pid2" || fail "a copy showing its refusal did not end within 10 s of SIGTERM"
+wait "$pid2"
+pid2=""
+alive "$pid1" || fail "the first copy ended when a refused copy got SIGTERM"
+step "a refused copy ends at SIGTERM"
+
 step "clicking \"退出\""
 click_in "$main" 958 190 || fail "could not click \"退出\""
 until_ok 12 gone "$pid1" || fail "the program did not end within 12 s of \"退出\" (the farewell lasts 4 s)"

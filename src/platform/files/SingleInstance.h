@@ -21,6 +21,7 @@ public:
     // there is no trustworthy lock to take).
     bool acquire();
     bool holdsLock() const { return fd_ >= 0; }
+    QString path() const { return path_; }
 
     // In the runtime folder of the session (XDG_RUNTIME_DIR), else in the
     // user's cache folder.
