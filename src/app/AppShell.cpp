@@ -6,6 +6,7 @@
 #include "app/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
 #include "platform/audio/BufferMemory.h"
+#include "platform/audio/SoundFontMemory.h"
 #include "platform/files/DurableSave.h"
 #include "platform/midi/MidiInputs.h"
 #include "platform/midi/MidiLogBackend.h"
@@ -31,10 +32,17 @@ QSettings machineSettings()
     return QSettings(QStringLiteral("Quorvane"), QStringLiteral("dzq"));
 }
 
+QString rememberedFont(const AppOptions &options)
+{
+    QSettings settings = machineSettings();
+    return options.soundFont.isEmpty() ? SoundFontMemory::recall(settings) : QString();
+}
+
 AudioEngine::Options engineOptions(const QString &soundFont)
 {
     AudioEngine::Options options;
-    // A font named on the command line that fails gives way to the system's.
+    // A font named on the command line or remembered that fails gives way
+    // to the system's.
     options.soundFont = soundFont;
     options.fallBackToFound = true;
     QSettings settings = machineSettings();
@@ -47,7 +55,8 @@ AudioEngine::Options engineOptions(const QString &soundFont)
 AppShell::AppShell(const AppOptions &options)
     : options_(options),
       startNs_(clock_.nowNs()),
-      engine_(engineOptions(options.soundFont))
+      rememberedFont_(rememberedFont(options)),
+      engine_(engineOptions(options.soundFont.isEmpty() ? rememberedFont_ : options.soundFont))
 {
 }
 
@@ -81,6 +90,10 @@ bool AppShell::start()
             dialogs_.message(text);
     });
     connect(&engine_, &AudioEngine::ready, this, [this] {
+        QSettings settings = machineSettings();
+        SoundFontMemory::started(settings, rememberedFont_,
+                                 engine_.hasSoundFont() ? engine_.soundFontPath() : QString());
+        listSoundFonts();
         bufferFrames_ = engine_.bufferFrames();
         describeOutput();
         emit soundReady();
@@ -97,6 +110,12 @@ bool AppShell::start()
         else if (frames < bufferFrames_)
             BufferMemory::shrank(settings, frames);
         bufferFrames_ = frames;
+    });
+    // A font chosen in a device list plays from now on, and at the next start.
+    connect(&engine_, &AudioEngine::soundFontChanged, this, [this] {
+        QSettings settings = machineSettings();
+        SoundFontMemory::chose(settings, engine_.soundFontPath());
+        listSoundFonts();
     });
     engine_.start();
 
@@ -123,6 +142,8 @@ bool AppShell::start()
     mainControllers_ = std::make_unique<MainWindowControllers>(*session_, mainDisplay_, *performance_);
     // The editor sets the wave output to 0x7000 each time it opens.
     mainControllers_->editor.setWaveVolume = [this](quint32 volume) { engine_.setWaveVolume(volume); };
+    mainControllers_->devices.setSoundFontChoice(&fontChoice_, &dialogs_);
+    mainControllers_->editor.devices.setSoundFontChoice(&fontChoice_, &dialogs_);
     mainDisplay_.setFJWZ(QStringLiteral("欢迎使用Quorvane电子琴。。。"));
     mainControllers_->recorder.noteRecovered(recoveredTakes_);
     // A take that the record folder cannot hold at exit goes to the user's
@@ -162,6 +183,15 @@ void AppShell::startInputs()
     });
     // After the welcome dialog's first paint: a JACK server takes a moment to answer.
     QTimer::singleShot(0, inputs_.get(), &MidiInputs::start);
+}
+
+void AppShell::listSoundFonts()
+{
+    // The font marked as playing changes in both lists.
+    if (!mainControllers_)
+        return;
+    mainControllers_->devices.refreshFonts();
+    mainControllers_->editor.devices.refreshFonts();
 }
 
 void AppShell::recoverTakes(const QString &takeFolder, const QString &recordFolder)
