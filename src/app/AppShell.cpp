@@ -86,14 +86,15 @@ bool AppShell::start()
     connect(&engine_, &AudioEngine::notice, this, [this](const QString &text) {
         if (text.endsWith(QStringLiteral("。。。")))
             mainDisplay_.setFJWZ(text);
-        else
-            dialogs_.message(text);
+        else  // after the engine's own signal: the start goes on meanwhile
+            QTimer::singleShot(0, this, [this, text] { dialogs_.message(text); });
     });
     connect(&engine_, &AudioEngine::ready, this, [this] {
         QSettings settings = machineSettings();
         SoundFontMemory::started(settings, rememberedFont_,
                                  engine_.hasSoundFont() ? engine_.soundFontPath() : QString());
         listSoundFonts();
+        describeSoundFont();
         bufferFrames_ = engine_.bufferFrames();
         describeOutput();
         emit soundReady();
@@ -116,6 +117,7 @@ bool AppShell::start()
         QSettings settings = machineSettings();
         SoundFontMemory::chose(settings, engine_.soundFontPath());
         listSoundFonts();
+        describeSoundFont();
     });
     engine_.start();
 
@@ -224,6 +226,16 @@ void AppShell::describeOutput()
 {
     // One diagnostics line on the terminal, and in the MIDI log.
     const QString text = engine_.outputDescription();
+    std::fprintf(stderr, "dzq: %s\n", text.toLocal8Bit().constData());
+    if (log_)
+        log_->writeComment(text);
+}
+
+void AppShell::describeSoundFont()
+{
+    const QString text = QStringLiteral("音色库：%1")
+                             .arg(engine_.hasSoundFont() ? QDir::toNativeSeparators(engine_.soundFontPath())
+                                                         : QStringLiteral("无"));
     std::fprintf(stderr, "dzq: %s\n", text.toLocal8Bit().constData());
     if (log_)
         log_->writeComment(text);

@@ -63,6 +63,7 @@ protected:
 private:
     void showMainWindow();
     void describeOutput();
+    void describeSoundFont();
     void showFarewell();
     void checkMainWindowReady();
     void recoverTakes(const QString &takeFolder, const QString &recordFolder);

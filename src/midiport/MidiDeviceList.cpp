@@ -76,12 +76,13 @@ void MidiDeviceList::select(int position)
         port_.OpenMidiDevice(entries_[position].id);
         return;
     }
+    // The list shows the open device again, not the font entry clicked
+    // (also while the file dialog is open).
+    emit positionChanged(position_);
     const int font = position - deviceCount_;
     const QString path = font < fontPaths_.size() ? fontPaths_[font] : pickFontFile();
     if (!path.isEmpty())
         chooseFont(path);
-    // The list shows the open device again, not the font entry clicked.
-    emit positionChanged(position_);
 }
 
 QString MidiDeviceList::pickFontFile()
