@@ -2,6 +2,7 @@
 #include "TestMain.h"
 
 #include "platform/audio/AudioEngine.h"
+#include "platform/audio/ChannelMemory.h"
 #include "platform/audio/SoundFontMemory.h"
 #include "platform/audio/SynthSetup.h"
 
@@ -268,6 +269,47 @@ private slots:
         QVERIFY(peak(rig.note()) > 0.02f);
     }
 
+    // The real render thread keeps rendering through several switches, notes
+    // played all along: every replaced synthesizer is deleted only once the
+    // audio thread is done with it (the sanitizer build checks), and the
+    // sound goes on.
+    void switchesUnderTheRenderThread()
+    {
+        QTemporaryDir dir;
+        const QString copy = dir.filePath("Copy.sf2");
+        QVERIFY(QFile::copy(installedFont("TimGM6mb"), copy));
+        AudioEngine::Options o;
+        o.soundFont = installedFont("TimGM6mb");
+        o.output = AudioEngine::Output::RenderThread;
+        AudioEngine engine(o);
+        engine.start();
+        QVERIFY(engine.waitUntilReady());
+        engine.setTapEnabled(true);
+        const QStringList fonts{copy, installedFont("TimGM6mb"), copy, installedFont("TimGM6mb")};
+        int note = 48;
+        for (const QString &font : fonts) {
+            engine.send(msg(0x90, note, 100), -1);
+            engine.switchSoundFont(font);
+            for (int i = 0; i < 10; ++i) {
+                engine.send(msg(0x80, note), -1);
+                engine.send(msg(0x90, ++note, 100), -1);
+                QTest::qWait(5);
+            }
+            QVERIFY(engine.waitForSwitch());
+            QCOMPARE(engine.soundFontPath(), QFileInfo(font).absoluteFilePath());
+        }
+        QTest::qWait(200);  // the last replaced one goes
+        engine.discardTap();
+        engine.send(msg(0x90, 72, 110), -1);
+        QTest::qWait(300);
+        QVector<float> out(2 * 4800);
+        const int frames = engine.readTap(out.data(), 4800);
+        QVERIFY(frames > 0);
+        QVERIFY(peak(out) > 0.01f);
+        engine.send(msg(0x80, 72), -1);
+        engine.send(msg(0x80, note), -1);
+    }
+
     // Asked for while the engine is still loading its first font.
     void switchBeforeReady()
     {
@@ -280,6 +322,54 @@ private slots:
         QVERIFY(engine.waitForSwitch());
         QCOMPARE(QFileInfo(engine.soundFontPath()).canonicalFilePath(),
                  QFileInfo(installedFont("FluidR3_GM")).canonicalFilePath());
+    }
+};
+
+Q_DECLARE_METATYPE(QVector<quint32>)
+
+// What a new synthesizer is told so that every channel sounds as before.
+class ChannelMemoryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void replay_data()
+    {
+        using V = QVector<quint32>;
+        QTest::addColumn<V>("sent");
+        QTest::addColumn<V>("replayed");
+        QTest::newRow("nothing sent: nothing to replay") << V{} << V{};
+        QTest::newRow("notes leave nothing") << V{msg(0x90, 60, 100), msg(0x80, 60), msg(0xA0, 60, 9)} << V{};
+        QTest::newRow("bank before program, whatever order sent")
+            << V{msg(0xC2, 40), msg(0xB2, 7, 90), msg(0xB2, 32, 1), msg(0xB2, 0, 8)}
+            << V{msg(0xB2, 0, 8), msg(0xB2, 32, 1), msg(0xC2, 40), msg(0xB2, 7, 90)};
+        QTest::newRow("latest value wins, channels in order")
+            << V{msg(0xB9, 7, 10), msg(0xB0, 7, 20), msg(0xB9, 7, 30), msg(0xE0, 0x10, 0x50)}
+            << V{msg(0xB0, 7, 20), msg(0xE0, 0x10, 0x50), msg(0xB9, 7, 30)};
+        QTest::newRow("sustain and effects kept") << V{msg(0xB1, 64, 127), msg(0xB1, 91, 50), msg(0xB1, 93, 0)}
+                                                  << V{msg(0xB1, 64, 127), msg(0xB1, 91, 50), msg(0xB1, 93, 0)};
+        // Data entry and the parameter it goes to, modes and all-notes-off:
+        // replayed alone they would do something else than when sent.
+        QTest::newRow("data entry, (N)RPN and modes not replayed")
+            << V{msg(0xB0, 101, 0), msg(0xB0, 100, 0), msg(0xB0, 6, 12),  msg(0xB0, 38, 0), msg(0xB0, 99, 1),
+                 msg(0xB0, 98, 2),  msg(0xB0, 123, 0), msg(0xB0, 120, 0), msg(0xB0, 126, 1)}
+            << V{};
+        QTest::newRow("reset controllers keeps bank and program")
+            << V{msg(0xB4, 0, 1), msg(0xC4, 5), msg(0xB4, 7, 10), msg(0xE4, 0, 0), msg(0xB4, 121, 0)}
+            << V{msg(0xB4, 0, 1), msg(0xC4, 5)};
+        QTest::newRow("malformed messages ignored")
+            << V{0x01000000u | msg(0xB0, 7, 5), msg(0xB0, 0x80, 5), msg(0x40, 7, 5), msg(0xF0, 7, 5)} << V{};
+    }
+
+    void replay()
+    {
+        QFETCH(QVector<quint32>, sent);
+        QFETCH(QVector<quint32>, replayed);
+        ChannelMemory memory;
+        for (quint32 m : sent)
+            memory.note(m);
+        const std::vector<quint32> out = memory.replay();
+        QCOMPARE(QVector<quint32>(out.begin(), out.end()), replayed);
+        memory.clear();
+        QVERIFY(memory.replay().empty());
     }
 };
 
@@ -378,5 +468,5 @@ private slots:
     }
 };
 
-DZQ_TEST_MAIN(FontSwitchTest, SoundFontMemoryTest)
+DZQ_TEST_MAIN(FontSwitchTest, ChannelMemoryTest, SoundFontMemoryTest)
 #include "FontSwitchTest.moc"
