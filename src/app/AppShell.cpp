@@ -189,11 +189,13 @@ void AppShell::startInputs()
 
 void AppShell::listSoundFonts()
 {
-    // The font marked as playing changes in both lists.
+    // The font marked as playing changes in both lists; a WAV export
+    // sounds like what plays.
     if (!mainControllers_)
         return;
     mainControllers_->devices.refreshFonts();
     mainControllers_->editor.devices.refreshFonts();
+    mainControllers_->exporter.options.soundFont = engine_.hasSoundFont() ? engine_.soundFontPath() : QString();
 }
 
 void AppShell::recoverTakes(const QString &takeFolder, const QString &recordFolder)
