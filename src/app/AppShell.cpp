@@ -6,6 +6,7 @@
 #include "app/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
 #include "platform/audio/BufferMemory.h"
+#include "platform/audio/SoundFontMemory.h"
 #include "platform/files/DurableSave.h"
 #include "platform/midi/MidiInputs.h"
 #include "platform/midi/MidiLogBackend.h"
@@ -31,10 +32,17 @@ QSettings machineSettings()
     return QSettings(QStringLiteral("Quorvane"), QStringLiteral("dzq"));
 }
 
+QString rememberedFont(const AppOptions &options)
+{
+    QSettings settings = machineSettings();
+    return options.soundFont.isEmpty() ? SoundFontMemory::recall(settings) : QString();
+}
+
 AudioEngine::Options engineOptions(const QString &soundFont)
 {
     AudioEngine::Options options;
-    // A font named on the command line that fails gives way to the system's.
+    // A font named on the command line or remembered that fails gives way
+    // to the system's.
     options.soundFont = soundFont;
     options.fallBackToFound = true;
     QSettings settings = machineSettings();
@@ -47,7 +55,8 @@ AudioEngine::Options engineOptions(const QString &soundFont)
 AppShell::AppShell(const AppOptions &options)
     : options_(options),
       startNs_(clock_.nowNs()),
-      engine_(engineOptions(options.soundFont))
+      rememberedFont_(rememberedFont(options)),
+      engine_(engineOptions(options.soundFont.isEmpty() ? rememberedFont_ : options.soundFont))
 {
 }
 
@@ -82,10 +91,15 @@ bool AppShell::start()
     connect(&engine_, &AudioEngine::notice, this, [this](const QString &text) {
         if (text.endsWith(QStringLiteral("。。。")))
             mainDisplay_.setFJWZ(text);
-        else
-            dialogs_.message(text);
+        else  // after the engine's own signal: the start goes on meanwhile
+            QTimer::singleShot(0, this, [this, text] { dialogs_.message(text); });
     });
     connect(&engine_, &AudioEngine::ready, this, [this] {
+        QSettings settings = machineSettings();
+        SoundFontMemory::started(settings, rememberedFont_,
+                                 engine_.hasSoundFont() ? engine_.soundFontPath() : QString());
+        listSoundFonts();
+        describeSoundFont();
         bufferFrames_ = engine_.bufferFrames();
         describeOutput();
         emit soundReady();
@@ -102,6 +116,13 @@ bool AppShell::start()
         else if (frames < bufferFrames_)
             BufferMemory::shrank(settings, frames);
         bufferFrames_ = frames;
+    });
+    // A font chosen in a device list plays from now on, and at the next start.
+    connect(&engine_, &AudioEngine::soundFontChanged, this, [this] {
+        QSettings settings = machineSettings();
+        SoundFontMemory::chose(settings, engine_.soundFontPath());
+        listSoundFonts();
+        describeSoundFont();
     });
     engine_.start();
 
@@ -128,6 +149,8 @@ bool AppShell::start()
     mainControllers_ = std::make_unique<MainWindowControllers>(*session_, mainDisplay_, *performance_);
     // The editor sets the wave output to 0x7000 each time it opens.
     mainControllers_->editor.setWaveVolume = [this](quint32 volume) { engine_.setWaveVolume(volume); };
+    mainControllers_->devices.setSoundFontChoice(&fontChoice_, &dialogs_);
+    mainControllers_->editor.devices.setSoundFontChoice(&fontChoice_, &dialogs_);
     mainDisplay_.setFJWZ(QStringLiteral("欢迎使用Quorvane电子琴。。。"));
     mainControllers_->recorder.noteRecovered(recoveredTakes_);
     // A take that the record folder cannot hold at exit goes to the user's
@@ -168,6 +191,17 @@ void AppShell::startInputs()
     QTimer::singleShot(0, inputs_.get(), &MidiInputs::start);
 }
 
+void AppShell::listSoundFonts()
+{
+    // The font marked as playing changes in both lists; a WAV export
+    // sounds like what plays.
+    if (!mainControllers_)
+        return;
+    mainControllers_->devices.refreshFonts();
+    mainControllers_->editor.devices.refreshFonts();
+    mainControllers_->exporter.options.soundFont = engine_.hasSoundFont() ? engine_.soundFontPath() : QString();
+}
+
 void AppShell::recoverTakes(const QString &takeFolder, const QString &recordFolder)
 {
     recoveredTakes_ = EngineMediaDevice::recoverLeftovers(takeFolder, recordFolder);
@@ -198,6 +232,16 @@ void AppShell::describeOutput()
 {
     // One diagnostics line on the terminal, and in the MIDI log.
     const QString text = engine_.outputDescription();
+    std::fprintf(stderr, "dzq: %s\n", text.toLocal8Bit().constData());
+    if (log_)
+        log_->writeComment(text);
+}
+
+void AppShell::describeSoundFont()
+{
+    const QString text = QStringLiteral("音色库：%1")
+                             .arg(engine_.hasSoundFont() ? QDir::toNativeSeparators(engine_.soundFontPath())
+                                                         : QStringLiteral("无"));
     std::fprintf(stderr, "dzq: %s\n", text.toLocal8Bit().constData());
     if (log_)
         log_->writeComment(text);

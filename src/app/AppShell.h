@@ -4,6 +4,7 @@
 #include "core/Clock.h"
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
+#include "app/EngineFontChoice.h"
 #include "platform/audio/AudioEngine.h"
 #include "platform/media/EngineMediaDevice.h"
 #include "platform/dialogs/QtUserDialogs.h"
@@ -30,7 +31,9 @@ struct AppOptions {
     QString midiLogPath;  // --midi-log FILE: every short message sent, one line each
     QString scorePath;    // a score file opened and played once the main window is ready
     QString midiIn = QStringLiteral("all");  // --midi-in: the MIDI keyboards that play
-    QString soundFont;  // --soundfont: the synthesizer's font; empty: the system's
+    // --soundfont: the synthesizer's font for this run (not remembered);
+    // empty: the one last chosen in the window, else the system's.
+    QString soundFont;
 };
 
 // One run of the program: owns the sound engine, the MIDI port, the shared
@@ -60,18 +63,22 @@ protected:
 private:
     void showMainWindow();
     void describeOutput();
+    void describeSoundFont();
     void showFarewell();
     void checkMainWindowReady();
     void recoverTakes(const QString &takeFolder, const QString &recordFolder);
     void endBySignal(int number);
     void startInputs();
+    void listSoundFonts();
 
     AppOptions options_;
     SteadyClock clock_;
     const qint64 startNs_;
     QtUserDialogs dialogs_;
     SingleInstance instance_;
+    QString rememberedFont_;  // the font this run starts with, as remembered
     AudioEngine engine_;
+    EngineFontChoice fontChoice_{engine_};
     int bufferFrames_ = 0;  // the device buffer last described
     SystemMidiBackend midi_{engine_};
     std::unique_ptr<MidiLogBackend> log_;

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -43,6 +44,8 @@ constexpr qint64 kPauseAfterSeconds = 30;
 // (below kAudibleLevel, about -80 dBFS): the switch cannot be heard.
 constexpr qint64 kSilentBeforeResizeMs = 250;
 constexpr float kAudibleLevel = 1e-4f;
+// How often a replaced synthesizer is looked at until it can be deleted.
+constexpr int kRetireCheckMs = 10;
 
 bool isNoteOn(quint32 message)
 {
@@ -56,7 +59,7 @@ AudioEngine::AudioEngine(QObject *parent) : AudioEngine(Options(), parent) {}
 AudioEngine::AudioEngine(const Options &options, QObject *parent)
     : QObject(parent),
       options_(options),
-      programs_(gate_),
+      programs_(std::make_unique<ProgramCache>(gate_)),
       rate_(options.sampleRate),
       gain_(SynthSetup::sideGain(0x6000), SynthSetup::sideGain(0x6000)),
       tap_(std::size_t(qMax(1, options.tapSeconds)) * std::size_t(options.sampleRate)),
@@ -68,18 +71,33 @@ AudioEngine::AudioEngine(const Options &options, QObject *parent)
             Qt::QueuedConnection);
     outputWatch_.setInterval(kOutputCheckMs);
     connect(&outputWatch_, &QTimer::timeout, this, &AudioEngine::checkOutput);
+    retireTimer_.setInterval(kRetireCheckMs);
+    connect(&retireTimer_, &QTimer::timeout, this, &AudioEngine::retireSynths);
 }
 
 AudioEngine::~AudioEngine()
 {
     if (worker_.joinable())
         worker_.join();
+    if (switch_.worker.joinable())
+        switch_.worker.join();
     stopOutput();
-    programs_.close();
+    programs_->close();
     if (synth_)
         delete_fluid_synth(synth_);
     if (settings_)
         delete_fluid_settings(settings_);
+    // A font that loaded but was never put in place, and the replaced ones.
+    if (switch_.programs)
+        switch_.programs->close();
+    if (switch_.synth)
+        delete_fluid_synth(switch_.synth);
+    if (switch_.settings)
+        delete_fluid_settings(switch_.settings);
+    for (const Retired &r : retired_) {
+        delete_fluid_synth(r.synth);
+        delete_fluid_settings(r.settings);
+    }
 }
 
 void AudioEngine::start()
@@ -129,7 +147,7 @@ void AudioEngine::load()
     }
     clock_.emplace(rate_, SynthSetup::kPeriodFrames);
     settings_ = SynthSetup::newSettings(rate_, SynthSetup::Samples::OnDemand, ProgramCache::kSynthChannels);
-    synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
+    synth_.store(settings_ ? new_fluid_synth(settings_) : nullptr);
     if (!synth_) {
         workerNotices_ << QStringLiteral("内置合成器 (FluidSynth) 无法启动，程序将不发声。请重新安装软件包 libfluidsynth3。");
         return;
@@ -169,7 +187,7 @@ bool AudioEngine::loadFont(const QString &path)
             fluid_is_soundfont(native.constData()) && fluid_synth_sfload(synth_, native.constData(), 1) != FLUID_FAILED;
     }
     if (fontLoaded_)
-        programs_.open(synth_, fontPath_, options_.beforeFontRead);
+        programs_->open(synth_, fontPath_, options_.beforeFontRead);
     else
         workerNotices_ << SynthSetup::soundFontLoadFailedText(fontPath_);
     return fontLoaded_;
@@ -234,13 +252,17 @@ void AudioEngine::finishLoading()
         emit notice(text);
     const QVector<PendingMessage> early = std::move(early_);
     early_.clear();
+    for (const PendingMessage &m : early)
+        channels_.note(m.message);
     if (fontLoaded_) {
         for (const PendingMessage &m : early) {
-            programs_.prepare(m.message);
+            programs_->prepare(m.message);
             play(m.message);
         }
     }
     emit ready();
+    if (!nextFont_.isEmpty())
+        startSwitch(std::exchange(nextFont_, QString()));
 }
 
 void AudioEngine::send(quint32 message, qint64 dueNs)
@@ -251,10 +273,12 @@ void AudioEngine::send(quint32 message, qint64 dueNs)
             early_.append({message, dueNs});
         return;
     }
+    // Kept also without a font: a font chosen later gets it.
+    channels_.note(message);
     if (!fontLoaded_)
         return;
     // A program's samples are in memory before its change goes on.
-    programs_.prepare(message);
+    programs_->prepare(message);
     wake();
     if (dueNs < 0) {
         if (scheduler_.routeLive(message))
@@ -381,7 +405,7 @@ void AudioEngine::releaseUnusedPrograms()
 {
     DZQ_ONLY_OWNER_THREAD(owner_);
     if (isReady())
-        programs_.trim(nothingWaits());
+        programs_->trim(nothingWaits());
 }
 
 void AudioEngine::askRealtimeKit(quint64 threadId)
@@ -483,8 +507,11 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
     clock_->update(nowNs, frames_);
     scheduler_.collect(*clock_);
 
+    // Before the synthesizer is taken: an owner that replaces it then
+    // waits for this period to end before deleting the old one.
+    inProcess_.store(true);
     const bool font = fontLoaded_;
-    fluid_synth_t *synth = synth_;
+    fluid_synth_t *synth = synth_.load();
     // While nothing sounds, whole blocks are skipped: the synthesizer's own
     // blocks stay on our grid. What is left of a period that is not a whole
     // number of blocks (a sound server asks for any count) is rendered, and
@@ -501,7 +528,7 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
         // Block by block: messages may be due at any boundary.
         SynthSetup::renderOnBlockGrid(
             synth, left + skipped, right + skipped, frames_ + skipped, frames - skipped,
-            [this, synth, font](qint64 boundary) {
+            [this, font](qint64 boundary) {
                 if (!scheduler_.hasDue(boundary))
                     return;
                 // Another thread inside: the messages wait for a later block.
@@ -509,9 +536,12 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
                     gate_.countMiss();
                     return;
                 }
-                scheduler_.applyDue(boundary, [synth, font](quint32 message) {
+                // Inside the gate the synthesizer is not replaced: the
+                // messages go to the one that plays from now on.
+                fluid_synth_t *current = synth_.load();
+                scheduler_.applyDue(boundary, [current, font](quint32 message) {
                     if (font)
-                        SynthSetup::applyShortMessage(synth, message);
+                        SynthSetup::applyShortMessage(current, message);
                 });
                 gate_.leave();
             },
@@ -536,6 +566,8 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
 
     renderedFrames_.store(end);
     tap_.offer(left, right, frames);
+    periods_.fetch_add(1);
+    inProcess_.store(false);
 }
 
 void AudioEngine::renderLoop()
@@ -566,4 +598,144 @@ void AudioEngine::renderLoop()
             k = 0;
         }
     }
+}
+
+void AudioEngine::switchSoundFont(const QString &path)
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (state_ != State::Ready || switch_.worker.joinable()) {
+        nextFont_ = absolute;  // the last one asked for wins
+        return;
+    }
+    startSwitch(absolute);
+}
+
+void AudioEngine::startSwitch(const QString &path)
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    if (fontLoaded_ && SynthSetup::sameFile(path, fontPath_))
+        return;  // already playing
+    emit notice(QStringLiteral("正在载入音色库“%1”。。。").arg(QFileInfo(path).completeBaseName()));
+    switch_.path = path;
+    switch_.state = channels_.replay();
+    switch_.loaded = false;
+    // Made here: its owner is this thread; the worker only opens it.
+    switch_.programs = std::make_unique<ProgramCache>(gate_);
+    const quint64 serial = ++switchSerial_;
+    switch_.worker = std::thread([this, serial] {
+        loadSwitch();
+        // waitForSwitch() may have finished this one and started another.
+        QMetaObject::invokeMethod(
+            this, [this, serial] { if (serial == switchSerial_) finishSwitch(); }, Qt::QueuedConnection);
+    });
+}
+
+void AudioEngine::loadSwitch()
+{
+    DZQ_NEVER_AUDIO_THREAD();
+    SoundLog::QuietScope quiet;
+    FontSwitch &s = switch_;
+    s.settings = SynthSetup::newSettings(rate_, SynthSetup::Samples::OnDemand, ProgramCache::kSynthChannels);
+    s.synth = s.settings ? new_fluid_synth(s.settings) : nullptr;
+    if (!s.synth)
+        return;
+    FontFile::useFor(s.synth, s.settings);
+    const QByteArray native = QFile::encodeName(s.path);
+    {
+        FontFile::ReadScope scope(&options_.beforeFontRead);
+        s.loaded = QFileInfo(s.path).isFile() && fluid_is_soundfont(native.constData())
+                   && fluid_synth_sfload(s.synth, native.constData(), 1) != FLUID_FAILED;
+    }
+    if (!s.loaded)
+        return;
+    s.programs->open(s.synth, s.path, options_.beforeFontRead);
+    // Nobody plays this synthesizer yet: the channels get their programs
+    // here, so their samples are read now rather than on the owner thread.
+    FontFile::ReadScope scope(&options_.beforeFontRead);
+    for (quint32 message : s.state)
+        SynthSetup::applyShortMessage(s.synth, message);
+}
+
+void AudioEngine::finishSwitch()
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    if (!switch_.worker.joinable())
+        return;  // already finished by waitForSwitch()
+    switch_.worker.join();
+    FontSwitch &s = switch_;
+    if (!s.loaded) {
+        s.programs.reset();
+        if (s.synth)
+            delete_fluid_synth(std::exchange(s.synth, nullptr));
+        if (s.settings)
+            delete_fluid_settings(std::exchange(s.settings, nullptr));
+        emit notice(SynthSetup::notASoundFontText(s.path) + QStringLiteral("仍使用原来的音色库。"));
+    } else {
+        // What the channels were sent while the font loaded, and the
+        // programs they play kept in memory (their samples are read already).
+        for (quint32 message : channels_.replay()) {
+            s.programs->prepare(message);
+            FontFile::ReadScope scope(&options_.beforeFontRead);
+            SynthSetup::applyShortMessage(s.synth, message);
+        }
+        fluid_synth_t *old = nullptr;
+        {
+            SynthLock lock(gate_);
+            old = synth_.exchange(std::exchange(s.synth, nullptr));
+            fontLoaded_ = true;
+        }
+        retired_.push_back({old, std::exchange(settings_, std::exchange(s.settings, nullptr)), periods_.load()});
+        programs_ = std::move(s.programs);
+        fontPath_ = s.path;
+        // The new synthesizer runs from the next period on.
+        liveSent_.fetch_add(1, std::memory_order_release);
+        wake();
+        retireSynths();
+        emit notice(QStringLiteral("音色库已换为“%1”。。。").arg(QFileInfo(fontPath_).completeBaseName()));
+        emit soundFontChanged();
+    }
+    if (!nextFont_.isEmpty())
+        startSwitch(std::exchange(nextFont_, QString()));
+}
+
+void AudioEngine::retireSynths()
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    // A period that took the old synthesizer has ended once the audio
+    // thread is out of process() or has finished another period.
+    const bool outside = !inProcess_.load();
+    const quint64 periods = periods_.load();
+    for (auto it = retired_.begin(); it != retired_.end();) {
+        if (outside || periods > it->periodsAt) {
+            if (it->synth)
+                delete_fluid_synth(it->synth);
+            if (it->settings)
+                delete_fluid_settings(it->settings);
+            it = retired_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (retired_.empty())
+        retireTimer_.stop();
+    else if (!retireTimer_.isActive())
+        retireTimer_.start();
+}
+
+bool AudioEngine::waitForSwitch(int timeoutMs)
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (isSwitching()) {
+        if (state_ != State::Ready && !waitUntilReady(timeoutMs))
+            return false;
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        if (switch_.worker.joinable())
+            finishSwitch();  // joins the worker
+        else if (!nextFont_.isEmpty())
+            startSwitch(std::exchange(nextFont_, QString()));
+    }
+    return true;
 }

@@ -7,6 +7,7 @@
 #include "platform/audio/realtime/SampleClock.h"
 #include "platform/audio/realtime/SynthGate.h"
 #include "platform/audio/realtime/ThreadRoles.h"
+#include "platform/audio/ChannelMemory.h"
 #include "platform/audio/ProgramCache.h"
 #include "platform/audio/SynthSetup.h"
 #include "platform/audio/UnderrunPolicy.h"
@@ -130,10 +131,26 @@ public:
     // the synthesizer.
     quint64 gateMisses() const { return gate_.misses(); }
     // Programs whose samples are kept in memory.
-    int programsInMemory() const { return programs_.pinnedPrograms(); }
+    int programsInMemory() const { return programs_->pinnedPrograms(); }
     // Owner thread: lets go of the samples of programs no channel has chosen
     // lately, if nothing sounds (the engine does it by itself at a pause).
     void releaseUnusedPrograms();
+
+    // Owner thread: puts another sound font in place of the one playing.
+    // It loads on a worker thread into a synthesizer of its own, which is
+    // given the instruments, volumes and other controllers every channel has
+    // been sent, and then replaces the playing one between two periods (the
+    // notes sounding then end; what is waiting to be played goes on with the
+    // new font). A file that cannot be loaded is refused with a notice and
+    // the old font plays on. One font loads at a time: a font asked for
+    // while another loads follows it, and only the last one asked for does.
+    // Asked for before the engine is ready: loaded once it is.
+    void switchSoundFont(const QString &path);
+    // A font is loading (or waits for the one loading).
+    bool isSwitching() const { return switch_.worker.joinable() || !nextFont_.isEmpty(); }
+    // Owner thread: blocks until no font is loading (tests, tools); true
+    // when done in time.
+    bool waitForSwitch(int timeoutMs = 60000);
 
     // Plays one packed message; dueNs < 0: at once, else the steady time of
     // the tick that sent it.
@@ -190,10 +207,12 @@ public:
     QStringList logMessages() const;
     // The synthesizer once ready (tests and benchmarks look inside, while
     // no callback runs).
-    fluid_synth_t *synth() const { return isReady() ? synth_ : nullptr; }
+    fluid_synth_t *synth() const { return isReady() ? synth_.load() : nullptr; }
 
 signals:
     void ready();
+    // Another sound font plays now (see switchSoundFont()); soundFontPath().
+    void soundFontChanged();
     // A message for the user: a short one ending in "。。。" belongs in the
     // status line (no sound card, an error of the synthesizer); a longer one
     // that says what to do (a missing sound font) deserves a message box.
@@ -222,6 +241,10 @@ private:
     bool nothingWaits() const;    // owner thread
     void askRealtimeKit(quint64 threadId);  // owner thread
     bool nothingSounds();    // audio thread
+    void startSwitch(const QString &path);  // owner thread
+    void loadSwitch();       // switch worker thread
+    void finishSwitch();     // owner thread
+    void retireSynths();     // owner thread
 
     const Options options_;
     ThreadRoles::Owner owner_;
@@ -229,7 +252,8 @@ private:
     QVector<PendingMessage> early_;   // sent before ready
     MessageScheduler scheduler_;
     SynthGate gate_;
-    ProgramCache programs_;
+    std::unique_ptr<ProgramCache> programs_;
+    ChannelMemory channels_;  // the lasting state each channel has been sent
     int rate_;
     std::optional<SampleClock> clock_;  // made for the output's rate
     quint32 waveVolume_ = 0x60006000;
@@ -237,13 +261,15 @@ private:
 
     // Set by the worker before loadDone_, read after it.
     fluid_settings_t *settings_ = nullptr;
-    fluid_synth_t *synth_ = nullptr;
+    // Changed by the owner thread inside the gate; the audio thread reads it
+    // once per period, and again inside the gate.
+    std::atomic<fluid_synth_t *> synth_{nullptr};
     std::unique_ptr<DeviceOutput> output_;
     QTimer outputWatch_;
     UnderrunPolicy underrunPolicy_;
     qint64 framesAtStep_ = 0;  // renderedFrames() when the buffer last changed
     RealtimeKit *realtimeKit_ = nullptr;  // made on first need
-    bool fontLoaded_ = false;
+    std::atomic<bool> fontLoaded_{false};
     QString fontPath_;
     QString deviceName_;
     QStringList workerNotices_;
@@ -252,6 +278,29 @@ private:
     std::mutex loadMutex_;
     std::condition_variable loadCv_;
     bool loadDone_ = false;
+
+    // A sound font loading for switchSoundFont(): the worker fills in the
+    // rest; the owner takes it after joining the worker.
+    struct FontSwitch {
+        std::thread worker;
+        QString path;
+        std::vector<quint32> state;  // the channels' state when asked
+        fluid_settings_t *settings = nullptr;
+        fluid_synth_t *synth = nullptr;
+        std::unique_ptr<ProgramCache> programs;
+        bool loaded = false;
+    };
+    FontSwitch switch_;
+    QString nextFont_;  // asked for while another loads (or before ready)
+    quint64 switchSerial_ = 0;  // owner thread: the switch loading now
+    // Replaced synthesizers, deleted once the audio thread is done with them.
+    struct Retired {
+        fluid_synth_t *synth;
+        fluid_settings_t *settings;
+        quint64 periodsAt;  // periods_ when it was replaced
+    };
+    std::vector<Retired> retired_;
+    QTimer retireTimer_;
 
     std::thread renderThread_;
     std::atomic<bool> rendering_{false};
@@ -265,6 +314,10 @@ private:
     std::atomic<quint64> idlePeriods_{0};
     std::atomic<qint64> idleFrames_{0};  // skipped in a row
     std::atomic<qint64> renderedFrames_{0};
+    // Inside process(), and periods finished: a replaced synthesizer may go
+    // once the audio thread is out of process() or has finished one more.
+    std::atomic<bool> inProcess_{false};
+    std::atomic<quint64> periods_{0};
     std::atomic<qint64> audibleUntil_{0};  // the end of the last period with sound in it
     OutputTap tap_;
     // Playback input: pushed by the feeder, taken by the audio thread.

@@ -64,6 +64,15 @@ QString findSoundFont(const QStringList &folders)
     return QString();
 }
 
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo x(a), y(b);
+    const QString cx = x.canonicalFilePath(), cy = y.canonicalFilePath();
+    if (!cx.isEmpty() && !cy.isEmpty())
+        return cx == cy;
+    return cx.isEmpty() && cy.isEmpty() && x.absoluteFilePath() == y.absoluteFilePath();
+}
+
 QString missingSoundFontText()
 {
     return QStringLiteral("未找到 General MIDI 音色库，内置合成器不能发声。"

@@ -50,6 +50,9 @@ QStringList soundFontCandidates(const QStringList &folders = soundFontFolders())
 // Whether a file begins as an SF2/SF3 sound font does (it may still be cut
 // short or damaged further on).
 bool looksLikeSoundFont(const QString &path);
+// Whether two paths name the same font file (through links too); a path to
+// nothing is the same only as itself.
+bool sameFile(const QString &a, const QString &b);
 // The first candidate that looks like a sound font, or an empty string.
 QString findSoundFont(const QStringList &folders = soundFontFolders());
 // Text for the user when no sound font was found or it could not be loaded.

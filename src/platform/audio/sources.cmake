@@ -5,10 +5,12 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/audio/SynthSetup.h src/platform/audio/SynthSetup.cpp
   src/platform/audio/SynthLock.h
   src/platform/audio/FontFile.h src/platform/audio/FontFile.cpp
+  src/platform/audio/ChannelMemory.h src/platform/audio/ChannelMemory.cpp
   src/platform/audio/ProgramCache.h src/platform/audio/ProgramCache.cpp
   src/platform/audio/DeviceOutput.h src/platform/audio/DeviceOutput.cpp
   src/platform/audio/UnderrunPolicy.h
   src/platform/audio/BufferMemory.h src/platform/audio/BufferMemory.cpp
+  src/platform/audio/SoundFontMemory.h src/platform/audio/SoundFontMemory.cpp
   src/platform/audio/RealtimeKit.h src/platform/audio/RealtimeKit.cpp
   src/platform/audio/PulseOutput.h src/platform/audio/PulseOutput.cpp
   src/platform/audio/RtAudioOutput.h src/platform/audio/RtAudioOutput.cpp
