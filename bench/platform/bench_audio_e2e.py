@@ -667,6 +667,15 @@ def phase_keys(subject, cfg, server, server_pid, round_no, r):
     dump(rec, subject.label, round_no, "keys")
 
 
+def launch_facts(subject, rec, server, launched_mark, rss):
+    """What one launch of a score phase tells besides its gaps."""
+    first = rec.onset_after(subject.launched, search_ms=30000)
+    return {"buffers": subject.buffers(), "output": subject.output_line(), "rss": rss,
+            "stream": server.stream_attrs(launched_mark, server.mark()),
+            "first_sound": (rec.ns_of(first, subject.launched) - subject.launched) / 1e6
+            if first is not None else None}
+
+
 def phase_dense(subject, cfg, server, work, round_no, r):
     rec = Recorder()
     time.sleep(0.3)
@@ -692,11 +701,7 @@ def phase_dense(subject, cfg, server, work, round_no, r):
             rss = subject.stop()
     finally:
         rec.stop()
-    first = rec.onset_after(subject.launched, search_ms=30000)
-    common = {"buffers": subject.buffers(), "output": subject.output_line(), "rss": rss,
-              "stream": server.stream_attrs(launched_mark, server.mark()),
-              "first_sound": (rec.ns_of(first, subject.launched) - subject.launched) / 1e6
-              if first is not None else None}
+    common = launch_facts(subject, rec, server, launched_mark, rss)
     r["dense"] = dict(gaps_phase(rec, server, t0, t1, l0, l1, (m0, m1)), **common)
     r["load"] = dict(gaps_phase(rec, server, t1, t2, l1, l2, (m1, m2)), **common)
     dump(rec, subject.label, round_no, "dense")
@@ -719,12 +724,8 @@ def phase_combinations(subject, cfg, server, work, round_no, r):
             rss = subject.stop()
     finally:
         rec.stop()
-    first = rec.onset_after(subject.launched, search_ms=30000)
-    r["combinations"] = dict(gaps_phase(rec, server, t0, t1, l0, l1, (m0, m1)), cache=cache, rss=rss,
-                             buffers=subject.buffers(), output=subject.output_line(),
-                             stream=server.stream_attrs(launched_mark, server.mark()),
-                             first_sound=(rec.ns_of(first, subject.launched) - subject.launched) / 1e6
-                             if first is not None else None)
+    r["combinations"] = dict(gaps_phase(rec, server, t0, t1, l0, l1, (m0, m1)), cache=cache,
+                             **launch_facts(subject, rec, server, launched_mark, rss))
     dump(rec, subject.label, round_no, "combinations")
 
 
