@@ -42,7 +42,7 @@ ScoreBox::ScoreBox(WindowDisplay &window, QWidget *form) : QObject(form), window
 
     connect(&window, &WindowDisplay::text3Changed, text3_, &ScoreTextEdit::setScore);
     connect(text3_, &ScoreTextEdit::scoreEdited, &window, &WindowDisplay::setText3);
-    connect(&window, &WindowDisplay::text3SelectionRequested, text3_, &ScoreTextEdit::selectScore);
+    connect(&window, &WindowDisplay::text3SelectionRequested, text3_, &ScoreTextEdit::markScore);
 }
 
 void ScoreBox::bind(ScorePlayer &player, ScoreFiles &files)

@@ -16,7 +16,7 @@ class WindowDisplay;
 // score text box Text3, and the row of score buttons Yuepu(0..4), created on
 // the main window at their design positions. Text3 shows the window state's
 // score box text; the user's own edits go back into it. The player's place is
-// shown as a selection without taking the keyboard focus, and a click on a
+// shown as a mark without taking the keyboard focus, and a click on a
 // button leaves the focus where it is (Tab still reaches them), so keys
 // pressed while a score plays reach the keyboard.
 class ScoreBox : public QObject {

@@ -25,12 +25,14 @@ bool endsWithMark(const QTextBlock &b)
 ScoreTextEdit::ScoreTextEdit(QWidget *parent) : QPlainTextEdit(parent)
 {
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    setUndoRedoEnabled(false);
     setWordWrapMode(QTextOption::WrapAnywhere);
+    setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (updating_)
             return;
         score_ = scoreOf(toPlainText());
+        mark_ = {0, 0};  // the user's edit moved what the mark stood on
+        setExtraSelections({});
         emit scoreEdited(score_);
     });
 }
@@ -95,10 +97,21 @@ void ScoreTextEdit::setScore(const QString &score)
         cursor.insertText(rows(added, room));
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     } else {
-        setPlainText(rows(score, rowLength_));
+        replaceShown(rows(score, rowLength_));
+        mark_ = {0, 0};
+        setExtraSelections({});
     }
     score_ = score;
     updating_ = false;
+}
+
+// Replaces the whole text as one step of the undo history, so that a score
+// box filled anew (opened, handed back, written over) can be undone.
+void ScoreTextEdit::replaceShown(const QString &shown)
+{
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(shown);
 }
 
 void ScoreTextEdit::resizeEvent(QResizeEvent *event)
@@ -106,8 +119,9 @@ void ScoreTextEdit::resizeEvent(QResizeEvent *event)
     QPlainTextEdit::resizeEvent(event);
     if (measureRowLength() && !score_.isEmpty()) {
         updating_ = true;
-        setPlainText(rows(score_, rowLength_));
+        replaceShown(rows(score_, rowLength_));
         updating_ = false;
+        showMark();
     }
 }
 
@@ -120,11 +134,10 @@ QMimeData *ScoreTextEdit::createMimeDataFromSelection() const
 
 void ScoreTextEdit::keyPressEvent(QKeyEvent *event)
 {
-    // Tab is typed into the score; Ctrl+Tab (Ctrl+Shift+Tab) goes on to
-    // the next (previous) control, as it does from the keyboard button.
+    // Ctrl+Tab (Ctrl+Shift+Tab) goes on to the next (previous) control, as
+    // it does from the keyboard button; plain Tab does so by itself.
     const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
     if (tab && (event->modifiers() & Qt::ControlModifier)) {
-        // QPlainTextEdit's own refuses to move while Tab is text.
         QWidget::focusNextPrevChild(!(event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier)));
         event->accept();
         return;
@@ -171,4 +184,42 @@ void ScoreTextEdit::selectScore(int start, int length)
     cursor.setPosition(documentPosition(end, end > start), QTextCursor::KeepAnchor);
     setTextCursor(cursor);
     ensureCursorVisible();
+}
+
+void ScoreTextEdit::markScore(int start, int length)
+{
+    start = qBound(0, start, int(score_.size()));
+    mark_ = {start, qBound(0, length, int(score_.size()) - start)};
+    showMark();
+}
+
+void ScoreTextEdit::showMark()
+{
+    if (mark_.second == 0) {
+        setExtraSelections({});
+        return;
+    }
+    const int end = mark_.first + mark_.second;
+    QTextEdit::ExtraSelection marked;
+    marked.cursor = QTextCursor(document());
+    marked.cursor.setPosition(documentPosition(mark_.first, false));
+    marked.cursor.setPosition(documentPosition(end, true), QTextCursor::KeepAnchor);
+    marked.format.setBackground(palette().brush(QPalette::Highlight));
+    marked.format.setForeground(palette().brush(QPalette::HighlightedText));
+    setExtraSelections({marked});
+    scrollToBlock(marked.cursor.block());
+}
+
+// Scrolls as little as brings the block into view, without moving the
+// user's cursor (the vertical scroll bar counts rows: no row wraps).
+void ScoreTextEdit::scrollToBlock(const QTextBlock &block)
+{
+    QScrollBar *bar = verticalScrollBar();
+    const int line = block.firstLineNumber();
+    const int lineHeight = qMax(1, QFontMetrics(font()).lineSpacing());
+    const int visible = qMax(1, viewport()->height() / lineHeight);
+    if (line < bar->value())
+        bar->setValue(line);
+    else if (line >= bar->value() + visible)
+        bar->setValue(line - visible + 1);
 }

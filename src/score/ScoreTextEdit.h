@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPair>
 #include <QPlainTextEdit>
 
 // The score text box Text3. A recorded score is one long line; laid out as
@@ -14,7 +15,10 @@
 // copied and out of what is saved. A line break the user types or pastes is
 // a paragraph end without the mark and stays in the score as "\n".
 //
-// Tab is typed into the score; Ctrl+Tab leaves the box for the next control.
+// Tab and Ctrl+Tab leave the box for the next control, so a walk through the
+// window with Tab never types into the score. Every change of the text, the
+// user's and the program's, can be undone. The player's place is a mark
+// drawn over the text, not a selection: typing never replaces it.
 class ScoreTextEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -26,6 +30,12 @@ public:
     // Selects characters of the score (zero-based start) without taking the
     // keyboard focus, and scrolls them into view.
     void selectScore(int start, int length);
+    // Marks characters of the score (zero-based start) as the place being
+    // played, scrolled into view; the user's cursor and selection stay.
+    void markScore(int start, int length);
+    // The marked characters of the score, as {start, length}; length 0 when
+    // nothing is marked.
+    QPair<int, int> mark() const { return mark_; }
     int rowLength() const { return rowLength_; }
 
     // The score held by a piece of the box's text (its rows' marks and
@@ -45,8 +55,12 @@ private:
     QString rows(const QString &text, int firstRowRoom) const;
     bool measureRowLength();
     int documentPosition(int scoreIndex, bool atRowEnd) const;
+    void replaceShown(const QString &shown);
+    void showMark();
+    void scrollToBlock(const QTextBlock &block);
 
     QString score_;
     int rowLength_ = 48;
     bool updating_ = false;
+    QPair<int, int> mark_{0, 0};
 };
