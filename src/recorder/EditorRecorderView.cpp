@@ -2,6 +2,7 @@
 
 #include "recorder/WaveRecorder.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QRadioButton>
 #include <QWidget>
@@ -53,12 +54,22 @@ EditorRecorderView::EditorRecorderView(WaveRecorder &recorder, QWidget *parent)
     LYSJ->setObjectName(QStringLiteral("LYSJ"));
     LYSJ->setGeometry(310, 2, 100, 22);
     connect(&recorder_, &WaveRecorder::changed, this, &EditorRecorderView::refresh);
+    // The session's take may have come from the main window meanwhile.
+    parent->installEventFilter(this);
     refresh();
+}
+
+bool EditorRecorderView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show)
+        refresh();
+    return QObject::eventFilter(watched, event);
 }
 
 void EditorRecorderView::refresh()
 {
     for (int i = 0; i < 4; ++i)
         LUYINJI[size_t(i)]->setChecked(recorder_.selectedOption() == i);
-    LYSJ->setText(recorder_.elapsedText());
+    const QString note = recorder_.takeNote();
+    LYSJ->setText(note.isEmpty() ? recorder_.elapsedText() : note);
 }

@@ -20,12 +20,16 @@ public:
 
     static QString optionCaption(int index);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void refresh();
 
     WaveRecorder &recorder_;
     // LUYINJI(0..3): "播放", "停止", "录音", "保存录音", the recorder's options
     std::array<QRadioButton *, 4> LUYINJI{};
-    // LYSJ: "当前: m:s", the elapsed time of the recording or playing
+    // LYSJ: "当前: m:s", the elapsed time of the recording or playing; while
+    // idle, what the session's take is doing, if there is one
     QLabel *LYSJ = nullptr;
 };

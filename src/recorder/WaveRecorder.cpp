@@ -169,7 +169,9 @@ void WaveRecorder::record()
         images_[2] = kRecordDown;
         images_[1] = kStopUp;
     }
-    // Recording again drops the take before.
+    // Recording again drops this front end's take before; one the other
+    // front end left unsaved is kept first.
+    const QString kept = keepOthersTake();
     send(QStringLiteral("CLOSE NN"));
     playing_ = false;
     QString failure;
@@ -187,12 +189,19 @@ void WaveRecorder::record()
         return;
     }
     recording_ = true;
+    media_.claimTake(ownTag());
     if (isMain()) {
         display_.setXSWB(QStringLiteral("当录音重放出现沙哑杂音失真等情况时请适当调整系统音量中的各音源音量大小！"));
         display_.setFJWZ(QStringLiteral("录音中,请安静。。"));
     }
     // The elapsed time goes on from where it was.
     Lyjsj_.setEnabled(true);
+    if (!kept.isEmpty()) {
+        if (isMain())
+            display_.setXSWB(kept);  // after the hint: where the other take went
+        else
+            display_.tell(QStringLiteral("上一段录音已保留。。。"), kept);
+    }
     finish();
 }
 
@@ -231,23 +240,29 @@ void WaveRecorder::play()
         images_[0] = kPlayDown;
         images_[1] = kStopUp;
     }
-    // Playing another file drops the take, even when the dialog is cancelled.
-    send(QStringLiteral("CLOSE NN"));
-    recording_ = false;
+    // The take (or the file playing) stays until a file was chosen and
+    // opens: a cancelled dialog leaves everything as it was.
     const QString path = dialogs_.openFile(filter(), recordFolder_);
     if (path.isEmpty()) {
-        // Cancelled (the dialog reports it as an error, which ends the
-        // operation). "CLOSE NN" has ended whatever the alias held, so the
-        // clock stops and there is no take left to save.
         if (isMain())
-            images_[0] = kPlayUp;
+            images_[0] = playing_ ? kPlayDown : kPlayUp;
         else
             deselectOptions();
-        playing_ = false;
-        resetClock();
         finish();
         return;
     }
+    QString unplayable;
+    if (!media_.canOpen(path, &unplayable)) {
+        if (isMain())
+            images_[0] = playing_ ? kPlayDown : kPlayUp;
+        else
+            deselectOptions();
+        display_.tell(QStringLiteral("无法播放录音。。。"), QStringLiteral("无法播放：%1。").arg(unplayable));
+        finish();
+        return;
+    }
+    send(QStringLiteral("CLOSE NN"));
+    recording_ = false;
     if (isMain())
         display_.setLastFilePath(path);
 
@@ -413,22 +428,46 @@ QString WaveRecorder::keptNotePath() const
 }
 
 // Saves the take into the first folder that takes it; the path, or empty
-// with the last reason.
-QString WaveRecorder::keepTake(const QStringList &folders, QString *why)
+// with the last reason (and the first folder's in firstWhy).
+QString WaveRecorder::keepTake(const QStringList &folders, QString *why, QString *firstWhy)
 {
     const QDateTime now = QDateTime::currentDateTime();
     for (const QString &folder : folders) {
         if (folder.isEmpty() || !QDir().mkpath(folder)) {
             if (!folder.isEmpty())
                 *why = QStringLiteral("无法创建文件夹“%1”").arg(folder);
-            continue;
+        } else {
+            const QString path = QDir(folder).filePath(TakeRepair::keptName(folder, now));
+            if (send(QStringLiteral("save NN %1").arg(quoted(path))) == 0)
+                return path;
+            *why = reason();
         }
-        const QString path = QDir(folder).filePath(TakeRepair::keptName(folder, now));
-        if (send(QStringLiteral("save NN %1").arg(quoted(path))) == 0)
-            return path;
-        *why = reason();
+        if (firstWhy && firstWhy->isEmpty())
+            *firstWhy = *why;
     }
     return QString();
+}
+
+QString WaveRecorder::keepOthersTake()
+{
+    if (!media_.holdsUnsavedTake() || media_.takeOwner() == ownTag())
+        return QString();
+    send(QStringLiteral("stop NN"));
+    QString why = QStringLiteral("设备出错");
+    const QString path = keepTake(QStringList{recordFolder_}, &why);
+    if (path.isEmpty())
+        return QStringLiteral("上一段未保存的录音无法存盘：%1。").arg(why);
+    return QStringLiteral("上一段未保存的录音已存入“演奏记录”：%1").arg(QFileInfo(path).fileName());
+}
+
+QString WaveRecorder::takeNote() const
+{
+    // Its own take shows as the front end always shows it.
+    if (recording_ || playing_ || !media_.holdsTake() || media_.takeOwner() == ownTag())
+        return QString();
+    if (media_.recordsTake())
+        return QStringLiteral("另一窗口录音中");
+    return media_.holdsUnsavedTake() ? QStringLiteral("有未保存录音") : QString();
 }
 
 QString WaveRecorder::shutDown(const QStringList &elsewhere)
@@ -438,7 +477,8 @@ QString WaveRecorder::shutDown(const QStringList &elsewhere)
     if (media_.holdsUnsavedTake()) {
         send(QStringLiteral("stop NN"));
         QString why = QStringLiteral("设备出错");
-        const QString path = keepTake(QStringList{recordFolder_} + elsewhere, &why);
+        QString folderWhy;
+        const QString path = keepTake(QStringList{recordFolder_} + elsewhere, &why, &folderWhy);
         if (path.isEmpty()) {
             // The device stays open: it leaves the take for the next start.
             return QStringLiteral("未保存的录音无法存盘：%1。下次启动时会再次保存。").arg(why);
@@ -448,7 +488,9 @@ QString WaveRecorder::shutDown(const QStringList &elsewhere)
             if (note.open(QIODevice::WriteOnly | QIODevice::Append))
                 note.write(QFileInfo(path).fileName().toUtf8() + '\n');
         } else {
-            told = QStringLiteral("“演奏记录”文件夹无法写入，未保存的录音已存为：\n%1").arg(QDir::toNativeSeparators(path));
+            // The record folder's own reason: a full disk is not "unwritable".
+            told = QStringLiteral("未保存的录音无法存入“演奏记录”文件夹（%1），已存为：\n%2")
+                       .arg(folderWhy, QDir::toNativeSeparators(path));
         }
     }
     send(QStringLiteral("CLOSE NN"));

@@ -24,9 +24,12 @@ class UserDialogs;
 //
 // The take, the recording not yet saved, belongs to the program, not to a
 // front end: it lives in the shared device, whichever front end recorded it.
-// It is dropped only when the user records again or plays a file (each sends
-// "CLOSE NN" first); otherwise it stays until it is saved, through either
-// front end, and the program keeps it in a file when it ends.
+// It is dropped only when the user records again in the same front end or
+// plays a file that opens (each sends "CLOSE NN" first; a cancelled dialog
+// keeps it); a take of the other front end that was never saved is kept as
+// "录音-….wav" in the record folder before a new recording replaces it.
+// Otherwise it stays until it is saved, through either front end, and the
+// program keeps it in a file when it ends.
 class WaveRecorder : public QObject {
     Q_OBJECT
 public:
@@ -87,6 +90,9 @@ public:
     bool BcLYEnabled() const { return isMain() && hasUnsavedTake(); }
     // Label12 of the main window, LYSJ of the editor.
     QString elapsedText() const { return elapsed_; }
+    // While this front end neither records nor plays: what the other front
+    // end's take is doing ("有未保存录音", "另一窗口录音中"), empty when none.
+    QString takeNote() const;
     // The editor's selected option, -1 when none.
     int selectedOption() const { return selected_; }
     static QString toolTip(int image);
@@ -117,7 +123,9 @@ private:
     QString elapsedLabel() const;
     QString idleLabel() const;
     QString keptNotePath() const;
-    QString keepTake(const QStringList &folders, QString *why);
+    int ownTag() const { return isMain() ? 1 : 2; }
+    QString keepTake(const QStringList &folders, QString *why, QString *firstWhy = nullptr);
+    QString keepOthersTake();
     void takeStoppedByItself();
     void finish();
 

@@ -17,8 +17,16 @@ public:
     QStringList failing;
     QString error = QStringLiteral("磁盘已满");
     QString stoppedBecause;
+    QStringList unplayable;  // files canOpen() refuses
 
     QString errorText() const override { return lastError_; }
+    bool canOpen(const QString &path, QString *why) const override
+    {
+        if (!unplayable.contains(path))
+            return true;
+        *why = QStringLiteral("“%1”不是可以播放的声音文件").arg(path);
+        return false;
+    }
     QStringList take()
     {
         const QStringList sent = commands;

@@ -172,20 +172,78 @@ private slots:
         QVERIFY(q.media.commands.isEmpty());
     }
 
-    // Recording again or playing a file are what drop a take.
-    void recordingOrPlayingDropsTheTake()
+    // What drops a take: recording again in the same front end, or a file
+    // chosen that opens. A cancelled or failed choice keeps everything, and
+    // the other front end's unsaved take is kept in the record folder first.
+    void onlyAFileThatOpensOrOwnRecordingDropsTheTake()
     {
         Pair p;
         p.main.record();
         p.main.stop();
-        p.editor.LUYINJIClicked(0);  // play, cancelled
-        QVERIFY(!p.main.hasUnsavedTake());
-        p.editor.LUYINJIClicked(2);
+        p.media.take();
+        p.main.play();  // cancelled
         QVERIFY(p.main.hasUnsavedTake());
+        QVERIFY(!p.closedTheAlias());
+        QCOMPARE(p.main.Image1(0), int(W::kPlayUp));
+        QVERIFY(p.main.BcLYEnabled());
+
+        const QString bad = p.t.path("坏.wav");
+        p.media.unplayable << bad;
+        p.t.dialogs.openAnswers << bad;
+        p.main.play();
+        QVERIFY(p.main.hasUnsavedTake());
+        QVERIFY(!p.closedTheAlias());
+        QCOMPARE(p.t.window.FJWZ(), QString("无法播放录音。。。"));
+
+        // The editor's 播放 while the main window records, cancelled: it records on.
+        Pair q;
+        q.main.record();
+        q.media.take();
+        q.editor.LUYINJIClicked(0);
+        QVERIFY(q.media.commands.isEmpty());
+        QVERIFY(q.main.RecorderRecording());
+        QCOMPARE(q.editor.selectedOption(), -1);
+
+        // A file that opens replaces the take.
+        p.t.dialogs.openAnswers << p.t.path("曲.wav");
+        p.main.play();
+        QVERIFY(!p.main.hasUnsavedTake());
+        QCOMPARE(p.media.take().first(), QString("CLOSE NN"));
+
+        // Recording again in the window that recorded drops the take before.
+        p.main.stop();
+        p.main.record();
         p.media.take();
         p.main.record();
         QCOMPARE(p.media.take().first(), QString("CLOSE NN"));
-        QVERIFY(p.main.hasUnsavedTake());
+    }
+
+    void theOtherWindowsTakeIsKeptAndShown()
+    {
+        Pair p;
+        QCOMPARE(p.editor.takeNote(), QString());
+        p.main.record();
+        QCOMPARE(p.editor.takeNote(), QString("另一窗口录音中"));
+        p.main.stop();
+        p.media.mode = "stopped";
+        QCOMPARE(p.editor.takeNote(), QString("有未保存录音"));
+        QCOMPARE(p.main.takeNote(), QString());  // its own take shows as always
+        p.media.take();
+        p.editor.LUYINJIClicked(2);
+        const QStringList sent = p.media.take();
+        QVERIFY(sent.size() >= 3);
+        QCOMPARE(sent[0], QString("stop NN"));
+        QVERIFY2(sent[1].startsWith("save NN \"" + p.t.folder.path() + "/录音-"), qPrintable(sent[1]));
+        QCOMPARE(sent[2], QString("CLOSE NN"));
+        QCOMPARE(p.t.dialogs.messages.size(), 1);
+        QVERIFY(p.t.dialogs.messages[0].startsWith("上一段未保存的录音已存入“演奏记录”：录音-"));
+        // Now the editor's own take: the main window keeps it in turn.
+        p.editor.LUYINJIClicked(1);
+        p.media.take();
+        p.main.record();
+        QVERIFY(p.media.take()[1].startsWith("save NN "));
+        QCOMPARE(p.t.window.FJWZ(), QString("录音中,请安静。。"));
+        QVERIFY(p.t.window.XSWB().startsWith("上一段未保存的录音已存入“演奏记录”：录音-"));
     }
 
     // The device stops a take whose write failed; the clock tells why and
@@ -252,7 +310,7 @@ private slots:
         QVERIFY(sent[2].startsWith("save NN \"" + elsewhere + "/录音-"));
         QCOMPARE(sent[3], QString("CLOSE NN"));
         const QString path = sent[2].mid(9).chopped(1);
-        QCOMPARE(told, "“演奏记录”文件夹无法写入，未保存的录音已存为：\n" + path);
+        QCOMPARE(told, "未保存的录音无法存入“演奏记录”文件夹（磁盘已满），已存为：\n" + path);
         QVERIFY(QDir(elsewhere).exists());
         QVERIFY(!QFile::exists(p.t.path(".kept-take")));
 

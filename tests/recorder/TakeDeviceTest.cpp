@@ -270,7 +270,8 @@ private slots:
         const QStringList files = QDir(documents).entryList({"录音-*.wav"}, QDir::Files);
         QCOMPARE(files.size(), 1);
         const QString path = QDir(documents).filePath(files[0]);
-        QCOMPARE(told, "“演奏记录”文件夹无法写入，未保存的录音已存为：\n" + path);
+        QCOMPARE(told, QStringLiteral("未保存的录音无法存入“演奏记录”文件夹（无法创建文件夹“%1”），已存为：\n%2")
+                           .arg(folder, path));
         QCOMPARE(framesIn(path), qint64(20 * 128));
         QVERIFY(!dev.holdsTake());
     }

@@ -6,7 +6,10 @@
 #   2. gets SIGTERM, 3. SIGHUP: it ends at once with exit code 0, the take
 #      kept as "录音-….wav" as at "退出";
 #   4. gets SIGTERM while the editor records (the main window hidden): the
-#      editor's take is kept the same way.
+#      editor's take is kept the same way;
+#   5. records, stops, and cancels the file dialog of the play button: the
+#      take is still there; gets SIGTERM while that dialog is open again: the
+#      take is kept.
 #
 #   xvfb-run -a -s "-screen 0 1280x800x24" takes_dzq.sh path/to/dzq
 #
@@ -64,7 +67,7 @@ fail() {
     exit 1
 }
 
-deadline=$(( $(date +%s) + 150 ))
+deadline=$(( $(date +%s) + 200 ))
 
 # The kept takes, the takes still in the temporary folder.
 kept() { ls "$folder" 2>/dev/null | grep -c '^录音-.*\.wav$'; }
@@ -176,6 +179,26 @@ kill -TERM "$pid"
 ends_in_order 4
 [ "$(kept)" -eq 4 ] || fail "SIGTERM in the editor: $(kept) takes kept, not 4"
 [ "$(left)" -eq 0 ] || fail "SIGTERM in the editor left a take in $temp"
+headers_fit
+
+step "run 5: a stopped take outlives the play button's cancelled dialog, and SIGTERM during it"
+start 5 told
+record_in_main
+click_in "$main" 632 190 || fail "could not click the stop button"
+open_play_dialog() {
+    click_in "$main" 606 190 || fail "could not click the play button"
+    box=""
+    until_ok 10 find_box || fail "the play button showed no file dialog"
+}
+open_play_dialog
+xdotool mousemove --window "$box" 30 30 && sleep 0.2 && xdotool key Escape || fail "could not cancel the dialog"
+until_ok 5 box_gone || fail "the file dialog did not close"
+[ "$(left)" -eq 1 ] || fail "the cancelled dialog dropped the take ($(left) in $temp)"
+open_play_dialog
+kill -TERM "$pid"
+ends_in_order 5
+[ "$(kept)" -eq 5 ] || fail "SIGTERM at the play button's dialog: $(kept) takes kept, not 5"
+[ "$(left)" -eq 0 ] || fail "SIGTERM at the play button's dialog left a take in $temp"
 headers_fit
 step "every take kept, each header fits its file"
 echo "takes: OK"

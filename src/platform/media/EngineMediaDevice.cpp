@@ -217,3 +217,9 @@ int EngineMediaDevice::open(const QString &device, const QString &alias)
     alias_ = alias;
     return kOk;
 }
+
+bool EngineMediaDevice::canOpen(const QString &path, QString *why) const
+{
+    WavePlayback probe(engine_);
+    return probe.open(path, why);
+}

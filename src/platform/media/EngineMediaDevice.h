@@ -44,6 +44,8 @@ public:
     ~EngineMediaDevice() override;
 
     QString errorText() const override { return error_; }
+    // The file is there and decodes as sound at a rate the engine plays.
+    bool canOpen(const QString &path, QString *why) const override;
 
     // Takes left in `tempFolder` by a run that did not end normally (killed,
     // crashed, the machine switched off) or that could not keep them at

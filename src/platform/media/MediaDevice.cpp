@@ -16,6 +16,8 @@ void MediaDevice::track(const QString &text)
     if (c.verb == MediaCommand::Verb::Open) {
         held_ = c.isNew() ? Held::Take : Held::File;
         unsaved_ = false;
+        recording_ = false;
+        owner_ = 0;
         alias_ = c.alias;
         return;
     }
@@ -25,10 +27,15 @@ void MediaDevice::track(const QString &text)
     case MediaCommand::Verb::Close:
         held_ = Held::Nothing;
         unsaved_ = false;
+        recording_ = false;
         alias_.clear();
         break;
     case MediaCommand::Verb::Record:
         unsaved_ = held_ == Held::Take;
+        recording_ = unsaved_;
+        break;
+    case MediaCommand::Verb::Stop:
+        recording_ = false;
         break;
     case MediaCommand::Verb::Save:
         unsaved_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // The media device behind the recorder: takes command strings such as
 // "CLOSE NN" (verbs case-insensitive, "NN" the recorder's device alias) and
@@ -25,8 +26,23 @@ public:
     bool holdsTake() const { return held_ == Held::Take; }
     // ... which recorded since it was last saved: closing it would lose it.
     bool holdsUnsavedTake() const { return held_ == Held::Take && unsaved_; }
+    // ... and was last told to record (not to stop since).
+    bool recordsTake() const { return held_ == Held::Take && recording_; }
     // The alias holds a file opened for playing.
     bool holdsFile() const { return held_ == Held::File; }
+    // Who recorded the take the alias holds: a tag the recorder front end
+    // gives after it started recording; 0 when none was given.
+    void claimTake(int owner) { owner_ = owner; }
+    int takeOwner() const { return held_ == Held::Take ? owner_ : 0; }
+
+    // Whether a sound file could be opened for playing, asked before what
+    // the alias holds is given up for it; the reason in words when not.
+    virtual bool canOpen(const QString &path, QString *why) const
+    {
+        Q_UNUSED(path);
+        Q_UNUSED(why);
+        return true;
+    }
 
 protected:
     // Carries the command out.
@@ -38,6 +54,8 @@ private:
 
     Held held_ = Held::Nothing;
     bool unsaved_ = false;
+    bool recording_ = false;
+    int owner_ = 0;
     QString alias_;
 };
 
