@@ -242,6 +242,9 @@ void Form1::miniClicked()
         form2_->setAttribute(Qt::WA_DeleteOnClose);
         connect(form2_, &Form2::returning, this, &Form1::backFromMini);
         miniNotes_ = new MiniWindowNotes(c_.session.state, form2_->keyboard(), form2_);
+        form2_->keyboard().keepReplacedScore = [this](const QString &replaced) {
+            c_.display.setXSWB(p_.scoreFiles.keepUnsaved(replaced));
+        };
         // It first shows where this window stands.
         WindowPlacement::place(form2_, frameGeometry().topLeft(), this);
     }

@@ -2,6 +2,7 @@
 
 #include "controllers/PerformanceControllers.h"
 #include "core/Session.h"
+#include "core/WindowDisplay.h"
 #include "editor/MainRhythmLink.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "midiport/MidiPort.h"
@@ -42,6 +43,17 @@ void MainWindowControllers::shutDown()
     stopTimers();
     hardware.setTarget(nullptr);
     session.port.CloseMidiDevice();
+    // A score or an edit that no file holds is kept, and said on the
+    // terminal: no window is left to show it.
+    QStringList kept;
+    if (display.text3Unsaved()) {
+        kept << performance.scoreFiles.keepUnsaved(display.Text3());
+        display.markText3Kept();
+    }
+    kept << editor.files.keepUnsaved();
+    for (const QString &line : std::as_const(kept))
+        if (!line.isEmpty())
+            std::fprintf(stderr, "dzq: %s\n", line.toLocal8Bit().constData());
     const QString told = recorder.shutDown(takeFallbackFolders);
     if (told.isEmpty())
         return;

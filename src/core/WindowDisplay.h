@@ -23,6 +23,10 @@ public:
     // come back through setText3 as well.
     QString Text3() const { return text3_; }
     void setText3(const QString &text);
+    // The score box now holds what a file holds (just opened or saved).
+    void markText3Kept() { keptText3_ = text3_; }
+    // The box holds a score that no file holds: replacing it loses work.
+    bool text3Unsaved() const { return !text3_.trimmed().isEmpty() && text3_ != keptText3_; }
     // Selects part of the score box (zero-based start), as the score player
     // does to show where it is.
     void selectText3(int start, int length);
@@ -41,4 +45,5 @@ private:
     QString xswb_;
     QString fjwz_;
     QString text3_;
+    QString keptText3_;
 };

@@ -36,4 +36,8 @@ void EditorControllers::leave()
     controls.unload();
     if (restoreMainRhythm)
         restoreMainRhythm();
+    // The next opening starts with an empty edit: what no file holds is kept.
+    const QString kept = files.keepUnsaved();
+    if (!kept.isEmpty() && tellMainWindow)
+        tellMainWindow(kept);
 }

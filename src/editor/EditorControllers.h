@@ -42,6 +42,9 @@ public:
     // the editor is left.
     std::function<void()> stopMainRhythm;
     std::function<void()> restoreMainRhythm;
+    // Tells a line in the main window's information display (an edit kept
+    // when the editor is left).
+    std::function<void(const QString &)> tellMainWindow;
     // Sets the program's wave output volume (left channel in the low 16 bits).
     std::function<void(quint32)> setWaveVolume;
 

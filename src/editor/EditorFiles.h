@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class EditorControls;
 class EditorModel;
@@ -32,8 +33,16 @@ public:
     // Opens an edit file into the emptied edit and shows measure 0 (DKBJ).
     // False after telling the user why; the edit then stays empty.
     bool openEditFile(const QString &path);
-    // Imports a score file into the emptied edit and shows measure 0.
+    // Imports a score file into the emptied edit and shows measure 0. A
+    // MIDI song is refused with a message and the edit stays as it was.
     bool importScoreFile(const QString &path);
+
+    // The edit differs from what was last saved, opened, imported or
+    // emptied, and holds something: leaving it behind would lose work.
+    bool unsaved() const;
+    // Keeps such an edit as "编辑-yyyyMMdd-hhmmss.lnk" in the record folder;
+    // the line that tells where it went, empty when there was nothing to keep.
+    QString keepUnsaved();
 
 signals:
     void choiceMade();
@@ -44,9 +53,16 @@ private:
     // shows measure 0 with the settings of its header.
     void DKBJ();
     void showFirstMeasure(int scrollMaximum);
+    // The edit as its cells and headers stand.
+    QStringList snapshot(const EditorModel &model) const;
+    void markKept() { kept_ = snapshot(model_); }
+    QString keep(EditorModel edit);
+    // After an open or an import replaced an edit that no file held.
+    void tellKept(const EditorModel &replaced, bool wasUnsaved);
 
     Session &ctx_;
     EditorModel &model_;
     EditorControls &controls_;
     EditorPlayback &playback_;
+    QStringList kept_;  // the snapshot no work is lost against
 };

@@ -54,4 +54,5 @@ void linkMainRhythm(EditorControllers &editor, RhythmPattern &pattern, RhythmSeq
             display.setFJWZ(message);
         *stopped = Stopped();
     };
+    editor.tellMainWindow = [&display](const QString &line) { display.setXSWB(line); };
 }

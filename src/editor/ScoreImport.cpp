@@ -4,6 +4,9 @@
 #include "platform/files/TextFiles.h"
 #include "score/ScoreLanguage.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 namespace {
 
 bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
@@ -25,6 +28,20 @@ bool isPlaced(const QString &token)
 namespace ScoreImport {
 
 QString filter() { return QStringLiteral("编辑记录txt|*.txt"); }
+
+QString refusal(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();  // readText says why
+    const QByteArray head = file.read(12);
+    const bool midi = head.startsWith("MThd") || (head.startsWith("RIFF") && head.mid(8, 4) == "RMID");
+    if (!midi)
+        return QString();
+    return QStringLiteral("“%1”是MIDI歌曲，不是乐谱文件，没有导入。\n"
+                          "MIDI歌曲请在主窗口用“打开”读入，保存为乐谱后再导入。")
+        .arg(QFileInfo(path).fileName());
+}
 
 bool readText(const QString &path, QString *text, QString *error)
 {

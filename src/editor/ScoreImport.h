@@ -15,6 +15,9 @@ QString filter();  // "编辑记录txt|*.txt"
 
 // A score file's text with every line end dropped. False with a reason.
 bool readText(const QString &path, QString *text, QString *error);
+// Why a file is no score at all (a MIDI song, whose bytes would import as
+// an empty edit); empty for anything that may be a score.
+QString refusal(const QString &path);
 
 struct Scan {
     int steps = 0;      // the import step at the end

@@ -182,6 +182,8 @@ void MiniKeyboard::clearClicked()
 
 void MiniKeyboard::handBack()
 {
+    if (keepReplacedScore && mainDisplay_.text3Unsaved() && mainDisplay_.Text3() != ctx_.state.ScoreText)
+        keepReplacedScore(mainDisplay_.Text3());
     mainDisplay_.setText3(ctx_.state.ScoreText);
     emit handedBack();
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 struct NoteKey;
 struct Session;
@@ -47,6 +48,9 @@ public:
     // "返回" or closing: the score goes to the main window's score box.
     // Timer1 keeps running.
     void handBack();
+    // Given the main window's score box before the hand-back replaces it,
+    // when no file holds what it held (set by whoever keeps such work).
+    std::function<void(const QString &replaced)> keepReplacedScore;
 
     // The mouse on the boxes: a press and every move onto a box strike it.
     void pianoPressed(int key) override { strike(key); }

@@ -2,6 +2,7 @@
 
 #include "core/SharedState.h"
 #include "core/WindowDisplay.h"
+#include "platform/files/RecordFolder.h"
 #include "platform/files/TextFiles.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "score/ScoreReader.h"
@@ -98,6 +99,7 @@ void ScoreFiles::readAndPlay(const QString &path)
     }
     ctx_.state.ScoreText = score;
     display_.setText3(score);
+    display_.markText3Kept();
     player_.startFromFile();
 }
 
@@ -137,9 +139,24 @@ void ScoreFiles::saveClicked()
                                  .arg(reason));
         return;
     }
+    if (display_.Text3() == score)
+        display_.markText3Kept();
     player_.clearScorePlaying();
     player_.showIdleCaption();
     display_.setFJWZ(QStringLiteral("成功保存乐谱。。。"));
+}
+
+QString ScoreFiles::keepUnsaved(const QString &score)
+{
+    QByteArray bytes;
+    QString reason = QStringLiteral("乐谱中有无法保存为GBK文本的字符");
+    if (scoreBytes(score, &bytes)) {
+        const QString path = RecordFolder::keepWork(ctx_.recordFolder, QStringLiteral("乐谱"), QStringLiteral("txt"),
+                                                    bytes, &reason);
+        if (!path.isEmpty())
+            return QStringLiteral("未保存的乐谱已存入“演奏记录”：%1").arg(QFileInfo(path).fileName());
+    }
+    return QStringLiteral("未保存的乐谱无法存盘：%1").arg(reason);
 }
 
 void ScoreFiles::clearClicked()

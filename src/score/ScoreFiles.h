@@ -42,6 +42,11 @@ public:
     // Yuepu(1): deletes the file last chosen in a dialog and empties the score.
     void deleteClicked();
 
+    // Keeps a score no file holds as "乐谱-yyyyMMdd-hhmmss.txt" in the record
+    // folder; returns the one line that tells the user where it went (or
+    // why it could not be kept).
+    QString keepUnsaved(const QString &score);
+
     // Reads a score file: GBK text, lines joined. False with a message for
     // the user when it cannot be read, decoded or played (too long).
     static bool readScore(const QString &path, QString *score, QString *error);

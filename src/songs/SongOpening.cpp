@@ -27,6 +27,7 @@ void SongOpening::open(const QString &path)
     }
     ctx_.state.ScoreText = r.score;
     display_.setText3(r.score);
+    display_.markText3Kept();  // the song file holds it
     voices_.selectKey(r.keyPosition);
     QString text = QStringLiteral("已导入MIDI文件“%1”。\n%2\n“音调”已设为%3，点击“试听”演奏。")
                        .arg(r.fileName, r.summary(), MelodyVoices::keyTexts().value(r.keyPosition));

@@ -6,6 +6,8 @@
 #include "performance/Form2.h"
 #include "widgets/WindowPlacement.h"
 
+#include <QDir>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -186,6 +188,38 @@ private slots:
         QTest::newRow("wider than the screen") << QRect(300, 100, 1500, 300) << QPoint(0, 100);
         QTest::newRow("taller than the screen") << QRect(300, 500, 400, 900) << QPoint(300, 0);
     }
+    // The score box a hand-back replaces and the work left at exit are
+    // kept in the record folder; undo brings the replaced box back.
+    void workNoFileHoldsSurvivesHandBackAndExit()
+    {
+        MainWindowRig r;
+        const auto kept = [&](const char *pattern) {
+            return QDir(r.t.folder.path()).entryList({QString::fromUtf8(pattern)}, QDir::Files);
+        };
+        r.key(Qt::Key_A);
+        r.key(Qt::Key_S);
+        r.key(Qt::Key_Space);
+        const QString played = r.t.window.Text3();
+        QVERIFY(played.endsWith("TZ"));
+
+        OtherWindow mini{r, "迷你"};
+        mini.open();
+        QTest::keyClick(r.form.miniWindow()->findChild<QWidget *>("JPSB"), Qt::Key_D);
+        mini.leave();
+        QCOMPARE(r.t.window.Text3(), QString("KE"));
+        QCOMPARE(kept("乐谱-*.txt").size(), 1);
+        QCOMPARE(r.t.window.XSWB(), "未保存的乐谱已存入“演奏记录”：" + kept("乐谱-*.txt")[0]);
+        auto *text3 = r.find<QPlainTextEdit>("Text3");
+        QTest::keyClick(text3, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(r.t.window.Text3(), played);
+
+        // At exit: the score box and the editor's edit, neither saved.
+        r.main.editModel.setStepCell(0, 0, "KC");
+        r.main.shutDown();
+        QCOMPARE(kept("乐谱-*.txt").size(), 2);
+        QCOMPARE(kept("编辑-*.lnk").size(), 1);
+    }
+
     void placementKeepsFramesInside()
     {
         QFETCH(QRect, frame);

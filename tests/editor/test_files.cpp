@@ -192,11 +192,56 @@ private slots:
         QCOMPARE(rig.t.dialogs.messages.size(), 1);
 
         rig.enterMelody(0, QStringLiteral("KC"));
-        rig.c.files.openClicked();  // cancelled: the edit is empty all the same
+        rig.c.files.openClicked();  // cancelled: the edit is empty all the same (and kept)
         QVERIFY(rig.model.StepCells(0, 0).isEmpty());
         rig.c.files.saveClicked();  // cancelled: nothing is written
-        QCOMPARE(rig.t.dialogs.messages.size(), 1);
-        QCOMPARE(QDir(rig.t.folder.path()).entryList(QDir::Files).size(), 0);
+        QCOMPARE(rig.t.dialogs.messages.size(), 2);
+        QCOMPARE(QDir(rig.t.folder.path()).entryList(QDir::Files).size(), 1);
+    }
+
+    // An edit no file holds is kept in the record folder wherever the
+    // editor would drop it: leaving, a cancelled open; a MIDI song given to
+    // the import is refused and the edit stays.
+    void workNoFileHoldsIsKept()
+    {
+        EditorRig rig;
+        QString told;
+        rig.c.tellMainWindow = [&](const QString &line) { told = line; };
+        const auto kept = [&] {
+            return QDir(rig.t.folder.path()).entryList({QStringLiteral("编辑-*.lnk")}, QDir::Files);
+        };
+
+        rig.enterMelody(0, QStringLiteral("KCKD"));
+        const QString song = rig.write(QStringLiteral("歌.mid"), QByteArray("MThd\0\0\0\6\0\0\0\1\1\xE0", 14));
+        rig.t.dialogs.openAnswers << song;
+        rig.c.files.importClicked();
+        QCOMPARE(rig.model.StepCells(0, 0), QStringLiteral("KC"));
+        QVERIFY(!rig.c.files.importScoreFile(song));
+        QCOMPARE(rig.model.StepCells(1, 0), QStringLiteral("KD"));
+        QCOMPARE(rig.t.dialogs.messages.size(), 2);
+        QVERIFY(rig.t.dialogs.messages[0].contains(QStringLiteral("是MIDI歌曲，不是乐谱文件")));
+        QVERIFY(kept().isEmpty());
+
+        rig.c.files.openClicked();  // cancelled
+        QCOMPARE(kept().size(), 1);
+        QCOMPARE(rig.t.dialogs.messages.last(), QStringLiteral("未保存的编辑已存入“演奏记录”：") + kept()[0]);
+        QVERIFY(EditorRig::readAll(rig.t.path(kept()[0])).contains("KCKD----"));
+
+        rig.enterMelody(0, QStringLiteral("KE"));
+        rig.c.leave();
+        QCOMPARE(kept().size(), 2);
+        QVERIFY(told.startsWith(QStringLiteral("未保存的编辑已存入“演奏记录”：编辑-")));
+        QVERIFY(rig.c.files.keepUnsaved().isEmpty());  // kept once only
+
+        // Saved, then left: nothing to keep.
+        rig.c.open();
+        told.clear();
+        rig.enterMelody(0, QStringLiteral("KG"));
+        rig.t.dialogs.saveAnswers << rig.t.path(QStringLiteral("mine.lnk"));
+        rig.c.files.saveClicked();
+        rig.c.leave();
+        QVERIFY(told.isEmpty());
+        QCOMPARE(kept().size(), 2);
     }
 
     void failedSaveSaysSoAndKeepsTheOldFile()

@@ -80,10 +80,18 @@ void MiniKeyboardTest::durationsAndHandBack()
     rig.wait(10);
     rig.press(S);
     rig.wait(3);
+    // The box's score no file holds is handed to be kept before it goes.
+    QStringList replaced;
+    rig.mini.keepReplacedScore = [&](const QString &old) { replaced << old; };
+    rig.mainDisplay.setText3("KC4KB8TZ");
     rig.mini.handBack();
+    QCOMPARE(replaced, QStringList{"KC4KB8TZ"});
     // The last note's duration is written only by the next key.
     QCOMPARE(rig.mainDisplay.Text3(), QString("KC10KD"));
-    QCOMPARE(back.count(), 1);
+    rig.mainDisplay.markText3Kept();
+    rig.mini.handBack();
+    QCOMPARE(replaced.size(), 1);
+    QCOMPARE(back.count(), 2);
     // Timer1 keeps counting after the hand-back, up to the 100th tick.
     QVERIFY(rig.mini.timer1().isEnabled());
     rig.main.t.clearSent();

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -52,6 +53,7 @@ private slots:
     void deleteRemovesTheLastChosenFile();
     void deleteWithNothingToDelete();
     void shippedDemosPlayToTheirEnd();
+    void scoreNoFileHoldsIsKept();
 };
 
 void ScoreFilesTest::linesJoinAndPlay()
@@ -397,3 +399,34 @@ void ScoreFilesTest::shippedDemosPlayToTheirEnd()
 DZQ_REGISTER_TEST(ScoreFilesTest)
 
 #include "ScoreFilesTest.moc"
+
+// The box knows whether a file holds what it shows; what none holds is kept
+// as "乐谱-yyyyMMdd-hhmmss.txt" when the program would drop it.
+void ScoreFilesTest::scoreNoFileHoldsIsKept()
+{
+    ScoreRig r;
+    QVERIFY(!r.t.window.text3Unsaved());
+    r.t.window.setText3("KC8KD8");
+    QVERIFY(r.t.window.text3Unsaved());
+    const QString path = r.t.path("存.txt");
+    r.dialogs.saveAnswers << path;
+    r.files.saveClicked();
+    QVERIFY(!r.t.window.text3Unsaved());
+    r.t.window.setText3("KC8KD8KE");
+    QVERIFY(r.t.window.text3Unsaved());
+    openFile(r, path);
+    QVERIFY(!r.t.window.text3Unsaved());
+    r.t.window.setText3("  ");
+    QVERIFY(!r.t.window.text3Unsaved());  // nothing worth keeping
+
+    const QString told = r.files.keepUnsaved("KC4…KB8TZ");
+    const QStringList kept = QDir(r.t.folder.path()).entryList({"乐谱-*.txt"}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    QVERIFY(QRegularExpression("^乐谱-\\d{8}-\\d{6}\\.txt$").match(kept[0]).hasMatch());
+    QCOMPARE(told, "未保存的乐谱已存入“演奏记录”：" + kept[0]);
+    QString back, error;
+    QVERIFY(ScoreFiles::readScore(r.t.path(kept[0]), &back, &error));
+    QCOMPARE(back, QString("KC4…KB8TZ"));
+    r.files.keepUnsaved("KC");  // the same second: a name of its own
+    QCOMPARE(QDir(r.t.folder.path()).entryList({"乐谱-*.txt"}, QDir::Files).size(), 2);
+}

@@ -1,5 +1,7 @@
 #include "platform/files/RecordFolder.h"
 
+#include "platform/files/TextFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -65,3 +67,25 @@ QString locateForProgram()
 }
 
 }  // namespace RecordFolder
+
+QString RecordFolder::keptName(const QString &folder, const QString &prefix, const QString &suffix,
+                               const QDateTime &when)
+{
+    const QString stamp = when.toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QDir dir(folder);
+    QString name = QStringLiteral("%1-%2.%3").arg(prefix, stamp, suffix);
+    for (int n = 2; dir.exists(name); ++n)
+        name = QStringLiteral("%1-%2-%3.%4").arg(prefix, stamp).arg(n).arg(suffix);
+    return name;
+}
+
+QString RecordFolder::keepWork(const QString &folder, const QString &prefix, const QString &suffix,
+                               const QByteArray &bytes, QString *error)
+{
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("无法创建文件夹“%1”").arg(QDir::toNativeSeparators(folder));
+        return QString();
+    }
+    const QString path = QDir(folder).filePath(keptName(folder, prefix, suffix, QDateTime::currentDateTime()));
+    return TextFiles::writeBytes(path, bytes, error) ? path : QString();
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 // The record folder "演奏记录" that holds the user's scores, rhythm files and
@@ -20,5 +22,13 @@ QString locate(const QString &programDir, const QString &documentsDir, const QSt
 QString installedDirFor(const QString &programDir);
 // The folder for this run of the program.
 QString locateForProgram();
+
+// A free name "<prefix>-yyyyMMdd-hhmmss.<suffix>" in `folder` for work the
+// program keeps on the user's behalf ("-2", "-3" … added when taken).
+QString keptName(const QString &folder, const QString &prefix, const QString &suffix, const QDateTime &when);
+// Writes work that was never saved (a score, an edit) under such a name in
+// `folder`; the path, or empty with a Chinese reason.
+QString keepWork(const QString &folder, const QString &prefix, const QString &suffix, const QByteArray &bytes,
+                 QString *error);
 
 }  // namespace RecordFolder

@@ -1,5 +1,7 @@
 #include "platform/media/TakeRepair.h"
 
+#include "platform/files/RecordFolder.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -128,12 +130,7 @@ qint64 fixHeader(const QString &path, QString *error)
 
 QString keptName(const QString &folder, const QDateTime &when)
 {
-    const QString stamp = when.toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    const QDir dir(folder);
-    QString name = QStringLiteral("录音-%1.wav").arg(stamp);
-    for (int n = 2; dir.exists(name); ++n)
-        name = QStringLiteral("录音-%1-%2.wav").arg(stamp).arg(n);
-    return name;
+    return RecordFolder::keptName(folder, QStringLiteral("录音"), QStringLiteral("wav"), when);
 }
 
 }  // namespace TakeRepair
