@@ -160,6 +160,62 @@ private:
     std::vector<std::unique_ptr<QSaveFile>> files_;
 };
 
+// Passes on what QSvgGenerator writes with every character XML cannot hold
+// (control characters of a score or a file name, U+FFFE, U+FFFF) turned
+// into U+FFFD: the generator copies text as it is. The text is UTF-8, where
+// each such control character is a byte of its own.
+class XmlCharacters : public QIODevice {
+public:
+    explicit XmlCharacters(QIODevice &out) : out_(out) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+
+    // Writes what was held back for the next write.
+    bool finish()
+    {
+        const QByteArray rest = held_;
+        held_.clear();
+        return rest.isEmpty() || out_.write(rest) == rest.size();
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        QByteArray text = held_ + QByteArray::fromRawData(data, size);
+        held_.clear();
+        QByteArray clean;
+        clean.reserve(text.size());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const quint8 c = quint8(text[i]);
+            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+                clean += kReplacement;
+                continue;
+            }
+            if (c == 0xEF) {
+                // U+FFFE and U+FFFF are EF BF BE and EF BF BF; one split
+                // between two writes waits for the rest.
+                if (text.size() - i < 3) {
+                    held_ = text.mid(i);
+                    break;
+                }
+                if (quint8(text[i + 1]) == 0xBF && (quint8(text[i + 2]) & 0xFE) == 0xBE) {
+                    clean += kReplacement;
+                    i += 2;
+                    continue;
+                }
+            }
+            clean += char(c);
+        }
+        return out_.write(clean) == clean.size() ? size : -1;
+    }
+
+private:
+    static constexpr const char *kReplacement = "\xEF\xBF\xBD";
+
+    QIODevice &out_;
+    QByteArray held_;
+};
+
 bool writePng(QIODevice &out, const Pictures &pictures, int page, BandedPng &png, QString *error)
 {
     const QSize pixels(int(kPictureWidth * kPngRatio), int(pictures.size().height() * kPngRatio));
@@ -191,19 +247,27 @@ bool writePng(QIODevice &out, const Pictures &pictures, int page, BandedPng &png
     return true;
 }
 
-void writeSvg(QIODevice &out, const Pictures &pictures, int page, const QString &title)
+bool writeSvg(QIODevice &out, const Pictures &pictures, int page, const QString &title, QString *error)
 {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&out);
-    svg.setTitle(title);
-    svg.setDescription(QStringLiteral("简谱"));
-    const QSize size(int(kPictureWidth), int(pictures.size().height()));
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
-    svg.setResolution(96);
-    QPainter p(&svg);
-    p.fillRect(QRectF(0, 0, size.width(), size.height()), Qt::white);
-    pictures.paint(p, page, QRectF(QPointF(0, 0), pictures.size()));
+    XmlCharacters xml(out);
+    {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&xml);
+        svg.setTitle(title);
+        svg.setDescription(QStringLiteral("简谱"));
+        const QSize size(int(kPictureWidth), int(pictures.size().height()));
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setResolution(96);
+        QPainter p(&svg);
+        p.fillRect(QRectF(0, 0, size.width(), size.height()), Qt::white);
+        pictures.paint(p, page, QRectF(QPointF(0, 0), pictures.size()));
+    }
+    if (!xml.finish()) {
+        *error = QStringLiteral("无法写入SVG图片：%1").arg(out.errorString());
+        return false;
+    }
+    return true;
 }
 
 bool writePdf(QIODevice &out, NotationPicture &picture, const QString &title, const Progress &progress)
@@ -244,9 +308,9 @@ bool writePictures(Kind kind, const NotationPicture &picture, const Pictures &pi
         BandedPng png;
         for (int page = next++; page < count && !stop; page = next++) {
             QString failure;
-            if (kind == Kind::Svg)
-                writeSvg(*outs[size_t(page)], own, page, title);
-            else if (!writePng(*outs[size_t(page)], own, page, png, &failure)) {
+            const bool written = kind == Kind::Svg ? writeSvg(*outs[size_t(page)], own, page, title, &failure)
+                                                   : writePng(*outs[size_t(page)], own, page, png, &failure);
+            if (!written) {
                 QMutexLocker lock(&errorLock);
                 if (error.isEmpty())
                     error = failure;
