@@ -2,17 +2,20 @@
 
 #include "jianpu/BandedPng.h"
 #include "platform/files/DurableSave.h"
-#include "score/ScoreReader.h"
 #include "score/ScoreFiles.h"
+#include "score/ScorePlayer.h"
+#include "score/ScoreReader.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QMap>
 #include <QMutex>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSvgGenerator>
 #include <QTextStream>
@@ -373,6 +376,45 @@ QStringList pictureFiles(const QString &path, int pictures)
     return files;
 }
 
+QStringList stalePictures(const QString &path, int pictures)
+{
+    const QFileInfo info(path);
+    const Kind kind = kindOf(path);
+    if (kind != Kind::Svg && kind != Kind::Png)
+        return {};
+    // Nine digits at most: no export writes more pages than that.
+    const QRegularExpression numbered(QStringLiteral("^%1-([1-9][0-9]{0,8})\\.%2$")
+                                          .arg(QRegularExpression::escape(info.completeBaseName()),
+                                               QRegularExpression::escape(info.suffix())));
+    const QDir dir = info.dir();
+    QMap<int, QString> stale;
+    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch m = numbered.match(entry);
+        if (!m.hasMatch())
+            continue;
+        const int page = m.captured(1).toInt();
+        if (pictures > 1 && page <= pictures)
+            continue;
+        const QString file = dir.filePath(entry);
+        if (QFileInfo(file).isSymLink())
+            continue;
+        // A file of that name that holds no such picture is not one of ours.
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray start = f.read(512);
+        const bool picture = kind == Kind::Png ? start.startsWith("\x89PNG\r\n\x1a\n") : start.contains("<svg");
+        if (picture)
+            stale.insert(page, file);
+    }
+    return stale.values();
+}
+
+QString removedText(const QStringList &files)
+{
+    return QStringLiteral("%1（共%2张）").arg(filesText(files)).arg(files.size());
+}
+
 QString filesText(const QStringList &files)
 {
     if (files.isEmpty())
@@ -453,11 +495,24 @@ Result write(const QString &path, NotationPicture &picture, const Progress &prog
         return result;
     }
     result.written = true;
+    // Only now: a failed export leaves the earlier pictures as they were.
+    if (kind != Kind::Pdf) {
+        QStringList kept;
+        for (const QString &file : stalePictures(path, int(result.files.size()))) {
+            QFile f(file);
+            if (f.remove())
+                result.removed << file;
+            else
+                kept << QStringLiteral("“%1”（%2）").arg(QDir::toNativeSeparators(file), f.errorString());
+        }
+        if (!kept.isEmpty())
+            result.notice = QStringLiteral("上次导出的同名图片无法删除：%1").arg(kept.join(QStringLiteral("、")));
+    }
     return result;
 }
 
 int renderCommand(const QString &scorePath, const QString &outputPath, int beatsPerBar, QTextStream &out,
-                  QTextStream &err)
+                  QTextStream &err, const Progress &progress)
 {
     QString score;
     QString error;
@@ -473,15 +528,29 @@ int renderCommand(const QString &scorePath, const QString &outputPath, int beats
     NotationPicture::Header header;
     header.title = QFileInfo(scorePath).completeBaseName();
     picture.setSheet(Notation::read(score, options), header);
-    const Result result = write(outputPath, picture);
+    const Result result = write(outputPath, picture, progress);
+    if (result.cancelled) {
+        err << QStringLiteral("导出已取消，没有写出文件。") << Qt::endl;
+        return 1;
+    }
     if (!result.written) {
         err << result.error << Qt::endl;
         return 1;
     }
+    if (!result.removed.isEmpty())
+        err << QStringLiteral("已删除上次导出留下的同名图片%1。").arg(removedText(result.removed)) << Qt::endl;
+    if (!result.notice.isEmpty())
+        err << result.notice << Qt::endl;
     const Notation::Sheet &sheet = picture.sheet();
     QString output = filesText(result.files);
     if (result.files.size() > 1)
         output += QStringLiteral("，共%1页").arg(result.files.size());
+    // Nothing to play is the player's error, as for every other export.
+    if (score.isEmpty()) {
+        err << ScorePlayer::errorMessage() << QStringLiteral("乐谱是空的。") << Qt::endl
+            << QStringLiteral("简谱已导出到%1。").arg(output) << Qt::endl;
+        return 2;
+    }
     if (sheet.errorCount > 0) {
         if (sheet.cutPosition > 0)
             err << QStringLiteral("乐谱太长，超过了%1个字符：简谱只画到第%2个字符，后面的部分用红色标出。")
