@@ -18,24 +18,100 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <pthread.h>
+#include <iterator>
 #include <memory>
 #include <unistd.h>
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+// The stop signal received while a command runs, 0 before.
+volatile std::sig_atomic_t stopSignal = 0;
+constexpr int kStopSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
-void onInterrupt(int)
+void onStopSignal(int number)
 {
-    interrupted = 1;
+    if (stopSignal != 0) {
+        // Asked again: end at once, as without a handler.
+        std::signal(number, SIG_DFL);
+        std::raise(number);
+        return;
+    }
+    stopSignal = number;
+}
+
+// While a command runs, SIGTERM, SIGHUP and Ctrl+C ask it to stop: a long
+// export looks between blocks, stops and removes what it had begun. A
+// signal ignored when the program started (a job in the background) stays
+// ignored; one left blocked by whoever started it is let through, or it
+// would never stop anything.
+class StopSignals {
+public:
+    StopSignals()
+    {
+        stopSignal = 0;
+        struct sigaction action = {};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigset_t handled;
+        sigemptyset(&handled);
+        for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+            struct sigaction before = {};
+            ::sigaction(kStopSignals[i], nullptr, &before);
+            installed_[i] = before.sa_handler != SIG_IGN;
+            if (installed_[i]) {
+                ::sigaction(kStopSignals[i], &action, &previous_[i]);
+                sigaddset(&handled, kStopSignals[i]);
+            }
+        }
+        pthread_sigmask(SIG_UNBLOCK, &handled, nullptr);
+    }
+    ~StopSignals() { restore(); }
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+    static int received() { return stopSignal; }
+
+    // Ends the program as the signal does by default; where it does not
+    // (the first process of a container ignores it), the shell's status
+    // for it.
+    int endBySignal()
+    {
+        restore();
+        const int number = stopSignal;
+        std::signal(number, SIG_DFL);
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, number);
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+        std::raise(number);
+        return 128 + number;
+    }
+
+private:
+    void restore()
+    {
+        for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+            if (installed_[i])
+                ::sigaction(kStopSignals[i], &previous_[i], nullptr);
+            installed_[i] = false;
+        }
+    }
+
+    bool installed_[std::size(kStopSignals)] = {};
+    struct sigaction previous_[std::size(kStopSignals)] = {};
+};
+
+bool keepGoing()
+{
+    return stopSignal == 0;
 }
 
 // A WAV export shows the percent of the music rendered on one line of the
-// terminal; Ctrl+C cancels it and no file is written.
+// terminal; a stop signal cancels it and no file is written.
 std::function<bool(int)> terminalProgress(QTextStream &err)
 {
-    interrupted = 0;
-    std::signal(SIGINT, onInterrupt);
     const bool terminal = isatty(STDERR_FILENO);
     auto last = std::make_shared<int>(-1);
     return [&err, terminal, last](int percent) {
@@ -45,9 +121,9 @@ std::function<bool(int)> terminalProgress(QTextStream &err)
             if (percent >= 100)
                 err << Qt::endl;
         }
-        if (interrupted && terminal)
+        if (!keepGoing() && terminal)
             err << Qt::endl;
-        return interrupted == 0;
+        return keepGoing();
     };
 }
 
@@ -144,6 +220,18 @@ bool RenderCommand::lineAndColumn(const QString &fileText, int scorePosition, in
 int RenderCommand::run(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
                        QTextStream &err, const PictureWriter &pictures)
 {
+    StopSignals stop;
+    const int status = runCommand(arguments, recordFolder, out, err, pictures);
+    if (!StopSignals::received())
+        return status;
+    err << QStringLiteral("收到信号%1，程序结束。").arg(StopSignals::received()) << Qt::endl;
+    out.flush();
+    return stop.endBySignal();
+}
+
+int RenderCommand::runCommand(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
+                              QTextStream &err, const PictureWriter &pictures)
+{
     QString scorePath;
     QString outputPath;
     QString importPath;
@@ -205,7 +293,7 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
             return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
         if (!pictures)
             return fail(err, QStringLiteral("这里无法绘制简谱。"));
-        return pictures(scorePath, outputPath, beats, out, err);
+        return pictures(scorePath, outputPath, beats, out, err, [](int) { return keepGoing(); });
     }
 
     const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);

@@ -22,8 +22,9 @@ class QTextStream;
 //
 // Exit status: 0 written; 1 a bad argument, a score file that cannot be read,
 // an output type other than .mid/.midi/.wav or an output that cannot be
-// written (no output file then); 2 an unrecognised token in the score (the
-// output holds what was played before it).
+// written (no output file then); 2 an unrecognised token in the score, or
+// an empty score, for every output type (the output holds what was played
+// or drawn before it).
 class RenderCommand {
 public:
     // True when the arguments ask for the command line export rather than
@@ -36,12 +37,16 @@ public:
     static bool isPicture(const QString &path);
 
     // Draws SCORE into OUT in bars of `beatsPerBar`; returns the exit status.
+    // `keepGoing` answers false once the picture should not be written after all.
     using PictureWriter = std::function<int(const QString &scorePath, const QString &outputPath, int beatsPerBar,
-                                            QTextStream &out, QTextStream &err)>;
+                                            QTextStream &out, QTextStream &err,
+                                            const std::function<bool(int percent)> &keepGoing)>;
 
     // Runs the export; arguments as QCoreApplication::arguments() gives them.
     // A one-line summary goes to `out`, every message to `err`. Rhythm files
-    // for "JP" 10..98 come from recordFolder.
+    // for "JP" 10..98 come from recordFolder. SIGTERM, SIGHUP or Ctrl+C stop
+    // it at once (a WAV render or a picture is abandoned, no file is left)
+    // and end the program by that signal.
     static int run(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
                    QTextStream &err, const PictureWriter &pictures = PictureWriter());
 
@@ -54,6 +59,8 @@ public:
     static bool lineAndColumn(const QString &fileText, int scorePosition, int *line, int *column);
 
 private:
+    static int runCommand(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
+                          QTextStream &err, const PictureWriter &pictures);
     static int runImport(const QString &scorePath, const QString &editPath, const QString &time,
                          QTextStream &out, QTextStream &err);
     static int runSongImport(const QString &songPath, const QString &scorePath, const QString &track,

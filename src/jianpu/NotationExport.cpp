@@ -2,17 +2,20 @@
 
 #include "jianpu/BandedPng.h"
 #include "platform/files/DurableSave.h"
-#include "score/ScoreReader.h"
 #include "score/ScoreFiles.h"
+#include "score/ScorePlayer.h"
+#include "score/ScoreReader.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QMap>
 #include <QMutex>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSvgGenerator>
 #include <QTextStream>
@@ -160,6 +163,62 @@ private:
     std::vector<std::unique_ptr<QSaveFile>> files_;
 };
 
+// Passes on what QSvgGenerator writes with every character XML cannot hold
+// (control characters of a score or a file name, U+FFFE, U+FFFF) turned
+// into U+FFFD: the generator copies text as it is. The text is UTF-8, where
+// each such control character is a byte of its own.
+class XmlCharacters : public QIODevice {
+public:
+    explicit XmlCharacters(QIODevice &out) : out_(out) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+
+    // Writes what was held back for the next write.
+    bool finish()
+    {
+        const QByteArray rest = held_;
+        held_.clear();
+        return rest.isEmpty() || out_.write(rest) == rest.size();
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        QByteArray text = held_ + QByteArray::fromRawData(data, size);
+        held_.clear();
+        QByteArray clean;
+        clean.reserve(text.size());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const quint8 c = quint8(text[i]);
+            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+                clean += kReplacement;
+                continue;
+            }
+            if (c == 0xEF) {
+                // U+FFFE and U+FFFF are EF BF BE and EF BF BF; one split
+                // between two writes waits for the rest.
+                if (text.size() - i < 3) {
+                    held_ = text.mid(i);
+                    break;
+                }
+                if (quint8(text[i + 1]) == 0xBF && (quint8(text[i + 2]) & 0xFE) == 0xBE) {
+                    clean += kReplacement;
+                    i += 2;
+                    continue;
+                }
+            }
+            clean += char(c);
+        }
+        return out_.write(clean) == clean.size() ? size : -1;
+    }
+
+private:
+    static constexpr const char *kReplacement = "\xEF\xBF\xBD";
+
+    QIODevice &out_;
+    QByteArray held_;
+};
+
 bool writePng(QIODevice &out, const Pictures &pictures, int page, BandedPng &png, QString *error)
 {
     const QSize pixels(int(kPictureWidth * kPngRatio), int(pictures.size().height() * kPngRatio));
@@ -191,19 +250,27 @@ bool writePng(QIODevice &out, const Pictures &pictures, int page, BandedPng &png
     return true;
 }
 
-void writeSvg(QIODevice &out, const Pictures &pictures, int page, const QString &title)
+bool writeSvg(QIODevice &out, const Pictures &pictures, int page, const QString &title, QString *error)
 {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&out);
-    svg.setTitle(title);
-    svg.setDescription(QStringLiteral("简谱"));
-    const QSize size(int(kPictureWidth), int(pictures.size().height()));
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
-    svg.setResolution(96);
-    QPainter p(&svg);
-    p.fillRect(QRectF(0, 0, size.width(), size.height()), Qt::white);
-    pictures.paint(p, page, QRectF(QPointF(0, 0), pictures.size()));
+    XmlCharacters xml(out);
+    {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&xml);
+        svg.setTitle(title);
+        svg.setDescription(QStringLiteral("简谱"));
+        const QSize size(int(kPictureWidth), int(pictures.size().height()));
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setResolution(96);
+        QPainter p(&svg);
+        p.fillRect(QRectF(0, 0, size.width(), size.height()), Qt::white);
+        pictures.paint(p, page, QRectF(QPointF(0, 0), pictures.size()));
+    }
+    if (!xml.finish()) {
+        *error = QStringLiteral("无法写入SVG图片：%1").arg(out.errorString());
+        return false;
+    }
+    return true;
 }
 
 bool writePdf(QIODevice &out, NotationPicture &picture, const QString &title, const Progress &progress)
@@ -244,9 +311,9 @@ bool writePictures(Kind kind, const NotationPicture &picture, const Pictures &pi
         BandedPng png;
         for (int page = next++; page < count && !stop; page = next++) {
             QString failure;
-            if (kind == Kind::Svg)
-                writeSvg(*outs[size_t(page)], own, page, title);
-            else if (!writePng(*outs[size_t(page)], own, page, png, &failure)) {
+            const bool written = kind == Kind::Svg ? writeSvg(*outs[size_t(page)], own, page, title, &failure)
+                                                   : writePng(*outs[size_t(page)], own, page, png, &failure);
+            if (!written) {
                 QMutexLocker lock(&errorLock);
                 if (error.isEmpty())
                     error = failure;
@@ -307,6 +374,45 @@ QStringList pictureFiles(const QString &path, int pictures)
     for (int n = 1; n <= pictures; ++n)
         files << info.dir().filePath(QStringLiteral("%1-%2.%3").arg(info.completeBaseName()).arg(n).arg(info.suffix()));
     return files;
+}
+
+QStringList stalePictures(const QString &path, int pictures)
+{
+    const QFileInfo info(path);
+    const Kind kind = kindOf(path);
+    if (kind != Kind::Svg && kind != Kind::Png)
+        return {};
+    // Nine digits at most: no export writes more pages than that.
+    const QRegularExpression numbered(QStringLiteral("^%1-([1-9][0-9]{0,8})\\.%2$")
+                                          .arg(QRegularExpression::escape(info.completeBaseName()),
+                                               QRegularExpression::escape(info.suffix())));
+    const QDir dir = info.dir();
+    QMap<int, QString> stale;
+    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch m = numbered.match(entry);
+        if (!m.hasMatch())
+            continue;
+        const int page = m.captured(1).toInt();
+        if (pictures > 1 && page <= pictures)
+            continue;
+        const QString file = dir.filePath(entry);
+        if (QFileInfo(file).isSymLink())
+            continue;
+        // A file of that name that holds no such picture is not one of ours.
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray start = f.read(512);
+        const bool picture = kind == Kind::Png ? start.startsWith("\x89PNG\r\n\x1a\n") : start.contains("<svg");
+        if (picture)
+            stale.insert(page, file);
+    }
+    return stale.values();
+}
+
+QString removedText(const QStringList &files)
+{
+    return QStringLiteral("%1（共%2张）").arg(filesText(files)).arg(files.size());
 }
 
 QString filesText(const QStringList &files)
@@ -389,11 +495,24 @@ Result write(const QString &path, NotationPicture &picture, const Progress &prog
         return result;
     }
     result.written = true;
+    // Only now: a failed export leaves the earlier pictures as they were.
+    if (kind != Kind::Pdf) {
+        QStringList kept;
+        for (const QString &file : stalePictures(path, int(result.files.size()))) {
+            QFile f(file);
+            if (f.remove())
+                result.removed << file;
+            else
+                kept << QStringLiteral("“%1”（%2）").arg(QDir::toNativeSeparators(file), f.errorString());
+        }
+        if (!kept.isEmpty())
+            result.notice = QStringLiteral("上次导出的同名图片无法删除：%1").arg(kept.join(QStringLiteral("、")));
+    }
     return result;
 }
 
 int renderCommand(const QString &scorePath, const QString &outputPath, int beatsPerBar, QTextStream &out,
-                  QTextStream &err)
+                  QTextStream &err, const Progress &progress)
 {
     QString score;
     QString error;
@@ -409,15 +528,29 @@ int renderCommand(const QString &scorePath, const QString &outputPath, int beats
     NotationPicture::Header header;
     header.title = QFileInfo(scorePath).completeBaseName();
     picture.setSheet(Notation::read(score, options), header);
-    const Result result = write(outputPath, picture);
+    const Result result = write(outputPath, picture, progress);
+    if (result.cancelled) {
+        err << QStringLiteral("导出已取消，没有写出文件。") << Qt::endl;
+        return 1;
+    }
     if (!result.written) {
         err << result.error << Qt::endl;
         return 1;
     }
+    if (!result.removed.isEmpty())
+        err << QStringLiteral("已删除上次导出留下的同名图片%1。").arg(removedText(result.removed)) << Qt::endl;
+    if (!result.notice.isEmpty())
+        err << result.notice << Qt::endl;
     const Notation::Sheet &sheet = picture.sheet();
     QString output = filesText(result.files);
     if (result.files.size() > 1)
         output += QStringLiteral("，共%1页").arg(result.files.size());
+    // Nothing to play is the player's error, as for every other export.
+    if (score.isEmpty()) {
+        err << ScorePlayer::errorMessage() << QStringLiteral("乐谱是空的。") << Qt::endl
+            << QStringLiteral("简谱已导出到%1。").arg(output) << Qt::endl;
+        return 2;
+    }
     if (sheet.errorCount > 0) {
         if (sheet.cutPosition > 0)
             err << QStringLiteral("乐谱太长，超过了%1个字符：简谱只画到第%2个字符，后面的部分用红色标出。")

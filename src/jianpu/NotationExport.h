@@ -53,16 +53,30 @@ struct Result {
     bool cancelled = false;  // nothing written
     QString error;           // for the user, when it failed
     QStringList files;       // written, first page first
+    // Numbered pictures of this name that an earlier, longer export left
+    // and that are gone now, and what could not be removed (for the user).
+    QStringList removed;
+    QString notice;
 };
 
 // Writes the file or files: all or none. The picture is laid out again for
-// the file's width.
+// the file's width. Once all are in place, the numbered pictures of the same
+// name beyond them (all of them, for a single picture) are removed, so that
+// no page of an earlier export is taken for one of this.
 Result write(const QString &path, NotationPicture &picture, const Progress &progress = Progress());
 
+// Those left-over pictures: NAME-n.EXT, exactly as pictureFiles() names
+// them, n past `pictures` (every n when `pictures` is 1), regular files
+// holding a picture of that type; by page number.
+QStringList stalePictures(const QString &path, int pictures);
+// What the user is told about them: "“a-4.png”至“a-9.png”（共6张）".
+QString removedText(const QStringList &files);
+
 // The command line: reads SCORE, draws it in `beatsPerBar` and writes OUT.
-// Exit status 0 written, 1 a score that cannot be read or a file that
-// cannot be written, 2 written, but the score has errors (drawn in red).
+// Exit status 0 written, 1 a score that cannot be read, a file that cannot
+// be written or a cancel (`progress` answered false), 2 written, but the
+// score has errors (drawn in red) or is empty.
 int renderCommand(const QString &scorePath, const QString &outputPath, int beatsPerBar, QTextStream &out,
-                  QTextStream &err);
+                  QTextStream &err, const Progress &progress = Progress());
 
 }  // namespace NotationExport

@@ -188,8 +188,14 @@ void NotationWindow::saveClicked()
         return;
     }
     const QString files = NotationExport::filesText(result.files);
-    JpZt->setText(result.files.size() == 1 ? QStringLiteral("简谱已保存到%1。").arg(files)
-                                           : QStringLiteral("简谱共%1页，已保存到%2。").arg(result.files.size()).arg(files));
+    QString text = result.files.size() == 1
+                       ? QStringLiteral("简谱已保存到%1。").arg(files)
+                       : QStringLiteral("简谱共%1页，已保存到%2。").arg(result.files.size()).arg(files);
+    if (!result.removed.isEmpty())
+        text += QStringLiteral("上次导出留下的%1张同名图片已删除。").arg(result.removed.size());
+    JpZt->setText(text);
+    if (!result.notice.isEmpty())
+        ctx_.dialogs.message(result.notice);
 }
 
 void NotationWindow::keyPressEvent(QKeyEvent *event)

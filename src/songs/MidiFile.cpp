@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 int MidiSong::noteCount() const
@@ -60,6 +61,7 @@ public:
             }
             if (!readEvent())
                 break;
+            ++events_;
         }
         // Notes still sounding when the track ends stop there.
         for (int &index : open_) {
@@ -220,7 +222,12 @@ private:
 
     void damaged(const QString &what)
     {
-        warn(QStringLiteral("第%1轨在第%2字节处损坏（%3），其后的内容没有读取。").arg(number_).arg(p_).arg(what));
+        if (!song_.damagedTracks.contains(number_))
+            song_.damagedTracks << number_;
+        if (events_ == 0)
+            warn(QStringLiteral("第%1轨从开头就已损坏（%2），整个音轨都没有读取。").arg(number_).arg(what));
+        else
+            warn(QStringLiteral("第%1轨在第%2字节处损坏（%3），其后的内容没有读取。").arg(number_).arg(p_).arg(what));
     }
 
     void warn(const QString &text)
@@ -236,9 +243,25 @@ private:
     QString instrument_;
     std::vector<int> open_;  // note index sounding per channel and pitch, -1 none
     qsizetype p_ = 0;
+    int events_ = 0;  // read whole
     qint64 tick_ = 0;
     quint8 running_ = 0;
 };
+
+// A chunk mark where a track should stand that is "MTrk" with one byte
+// changed, or no mark at all (marks are four letters or digits): a track
+// whose first bytes are damaged. Chunks of other names are allowed beside
+// the tracks and skipped.
+bool isDamagedTrackMark(const QByteArray &id)
+{
+    int differ = 0;
+    bool name = true;
+    for (int i = 0; i < 4; ++i) {
+        differ += id[i] != "MTrk"[i] ? 1 : 0;
+        name = name && std::isalnum(static_cast<unsigned char>(id[i]));
+    }
+    return differ == 1 || !name;
+}
 
 QString damagedFile(const QString &what)
 {
@@ -280,6 +303,7 @@ bool parse(const QByteArray &bytes, MidiSong *song, QString *error)
         song->ticksPerQuarter = int(division);
     }
 
+    const int declaredTracks = int(bigEndian(bytes, 10, 2));
     qint64 p = 8 + qint64(headerLength);
     int chunk = 0;
     while (p + 8 <= bytes.size()) {
@@ -299,6 +323,16 @@ bool parse(const QByteArray &bytes, MidiSong *song, QString *error)
             }
             TrackReader reader(bytes.mid(p, length), int(song->tracks.size()) + 1, *song);
             song->tracks.append(reader.read());
+        } else if (song->tracks.size() < declaredTracks && isDamagedTrackMark(id)) {
+            // Where a track should stand, a mark no chunk has: the track's
+            // first bytes are damaged. It counts, so the later ones keep
+            // their numbers.
+            const int number = int(song->tracks.size()) + 1;
+            song->damagedTracks << number;
+            song->warnings << QStringLiteral("第%1轨从开头就已损坏（音轨标记“MTrk”变成了“%2”），整个音轨都没有读取。")
+                                  .arg(number)
+                                  .arg(QString::fromLatin1(id.toPercentEncoding()));
+            song->tracks.append(MidiTrack());
         }
         p += length;
     }

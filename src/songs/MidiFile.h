@@ -49,6 +49,8 @@ struct MidiSong {
     // Damage that was read around (a chunk cut short, a stray byte): the
     // notes before it are kept.
     QStringList warnings;
+    // The tracks (numbered from 1) that damage cut short or left unread.
+    QVector<int> damagedTracks;
 
     int noteCount() const;
 };

@@ -75,6 +75,27 @@ QVector<Shape> shapesOf(int units)
     return out;
 }
 
+// The text with what XML cannot hold (control characters, U+FFFE, U+FFFF,
+// a half of a surrogate pair) shown as U+FFFD: a title comes from a file
+// name, which may hold anything.
+QString xmlText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            out += text[i];
+            out += text[++i];
+            continue;
+        }
+        const bool allowed = (c >= 0x20 || c == u'\t' || c == u'\n' || c == u'\r') && c != 0xFFFE && c != 0xFFFF
+                             && !QChar::isSurrogate(c);
+        out += allowed ? text[i] : QChar(QChar::ReplacementCharacter);
+    }
+    return out;
+}
+
 QString instrumentName(int position)
 {
     QString text = MelodyVoices::instrumentTexts().value(position);
@@ -138,7 +159,7 @@ public:
         x.writeAttribute(QStringLiteral("version"), QStringLiteral("3.1"));
         if (!o_.title.isEmpty()) {
             x.writeStartElement(QStringLiteral("work"));
-            x.writeTextElement(QStringLiteral("work-title"), o_.title);
+            x.writeTextElement(QStringLiteral("work-title"), xmlText(o_.title));
             x.writeEndElement();
         }
         x.writeStartElement(QStringLiteral("identification"));

@@ -133,7 +133,12 @@ SongImportResult convert(const MidiSong &song, int part)
     r.warnings = song.warnings;
     r.parts = SongMelody::parts(song);
     if (r.parts.isEmpty()) {
-        r.error = QStringLiteral("MIDI文件中没有音符，没有可以导入的旋律。");
+        // Say why there are none when damage kept them from being read.
+        if (!song.damagedTracks.isEmpty())
+            r.error = QStringLiteral("MIDI文件已损坏，读不到任何音符，没有可以导入的旋律：\n%1")
+                          .arg(song.warnings.join(QLatin1Char('\n')));
+        else
+            r.error = QStringLiteral("MIDI文件中没有音符，没有可以导入的旋律。");
         return r;
     }
     if (part == 0) {
@@ -196,6 +201,13 @@ SongImportResult convert(const MidiSong &song, int part)
             rest(n.start + length, n.length - length);
         }
         time = n.start + n.length;
+    }
+    if (r.notes == 0) {
+        // Rests up to the longest score and not one note: nothing of the song.
+        r.error = QStringLiteral("MIDI文件的第一个音符离开头太远：乐谱最长%1个字符，写完它前面的休止符就没有地方写音符了，"
+                                 "没有可以导入的旋律。")
+                      .arg(ScoreReader::kMaxScoreLength);
+        return r;
     }
     r.leftOut = int(line.notes.size()) - r.notes;
     const SongKey::Degrees written = r.leftOut > 0 ? SongKey::degrees(pitches.mid(0, r.notes), r.keyPosition) : degrees;

@@ -7,11 +7,19 @@
 #include "platform/files/SingleInstance.h"
 #include "score/ScorePlayer.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTextStream>
+
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -162,6 +170,67 @@ private slots:
         r = runProgram({"--render", good, "-o", dir.filePath("bare.mid")}, bare);
         QCOMPARE(r.status, 0);
         QVERIFY(QFileInfo::exists(dir.filePath("bare.mid")));
+    }
+
+    // A stop signal ends a long WAV export within moments, leaves no file
+    // (nor a temporary one) and ends the program by that signal.
+    void aStopSignalEndsALongWavExportAtOnce_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("Ctrl+C") << int(SIGINT);
+    }
+    void aStopSignalEndsALongWavExportAtOnce()
+    {
+        QFETCH(int, signalNumber);
+        QTemporaryDir dir;
+        // Eleven minutes of drums: far longer to render than the test waits.
+        writeFile(dir.filePath("long.txt"), "JP1" + QByteArray("XZ99").repeated(80) + "TZ");
+        const QByteArray program = DZQ_BINARY;
+        const QByteArray score = QFile::encodeName(dir.filePath("long.txt"));
+        const QByteArray output = QFile::encodeName(dir.filePath("long.wav"));
+        const QByteArray messages = QFile::encodeName(dir.filePath("err.log"));
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, messages.constData(), O_WRONLY | O_CREAT, 0644);
+        char *argv[] = {const_cast<char *>(program.constData()), const_cast<char *>("--render"),
+                        const_cast<char *>(score.constData()), const_cast<char *>("-o"),
+                        const_cast<char *>(output.constData()), nullptr};
+        // Started with the signal blocked, as a service manager or a
+        // container's first process may leave it: its default action, to
+        // end the program, never comes.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, signalNumber);
+        posix_spawnattr_setsigmask(&attributes, &blocked);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+        pid_t pid = 0;
+        QCOMPARE(posix_spawn(&pid, program.constData(), &actions, &attributes, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+        QTest::qWait(1500);  // the sound font loaded, rendering under way
+        int status = 0;
+        QCOMPARE(waitpid(pid, &status, WNOHANG), 0);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(kill(pid, signalNumber), 0);
+        while (waitpid(pid, &status, WNOHANG) == 0 && timer.elapsed() < 20000)
+            QTest::qWait(20);
+        const qint64 took = timer.elapsed();
+        if (took >= 20000) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        QVERIFY2(took < 3000, qPrintable(QStringLiteral("%1 ms").arg(took)));
+        QVERIFY(WIFSIGNALED(status));
+        QCOMPARE(WTERMSIG(status), signalNumber);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"err.log", "long.txt"}));
+        QFile log(dir.filePath("err.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString said = QString::fromUtf8(log.readAll());
+        QVERIFY2(said.contains(ScoreExport::cancelledMessage()), qPrintable(said));
     }
 };
 

@@ -21,6 +21,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QXmlStreamReader>
+
+#include <random>
 
 namespace {
 
@@ -261,6 +264,121 @@ private slots:
         QVERIFY(std::is_sorted(percents.begin(), percents.end()));
     }
 
+    // A shorter export of the same name takes away the pages of a longer
+    // one beyond its own, all of them for a single picture; only names of
+    // its own making holding such a picture, and only once it is written.
+    void anEarlierLongerExportLeavesNoPages_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("png") << "png";
+        QTest::newRow("svg") << "svg";
+    }
+    void anEarlierLongerExportLeavesNoPages()
+    {
+        QFETCH(QString, suffix);
+        QTemporaryDir dir;
+        const auto name = [&](const QString &file) { return dir.filePath(file + QLatin1Char('.') + suffix); };
+        NotationPicture three = pictureOf(rowsOfNotes(2424));
+        QVERIFY(NotationExport::write(name("x"), three).written);
+        QVERIFY(QFile::copy(name("x-3"), name("x-12")));  // a gap: pages 4..11 gone
+        const QStringList foreign{"x-07", "x-0", "x-4x", "xx-5", "x-5-1", "X-6"};
+        for (const QString &other : foreign)
+            QVERIFY(QFile::copy(name("x-3"), name(other)));
+        QFile text(name("x-8"));  // our name, but no such picture
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a picture") > 0);
+        text.close();
+        QVERIFY(QDir(dir.path()).mkdir(QFileInfo(name("x-9")).fileName()));
+
+        NotationPicture two = pictureOf(rowsOfNotes(1224));
+        NotationExport::Result r = NotationExport::write(name("x"), two);
+        QVERIFY(r.written);
+        QCOMPARE(r.files, NotationExport::pictureFiles(name("x"), 2));
+        QCOMPARE(r.removed, (QStringList{name("x-3"), name("x-12")}));
+        QCOMPARE(NotationExport::removedText(r.removed),
+                 QStringLiteral("“%1”至“%2”（共2张）")
+                     .arg(QDir::toNativeSeparators(name("x-3")), QDir::toNativeSeparators(name("x-12"))));
+        for (const QString &other : foreign + QStringList{"x-8", "x-9"})
+            QVERIFY2(QFileInfo::exists(name(other)), qPrintable(other));
+
+        // Failing, a single picture leaves the pages as they were.
+        QVERIFY(QDir(dir.path()).mkdir(QFileInfo(name("x")).fileName()));
+        NotationPicture one = pictureOf(rowsOfNotes(10));
+        r = NotationExport::write(name("x"), one);
+        QVERIFY(!r.written);
+        QVERIFY(QFile::exists(name("x-1")) && QFile::exists(name("x-2")));
+        QVERIFY(QDir(dir.path()).rmdir(QFileInfo(name("x")).fileName()));
+        r = NotationExport::write(name("x"), one);
+        QVERIFY(r.written);
+        QCOMPARE(r.removed, (QStringList{name("x-1"), name("x-2")}));
+        QVERIFY(QFile::exists(name("x")));
+        QVERIFY(NotationExport::stalePictures(name("x"), 1).isEmpty());
+        QVERIFY(NotationExport::stalePictures(dir.filePath("x.pdf"), 1).isEmpty());
+    }
+
+    // Whatever the score and the file names hold, the SVG and MusicXML
+    // files are XML a reader takes.
+    void controlCharactersLeaveValidXml_data()
+    {
+        QTest::addColumn<QByteArray>("score");
+        QTest::addColumn<QString>("suffix");
+        QByteArray controls = "KC8";
+        for (int c = 0; c < 32; ++c)
+            controls += char(c);
+        controls += "KD8TZ";
+        QByteArray noise;
+        std::mt19937 rng(17);
+        for (int i = 0; i < 3000; ++i)
+            noise += char(rng() & 0xFF);
+        for (const char *suffix : {"svg", "musicxml"}) {
+            QTest::addRow("U+0011, %s", suffix) << QByteArray("KC8\x11KD8TZ") << suffix;
+            QTest::addRow("all controls, %s", suffix) << controls << suffix;
+            QTest::addRow("random bytes, %s", suffix) << noise << suffix;
+        }
+    }
+    void controlCharactersLeaveValidXml()
+    {
+        QFETCH(QByteArray, score);
+        QFETCH(QString, suffix);
+        QTemporaryDir dir;
+        const QString odd = QStringLiteral("谱\u0001\u0011\uFFFF");
+        const QString scorePath = dir.filePath(odd + QStringLiteral(".txt"));
+        QFile f(scorePath);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(score);
+        f.close();
+        const QString output = dir.filePath(odd + QStringLiteral(".") + suffix);
+        const Run r = render({"--render", scorePath, "-o", output});
+        QCOMPARE(r.status, 2);
+        QXmlStreamReader xml(fileBytes(output));
+        int texts = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::Characters)
+                ++texts;
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(texts > 0);
+    }
+
+    // An empty score is the player's error for every kind of file: written
+    // (the header, the program changes), status 2, said so.
+    void anEmptyScoreIsAnErrorForEveryExport()
+    {
+        QTemporaryDir dir;
+        const QString empty = dir.filePath("空.txt");
+        QFile f(empty);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("\r\n");  // its one line break is no part of the score
+        f.close();
+        for (const char *suffix : {"pdf", "svg", "png", "musicxml", "mid"}) {
+            const QString output = dir.filePath(QStringLiteral("空.") + QLatin1String(suffix));
+            const Run r = render({"--render", empty, "-o", output});
+            QVERIFY2(r.status == 2, suffix);
+            QVERIFY2(r.err.startsWith(QStringLiteral("乐谱中出现错误，请修改！")), qPrintable(r.err));
+            QVERIFY2(r.err.contains(QStringLiteral("乐谱是空的。")), qPrintable(r.err));
+            QVERIFY(QFileInfo(output).size() > 0);
+        }
+    }
+
     // "保存图片" writes behind the progress box, and says what it wrote.
     void theWindowSavesBehindAProgressBox()
     {
@@ -278,6 +396,12 @@ private slots:
         QVERIFY2(status->text().startsWith(QStringLiteral("简谱共3页，已保存到")), qPrintable(status->text()));
         QVERIFY(status->text().contains(QDir::toNativeSeparators(dir.filePath("长-3.png"))));
         QVERIFY(QFile::exists(dir.filePath("长-1.png")));
+        // Shorter under the same name: the pages beyond it go, and it says so.
+        rig.t.window.setText3(rowsOfNotes(1224));
+        rig.t.dialogs.saveAnswers.prepend(dir.filePath("长.png"));
+        w->saveClicked();
+        QVERIFY2(status->text().endsWith(QStringLiteral("上次导出留下的1张同名图片已删除。")), qPrintable(status->text()));
+        QVERIFY(!QFile::exists(dir.filePath("长-3.png")));
 
         rig.t.dialogs.cancelAtPercent = 0;
         w->saveClicked();
@@ -309,6 +433,17 @@ private slots:
         QVERIFY2(r.err.startsWith(QStringLiteral("乐谱太长，超过了32767个字符：简谱只画到第32766个字符")), qPrintable(r.err));
         QVERIFY(!r.err.contains(QStringLiteral("无法识别")));
         QVERIFY(QFile::exists(dir.filePath("太长-1.svg")));
+
+        // A single picture of that name: the pages are gone, and it is said.
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("KC8TZ");
+        f.close();
+        r = render({"--render", score, "-o", dir.filePath("太长.svg")});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.startsWith(QStringLiteral("已删除上次导出留下的同名图片“%1”至").arg(QDir::toNativeSeparators(dir.filePath("太长-1.svg")))),
+                 qPrintable(r.err));
+        QVERIFY(!QFile::exists(dir.filePath("太长-1.svg")));
+        QVERIFY(QFile::exists(dir.filePath("太长.svg")));
     }
 };
 

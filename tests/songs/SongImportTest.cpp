@@ -98,6 +98,71 @@ private slots:
         QVERIFY(imported(drums, 1).ok);  // chosen on purpose, it is taken
     }
 
+    // Damage that leaves no note says so, naming the track; a mark of
+    // another name beside the tracks is no damage.
+    void aSongDamagedFromATracksStartSaysSo_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QByteArray song = song90().note(0, 480, 60).bytes();
+        const qsizetype second = song.lastIndexOf("MTrk");
+        QByteArray dataFirst = song;
+        dataFirst[second + 8] = char(0x3C);  // the first delta a data byte: no status before it
+        dataFirst[second + 9] = char(0x40);
+        QTest::newRow("first event") << dataFirst << "第2轨从开头就已损坏（数据字节前没有状态字节）";
+        QByteArray markHit = song;
+        markHit[second] = char(0);
+        QTest::newRow("track mark") << markHit << "第2轨从开头就已损坏（音轨标记“MTrk”变成了“%00Trk”）";
+        QByteArray oneLetter = song;
+        oneLetter[second + 3] = 'x';
+        QTest::newRow("one letter") << oneLetter << "第2轨从开头就已损坏（音轨标记“MTrk”变成了“MTrx”）";
+    }
+    void aSongDamagedFromATracksStartSaysSo()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        MidiSong song;
+        QString error;
+        QVERIFY2(MidiFile::parse(bytes, &song, &error), qPrintable(error));
+        QCOMPARE(song.damagedTracks, QVector<int>{2});
+        const SongImportResult r = SongImport::convert(song);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.startsWith("MIDI文件已损坏，读不到任何音符") && r.error.contains(message), qPrintable(r.error));
+
+        // A track after the damaged one keeps its number, and is read.
+        const QByteArray third = MidiBuilder::chunk("MTrk", MidiBuilder::bytesOf({0, 0x90, 62, 64, 60, 0x80, 62, 0}));
+        bytes[13] = 3;
+        QVERIFY(MidiFile::parse(bytes + third, &song, &error));
+        QCOMPARE(song.tracks.size(), 3);
+        QCOMPARE(song.tracks[2].notes.size(), 1);
+        QVERIFY(SongImport::convert(song).ok);
+    }
+
+    void otherChunksBesideTheTracksAreNoDamage()
+    {
+        QByteArray song = song90().note(0, 480, 60).bytes();
+        song.insert(song.lastIndexOf("MTrk"), MidiBuilder::chunk("XFIH", "abc"));
+        MidiSong s;
+        QString error;
+        QVERIFY(MidiFile::parse(song, &s, &error));
+        QVERIFY(s.damagedTracks.isEmpty());
+        QVERIFY(s.warnings.isEmpty());
+        QCOMPARE(s.noteCount(), 1);
+    }
+
+    // Rests up to the longest score and no note: refused, not "imported".
+    void aFirstNoteBeyondTheLongestScoreIsRefused()
+    {
+        MidiBuilder b = song90();
+        b.at(1 << 27, MidiBuilder::bytesOf({0xFF, 0x01, 1, 'x'})).note(qint64(1) << 28, 480, 60);
+        const SongImportResult r = imported(b);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.startsWith("MIDI文件的第一个音符离开头太远"), qPrintable(r.error));
+        MidiBuilder near = song90();
+        near.note(60 * 700000, 480, 60);  // rests "XZ99" of 700000 units: about 28300 characters
+        QVERIFY(imported(near).ok);
+    }
+
     void theScoreNeverExceedsWhatThePlayerReads()
     {
         MidiBuilder b = song90();

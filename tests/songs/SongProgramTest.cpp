@@ -89,6 +89,9 @@ private slots:
         QTest::newRow("not MIDI") << QStringList{"--import", "fake.mid", "-o", "x.txt"}
                                   << "无法导入MIDI文件“fake.mid”：这不是MIDI文件";
         QTest::newRow("no notes") << QStringList{"--import", "empty.mid", "-o", "x.txt"} << "没有音符";
+        QTest::newRow("damaged track") << QStringList{"--import", "damaged.mid", "-o", "x.txt"}
+                                       << "无法导入MIDI文件“damaged.mid”：MIDI文件已损坏，读不到任何音符，没有可以导入的旋律：\n"
+                                          "第2轨从开头就已损坏";
         QTest::newRow("too big") << QStringList{"--import", "big.mid", "-o", "x.txt"} << "MIDI文件太大";
         QTest::newRow("no such part") << QStringList{"--import", "song.mid", "--track", "3", "-o", "x.txt"}
                                       << "第2轨“Bass”：1个音符，通道1\nMIDI文件中没有第3轨，只有第1到第2轨。";
@@ -122,6 +125,11 @@ private slots:
         MidiBuilder empty(1, 480);
         empty.track().tempo(0, 500000);
         QVERIFY(empty.save("empty.mid"));
+        QByteArray damaged = empty.track().note(0, 480, 60).bytes();
+        damaged[damaged.lastIndexOf("MTrk")] = 'X';
+        QFile damagedFile("damaged.mid");
+        QVERIFY(damagedFile.open(QIODevice::WriteOnly) && damagedFile.write(damaged) > 0);
+        damagedFile.close();
         QVERIFY(twoParts().save("song.mid"));
         QFile big("big.mid");
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(MidiFile::kMaxFileBytes + 100));
