@@ -8,37 +8,12 @@
 # Exits 0 when the action was done, 1 when the control lacks it, 2 when the
 # window or the control is not found, 77 without pyatspi.
 
+import os
 import sys
-import time
 
-try:
-    import pyatspi
-except ImportError:
-    print("action: SKIP: python3-pyatspi is not installed", file=sys.stderr)
-    sys.exit(77)
-
-
-def find_window(title, seconds):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        for app in pyatspi.Registry.getDesktop(0):
-            if app is None:
-                continue
-            for window in app:
-                if window is not None and window.name == title:
-                    return window
-        time.sleep(0.5)
-    return None
-
-
-def walk(node, depth=0):
-    for i in range(min(node.childCount, 500)):
-        child = node.getChildAtIndex(i)
-        if child is None:
-            continue
-        yield child
-        if depth < 30:
-            yield from walk(child, depth + 1)
+sys.dont_write_bytecode = True  # nothing written beside the sources
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from accessibility_walk import find_window, walk  # noqa: E402  (exits 77 without pyatspi)
 
 
 def main():
