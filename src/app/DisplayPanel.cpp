@@ -4,6 +4,25 @@
 
 #include <QLabel>
 
+namespace {
+
+// A message whose words do not fit the status line (a long keyboard name)
+// is cut between characters, with "…", rather than clipped in the middle of
+// a letter. Only the trailing "。。。" may run over, as it always has.
+QString fitted(const QLabel &line, const QString &text)
+{
+    QString words = text;
+    while (words.endsWith(QChar(0x3002)))
+        words.chop(1);
+    const QFontMetrics metrics = line.fontMetrics();
+    const int width = line.contentsRect().width();
+    if (metrics.horizontalAdvance(words) <= width)
+        return text;
+    return metrics.elidedText(words, Qt::ElideRight, width);
+}
+
+}  // namespace
+
 DisplayPanel::DisplayPanel(WindowDisplay &window, QWidget *parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("xsq"));
@@ -40,7 +59,7 @@ DisplayPanel::DisplayPanel(WindowDisplay &window, QWidget *parent) : QFrame(pare
     auto shown = [](QString text) { return text.remove(QLatin1Char('\r')); };
     connect(&window, &WindowDisplay::xswbChanged, XSWB, [this, shown](const QString &t) { XSWB->setText(shown(t)); });
     connect(&window, &WindowDisplay::fjwzChanged, FJWZ, [this, shown](const QString &t) {
-        FJWZ->setText(shown(t));
+        FJWZ->setText(fitted(*FJWZ, shown(t)));
         FJWZ->setToolTip(shown(t));  // a long message can still be read whole
     });
 }

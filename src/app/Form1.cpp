@@ -22,6 +22,7 @@
 #include "core/SharedState.h"
 #include "recorder/RecorderView.h"
 #include "score/ScoreBox.h"
+#include "score/ScoreTextEdit.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -69,6 +70,10 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
 
     scoreBox_ = new ScoreBox(c_.display, this);
     scoreBox_->bind(p_.player, p_.scoreFiles);
+    // While the user types in the score box a MIDI keyboard's notes leave it alone.
+    c_.mainNotes.setScoreBeingEdited([box = QPointer<QWidget>(scoreBox_->Text3())] {
+        return box && box->isVisible() && box->window()->focusWidget() == box;
+    });
     // DcMidi: export the score box as a MIDI file
     DcMidi = new QPushButton(ScoreExporter::caption(), this);
     DcMidi->setObjectName(QStringLiteral("DcMidi"));

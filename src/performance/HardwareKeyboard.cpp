@@ -72,6 +72,12 @@ void HardwareKeyboard::writeNote(int offset)
     const NoteKey *code = target_->keyToWrite(offset);
     if (!code)
         return;
+    if (target_->writingHeld()) {
+        // Writing would put ScoreText back in the box over the user's typing.
+        display_.setFJWZ(heldMessage());
+        display_.setXSWB(heldInfo());
+        return;
+    }
     // The rest of a chord: no duration tick since this keyboard's last code.
     const SharedState &s = ctx_.state;
     if (writtenAt_ >= 0 && s.DurationCount == 0 && s.ScoreText.size() == writtenAt_)
@@ -151,7 +157,11 @@ void HardwareKeyboard::release(Input &in)
         pitchBend(in, kBendCentre);
 }
 
-void HardwareKeyboard::inputConnected(const QString &keyboardName) { display_.setFJWZ(connectedMessage(keyboardName)); }
+void HardwareKeyboard::inputConnected(const QString &keyboardName)
+{
+    display_.setFJWZ(connectedMessage(keyboardName));
+    display_.setXSWB(connectedInfo(keyboardName));
+}
 
 void HardwareKeyboard::inputLost(int source)
 {

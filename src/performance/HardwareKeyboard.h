@@ -24,8 +24,9 @@ class WindowDisplay;
 // then. Sustain pedal, modulation and pitch bend go to the target's
 // channels. A note-on whose offset the window's keys write closes the
 // previous duration and writes its code, unless a note of this keyboard was
-// written within the same duration tick (the rest of a chord). Channel 10
-// (drum pads) plays nothing.
+// written within the same duration tick (the rest of a chord) or the window
+// holds its score back (the score box is being edited: the status line says
+// so). Channel 10 (drum pads) plays nothing.
 //
 // All notes of an input end, and its controllers go back to rest, when the
 // input goes away; all notes of all inputs end when the window changes or
@@ -55,6 +56,17 @@ public:
     static QString connectedMessage(const QString &keyboardName)
     {
         return QStringLiteral("已连接MIDI键盘：%1。。。").arg(keyboardName);
+    }
+    // The information display: the whole name, which the status line may cut.
+    static QString connectedInfo(const QString &keyboardName)
+    {
+        return QStringLiteral("已连接MIDI键盘：\r\n%1").arg(keyboardName);
+    }
+    // A note not written because the score box is being edited.
+    static QString heldMessage() { return QStringLiteral("改乐谱时MIDI不记谱。。。"); }
+    static QString heldInfo()
+    {
+        return QStringLiteral("乐谱框正在编辑：MIDI键盘的音符只发声，不写入乐谱。点一下“键盘”按钮，就又写入乐谱了。");
     }
 
 signals:

@@ -27,6 +27,9 @@ public:
         return nullptr;
     }
     virtual void write(const NoteKey &key) { Q_UNUSED(key); }
+    // True while the window keeps its score from the MIDI keyboard (the user
+    // is editing it by hand): notes sound but are not written.
+    virtual bool writingHeld() const { return false; }
     // A key of the MIDI keyboard went down or up at this offset.
     virtual void showKey(int offset, bool down)
     {

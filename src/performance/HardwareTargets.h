@@ -14,8 +14,9 @@ class OnScreenKeyboard;
 
 // The main window: the notes sound on the voices whose instrument list is
 // not at "0.无声", at their volumes; the 34 note keys' offsets are written
-// as those keys write them (the information display explains the key); the
-// on-screen piano shows the keys held.
+// as those keys write them (the information display explains the key),
+// except while the score box is being edited by hand (a write would replace
+// the box's text); the on-screen piano shows the keys held.
 class MainWindowNotes : public HardwareNoteTarget {
     Q_OBJECT
 public:
@@ -26,13 +27,18 @@ public:
     qint16 fullVelocity(int channel) const override;
     const NoteKey *keyToWrite(int offset) const override;
     void write(const NoteKey &key) override;
+    bool writingHeld() const override { return scoreBeingEdited_ && scoreBeingEdited_(); }
     void showKey(int offset, bool down) override;
+
+    // Says whether the score box has the keyboard focus (set by the window).
+    void setScoreBeingEdited(std::function<bool()> editing) { scoreBeingEdited_ = std::move(editing); }
 
 private:
     SharedState &state_;
     const MelodyVoices &voices_;
     KeyboardEngine &engine_;
     OnScreenKeyboard &keys_;
+    std::function<bool()> scoreBeingEdited_;
 };
 
 // The mini window: the voices whose VoiceInstrument entry is above 0; the

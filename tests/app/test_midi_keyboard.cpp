@@ -8,12 +8,17 @@
 #include "controllers/PerformanceControllers.h"
 #include "editor/YYBJ.h"
 #include "performance/Form2.h"
+#include "performance/HardwareKeyboard.h"
 #include "platform/midi/MidiInputs.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -27,6 +32,27 @@ const QString kKeys = QStringLiteral("Keystation 49:Keystation 49 MIDI 1 24:0");
 Msgs ons(int note, int velocity)
 {
     return {R::noteOn(0, note, velocity), R::noteOn(1, note, velocity), R::noteOn(2, note, velocity)};
+}
+
+// The program's font, as main() sets it: what the status line must hold.
+struct ProgramFont {
+    QFont before = QApplication::font();
+    ProgramFont()
+    {
+        QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+        font.setPointSize(9);
+        QApplication::setFont(font);
+    }
+    ~ProgramFont() { QApplication::setFont(before); }
+};
+
+QStringList menuTexts(QMenu *menu)
+{
+    emit menu->aboutToShow();
+    QStringList texts;
+    for (QAction *a : menu->actions())
+        texts << (a->isSeparator() ? QString("-") : a->text() + (a->isChecked() ? "*" : ""));
+    return texts;
 }
 
 // The main window with a MIDI keyboard plugged in, as the program composes
@@ -182,11 +208,7 @@ private slots:
         }
         QVERIFY(!button->geometry().intersects(r.find<QWidget>("Jiezhou(0)")->geometry()));
         QMenu *menu = button->menu();
-        emit menu->aboutToShow();
-        QStringList texts;
-        for (QAction *a : menu->actions())
-            texts << (a->isSeparator() ? QString("-") : a->text() + (a->isChecked() ? "*" : ""));
-        QCOMPARE(texts, (QStringList{"连接所有MIDI键盘*", "不用MIDI键盘", "-", kKeys + "（已连接）"}));
+        QCOMPARE(menuTexts(menu), (QStringList{"连接所有MIDI键盘*", "不用MIDI键盘", "-", kKeys + "（已连接）"}));
 
         r.play("903c7f");
         r.form->findChild<QWidget *>("Yuepu(3)")->setFocus();
@@ -200,6 +222,103 @@ private slots:
         menu->actions().last()->trigger();  // this keyboard by name
         QCOMPARE(r.inputs.choice(), MidiInputChoice::named("Keystation 49:Keystation 49 MIDI 1"));
         QCOMPARE(r.inputs.connectedNames(), QStringList{kKeys});
+    }
+
+    // The one port chosen, unplugged: still the choice, not connected; back
+    // again it is connected. A name given on the command line that matches
+    // no port is shown the same way.
+    void unpluggedChoiceStaysMarked()
+    {
+        KeyboardRig r;
+        const QString chosen = MidiInputs::choiceName(kKeys);
+        r.inputs.setChoice(MidiInputChoice::named(chosen));
+        QMenu *menu = r.find<MidiInputButton>("MidiIn")->menu();
+        r.ports.remove(kKeys);
+        r.inputs.poll();
+        QCOMPARE(menuTexts(menu),
+                 (QStringList{"连接所有MIDI键盘", "不用MIDI键盘", "-", chosen + "（未连接）*", "没有找到MIDI输入"}));
+        r.ports.add("Keystation 49:Keystation 49 MIDI 1 28:0", true, "Keystation 49");
+        r.inputs.poll();
+        QCOMPARE(menuTexts(menu), (QStringList{"连接所有MIDI键盘", "不用MIDI键盘", "-",
+                                               "Keystation 49:Keystation 49 MIDI 1 28:0（已连接）*"}));
+        r.ports.refused << "Keystation 49:Keystation 49 MIDI 1 28:0";  // busy: listed, not opened
+        r.inputs.setChoice(MidiInputChoice::none());
+        r.inputs.setChoice(MidiInputChoice::named(chosen));
+        QCOMPARE(menuTexts(menu).last(), QString("Keystation 49:Keystation 49 MIDI 1 28:0（未连接）*"));
+        r.inputs.setChoice(MidiInputChoice::named("VMPK"));
+        QCOMPARE(menuTexts(menu).mid(3, 1), QStringList{"VMPK（未连接）*"});
+    }
+
+    // A screen reader's actions open the menu as Space does.
+    void menuOpensFromAScreenReader()
+    {
+        KeyboardRig r;
+        auto *button = r.find<MidiInputButton>("MidiIn");
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(iface && iface->actionInterface());
+        QCOMPARE(iface->text(QAccessible::Name), QString("选择MIDI键盘"));
+        QVERIFY(iface->state().hasPopup);
+        const QStringList actions = iface->actionInterface()->actionNames();
+        QCOMPARE(actions.mid(0, 2), (QStringList{QAccessibleActionInterface::showMenuAction(),
+                                                 QAccessibleActionInterface::pressAction()}));
+        for (const QString &action : actions.mid(0, 2)) {
+            bool opened = false;
+            QTimer::singleShot(100, button->menu(), [&opened, menu = button->menu()] {
+                opened = menu->isVisible();
+                menu->close();
+            });
+            iface->actionInterface()->doAction(action);
+            QTRY_VERIFY2(opened, qPrintable(action));
+        }
+    }
+
+    // A name too long for the status line is cut there between characters,
+    // with "…"; the information display shows it whole.
+    void longNamesInTheStatusLine()
+    {
+        ProgramFont font;
+        KeyboardRig r;
+        const QString name = QStringLiteral("jack-keyboard-with-a-long-name");
+        r.main.hardware.inputConnected(name);
+        auto *status = r.find<QLabel>("FJWZ");
+        const QString whole = HardwareKeyboard::connectedMessage(name);
+        QCOMPARE(r.t.window.FJWZ(), whole);
+        QVERIFY2(status->text().endsWith(QStringLiteral("…")), qPrintable(status->text()));
+        QVERIFY(whole.startsWith(status->text().chopped(1)));
+        QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <= status->width());
+        QCOMPARE(status->toolTip(), whole);
+        QVERIFY(r.find<QLabel>("XSWB")->text().endsWith(name));
+        // A short message is shown as it is.
+        r.t.window.setFJWZ(HardwareKeyboard::connectedMessage("VMPK"));
+        QCOMPARE(status->text(), HardwareKeyboard::connectedMessage("VMPK"));
+    }
+
+    // Typing in the score box is kept: the keyboard's notes sound but are
+    // not written while the box has the focus (the status line says so,
+    // and the message fits it); once the focus leaves, they write again.
+    void typingInTheScoreBoxIsKept()
+    {
+        ProgramFont font;
+        KeyboardRig r;
+        r.play("903c7f803c00");
+        auto *box = r.find<QWidget>("Text3");
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(box, "VS5");
+        QCOMPARE(r.t.window.Text3(), QString("KCVS5"));
+        r.t.clearSent();
+        r.play("903e7f803e00");
+        QCOMPARE(r.t.midi.messagesOfKind(0x90), ons(62, 70));
+        QCOMPARE(r.t.window.Text3(), QString("KCVS5"));
+        QCOMPARE(r.t.state.ScoreText, QString("KC"));
+        QCOMPARE(r.t.window.FJWZ(), HardwareKeyboard::heldMessage());
+        auto *status = r.find<QLabel>("FJWZ");
+        QCOMPARE(status->text(), HardwareKeyboard::heldMessage());
+        QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <= status->width());
+        QTest::mouseClick(r.find<QPushButton>("SFYXYZ"), Qt::LeftButton);
+        r.t.clock.advanceMs(400);
+        r.play("90407f");
+        QCOMPARE(r.t.window.Text3(), QString("KC5KE"));  // the typing goes, as at a computer key
     }
 };
 

@@ -205,6 +205,33 @@ private slots:
         QCOMPARE(rig.s.ScoreText, QString("KC0KD0KE0XZ0KF"));
     }
 
+    // While the score box is edited by hand the notes sound and leave the
+    // box and the score alone (the status line says why); a chord's rest is
+    // not taken for written, and writing goes on once the box is left.
+    void heldWhileTheScoreBoxIsEdited()
+    {
+        HardwareRig rig;
+        bool editing = false;
+        rig.mainNotes.setScoreBeingEdited([&editing] { return editing; });
+        rig.on(60);
+        rig.ticks(3);
+        editing = true;
+        rig.t.window.setText3("KCVS5");  // typed by hand
+        rig.t.clearSent();
+        rig.on(62);
+        rig.on(64);
+        QCOMPARE(rig.t.sent(), ons(62, 70) + ons(64, 70));
+        QCOMPARE(rig.t.window.Text3(), QString("KCVS5"));
+        QCOMPARE(rig.s.ScoreText, QString("KC"));
+        QCOMPARE(rig.t.window.FJWZ(), HardwareKeyboard::heldMessage());
+        QCOMPARE(rig.t.window.XSWB(), HardwareKeyboard::heldInfo());
+        QVERIFY(rig.t.window.FJWZ().endsWith(QStringLiteral("。。。")));
+        editing = false;
+        rig.on(65);
+        QCOMPARE(rig.s.ScoreText, QString("KC3KF"));
+        QCOMPARE(rig.t.window.Text3(), QString("KC3KF"));
+    }
+
     // The 99TZ rule holds as with the computer keys: the score ends after
     // 100 ticks without a new note, and the next note writes 99 again.
     void heldForHundredTicks()
@@ -373,6 +400,7 @@ private slots:
         HardwareRig rig;
         rig.hw.inputConnected(QStringLiteral("Keystation 49"));
         QCOMPARE(rig.t.window.FJWZ(), QStringLiteral("已连接MIDI键盘：Keystation 49。。。"));
+        QCOMPARE(rig.t.window.XSWB(), QStringLiteral("已连接MIDI键盘：\r\nKeystation 49"));
     }
 
     // Before start-up and after shut-down nothing plays.

@@ -66,6 +66,16 @@ private slots:
         QTest::newRow("song position skipped, ends running status")
             << QStringList{"903c64f201023e40"} << QVector<quint32>{0x643c90};
         QTest::newRow("tune request ends running status") << QStringList{"903c64f63e40"} << QVector<quint32>{0x643c90};
+        // A SysEx left unfinished (no F7) ends at the next status byte that
+        // is not real time: the notes after it play.
+        QTest::newRow("unfinished sysex, notes after it")
+            << QStringList{"f07e010203", "903c64", "903e64", "904064"}
+            << QVector<quint32>{0x643c90, 0x643e90, 0x644090};
+        QTest::newRow("unfinished sysex, then running status")
+            << QStringList{"f07e01", "903c64", "3e64"} << QVector<quint32>{0x643c90, 0x643e90};
+        QTest::newRow("real time leaves a sysex open") << QStringList{"f07e01f8", "3c64f7", "903c64"}
+                                                      << QVector<quint32>{0x643c90};
+        QTest::newRow("a lone f7 is nothing") << QStringList{"f7", "3c64", "903c64"} << QVector<quint32>{0x643c90};
         QTest::newRow("a new status drops the unfinished message")
             << QStringList{"903c", "803c40"} << QVector<quint32>{0x403c80};
     }

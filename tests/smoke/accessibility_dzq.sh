@@ -83,6 +83,18 @@ click_in "$welcome" 344 278 || fail "could not click \"知道了\""
 main=""
 until_ok 15 find_window main "$pid" 988 337 || fail "the main window did not appear within 15 s"
 walk "Quorvane电子琴2012"
+# A screen reader's action does what the keys do: "ShowMenu" opens the menu
+# (one window more), Escape closes it.
+windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }
+xdotool mousemove 0 0 && sleep 0.5  # no tooltip comes or goes meanwhile
+shown=$(windows)
+menu_open() { [ "$(windows)" -gt "$shown" ]; }
+menu_closed() { [ "$(windows)" -eq "$shown" ]; }
+timeout 40 "$python" "$(dirname "$walker")/accessibility_action.py" "Quorvane电子琴2012" "选择MIDI键盘" ShowMenu \
+    || fail "\"MIDI键盘\" offers no action \"ShowMenu\""
+until_ok 5 menu_open || fail "the action \"ShowMenu\" of \"MIDI键盘\" did not open its menu"
+xdotool key Escape
+until_ok 5 menu_closed || fail "Escape did not close the menu of \"MIDI键盘\""
 
 click_in "$main" 866 190 || fail "could not click \"编辑\""
 editor=""

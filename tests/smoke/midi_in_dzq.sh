@@ -6,7 +6,10 @@
 # in running status, a message split over two events, a black key. The
 # MIDI log must show the notes on the three voices with their velocities,
 # and the score box (saved through "保存") what they wrote. The client then
-# goes away and comes back: the program connects it again.
+# goes away and comes back: the program connects it again, and notes after
+# an unfinished SysEx play. Last the JACK server is killed (-9) while the
+# client is connected: the program drops it, lives on with its score, and
+# plays again from a server started anew under the same name.
 #
 #   xvfb-run -a -s "-screen 0 1280x800x24 -noreset" midi_in_dzq.sh path/to/dzq path/to/jack_midi_send
 #
@@ -38,16 +41,28 @@ export TMPDIR="$work"
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR" || exit 1
-# A server name of its own: never another developer's server, nor theirs ours.
-JACK_DEFAULT_SERVER="dzq-test-$$"
+# One fixed server name, never another program's. JACK keeps the names of
+# 8 servers per machine, and a killed server's name stays taken until a
+# server of that name starts again: a name per run would use them all up.
+# Two runs on one machine therefore take turns.
+JACK_DEFAULT_SERVER="dzq-midi-in-test"
 export JACK_DEFAULT_SERVER
+lockfile="/dev/shm/dzq-midi-in-test-$(id -u).lock"
+if command -v flock >/dev/null 2>&1; then
+    exec 9>>"$lockfile" || exit 1
+    if ! flock -w 120 9; then
+        echo "midi-in: FAIL: another run of this test held $lockfile for 120 s" >&2
+        exit 1
+    fi
+fi
 log="$work/midi.log"
 score="$work/zz-score.txt"
 jack_pid=""
 pid=""
 
+sender_pid=""
 cleanup() {
-    stop $pid $jack_pid
+    stop $pid $sender_pid $jack_pid
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -65,7 +80,7 @@ fail() {
     exit 1
 }
 
-deadline=$(( $(date +%s) + 100 ))
+deadline=$(( $(date +%s) + 150 ))
 
 logged() { [ -f "$log" ] && grep -q " $1\$" "$log"; }
 all_logged() {
@@ -76,10 +91,17 @@ all_logged() {
 connections() { grep -c "^# 已连接MIDI键盘：JACK dzq-test:out\$" "$log" 2>/dev/null; }
 server_up() { "$sender" --name dzq-probe >/dev/null 2>&1; }
 
+start_jackd() {
+    jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >>"$work/jackd.log" 2>&1 &
+    jack_pid=$!
+    until_ok 15 server_up || fail "the JACK server did not come up within 15 s"
+}
+
+if server_up; then
+    fail "a JACK server \"$JACK_DEFAULT_SERVER\" of an earlier run still runs; end it (jack_control stop, or kill its jackd)"
+fi
 step "starting a JACK server \"$JACK_DEFAULT_SERVER\" (dummy backend)"
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
-jack_pid=$!
-until_ok 15 server_up || fail "the JACK server did not come up within 15 s"
+start_jackd
 
 step "starting $dzq"
 "$dzq" --midi-log "$log" --midi-in all 2>"$work/dzq.err" &
@@ -109,12 +131,41 @@ until_ok 5 all_logged 0x3c80 0x3c82 0x4081 0x4382 0x463e90 0x463e92 0x3e80 0x3e8
     0x2c4092 || fail "a note or note-off of the keyboard is missing (missing $missing)"
 step "the chord and the notes sounded with their velocities"
 
-# Unplugged (the client ended) and plugged in again: F at 127.
-"$sender" wait-connected=20 sleep=300 send=90417f sleep=200 send=804100 >>"$work/sender.log" 2>&1 \
-    || fail "the keyboard plugged in again was not connected: $(cat "$work/sender.log")"
+# Unplugged (the client ended) and plugged in again: F at 127. Then a SysEx
+# left unfinished: the next status byte ends it, G, A and B play.
+"$sender" wait-connected=20 sleep=300 send=90417f sleep=200 send=804100 sleep=200 \
+    send=f07e010203 sleep=200 send=90437f sleep=100 send=804300 sleep=100 \
+    send=90457f sleep=100 send=804500 sleep=100 send=90477f sleep=100 send=804700 sleep=200 \
+    >>"$work/sender.log" 2>&1 || fail "the keyboard plugged in again was not connected: $(cat "$work/sender.log")"
 until_ok 5 all_logged 0x464190 0x4182 || fail "the keyboard plugged in again did not play F (0x464190)"
 [ "$(connections)" = 2 ] || fail "the keyboard plugged in again was not named again"
 step "unplugged and plugged in again: it plays"
+until_ok 5 all_logged 0x464390 0x4382 0x464590 0x4582 0x464790 0x4782 \
+    || fail "after an unfinished SysEx the keyboard stayed deaf (missing $missing)"
+step "after an unfinished SysEx: G, A and B play"
+
+# The server dies (-9) while the keyboard is connected and holds C: the
+# program drops the keyboard (the note ends) and lives on.
+"$sender" wait-connected=20 sleep=300 send=90487f sleep=60000 >>"$work/sender.log" 2>&1 &
+sender_pid=$!
+until_ok 25 logged 0x464890 || fail "the keyboard connected a third time did not play C (0x464890)"
+kill -9 "$jack_pid"
+wait "$jack_pid" 2>/dev/null
+jack_pid=""
+step "JACK server killed while the keyboard held C"
+until_ok 10 logged 0x4882 || fail "the note held when the server died did not end (0x4882)"
+sleep 2
+alive "$pid" || fail "the program did not survive the JACK server's death"
+stop "$sender_pid"
+sender_pid=""
+
+step "starting the JACK server again under the same name"
+start_jackd
+"$sender" wait-connected=20 sleep=300 send=904a7f sleep=200 send=804a00 >>"$work/sender.log" 2>&1 \
+    || fail "the keyboard on the new server was not connected: $(cat "$work/sender.log")"
+until_ok 5 all_logged 0x464a90 0x4a82 || fail "the keyboard on the new server did not play D (0x464a90)"
+[ "$(connections)" = 4 ] || fail "the keyboard on the new server was not named"
+step "a new server: the keyboard plays again"
 
 # Space ends the score; "保存" saves the score box.
 xdotool mousemove --window "$main" 494 100 && sleep 0.3 && xdotool key space || fail "could not press Space"
@@ -128,8 +179,8 @@ xdotool mousemove --window "$dialog" 100 100 && sleep 0.3 \
 saved() { [ -s "$score" ]; }
 until_ok 10 saved || fail "the score was not saved to $score"
 text=$(tr -d '\r\n' <"$score")
-echo "$text" | grep -Eq '^KC[0-9]+KD[0-9]+KE[0-9]+KF[0-9]+TZ$' \
-    || fail "the score box holds \"$text\", not KC..KD..KE..KF..TZ (one code per chord, none for C#)"
+echo "$text" | grep -Eq '^KC[0-9]+KD[0-9]+KE[0-9]+KF[0-9]+KG[0-9]+KA[0-9]+KB[0-9]+HC[0-9]+HD[0-9]+TZ$' \
+    || fail "the score box holds \"$text\", not KC..KD..KE..KF..KG..KA..KB..HC..HD..TZ (one code per chord, none for C#)"
 step "the score box holds $text"
 
 click_in "$main" 958 190 || fail "could not click \"退出\""

@@ -1,6 +1,7 @@
 # MIDI: the output backends (built-in synthesizer, RtMidi ports, log,
-# recording), the MIDI file writer, and the input ports (RtMidi: ALSA and
-# JACK) with the hand-over of their messages to the owner thread.
+# recording), the MIDI file writer, and the input ports (ALSA through
+# RtMidi, JACK through its own library) with the hand-over of their
+# messages to the owner thread.
 list(APPEND DZQ_CORE_SOURCES
   src/platform/midi/MidiBackend.h
   src/platform/midi/ExternalMidiPorts.h
@@ -11,6 +12,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/midi/MidiFileWriter.h src/platform/midi/MidiFileWriter.cpp
   src/platform/midi/MidiInputPorts.h
   src/platform/midi/MidiStreamParser.h src/platform/midi/MidiStreamParser.cpp
+  src/platform/midi/JackMidiInputs.h src/platform/midi/JackMidiInputs.cpp
   src/platform/midi/RtMidiInputs.h src/platform/midi/RtMidiInputs.cpp
   src/platform/midi/MidiInputs.h src/platform/midi/MidiInputs.cpp
 )
