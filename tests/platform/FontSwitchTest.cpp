@@ -1,4 +1,5 @@
 #include "AudioAnalysis.h"
+#include "BrokenFontRig.h"
 #include "TestMain.h"
 
 #include "platform/audio/AudioEngine.h"
@@ -167,32 +168,23 @@ private slots:
     void refusedFontKeepsTheOldOne_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("text named x.sf2") << "text";
-        QTest::newRow("sound font cut short") << "cut";
-        QTest::newRow("missing file") << "missing";
-        QTest::newRow("a folder") << "folder";
-        QTest::newRow("empty file") << "empty";
+        QTest::addColumn<QString>("says");
+        QTest::newRow("text named x.sf2") << "text" << "不是可用的音色库";
+        QTest::newRow("sound font cut short") << "cut" << "不是可用的音色库";
+        QTest::newRow("missing file") << "missing" << "找不到音色库文件";
+        QTest::newRow("a folder") << "folder" << "不是文件";
+        QTest::newRow("empty file") << "empty" << "不是可用的音色库";
+        QTest::newRow("no samples") << "smpl0" << "不是可用的音色库";
+        QTest::newRow("silent samples") << "zeros" << "不是可用的音色库";
     }
 
     void refusedFontKeepsTheOldOne()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, says);
         QTemporaryDir dir;
-        const QString path = dir.filePath("x.sf2");
-        QFile file(path);
-        if (kind == "folder") {
-            QVERIFY(QDir().mkpath(path));
-        } else if (kind != "missing") {
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            if (kind == "text")
-                file.write("这不是音色库\n");
-            if (kind == "cut") {
-                QFile font(installedFont("TimGM6mb"));
-                QVERIFY(font.open(QIODevice::ReadOnly));
-                file.write(font.read(200000));
-            }
-            file.close();
-        }
+        const QString path = makeBrokenFont(dir.path(), kind, installedFont("TimGM6mb"));
+        QVERIFY(!path.isEmpty());
         SwitchRig rig(installedFont("TimGM6mb"));
         QVERIFY(rig.ready);
         const QString old = rig.engine->soundFontPath();
@@ -205,12 +197,41 @@ private slots:
         QCOMPARE(rig.changed->size(), 0);
         const QStringList texts = rig.noticeTexts();
         QCOMPARE(texts.size(), 2);  // loading, then refused
-        QVERIFY2(texts[1].contains("不是可用的音色库") && texts[1].contains("仍使用原来的音色库"),
+        QVERIFY2(texts[1].contains(says) && texts[1].contains(QDir::toNativeSeparators(path))
+                     && texts[1].endsWith("仍使用原来的音色库。"),
                  qPrintable(texts[1]));
         QCOMPARE(rig.engine->soundFontPath(), old);
         QCOMPARE(rig.engine->synth(), synth);
         QCOMPARE(rig.preset(0), 40);
         QVERIFY(peak(rig.note()) > 0.02f);
+    }
+
+    // A font the run was to start with (named or remembered) that is
+    // refused gives way to the system's, in one notice saying what is wrong.
+    void refusedStartFontGivesWay_data() { refusedFontKeepsTheOldOne_data(); }
+
+    void refusedStartFontGivesWay()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        const QString path = makeBrokenFont(dir.path(), kind, installedFont("TimGM6mb"));
+        QVERIFY(!path.isEmpty());
+        AudioEngine::Options o;
+        o.soundFont = path;
+        o.fallBackToFound = true;
+        o.output = AudioEngine::Output::Manual;
+        AudioEngine engine(o);
+        QSignalSpy notices(&engine, &AudioEngine::notice);
+        engine.start();
+        QVERIFY(engine.waitUntilReady());
+        QVERIFY(engine.hasSoundFont());
+        QVERIFY(SynthSetup::sameFile(engine.soundFontPath(), SynthSetup::findSoundFont()));
+        QCOMPARE(notices.size(), 1);
+        const QString text = notices[0][0].toString();
+        QVERIFY2(text.contains(says) && text.contains(QDir::toNativeSeparators(path))
+                     && text.endsWith("改用默认的音色库。"),
+                 qPrintable(text));
     }
 
     // Notes sounding at the switch end with the old synthesizer; a note due

@@ -3,6 +3,7 @@
 #include "core/MidiMessage.h"
 #include "core/SteadyTime.h"
 
+#include "platform/audio/FontCheck.h"
 #include "platform/audio/FontFile.h"
 #include "platform/audio/PulseOutput.h"
 #include "platform/audio/RealtimeKit.h"
@@ -155,42 +156,44 @@ void AudioEngine::load()
 
     FontFile::useFor(synth_, settings_);
     const bool chosen = !options_.soundFont.isEmpty();
-    if (chosen && !loadFont(options_.soundFont) && options_.fallBackToFound) {
-        workerNotices_.removeLast();  // one notice says it all
-        const QString found = SynthSetup::findSoundFont();
-        workerNotices_ << SynthSetup::notASoundFontText(options_.soundFont) + QStringLiteral("改用默认的音色库。");
-        if (!found.isEmpty())
-            loadFont(found);
-        else
-            workerNotices_ << SynthSetup::missingSoundFontText();
+    const FontCheck::Verdict verdict = chosen ? loadFont(options_.soundFont) : FontCheck::Verdict::Missing;
+    if (chosen && verdict != FontCheck::Verdict::Usable) {
+        if (options_.fallBackToFound) {
+            workerNotices_ << FontCheck::refusalText(options_.soundFont, verdict) + QStringLiteral("改用默认的音色库。");
+            loadFoundFont();
+        } else {  // tests and tools: silent, the package named
+            workerNotices_ << (verdict == FontCheck::Verdict::Broken ? SynthSetup::soundFontLoadFailedText(fontPath_)
+                                                                      : SynthSetup::missingSoundFontText());
+        }
     } else if (!chosen) {
-        loadFont(SynthSetup::findSoundFont());
+        loadFoundFont();
     }
     // The output runs even without a font: the program's own sound (and the
     // tap) keeps working.
     openOutput();
 }
 
-bool AudioEngine::loadFont(const QString &path)
+void AudioEngine::loadFoundFont()
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    const QString found = SynthSetup::findSoundFont();
+    if (found.isEmpty())
         workerNotices_ << SynthSetup::missingSoundFontText();
-        return false;
-    }
+    else if (loadFont(found) != FontCheck::Verdict::Usable)
+        workerNotices_ << SynthSetup::soundFontLoadFailedText(fontPath_);
+}
+
+FontCheck::Verdict AudioEngine::loadFont(const QString &path)
+{
     fontPath_ = QFileInfo(path).absoluteFilePath();
-    const QByteArray native = QFile::encodeName(fontPath_);
-    // Only sound fonts (SF2, SF3) are handed over: anything else would go on to
-    // FluidSynth's DLS loader, which complains on the terminal.
+    FontCheck::Verdict verdict;
     {
         FontFile::ReadScope scope(&options_.beforeFontRead);
-        fontLoaded_ =
-            fluid_is_soundfont(native.constData()) && fluid_synth_sfload(synth_, native.constData(), 1) != FLUID_FAILED;
+        verdict = FontCheck::load(synth_, fontPath_);
     }
+    fontLoaded_ = verdict == FontCheck::Verdict::Usable;
     if (fontLoaded_)
         programs_->open(synth_, fontPath_, options_.beforeFontRead);
-    else
-        workerNotices_ << SynthSetup::soundFontLoadFailedText(fontPath_);
-    return fontLoaded_;
+    return verdict;
 }
 
 void AudioEngine::openOutput()
@@ -620,6 +623,7 @@ void AudioEngine::startSwitch(const QString &path)
     switch_.path = path;
     switch_.state = channels_.replay();
     switch_.loaded = false;
+    switch_.verdict = FontCheck::Verdict::Broken;
     // Made here: its owner is this thread; the worker only opens it.
     switch_.programs = std::make_unique<ProgramCache>(gate_);
     const quint64 serial = ++switchSerial_;
@@ -641,12 +645,11 @@ void AudioEngine::loadSwitch()
     if (!s.synth)
         return;
     FontFile::useFor(s.synth, s.settings);
-    const QByteArray native = QFile::encodeName(s.path);
     {
         FontFile::ReadScope scope(&options_.beforeFontRead);
-        s.loaded = QFileInfo(s.path).isFile() && fluid_is_soundfont(native.constData())
-                   && fluid_synth_sfload(s.synth, native.constData(), 1) != FLUID_FAILED;
+        s.verdict = FontCheck::load(s.synth, s.path);
     }
+    s.loaded = s.verdict == FontCheck::Verdict::Usable;
     if (!s.loaded)
         return;
     s.programs->open(s.synth, s.path, options_.beforeFontRead);
@@ -670,7 +673,7 @@ void AudioEngine::finishSwitch()
             delete_fluid_synth(std::exchange(s.synth, nullptr));
         if (s.settings)
             delete_fluid_settings(std::exchange(s.settings, nullptr));
-        emit notice(SynthSetup::notASoundFontText(s.path) + QStringLiteral("仍使用原来的音色库。"));
+        emit notice(FontCheck::refusalText(s.path, s.verdict) + QStringLiteral("仍使用原来的音色库。"));
     } else {
         // What the channels were sent while the font loaded, and the
         // programs they play kept in memory (their samples are read already).

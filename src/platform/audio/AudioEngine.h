@@ -8,6 +8,7 @@
 #include "platform/audio/realtime/SynthGate.h"
 #include "platform/audio/realtime/ThreadRoles.h"
 #include "platform/audio/ChannelMemory.h"
+#include "platform/audio/FontCheck.h"
 #include "platform/audio/ProgramCache.h"
 #include "platform/audio/SynthSetup.h"
 #include "platform/audio/UnderrunPolicy.h"
@@ -141,9 +142,10 @@ public:
     // given the instruments, volumes and other controllers every channel has
     // been sent, and then replaces the playing one between two periods (the
     // notes sounding then end; what is waiting to be played goes on with the
-    // new font). A file that cannot be loaded is refused with a notice and
-    // the old font plays on. One font loads at a time: a font asked for
-    // while another loads follows it, and only the last one asked for does.
+    // new font). A file that cannot be loaded (see FontCheck) is refused with
+    // a notice and the old font plays on. One font loads at a time: a font
+    // asked for while another loads follows it, and only the last one asked
+    // for does.
     // Asked for before the engine is ready: loaded once it is.
     void switchSoundFont(const QString &path);
     // A font is loading (or waits for the one loading).
@@ -228,7 +230,9 @@ private:
     };
 
     void load();             // worker thread
-    bool loadFont(const QString &path);  // worker thread; a notice when it fails
+    // Worker thread: a font into the synthesizer (the caller says what failed).
+    FontCheck::Verdict loadFont(const QString &path);
+    void loadFoundFont();    // worker thread: the system's font, a notice when it fails
     void openOutput();       // worker thread
     void finishLoading();    // owner thread
     void play(quint32 message);  // owner thread
@@ -289,6 +293,7 @@ private:
         fluid_synth_t *synth = nullptr;
         std::unique_ptr<ProgramCache> programs;
         bool loaded = false;
+        FontCheck::Verdict verdict = FontCheck::Verdict::Broken;
     };
     FontSwitch switch_;
     QString nextFont_;  // asked for while another loads (or before ready)
