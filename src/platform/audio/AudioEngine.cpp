@@ -437,6 +437,7 @@ void AudioEngine::play(quint32 message)
     {
         SynthLock lock(gate_);
         SynthSetup::applyShortMessage(synth_, message);
+        held_.note(message);
     }
     // The audio thread runs the synthesizer from its next period on.
     liveSent_.fetch_add(1, std::memory_order_release);
@@ -515,6 +516,8 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
     inProcess_.store(true);
     const bool font = fontLoaded_;
     fluid_synth_t *synth = synth_.load();
+    // A synthesizer replaced since the last period fades out under this one.
+    fade_.begin(synth);
     // While nothing sounds, whole blocks are skipped: the synthesizer's own
     // blocks stay on our grid. What is left of a period that is not a whole
     // number of blocks (a sound server asks for any count) is rendered, and
@@ -542,14 +545,20 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
                 // Inside the gate the synthesizer is not replaced: the
                 // messages go to the one that plays from now on.
                 fluid_synth_t *current = synth_.load();
-                scheduler_.applyDue(boundary, [current, font](quint32 message) {
-                    if (font)
-                        SynthSetup::applyShortMessage(current, message);
+                scheduler_.applyDue(boundary, [this, current, font](quint32 message) {
+                    if (!font)
+                        return;
+                    SynthSetup::applyShortMessage(current, message);
+                    held_.note(message);
                 });
                 gate_.leave();
             },
             [] { return qint64(0); });
     }
+    if (idle)
+        fade_.end();  // nothing sounds in the old one either
+    else
+        fade_.mix(left, right, frames, SynthSetup::processBlock);
     if (!idle) {
         // Quiet: below what a 24-bit device could play, reverb tail included.
         float loudest = 0;
@@ -685,6 +694,10 @@ void AudioEngine::finishSwitch()
         fluid_synth_t *old = nullptr;
         {
             SynthLock lock(gate_);
+            // The notes sounding now sound on: struck anew on the new one
+            // (the old one fades out), those the pedal holds held by it.
+            if (fontLoaded_)
+                strikeHeldNotes(s.synth);
             old = synth_.exchange(std::exchange(s.synth, nullptr));
             fontLoaded_ = true;
         }
@@ -702,15 +715,30 @@ void AudioEngine::finishSwitch()
         startSwitch(std::exchange(nextFont_, QString()));
 }
 
+void AudioEngine::strikeHeldNotes(fluid_synth_t *synth)
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    // The pedal as the playing synthesizer has it (a pedal change may still
+    // wait in the queue: it follows on the new one).
+    for (int channel = 0; channel < 16; ++channel)
+        fluid_synth_cc(synth, channel, 64, held_.pedal(channel) ? 127 : 0);
+    held_.forEach([synth](int channel, int key, int velocity, bool keyDown) {
+        fluid_synth_noteon(synth, channel, key, velocity);
+        if (!keyDown)
+            fluid_synth_noteoff(synth, channel, key);  // the pedal holds it
+    });
+}
+
 void AudioEngine::retireSynths()
 {
     DZQ_ONLY_OWNER_THREAD(owner_);
     // A period that took the old synthesizer has ended once the audio
-    // thread is out of process() or has finished another period.
+    // thread is out of process() or has finished another period; after
+    // that, only its fade may still render it.
     const bool outside = !inProcess_.load();
     const quint64 periods = periods_.load();
     for (auto it = retired_.begin(); it != retired_.end();) {
-        if (outside || periods > it->periodsAt) {
+        if ((outside || periods > it->periodsAt) && !fade_.holds(it->synth)) {
             if (it->synth)
                 delete_fluid_synth(it->synth);
             if (it->settings)
