@@ -555,11 +555,10 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
             },
             [] { return qint64(0); });
     }
-    if (idle)
+    if (idle) {
         fade_.end();  // nothing sounds in the old one either
-    else
+    } else {
         fade_.mix(left, right, frames, SynthSetup::processBlock);
-    if (!idle) {
         // Quiet: below what a 24-bit device could play, reverb tail included.
         float loudest = 0;
         for (int i = 0; i < frames; ++i)
