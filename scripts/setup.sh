@@ -13,7 +13,7 @@ first=(libjack-jackd2-dev)
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-translations-l10n
-  libfluidsynth-dev fluid-soundfont-gm timgm6mb-soundfont
+  libfluidsynth-dev libglib2.0-dev fluid-soundfont-gm timgm6mb-soundfont
   librtmidi-dev librtaudio-dev libpulse-dev libasound2-dev
   # a JACK server for the test in which a MIDI keyboard plays the program
   jackd2

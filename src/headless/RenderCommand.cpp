@@ -10,7 +10,7 @@
 #include "songs/SongImport.h"
 
 #include "performance/MelodyVoices.h"
-#include "platform/audio/SynthSetup.h"
+#include "platform/audio/FontCheck.h"
 #include "platform/midi/MidiFileWriter.h"
 
 #include <QDir>
@@ -299,8 +299,11 @@ int RenderCommand::runCommand(const QStringList &arguments, const QString &recor
     const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);
     if (!soundFont.isEmpty() && kind != ScoreExport::Kind::Wav)
         return fail(err, QStringLiteral("--soundfont 只能用于导出WAV文件（-o 输出文件.wav）。"), true);
-    if (!soundFont.isEmpty() && !SynthSetup::looksLikeSoundFont(soundFont))
-        return fail(err, SynthSetup::notASoundFontText(soundFont));
+    if (!soundFont.isEmpty()) {
+        const FontCheck::Verdict verdict = FontCheck::examine(soundFont);
+        if (verdict != FontCheck::Verdict::Usable)
+            return fail(err, FontCheck::refusalText(soundFont, verdict));
+    }
     if (kind == ScoreExport::Kind::Unknown)
         return fail(err, QStringLiteral("不支持输出文件“%1”的类型。请使用扩展名 .mid（MIDI文件）、.wav（WAV录音）、"
                                         ".musicxml（打谱软件的乐谱），或 .pdf、.svg、.png（简谱）。")

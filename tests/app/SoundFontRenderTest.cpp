@@ -1,6 +1,8 @@
 #include "TestMain.h"
 
 #include "../platform/AudioAnalysis.h"
+#include "../platform/BrokenFontRig.h"
+#include "ProgramRun.h"
 
 #include "headless/RenderCommand.h"
 
@@ -93,10 +95,56 @@ private slots:
         QVERIFY(heard[0] != heard[1]);
     }
 
-    // A file that is no sound font is refused before anything is written;
-    // one that begins as a font but is cut short fails to load, also with
-    // nothing written and the same message.
+    // A file that is no usable sound font is refused before anything is
+    // written, with one message saying what is wrong: one without sample
+    // data, or with silent ones, as one that is cut short or no font at all.
+    void brokenFontsAreRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("says");
+        const QString broken = QStringLiteral("不是可用的音色库");
+        QTest::newRow("text") << "text" << broken;
+        QTest::newRow("missing") << "missing" << QStringLiteral("找不到音色库文件");
+        QTest::newRow("folder") << "folder" << QStringLiteral("不是文件，不能用作音色库");
+        QTest::newRow("cut in half") << "cut" << broken;
+        QTest::newRow("sample chunk of size 0") << "smpl0" << broken;
+        QTest::newRow("sample chunk of size 1") << "smpl1" << broken;
+        QTest::newRow("sample chunk of size 3") << "smpl3" << broken;
+        QTest::newRow("silent samples") << "zeros" << broken;
+        QTest::newRow("damaged preset table") << "presets" << broken;
+    }
+
     void brokenFontsAreRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        const QString score = dir.filePath("a.txt");
+        QFile s(score);
+        QVERIFY(s.open(QIODevice::WriteOnly));
+        s.write("KC8TZ\r\n");
+        s.close();
+        const QString font = makeBrokenFont(dir.path(), kind, AudioAnalysis::smallFont());
+        if (font.isEmpty())
+            QSKIP("needs TimGM6mb (timgm6mb-soundfont)");
+        const QString output = dir.filePath("out.wav");
+        const Rendered r = renderWav(score, output, font, dir.path());
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(says) && r.err.contains(QDir::toNativeSeparators(font)), qPrintable(r.err));
+        QVERIFY2(!QFileInfo::exists(output), qPrintable(font));
+
+        // The program itself says it once; the sound libraries say nothing.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", dir.path());
+        const ProgramRun run =
+            runProgram({"--render", score, "-o", output, "--soundfont", font}, env);
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.err.trimmed(), r.err.trimmed());
+        QVERIFY(!QFileInfo::exists(output));
+    }
+
+    // Only a WAV export has a use for a font.
+    void fontOnlyForWav()
     {
         const QString small = AudioAnalysis::smallFont();
         QTemporaryDir dir;
@@ -105,33 +153,11 @@ private slots:
         QVERIFY(s.open(QIODevice::WriteOnly));
         s.write("KC8TZ\r\n");
         s.close();
-        QStringList broken;
-        QFile text(dir.filePath("notes.sf2"));
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write("这不是音色库\n");
-        text.close();
-        broken << text.fileName() << dir.filePath("missing.sf2") << dir.path();
-        if (!small.isEmpty()) {
-            QFile whole(small);
-            QVERIFY(whole.open(QIODevice::ReadOnly));
-            QFile cut(dir.filePath("cut.sf2"));
-            QVERIFY(cut.open(QIODevice::WriteOnly));
-            cut.write(whole.read(whole.size() / 2));
-            cut.close();
-            broken << cut.fileName();
-        }
-        for (const QString &font : broken) {
-            const QString output = dir.filePath("out.wav");
-            const Rendered r = renderWav(score, output, font, dir.path());
-            QVERIFY2(r.status == 1, qPrintable(font));
-            QVERIFY2(r.err.contains(QStringLiteral("不是可用的音色库")), qPrintable(r.err));
-            QVERIFY2(!QFileInfo::exists(output), qPrintable(font));
-        }
-        // Only a WAV export has a use for a font.
+        const QString text = makeBrokenFont(dir.path(), "text");
         QString out, err;
         QTextStream o(&out), e(&err);
         const int status = RenderCommand::run({"dzq", "--render", score, "-o", dir.filePath("a.mid"), "--soundfont",
-                                               small.isEmpty() ? text.fileName() : small},
+                                               small.isEmpty() ? text : small},
                                               dir.path(), o, e);
         QCOMPARE(status, 1);
         QVERIFY(!QFileInfo::exists(dir.filePath("a.mid")));

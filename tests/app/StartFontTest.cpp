@@ -1,5 +1,7 @@
 #include "TestMain.h"
 
+#include "../platform/BrokenFontRig.h"
+
 #include "platform/audio/SynthSetup.h"
 
 #include <QDir>
@@ -21,8 +23,9 @@ QString installed(const QString &name)
 }
 
 // Starts the program in a home of its own, reads the font it names on the
-// terminal once its sound is ready, and ends it as a signal does.
-QString fontOfARun(const QString &home, const QStringList &arguments)
+// terminal once its sound is ready, and ends it as a signal does; `terminal`
+// gets all it printed.
+QString fontOfARun(const QString &home, const QStringList &arguments, QString *terminal = nullptr)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home);
@@ -45,6 +48,8 @@ QString fontOfARun(const QString &home, const QStringList &arguments)
     p.terminate();
     if (!p.waitForFinished(20000))
         p.kill();
+    if (terminal)
+        *terminal = err + QString::fromLocal8Bit(p.readAllStandardError());
     return font;
 }
 
@@ -79,6 +84,18 @@ private slots:
                                                                        << ""
                                                                        << "system"
                                                                        << "";
+        QTest::newRow("remembered font without samples: the system's, forgotten") << "smpl0"
+                                                                                 << ""
+                                                                                 << "system"
+                                                                                 << "";
+        QTest::newRow("remembered font damaged: the system's, forgotten") << "presets"
+                                                                          << ""
+                                                                          << "system"
+                                                                          << "";
+        QTest::newRow("command line font without samples: the system's") << ""
+                                                                           << "smpl0"
+                                                                           << "system"
+                                                                           << "";
         QTest::newRow("command line wins, not remembered") << "TimGM6mb"
                                                            << "FluidR3_GM"
                                                            << "FluidR3_GM"
@@ -94,7 +111,11 @@ private slots:
         QTemporaryDir home;
         const QString config = QDir(home.path()).filePath(".config/Quorvane/dzq.conf");
         const auto path = [&](const QString &name) {
-            return name == "gone" ? QDir(home.path()).filePath("Gone.sf2") : installed(name);
+            if (name == "gone")
+                return QDir(home.path()).filePath("Gone.sf2");
+            if (name == "smpl0" || name == "presets")
+                return makeBrokenFont(home.path(), name, installed("TimGM6mb"));
+            return installed(name);
         };
         if (!remembered.isEmpty()) {
             QSettings settings(config, QSettings::IniFormat);
@@ -104,7 +125,10 @@ private slots:
         if (!commandLine.isEmpty())
             arguments << "--soundfont" << path(commandLine);
 
-        const QString font = fontOfARun(home.path(), arguments);
+        QString terminal;
+        const QString font = fontOfARun(home.path(), arguments, &terminal);
+        // The sound libraries keep their complaints about a broken font to themselves.
+        QVERIFY2(!terminal.contains("CRITICAL") && !terminal.contains("**"), qPrintable(terminal));
 
         const QString expected = plays == "system" ? SynthSetup::findSoundFont() : path(plays);
         QVERIFY2(SynthSetup::sameFile(font, expected), qPrintable(font + " / " + expected));

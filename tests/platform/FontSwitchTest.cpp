@@ -1,10 +1,12 @@
 #include "AudioAnalysis.h"
+#include "BrokenFontRig.h"
 #include "TestMain.h"
 
 #include "platform/audio/AudioEngine.h"
 #include "platform/audio/ChannelMemory.h"
 #include "platform/audio/SoundFontMemory.h"
 #include "platform/audio/SynthSetup.h"
+#include "platform/audio/realtime/HeldNotes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -167,32 +169,23 @@ private slots:
     void refusedFontKeepsTheOldOne_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("text named x.sf2") << "text";
-        QTest::newRow("sound font cut short") << "cut";
-        QTest::newRow("missing file") << "missing";
-        QTest::newRow("a folder") << "folder";
-        QTest::newRow("empty file") << "empty";
+        QTest::addColumn<QString>("says");
+        QTest::newRow("text named x.sf2") << "text" << "不是可用的音色库";
+        QTest::newRow("sound font cut short") << "cut" << "不是可用的音色库";
+        QTest::newRow("missing file") << "missing" << "找不到音色库文件";
+        QTest::newRow("a folder") << "folder" << "不是文件";
+        QTest::newRow("empty file") << "empty" << "不是可用的音色库";
+        QTest::newRow("no samples") << "smpl0" << "不是可用的音色库";
+        QTest::newRow("silent samples") << "zeros" << "不是可用的音色库";
     }
 
     void refusedFontKeepsTheOldOne()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, says);
         QTemporaryDir dir;
-        const QString path = dir.filePath("x.sf2");
-        QFile file(path);
-        if (kind == "folder") {
-            QVERIFY(QDir().mkpath(path));
-        } else if (kind != "missing") {
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            if (kind == "text")
-                file.write("这不是音色库\n");
-            if (kind == "cut") {
-                QFile font(installedFont("TimGM6mb"));
-                QVERIFY(font.open(QIODevice::ReadOnly));
-                file.write(font.read(200000));
-            }
-            file.close();
-        }
+        const QString path = makeBrokenFont(dir.path(), kind, installedFont("TimGM6mb"));
+        QVERIFY(!path.isEmpty());
         SwitchRig rig(installedFont("TimGM6mb"));
         QVERIFY(rig.ready);
         const QString old = rig.engine->soundFontPath();
@@ -205,7 +198,8 @@ private slots:
         QCOMPARE(rig.changed->size(), 0);
         const QStringList texts = rig.noticeTexts();
         QCOMPARE(texts.size(), 2);  // loading, then refused
-        QVERIFY2(texts[1].contains("不是可用的音色库") && texts[1].contains("仍使用原来的音色库"),
+        QVERIFY2(texts[1].contains(says) && texts[1].contains(QDir::toNativeSeparators(path))
+                     && texts[1].endsWith("仍使用原来的音色库。"),
                  qPrintable(texts[1]));
         QCOMPARE(rig.engine->soundFontPath(), old);
         QCOMPARE(rig.engine->synth(), synth);
@@ -213,8 +207,36 @@ private slots:
         QVERIFY(peak(rig.note()) > 0.02f);
     }
 
-    // Notes sounding at the switch end with the old synthesizer; a note due
-    // later (a playing score) sounds with the new one; nothing hangs.
+    // A font the run was to start with (named or remembered) that is
+    // refused gives way to the system's, in one notice saying what is wrong.
+    void refusedStartFontGivesWay_data() { refusedFontKeepsTheOldOne_data(); }
+
+    void refusedStartFontGivesWay()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        const QString path = makeBrokenFont(dir.path(), kind, installedFont("TimGM6mb"));
+        QVERIFY(!path.isEmpty());
+        AudioEngine::Options o;
+        o.soundFont = path;
+        o.fallBackToFound = true;
+        o.output = AudioEngine::Output::Manual;
+        AudioEngine engine(o);
+        QSignalSpy notices(&engine, &AudioEngine::notice);
+        engine.start();
+        QVERIFY(engine.waitUntilReady());
+        QVERIFY(engine.hasSoundFont());
+        QVERIFY(SynthSetup::sameFile(engine.soundFontPath(), SynthSetup::findSoundFont()));
+        QCOMPARE(notices.size(), 1);
+        const QString text = notices[0][0].toString();
+        QVERIFY2(text.contains(says) && text.contains(QDir::toNativeSeparators(path))
+                     && text.endsWith("改用默认的音色库。"),
+                 qPrintable(text));
+    }
+
+    // Notes held at the switch are struck anew on the new synthesizer; a
+    // note due later (a playing score) sounds with the new one; nothing hangs.
     void switchWhileNotesSound()
     {
         SwitchRig rig(installedFont("TimGM6mb"));
@@ -228,7 +250,7 @@ private slots:
         rig.engine->send(msg(0x91, 72, 100), -1);
         rig.render(4800);
         QVERIFY(rig.engine->waitForSwitch());
-        QCOMPARE(fluid_synth_get_active_voice_count(rig.engine->synth()), 0);
+        QVERIFY(fluid_synth_get_active_voice_count(rig.engine->synth()) >= 4);
         QCOMPARE(rig.cc(0, 64), 127);
         // A score's note timed after the switch.
         rig.engine->send(msg(0x92, 69, 100), rig.nowNs() + 50'000'000);
@@ -244,6 +266,90 @@ private slots:
         const QVector<float> tail = rig.render(48000 * 3);
         QCOMPARE(fluid_synth_get_active_voice_count(rig.engine->synth()), 0);
         QVERIFY(peak(tail, 48000 * 2) < 1e-4f);
+    }
+
+    // What sounds at the switch goes on on the new synthesizer: a key held
+    // and a note the pedal holds, each with its velocity; a note let go
+    // without the pedal is not struck again.
+    void heldNotesAreStruckAnew()
+    {
+        SwitchRig rig(installedFont("TimGM6mb"));
+        QVERIFY(rig.ready);
+        rig.engine->send(msg(0x90, 60, 100), -1);  // held
+        rig.engine->send(msg(0x91, 62, 90), -1);   // let go
+        rig.engine->send(msg(0x81, 62), -1);
+        rig.engine->send(msg(0xB2, 64, 127), -1);  // let go under the pedal
+        rig.engine->send(msg(0x92, 67, 45), -1);
+        rig.engine->send(msg(0x82, 67), -1);
+        rig.render(4800);
+        rig.engine->switchSoundFont(installedFont("FluidR3_GM"));
+        QVERIFY(rig.engine->waitForSwitch());
+
+        QStringList struck;  // "channel key velocity on|sustained", once per note
+        fluid_voice_t *voices[64] = {};
+        fluid_synth_get_voicelist(rig.engine->synth(), voices, 64, -1);
+        for (fluid_voice_t *v : voices) {
+            if (!v)
+                break;
+            const QString text = QString("%1 %2 %3 %4")
+                                     .arg(fluid_voice_get_channel(v))
+                                     .arg(fluid_voice_get_key(v))
+                                     .arg(fluid_voice_get_actual_velocity(v))
+                                     .arg(fluid_voice_is_sustained(v) ? "sustained" : "on");
+            if (!struck.contains(text))
+                struck << text;
+        }
+        struck.sort();
+        QCOMPARE(struck, QStringList({"0 60 100 on", "2 67 45 sustained"}));
+        // The pedal up lets the sustained one go.
+        rig.engine->send(msg(0xB2, 64, 0), -1);
+        rig.engine->send(msg(0x80, 60), -1);
+        const QVector<float> tail = rig.render(48000 * 3);
+        QVERIFY(peak(tail, 48000 * 2) < 1e-4f);
+    }
+
+    // No click where the fonts meet: the old one fades out while the held
+    // note starts again on the new one, which goes on sounding.
+    void switchHasNoStep_data()
+    {
+        QTest::addColumn<bool>("pedal");
+        QTest::newRow("key held") << false;
+        QTest::newRow("pedal holds the note") << true;
+    }
+
+    void switchHasNoStep()
+    {
+        QFETCH(bool, pedal);
+        SwitchRig rig(installedFont("TimGM6mb"));
+        QVERIFY(rig.ready);
+        rig.engine->send(msg(0xC0, 19), -1);  // organ: steady while held
+        rig.engine->send(msg(0x90, 60, 100), -1);
+        if (pedal) {
+            rig.engine->send(msg(0xB0, 64, 127), -1);
+            rig.engine->send(msg(0x80, 60), -1);
+        }
+        QVector<float> out = rig.render(14400);
+        // The switch where the wave is far from zero: a cut would be a step.
+        for (int i = 0; i < 100 && std::abs(out.last()) < 0.5f * peak(out, out.size() - 4800); ++i)
+            out += rig.render(128);
+        const int at = out.size();
+        rig.engine->switchSoundFont(installedFont("FluidR3_GM"));
+        QVERIFY(rig.engine->waitForSwitch());
+        out += rig.render(24000);
+
+        const auto largestStep = [&](int from, int to) {
+            float step = 0;
+            for (int i = from; i < to; ++i)
+                step = qMax(step, std::abs(out[i] - out[i - 1]));
+            return step;
+        };
+        const float before = largestStep(at - 4800, at);
+        const float across = largestStep(at, at + 1024);
+        QVERIFY(before > 1e-4f);
+        QVERIFY2(across < 2 * before + 1e-3f, qPrintable(QString("%1 %2").arg(across).arg(before)));
+        QVERIFY2(peak(out, at + 9600) > 0.02f, qPrintable(QString::number(peak(out, at + 9600))));
+        const double pitch = pitchHz(out, at + 9600, 8192, rig.engine->sampleRate());
+        QVERIFY2(qAbs(pitch - 261.63) < 261.63 * 0.03, qPrintable(QString::number(pitch)));
     }
 
     // Fonts asked for while one loads: one load at a time, the last one wins.
@@ -373,6 +479,52 @@ private slots:
     }
 };
 
+// The notes a new synthesizer strikes again, after what was sent: keys
+// down, and keys let go while the sustain pedal holds them.
+class HeldNotesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void held_data()
+    {
+        using V = QVector<quint32>;
+        QTest::addColumn<V>("sent");
+        QTest::addColumn<QStringList>("held");  // "channel key velocity" and "pedal" when the key is up
+        QTest::newRow("key down, then another let go")
+            << V{msg(0x90, 60, 100), msg(0x90, 62, 80), msg(0x80, 62)} << QStringList{"0 60 100"};
+        QTest::newRow("note-on of velocity 0 lets go") << V{msg(0x93, 60, 100), msg(0x93, 60, 0)} << QStringList{};
+        QTest::newRow("struck again: the last velocity")
+            << V{msg(0x90, 60, 100), msg(0x90, 60, 30)} << QStringList{"0 60 30"};
+        QTest::newRow("let go under the pedal, pedal stays")
+            << V{msg(0xB5, 64, 127), msg(0x95, 48, 70), msg(0x85, 48)} << QStringList{"5 48 70 pedal"};
+        QTest::newRow("pedal up ends what it held, not the keys down")
+            << V{msg(0xB0, 64, 100), msg(0x90, 48, 70), msg(0x80, 48), msg(0x90, 50, 70), msg(0xB0, 64, 10)}
+            << QStringList{"0 50 70"};
+        QTest::newRow("pedal of another channel holds nothing here")
+            << V{msg(0xB1, 64, 127), msg(0x90, 48, 70), msg(0x80, 48)} << QStringList{};
+        QTest::newRow("all notes off: as keys let go")
+            << V{msg(0x90, 60, 100), msg(0xB1, 64, 127), msg(0x91, 61, 90), msg(0xB0, 123, 0), msg(0xB1, 123, 0)}
+            << QStringList{"1 61 90 pedal"};
+        QTest::newRow("all sound off and controller reset")
+            << V{msg(0xB0, 64, 127), msg(0x90, 60, 100), msg(0xB0, 120, 0), msg(0xB1, 64, 127), msg(0x91, 61, 90),
+                 msg(0x81, 61), msg(0xB1, 121, 0)}
+            << QStringList{};
+    }
+
+    void held()
+    {
+        QFETCH(QVector<quint32>, sent);
+        QFETCH(QStringList, held);
+        HeldNotes notes;
+        for (quint32 m : sent)
+            notes.note(m);
+        QStringList out;
+        notes.forEach([&](int channel, int key, int velocity, bool down) {
+            out << QString("%1 %2 %3").arg(channel).arg(key).arg(velocity) + (down ? "" : " pedal");
+        });
+        QCOMPARE(out, held);
+    }
+};
+
 // The font chosen in the window, carried to the next run.
 class SoundFontMemoryTest : public QObject {
     Q_OBJECT
@@ -468,5 +620,5 @@ private slots:
     }
 };
 
-DZQ_TEST_MAIN(FontSwitchTest, ChannelMemoryTest, SoundFontMemoryTest)
+DZQ_TEST_MAIN(FontSwitchTest, ChannelMemoryTest, HeldNotesTest, SoundFontMemoryTest)
 #include "FontSwitchTest.moc"

@@ -3,6 +3,7 @@
 #include "core/MidiMessage.h"
 #include "core/SteadyTime.h"
 
+#include "platform/audio/FontCheck.h"
 #include "platform/audio/FontFile.h"
 #include "platform/audio/PulseOutput.h"
 #include "platform/audio/RealtimeKit.h"
@@ -155,42 +156,44 @@ void AudioEngine::load()
 
     FontFile::useFor(synth_, settings_);
     const bool chosen = !options_.soundFont.isEmpty();
-    if (chosen && !loadFont(options_.soundFont) && options_.fallBackToFound) {
-        workerNotices_.removeLast();  // one notice says it all
-        const QString found = SynthSetup::findSoundFont();
-        workerNotices_ << SynthSetup::notASoundFontText(options_.soundFont) + QStringLiteral("改用默认的音色库。");
-        if (!found.isEmpty())
-            loadFont(found);
-        else
-            workerNotices_ << SynthSetup::missingSoundFontText();
+    const FontCheck::Verdict verdict = chosen ? loadFont(options_.soundFont) : FontCheck::Verdict::Missing;
+    if (chosen && verdict != FontCheck::Verdict::Usable) {
+        if (options_.fallBackToFound) {
+            workerNotices_ << FontCheck::refusalText(options_.soundFont, verdict) + QStringLiteral("改用默认的音色库。");
+            loadFoundFont();
+        } else {  // tests and tools: silent, the package named
+            workerNotices_ << (verdict == FontCheck::Verdict::Broken ? SynthSetup::soundFontLoadFailedText(fontPath_)
+                                                                      : SynthSetup::missingSoundFontText());
+        }
     } else if (!chosen) {
-        loadFont(SynthSetup::findSoundFont());
+        loadFoundFont();
     }
     // The output runs even without a font: the program's own sound (and the
     // tap) keeps working.
     openOutput();
 }
 
-bool AudioEngine::loadFont(const QString &path)
+void AudioEngine::loadFoundFont()
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    const QString found = SynthSetup::findSoundFont();
+    if (found.isEmpty())
         workerNotices_ << SynthSetup::missingSoundFontText();
-        return false;
-    }
+    else if (loadFont(found) != FontCheck::Verdict::Usable)
+        workerNotices_ << SynthSetup::soundFontLoadFailedText(fontPath_);
+}
+
+FontCheck::Verdict AudioEngine::loadFont(const QString &path)
+{
     fontPath_ = QFileInfo(path).absoluteFilePath();
-    const QByteArray native = QFile::encodeName(fontPath_);
-    // Only sound fonts (SF2, SF3) are handed over: anything else would go on to
-    // FluidSynth's DLS loader, which complains on the terminal.
+    FontCheck::Verdict verdict;
     {
         FontFile::ReadScope scope(&options_.beforeFontRead);
-        fontLoaded_ =
-            fluid_is_soundfont(native.constData()) && fluid_synth_sfload(synth_, native.constData(), 1) != FLUID_FAILED;
+        verdict = FontCheck::load(synth_, fontPath_);
     }
+    fontLoaded_ = verdict == FontCheck::Verdict::Usable;
     if (fontLoaded_)
         programs_->open(synth_, fontPath_, options_.beforeFontRead);
-    else
-        workerNotices_ << SynthSetup::soundFontLoadFailedText(fontPath_);
-    return fontLoaded_;
+    return verdict;
 }
 
 void AudioEngine::openOutput()
@@ -434,6 +437,7 @@ void AudioEngine::play(quint32 message)
     {
         SynthLock lock(gate_);
         SynthSetup::applyShortMessage(synth_, message);
+        held_.note(message);
     }
     // The audio thread runs the synthesizer from its next period on.
     liveSent_.fetch_add(1, std::memory_order_release);
@@ -512,6 +516,8 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
     inProcess_.store(true);
     const bool font = fontLoaded_;
     fluid_synth_t *synth = synth_.load();
+    // A synthesizer replaced since the last period fades out under this one.
+    fade_.begin(synth);
     // While nothing sounds, whole blocks are skipped: the synthesizer's own
     // blocks stay on our grid. What is left of a period that is not a whole
     // number of blocks (a sound server asks for any count) is rendered, and
@@ -539,15 +545,20 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
                 // Inside the gate the synthesizer is not replaced: the
                 // messages go to the one that plays from now on.
                 fluid_synth_t *current = synth_.load();
-                scheduler_.applyDue(boundary, [current, font](quint32 message) {
-                    if (font)
-                        SynthSetup::applyShortMessage(current, message);
+                scheduler_.applyDue(boundary, [this, current, font](quint32 message) {
+                    if (!font)
+                        return;
+                    SynthSetup::applyShortMessage(current, message);
+                    held_.note(message);
                 });
                 gate_.leave();
             },
             [] { return qint64(0); });
     }
-    if (!idle) {
+    if (idle) {
+        fade_.end();  // nothing sounds in the old one either
+    } else {
+        fade_.mix(left, right, frames, SynthSetup::processBlock);
         // Quiet: below what a 24-bit device could play, reverb tail included.
         float loudest = 0;
         for (int i = 0; i < frames; ++i)
@@ -620,6 +631,7 @@ void AudioEngine::startSwitch(const QString &path)
     switch_.path = path;
     switch_.state = channels_.replay();
     switch_.loaded = false;
+    switch_.verdict = FontCheck::Verdict::Broken;
     // Made here: its owner is this thread; the worker only opens it.
     switch_.programs = std::make_unique<ProgramCache>(gate_);
     const quint64 serial = ++switchSerial_;
@@ -641,12 +653,11 @@ void AudioEngine::loadSwitch()
     if (!s.synth)
         return;
     FontFile::useFor(s.synth, s.settings);
-    const QByteArray native = QFile::encodeName(s.path);
     {
         FontFile::ReadScope scope(&options_.beforeFontRead);
-        s.loaded = QFileInfo(s.path).isFile() && fluid_is_soundfont(native.constData())
-                   && fluid_synth_sfload(s.synth, native.constData(), 1) != FLUID_FAILED;
+        s.verdict = FontCheck::load(s.synth, s.path);
     }
+    s.loaded = s.verdict == FontCheck::Verdict::Usable;
     if (!s.loaded)
         return;
     s.programs->open(s.synth, s.path, options_.beforeFontRead);
@@ -670,7 +681,7 @@ void AudioEngine::finishSwitch()
             delete_fluid_synth(std::exchange(s.synth, nullptr));
         if (s.settings)
             delete_fluid_settings(std::exchange(s.settings, nullptr));
-        emit notice(SynthSetup::notASoundFontText(s.path) + QStringLiteral("仍使用原来的音色库。"));
+        emit notice(FontCheck::refusalText(s.path, s.verdict) + QStringLiteral("仍使用原来的音色库。"));
     } else {
         // What the channels were sent while the font loaded, and the
         // programs they play kept in memory (their samples are read already).
@@ -682,6 +693,10 @@ void AudioEngine::finishSwitch()
         fluid_synth_t *old = nullptr;
         {
             SynthLock lock(gate_);
+            // The notes sounding now sound on: struck anew on the new one
+            // (the old one fades out), those the pedal holds held by it.
+            if (fontLoaded_)
+                strikeHeldNotes(s.synth);
             old = synth_.exchange(std::exchange(s.synth, nullptr));
             fontLoaded_ = true;
         }
@@ -699,15 +714,30 @@ void AudioEngine::finishSwitch()
         startSwitch(std::exchange(nextFont_, QString()));
 }
 
+void AudioEngine::strikeHeldNotes(fluid_synth_t *synth)
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    // The pedal as the playing synthesizer has it (a pedal change may still
+    // wait in the queue: it follows on the new one).
+    for (int channel = 0; channel < 16; ++channel)
+        fluid_synth_cc(synth, channel, 64, held_.pedal(channel) ? 127 : 0);
+    held_.forEach([synth](int channel, int key, int velocity, bool keyDown) {
+        fluid_synth_noteon(synth, channel, key, velocity);
+        if (!keyDown)
+            fluid_synth_noteoff(synth, channel, key);  // the pedal holds it
+    });
+}
+
 void AudioEngine::retireSynths()
 {
     DZQ_ONLY_OWNER_THREAD(owner_);
     // A period that took the old synthesizer has ended once the audio
-    // thread is out of process() or has finished another period.
+    // thread is out of process() or has finished another period; after
+    // that, only its fade may still render it.
     const bool outside = !inProcess_.load();
     const quint64 periods = periods_.load();
     for (auto it = retired_.begin(); it != retired_.end();) {
-        if (outside || periods > it->periodsAt) {
+        if ((outside || periods > it->periodsAt) && !fade_.holds(it->synth)) {
             if (it->synth)
                 delete_fluid_synth(it->synth);
             if (it->settings)

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "platform/audio/realtime/HeldNotes.h"
 #include "platform/audio/realtime/MessageScheduler.h"
 #include "platform/audio/realtime/OutputGain.h"
 #include "platform/audio/realtime/OutputTap.h"
 #include "platform/audio/realtime/PlaybackInput.h"
 #include "platform/audio/realtime/SampleClock.h"
+#include "platform/audio/realtime/SynthFade.h"
 #include "platform/audio/realtime/SynthGate.h"
 #include "platform/audio/realtime/ThreadRoles.h"
 #include "platform/audio/ChannelMemory.h"
+#include "platform/audio/FontCheck.h"
 #include "platform/audio/ProgramCache.h"
 #include "platform/audio/SynthSetup.h"
 #include "platform/audio/UnderrunPolicy.h"
@@ -139,11 +142,13 @@ public:
     // Owner thread: puts another sound font in place of the one playing.
     // It loads on a worker thread into a synthesizer of its own, which is
     // given the instruments, volumes and other controllers every channel has
-    // been sent, and then replaces the playing one between two periods (the
-    // notes sounding then end; what is waiting to be played goes on with the
-    // new font). A file that cannot be loaded is refused with a notice and
-    // the old font plays on. One font loads at a time: a font asked for
-    // while another loads follows it, and only the last one asked for does.
+    // been sent, and then replaces the playing one between two periods: the
+    // old one fades out within a few milliseconds while the notes still held
+    // (keys down, the sustain pedal) are struck anew on the new one, and what
+    // is waiting to be played goes on with the new font. A file that cannot
+    // be loaded (see FontCheck) is refused with a notice and the old font
+    // plays on. One font loads at a time: a font asked for while another
+    // loads follows it, and only the last one asked for does.
     // Asked for before the engine is ready: loaded once it is.
     void switchSoundFont(const QString &path);
     // A font is loading (or waits for the one loading).
@@ -228,7 +233,9 @@ private:
     };
 
     void load();             // worker thread
-    bool loadFont(const QString &path);  // worker thread; a notice when it fails
+    // Worker thread: a font into the synthesizer (the caller says what failed).
+    FontCheck::Verdict loadFont(const QString &path);
+    void loadFoundFont();    // worker thread: the system's font, a notice when it fails
     void openOutput();       // worker thread
     void finishLoading();    // owner thread
     void play(quint32 message);  // owner thread
@@ -245,6 +252,7 @@ private:
     void loadSwitch();       // switch worker thread
     void finishSwitch();     // owner thread
     void retireSynths();     // owner thread
+    void strikeHeldNotes(fluid_synth_t *synth);  // owner thread, inside the gate
 
     const Options options_;
     ThreadRoles::Owner owner_;
@@ -252,6 +260,8 @@ private:
     QVector<PendingMessage> early_;   // sent before ready
     MessageScheduler scheduler_;
     SynthGate gate_;
+    // The notes the playing synthesizer sounds; told inside the gate.
+    HeldNotes held_;
     std::unique_ptr<ProgramCache> programs_;
     ChannelMemory channels_;  // the lasting state each channel has been sent
     int rate_;
@@ -289,6 +299,7 @@ private:
         fluid_synth_t *synth = nullptr;
         std::unique_ptr<ProgramCache> programs;
         bool loaded = false;
+        FontCheck::Verdict verdict = FontCheck::Verdict::Broken;
     };
     FontSwitch switch_;
     QString nextFont_;  // asked for while another loads (or before ready)
@@ -319,6 +330,7 @@ private:
     std::atomic<bool> inProcess_{false};
     std::atomic<quint64> periods_{0};
     std::atomic<qint64> audibleUntil_{0};  // the end of the last period with sound in it
+    SynthFade fade_;  // a replaced synthesizer fading out
     OutputTap tap_;
     // Playback input: pushed by the feeder, taken by the audio thread.
     PlaybackInput play_;

@@ -9,7 +9,7 @@
 // program, its controllers (volume, pan, expression, effects, sustain ...)
 // and its pitch bend. A synthesizer that replaces another (a new sound font)
 // gets the same state by replaying(), so the instruments and volumes chosen
-// stay. Notes are not kept: they end with the old synthesizer.
+// stay. Notes are not kept here (see HeldNotes).
 class ChannelMemory {
 public:
     // Takes note of one packed message (status | data1 << 8 | data2 << 16).

@@ -1,6 +1,7 @@
 #include "platform/audio/SoundLog.h"
 
 #include <fluidsynth.h>
+#include <glib.h>
 
 #ifdef __linux__
 #include <alsa/asoundlib.h>
@@ -39,6 +40,18 @@ void alsaLog(const char *file, int line, const char *function, int err, const ch
 }
 #endif
 
+// libinstpatch (FluidSynth's reader of DLS files, tried on every font
+// FluidSynth's own reader refuses) complains through GLib without a log
+// domain of its own. Its complaints about a broken font are details for
+// the log; the user gets our one message.
+void glibLog(const gchar *domain, GLogLevelFlags level, const gchar *message, gpointer data)
+{
+    Q_UNUSED(domain);
+    const int ours = (level & (G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) ? FLUID_WARN : FLUID_INFO;
+    SoundLog::QuietScope quiet;
+    static_cast<SoundLog *>(data)->add(ours, message ? message : "");
+}
+
 const char *levelName(int level)
 {
     switch (level) {
@@ -62,6 +75,10 @@ SoundLog &SoundLog::install()
 #ifdef __linux__
         snd_lib_error_set_handler(alsaLog);
 #endif
+        g_log_set_handler(nullptr,
+                          GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE
+                                         | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG),
+                          glibLog, l);
         return l;
     }();
     return *log;

@@ -8,7 +8,8 @@
 #include <mutex>
 
 // Collects the messages of the sound libraries (FluidSynth's log, ALSA's
-// library errors) for the user instead of letting them reach the terminal.
+// library errors, libinstpatch's GLib messages) for the user instead of
+// letting them reach the terminal.
 //
 // The libraries' hooks are process-wide, so there is one collector per
 // process. Messages that arrive on an audio thread are copied into fixed

@@ -5,6 +5,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/audio/SynthSetup.h src/platform/audio/SynthSetup.cpp
   src/platform/audio/SynthLock.h
   src/platform/audio/FontFile.h src/platform/audio/FontFile.cpp
+  src/platform/audio/FontCheck.h src/platform/audio/FontCheck.cpp
   src/platform/audio/ChannelMemory.h src/platform/audio/ChannelMemory.cpp
   src/platform/audio/ProgramCache.h src/platform/audio/ProgramCache.cpp
   src/platform/audio/DeviceOutput.h src/platform/audio/DeviceOutput.cpp

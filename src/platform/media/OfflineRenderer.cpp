@@ -1,5 +1,6 @@
 #include "platform/media/OfflineRenderer.h"
 
+#include "platform/audio/FontCheck.h"
 #include "platform/audio/SoundLog.h"
 
 #include <QThread>
@@ -30,16 +31,17 @@ OfflineRenderer::OfflineRenderer(const Options &options) : options_(options)
         return;
     }
     const QString path = options.soundFont.isEmpty() ? SynthSetup::findSoundFont() : options.soundFont;
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    const FontCheck::Verdict verdict =
+        path.isEmpty() ? FontCheck::Verdict::Missing : FontCheck::load(synth_, QFileInfo(path).absoluteFilePath());
+    if (verdict == FontCheck::Verdict::Missing || verdict == FontCheck::Verdict::NotAFile) {
         error_ = SynthSetup::missingSoundFontText();
         return;
     }
     fontPath_ = QFileInfo(path).absoluteFilePath();
-    const QByteArray native = QFile::encodeName(fontPath_);
-    if (!fluid_is_soundfont(native.constData()) || fluid_synth_sfload(synth_, native.constData(), 1) == FLUID_FAILED) {
+    if (verdict != FontCheck::Verdict::Usable) {
         // A font the user named is theirs to mend; the system's font, the package's.
         error_ = options.soundFont.isEmpty() ? SynthSetup::soundFontLoadFailedText(fontPath_)
-                                             : SynthSetup::notASoundFontText(fontPath_);
+                                             : FontCheck::refusalText(options.soundFont, verdict);
         return;
     }
     valid_ = true;

@@ -1,9 +1,11 @@
 # What runs in the audio callback: the message scheduler, the sample clock,
 # the lock-free ring, the output's mix (playback input, volume, tap), the
-# gate into the synthesizer and the checks of the threads' roles.
+# gate into the synthesizer, the hand-over to a new synthesizer (its fade,
+# the notes held) and the checks of the threads' roles.
 list(APPEND DZQ_CORE_SOURCES
   src/platform/audio/realtime/ThreadRoles.h src/platform/audio/realtime/ThreadRoles.cpp
   src/platform/audio/realtime/SynthGate.h
+  src/platform/audio/realtime/SynthFade.h src/platform/audio/realtime/HeldNotes.h
   src/platform/audio/realtime/SpscRing.h src/platform/audio/realtime/StereoFrame.h
   src/platform/audio/realtime/SampleClock.h src/platform/audio/realtime/SampleClock.cpp
   src/platform/audio/realtime/MessageScheduler.h src/platform/audio/realtime/MessageScheduler.cpp
