@@ -18,9 +18,11 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -200,8 +202,12 @@ private slots:
             QCOMPARE(QAccessible::queryAccessibleInterface(window)->role(), role);
         }
         QCOMPARE(QAccessible::queryAccessibleInterface(&r.form)->text(QAccessible::Name), Form1::caption());
-        // Panels inside a window stay plain.
+        // Panels inside a window stay plain; Qt's own dialogs keep their roles.
         QCOMPARE(QAccessible::queryAccessibleInterface(r.find<QWidget>("Jiezhou(0)"))->role(), QAccessible::Client);
+        QFileDialog files;
+        QCOMPARE(QAccessible::queryAccessibleInterface(&files)->role(), QAccessible::Dialog);
+        QMessageBox box;
+        QCOMPARE(QAccessible::queryAccessibleInterface(&box)->role(), QAccessible::AlertMessage);
         QTest::mouseClick(r.form.miniWindow()->findChild<QPushButton *>("Command1"), Qt::LeftButton);
 
         QTest::mouseClick(r.find<QPushButton>("BJCK"), Qt::LeftButton);
