@@ -6,7 +6,8 @@
 # and the installed program starts under Xvfb with a fresh home, copies its
 # shipped files into the documents folder, opens and plays a score named on
 # its command line and ends through "退出"; started again as a file manager
-# starts it for a MIDI file (Exec=dzq %f), it plays the MIDI file.
+# starts it for a MIDI file (Exec=dzq %f), it takes the song's melody as
+# its score, which "试听" plays.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${DZQ_BUILD_DIR:-$here/build}"
