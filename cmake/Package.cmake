@@ -1,8 +1,10 @@
 # The Debian package: `cpack -G DEB` in the build folder writes
-# dzq_<version>_<arch>.deb with everything the installation above holds,
-# under /usr. The libraries it needs are found from the program itself
-# (dpkg-shlibdeps); the sound font, the Chinese fonts and Qt's Chinese
-# texts are named here, since no library link shows them.
+# dzq_<version>-<release>_<arch>.deb with what the installation above holds
+# by default, under /usr, with the Debian changelog for the licence text
+# (the copyright file names the system's copy). The libraries it needs are
+# found from the program itself (dpkg-shlibdeps); the sound font, the
+# Chinese fonts and Qt's Chinese texts are named here, since no library
+# link shows them.
 set(CPACK_PACKAGE_NAME dzq)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Quorvane developers")
@@ -16,10 +18,16 @@ set(CPACK_PACKAGE_DESCRIPTION
 string(CONCAT CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_INSTALL_CMAKE_PROJECTS
+  "${CMAKE_BINARY_DIR};${PROJECT_NAME};Unspecified;/"
+  "${CMAKE_BINARY_DIR};${PROJECT_NAME};debian;/")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The packaging's own revision: the first package of an upstream version is 1.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.quorvane.com/dzq/")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package with CPack, checks what it holds and needs,
-# installs it with apt-get as a user would, runs the installed program
+# Builds the Debian package with CPack, checks it with lintian (no error,
+# the program hardened), checks what it holds and needs, installs it with apt-get as a user would, runs the installed program
 # (--version and an export of a shipped score to MIDI and WAV) and removes
 # the package again. Runs as root or through sudo on a machine where the
 # package is not installed; whatever happens, the package is removed before
@@ -36,11 +36,22 @@ trap 'exit 1' INT TERM HUP
 
 # Runs a command quietly; its output is shown when it fails.
 quiet() { "$@" >"$work/log" 2>&1 || { cat "$work/log" >&2; return 1; }; }
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
 (cd "$build" && quiet cpack -G DEB -B "$work/pkg") || fail "cpack could not build the package"
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
-deb="$work/pkg/dzq_${version}_$(dpkg --print-architecture).deb"
-[ -f "$deb" ] || fail "no $(basename "$deb") was built"
+debs=("$work/pkg"/dzq_"${version}"-*_"$(dpkg --print-architecture)".deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no one dzq_${version}-*.deb was built: ${debs[*]}"
+deb=${debs[0]}
 step "built $(basename "$deb")"
+
+# Debian's checks: no error, and none of the hardening tags (shown at the
+# info level) that say the program was built without the release flags.
+lintian --fail-on none --display-info "$deb" >"$work/lintian.txt" 2>&1 \
+  || { cat "$work/lintian.txt" >&2; fail "lintian could not check the package"; }
+sed 's/^/deb: lintian: /' "$work/lintian.txt"
+! grep -q '^E: ' "$work/lintian.txt" || fail "lintian reports errors"
+! grep -q ' hardening-' "$work/lintian.txt" || fail "lintian finds the program not hardened"
+step "lintian: no error, hardened ($(grep -c '^[WI]: ' "$work/lintian.txt") warnings and infos)"
 
 # What the package needs: the libraries found from the program, a sound
 # font, and no library that only the tests use.
@@ -51,8 +62,11 @@ done
 [[ $depends != *libsmf* ]] || fail "the package depends on libsmf, which only the tests use"
 step "depends on: $depends"
 
-# What it holds: exactly what the installation puts under /usr.
-cmake --install "$build" --prefix "$work/stage/usr" >/dev/null
+# What it holds: exactly what the installation puts under /usr, with the
+# Debian changelog in place of the licence text.
+for component in Unspecified debian; do
+  cmake --install "$build" --prefix "$work/stage/usr" --component "$component" >/dev/null
+done
 (cd "$work/stage" && find . ! -type d | sort) >"$work/installed.txt"
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^[^.]*\./, "."); print }' | sort >"$work/packaged.txt"
 diff -u "$work/installed.txt" "$work/packaged.txt" >&2 \

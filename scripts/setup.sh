@@ -27,8 +27,9 @@ packages=(
   python3
   musescore3
   desktop-file-utils appstream groff-base
-  # the Debian package: cpack finds the libraries it needs with these
-  dpkg-dev file
+  # the Debian package: cpack finds the libraries it needs with these,
+  # lintian checks the package as Debian would
+  dpkg-dev file lintian
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }

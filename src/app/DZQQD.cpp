@@ -1,6 +1,7 @@
 #include "app/DZQQD.h"
 
 #include "resources/WelcomePicture.h"
+#include "widgets/AccessibleInterfaces.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -9,6 +10,7 @@
 DZQQD::DZQQD(Clock &clock, QWidget *parent)
     : QWidget(parent), timer_(clock, QStringLiteral("Timer1"), 25000, this), picture_(welcomePicture())
 {
+    setAccessibleWindowRole(this, QAccessible::Dialog);
     setObjectName(QStringLiteral("DZQQD"));
     setWindowTitle(QStringLiteral("欢迎使用Quorvane电子琴"));
     setFixedSize(picture_.size());

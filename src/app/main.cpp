@@ -3,6 +3,7 @@
 #include "headless/RenderCommand.h"
 #include "jianpu/NotationExport.h"
 #include "platform/files/RecordFolder.h"
+#include "widgets/AccessibleInterfaces.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -80,6 +81,7 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     CommandLine::setUpApplication(app);
+    installAccessibleInterfaces();
     QFont font(QStringLiteral("WenQuanYi Micro Hei"));
     font.setPointSize(9);
     QApplication::setFont(font);

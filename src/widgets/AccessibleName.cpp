@@ -25,6 +25,11 @@ void nameControl(QWidget *control, const QString &name, QLabel *label)
         label->setObjectName(control->objectName() + QStringLiteral("_name"));
         label->hide();
     }
-    if (label)
+    if (label) {
         label->setBuddy(control);
+        // The list is read by its label; a short one shown ("音量" beside
+        // each of three lists) says the whole name to a screen reader.
+        if (QString(label->text()).remove(QLatin1Char(' ')) != name)
+            label->setAccessibleName(name);
+    }
 }

@@ -8,6 +8,7 @@
 #include "performance/Form2.h"
 #include "performance/KeyTable.h"
 #include "resources/StringTable.h"
+#include "widgets/AccessibleInterfaces.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -17,9 +18,11 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -28,6 +31,7 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -88,6 +92,12 @@ QStringList unnamedControls(QWidget *window)
 
 QWidget *focused() { return QApplication::focusWidget(); }
 
+QAccessibleActionInterface *actions(QWidget *w)
+{
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->actionInterface() : nullptr;
+}
+
 bool giveFocus(QWidget *window, QWidget *to)
 {
     QApplication::setActiveWindow(window);
@@ -101,6 +111,111 @@ bool giveFocus(QWidget *window, QWidget *to)
 class AccessibilityTest : public QObject {
     Q_OBJECT
 private slots:
+    // As the program starts: our buttons and windows answer for themselves.
+    void initTestCase() { installAccessibleInterfaces(); }
+
+    // A screen reader's "toggle" on any option, check box or toggle button
+    // of the windows is a click: what the click does happens, once.
+    void toggleIsAClickEverywhere()
+    {
+        MainWindowRig r;
+        QTest::mouseClick(r.find<QPushButton>("BJCK"), Qt::LeftButton);
+        QPointer<YYBJ> editor = r.form.editorWindow();
+        QVERIFY(editor);
+        // Held weakly: a click may rebuild a window's boxes.
+        QList<QPointer<QAbstractButton>> buttons;
+        for (QWidget *window : {static_cast<QWidget *>(&r.form), static_cast<QWidget *>(editor)})
+            for (QAbstractButton *b : window->findChildren<QAbstractButton *>())
+                buttons << b;
+        int checked = 0;
+        for (const QPointer<QAbstractButton> &b : std::as_const(buttons)) {
+            if (!b || !b->isCheckable() || !b->isEnabled() || qobject_cast<QToolButton *>(b))
+                continue;
+            QAccessibleActionInterface *a = actions(b);
+            QVERIFY2(a, qPrintable(b->objectName()));
+            QVERIFY2(a->actionNames().contains(QAccessibleActionInterface::toggleAction()), qPrintable(b->objectName()));
+            int clicks = 0;
+            const auto counted = connect(b, &QAbstractButton::clicked, this, [&clicks] { ++clicks; });
+            a->doAction(QAccessibleActionInterface::toggleAction());
+            QTRY_COMPARE_WITH_TIMEOUT(clicks, 1, 2000);
+            disconnect(counted);
+            ++checked;
+        }
+        QVERIFY2(checked > 40, qPrintable(QString::number(checked)));
+        editor->close();
+    }
+
+    // What the issue was about: the tabs show their panels, the rhythm's
+    // start button starts it, a press still presses.
+    void toggleDoesWhatTheKeysDo()
+    {
+        MainWindowRig r;
+        auto *chords = r.find<QRadioButton>("Xxk(1)");
+        actions(chords)->doAction(QAccessibleActionInterface::toggleAction());
+        QTRY_VERIFY(r.find<QWidget>("Jiezhou(1)")->isVisible());
+        QVERIFY(!r.find<QWidget>("Jiezhou(0)")->isVisible());
+        QVERIFY(chords->isChecked());
+        QCOMPARE(r.t.window.FJWZ(), QStringLiteral("和弦调整。。。"));
+        // Again on the chosen tab, as Space on it: the message again, no change.
+        r.t.window.setFJWZ(QString());
+        actions(chords)->doAction(QAccessibleActionInterface::toggleAction());
+        QTRY_COMPARE(r.t.window.FJWZ(), QStringLiteral("和弦调整。。。"));
+        QVERIFY(chords->isChecked());
+
+        auto *rhythm = r.find<QRadioButton>("Xxk(2)");
+        actions(rhythm)->doAction(QAccessibleActionInterface::toggleAction());
+        QTRY_VERIFY(r.find<QWidget>("Jiezhou(2)")->isVisible());
+        auto *start = r.find<QPushButton>("BzQd");
+        QCOMPARE(QAccessible::queryAccessibleInterface(start)->role(), QAccessible::CheckBox);
+        actions(start)->doAction(QAccessibleActionInterface::toggleAction());
+        QTRY_COMPARE(spokenName(start), QStringLiteral("停止节奏"));
+        QVERIFY(QAccessible::queryAccessibleInterface(start)->state().checked);
+        actions(start)->doAction(QAccessibleActionInterface::toggleAction());
+        QTRY_COMPARE(spokenName(start), QStringLiteral("启动节奏"));
+
+        auto *editorButton = r.find<QPushButton>("BJCK");
+        QAccessibleInterface *plain = QAccessible::queryAccessibleInterface(editorButton);
+        QCOMPARE(plain->role(), QAccessible::Button);
+        QCOMPARE(plain->actionInterface()->actionNames().first(), QAccessibleActionInterface::pressAction());
+        plain->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_VERIFY(r.form.editorWindow() && r.form.editorWindow()->isVisible());
+        r.form.editorWindow()->close();
+    }
+
+    // The windows say what they are: frames, the welcome one a dialog.
+    void windowsAreFramesAndDialogs()
+    {
+        MainWindowRig r;
+        QTest::mouseClick(r.find<QPushButton>("JianPu"), Qt::LeftButton);
+        QTest::mouseClick(r.find<QPushButton>("MiNi"), Qt::LeftButton);
+        DZQQD welcome(r.t.clock);
+        Form3 farewell(r.t.clock);
+        const QList<std::pair<QWidget *, QAccessible::Role>> windows = {
+            {&r.form, QAccessible::Window},
+            {r.form.notationWindow(), QAccessible::Window},
+            {r.form.miniWindow(), QAccessible::Window},
+            {&welcome, QAccessible::Dialog},
+            {&farewell, QAccessible::Window},
+        };
+        for (const auto &[window, role] : windows) {
+            QVERIFY(window);
+            QCOMPARE(QAccessible::queryAccessibleInterface(window)->role(), role);
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(&r.form)->text(QAccessible::Name), Form1::caption());
+        // Panels inside a window stay plain; Qt's own dialogs keep their roles.
+        QCOMPARE(QAccessible::queryAccessibleInterface(r.find<QWidget>("Jiezhou(0)"))->role(), QAccessible::Client);
+        QFileDialog files;
+        QCOMPARE(QAccessible::queryAccessibleInterface(&files)->role(), QAccessible::Dialog);
+        QMessageBox box;
+        QCOMPARE(QAccessible::queryAccessibleInterface(&box)->role(), QAccessible::AlertMessage);
+        QTest::mouseClick(r.form.miniWindow()->findChild<QPushButton *>("Command1"), Qt::LeftButton);
+
+        QTest::mouseClick(r.find<QPushButton>("BJCK"), Qt::LeftButton);
+        QVERIFY(r.form.editorWindow());
+        QCOMPARE(QAccessible::queryAccessibleInterface(r.form.editorWindow())->role(), QAccessible::Window);
+        r.form.editorWindow()->close();
+    }
+
     void everyControlOfEveryWindowHasAChineseName()
     {
         MainWindowRig r;
@@ -175,7 +290,12 @@ private slots:
             QVERIFY2(label, pair[0]);
             QCOMPARE(label->buddy(), r.find<QWidget>(pair[1]));
         }
-        QCOMPARE(spokenName(r.find<QWidget>("Zxlyl(1)")), QStringLiteral("音量 70"));
+        // Each of the three volume lists beside "音量" is read as its instrument's.
+        QCOMPARE(spokenName(r.find<QWidget>("Zxlyl(1)")), QStringLiteral("乐器二音量 70"));
+        QCOMPARE(r.find<QLabel>("Label4(4)")->text(), QStringLiteral("音量"));
+        QVERIFY(spokenName(r.find<QWidget>("Zxlyl(0)")).startsWith(QStringLiteral("乐器一音量 ")));
+        QVERIFY(spokenName(r.find<QWidget>("HxYL")).startsWith(QStringLiteral("和弦音量 ")));
+        QVERIFY(spokenName(r.find<QWidget>("VsbVol")).startsWith(QStringLiteral("节奏音量 ")));
         QCOMPARE(r.find<QWidget>("Zxlyl(1)")->accessibleName(), QStringLiteral("乐器二音量"));
         // A list with no label shown beside it is read with a label of its own.
         QCOMPARE(spokenName(r.find<QWidget>("Combo3(1)")), QStringLiteral("和弦乐器二 25.尼龙弦吉它"));

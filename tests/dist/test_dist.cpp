@@ -104,6 +104,59 @@ private slots:
         QVERIFY(!release.text.trimmed().isEmpty());
     }
 
+    // Opened for MIDI files by desktops and software centres alike.
+    void midiFilesOpenInTheProgram()
+    {
+        const QString entry = QString::fromUtf8(distFile(QStringLiteral("io.github.quorvane.dzq.desktop")));
+        static const QRegularExpression line(QStringLiteral("^MimeType=(.*)$"), QRegularExpression::MultilineOption);
+        QStringList types = line.match(entry).captured(1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        types.sort();
+        QCOMPARE(types, (QStringList{"audio/midi", "audio/x-midi"}));
+        QVERIFY(entry.contains(QStringLiteral("\nExec=dzq %f\n")));
+
+        QStringList provided;
+        QXmlStreamReader xml(distFile(QStringLiteral("io.github.quorvane.dzq.metainfo.xml")));
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("mediatype"))
+                provided << xml.readElementText();
+        }
+        provided.sort();
+        QCOMPARE(provided, types);
+    }
+
+    // The screenshot a software centre fetches is the one kept in dist/.
+    void metainfoShowsHomepageAndScreenshot()
+    {
+        const QHash<QString, Element> info = metainfo();
+        QCOMPARE(info["url"].attributes.value("type"), QString("homepage"));
+        QVERIFY(info["url"].text.startsWith("https://"));
+        QCOMPARE(info["screenshot"].attributes.value("type"), QString("default"));
+        const QString image = info["image"].text.trimmed();
+        QVERIFY2(image.startsWith(info["url"].text.trimmed()), qPrintable(image));
+        QImage shot;
+        QVERIFY2(shot.loadFromData(distFile(image.section(QLatin1Char('/'), -1)), "PNG"), qPrintable(image));
+        QVERIFY(shot.width() >= 620 && shot.height() >= 300);
+        for (const char *word : {"MIDI keyboard", "sound font", "MIDI files"})
+            QVERIFY2(info["description"].text.contains(QLatin1String(word)), word);
+    }
+
+    // Debian's files: the changelog names this version, the copyright
+    // file the licence of the metainfo.
+    void debianFilesAgreeWithTheProgram()
+    {
+        const QString changelog = QString::fromUtf8(distFile(QStringLiteral("changelog.Debian")));
+        const QRegularExpression head(QStringLiteral("^dzq \\(([0-9.]+)-[0-9]+\\) unstable; urgency=\\w+\n"));
+        QCOMPARE(head.match(changelog).captured(1), QString(DZQ_PROJECT_VERSION));
+        const QRegularExpression trailer(QStringLiteral("\n -- [^<]+ <[^>]+>  \\w{3}, \\d{2} \\w{3} \\d{4} [0-9:]{8} [+-]\\d{4}\n$"));
+        QVERIFY(trailer.match(changelog).hasMatch());
+
+        const QString copyright = QString::fromUtf8(distFile(QStringLiteral("copyright")));
+        QVERIFY(copyright.startsWith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+        QVERIFY(copyright.contains("\nFiles: *\n"));
+        QVERIFY(copyright.contains("\nLicense: GPL-3+\n"));
+        QCOMPARE(metainfo()["project_license"].text, QString("GPL-3.0-or-later"));
+    }
+
     void manPageNamesTheVersion()
     {
         const QString page = QString::fromUtf8(distFile(QStringLiteral("dzq.1")));
