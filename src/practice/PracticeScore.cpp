@@ -109,10 +109,17 @@ Prepared prepare(const QString &score, const QString &recordFolder, const ScoreR
 
     std::set<std::pair<qint64, int>> onsets;    // (ns, pitch) of the melody's note-ons
     std::set<std::pair<qint64, int>> releases;  // and note-offs
+    std::set<std::pair<int, int>> sounding;     // (channel, note) of the accompaniment
     for (int i = p.startUpCount; i < p.messages.size(); ++i) {
         const TimedMidiMessage &t = p.messages[i];
         const MidiMessage m = MidiMessage::unpack(t.message);
         if (!isMelodyChannel(m.channel()) || m.kind() == Midi::System) {
+            // The player silences its chord notes at every note, also when
+            // none sound: only what ends a note is kept.
+            if (m.isNoteOn())
+                sounding.insert({m.channel(), m.data1});
+            else if (m.isNoteOff() && sounding.erase({m.channel(), m.data1}) == 0)
+                continue;
             r.accompaniment << t;
             continue;
         }

@@ -8,6 +8,7 @@
 #include "songs/MidiFile.h"
 #include "songs/SongImport.h"
 
+#include <QSet>
 #include <QTest>
 
 using namespace Practice;
@@ -115,6 +116,16 @@ void PracticeScoreTest::chordsAndRhythmAreAccompaniment()
     }
     QCOMPARE(chordNotes, 3);
     QVERIFY(drums > 4);
+    // Only what ends a sounding note: no note-offs of chords that never sounded.
+    QSet<int> on;
+    for (const TimedMidiMessage &m : p.accompaniment) {
+        const MidiMessage msg = MidiMessage::unpack(m.message);
+        if (msg.isNoteOn())
+            on.insert(msg.channel() << 8 | msg.data1);
+        else if (msg.isNoteOff())
+            QVERIFY2(on.remove(msg.channel() << 8 | msg.data1), "a note-off of a note not sounding");
+    }
+    QVERIFY(prepare(QStringLiteral("KC8KD8TZ"), QString(), ScoreRender::Start()).accompaniment.isEmpty());
     // The melody for a demonstration: each note-on once, whatever the voices.
     int melodyOns = 0;
     for (const TimedMidiMessage &m : p.melody)
