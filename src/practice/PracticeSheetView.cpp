@@ -37,6 +37,9 @@ void PracticeSheetView::setSheet(const QString &title, const QString &key)
     header.title = title;
     header.key = key;
     picture_.setSheet(session_.sheet(), header);
+    noteCells_.clear();
+    for (int position : session_.prepared().positions)
+        noteCells_ << picture_.sheet().cellsAt(position);
     shownNote_ = -1;
     relayout();
     refresh();
@@ -59,10 +62,9 @@ void PracticeSheetView::resizeEvent(QResizeEvent *event)
 QVector<QRectF> PracticeSheetView::noteRects(int note) const
 {
     QVector<QRectF> rects;
-    const QVector<int> &positions = session_.prepared().positions;
-    if (note < 0 || note >= positions.size())
+    if (note < 0 || note >= noteCells_.size())
         return rects;
-    const std::pair<int, int> cells = picture_.sheet().cellsAt(positions[note]);
+    const std::pair<int, int> cells = noteCells_[note];
     for (int c = cells.first; c < cells.second; ++c) {
         const QRectF cell = picture_.cellRect(c);
         if (!cell.isEmpty())
@@ -102,9 +104,9 @@ void PracticeSheetView::paintEvent(QPaintEvent *event)
     const int last = first + session_.passageCount();
     const int current = session_.currentNote();
     const QRectF clip = event->rect();
-    for (int n = 0; n < session_.prepared().notes.size(); ++n) {
+    for (int n = 0; n < noteCells_.size(); ++n) {
         const QVector<QRectF> rects = noteRects(n);
-        if (rects.isEmpty() || !rects.constFirst().intersects(clip.adjusted(0, -200, 0, 200)))
+        if (rects.isEmpty() || !clip.intersects(rects.constFirst().united(rects.constLast())))
             continue;
         QColor colour;
         switch (session_.outcome(n)) {
@@ -129,7 +131,7 @@ void PracticeSheetView::paintEvent(QPaintEvent *event)
     }
     picture_.paint(p, event->rect());
     // Outside the passage the notes are there, but pale.
-    for (int n = 0; n < session_.prepared().notes.size(); ++n) {
+    for (int n = 0; n < noteCells_.size(); ++n) {
         if (n >= first && n < last)
             continue;
         for (const QRectF &r : noteRects(n)) {

@@ -44,6 +44,7 @@ private:
 
     PracticeSession &session_;
     NotationPicture picture_;
+    QVector<std::pair<int, int>> noteCells_;  // per prepared note: its cells [first, last)
     int shownNote_ = -1;
     int flashNote_ = -1;
     qint64 flashUntilNs_ = 0;
