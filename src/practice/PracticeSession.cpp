@@ -25,8 +25,7 @@ constexpr double kSameMs = 1e-6;
 // bar's first beat, low on the others.
 constexpr int kClickFirst = 76;
 constexpr int kClickOther = 77;
-constexpr int kClickVelocityFirst = 110;
-constexpr int kClickVelocityOther = 80;
+constexpr int kClickAccent = 20;  // the bar's first beat, louder
 constexpr double kClickLengthMs = 60;
 
 bool isNoteOn(quint32 packed)
@@ -234,7 +233,7 @@ void PracticeSession::beginRun(bool atFirstNote)
         for (int b = 0; b < beats_; ++b) {
             const double at = -beatMs_ * (beats_ - b);
             const int note = b == 0 ? kClickFirst : kClickOther;
-            const int velocity = b == 0 ? kClickVelocityFirst : kClickVelocityOther;
+            const int velocity = qMin(127, clickVelocity_ + (b == 0 ? kClickAccent : 0));
             clicks << Event{at, MidiMessage::make(Midi::NoteOn, Midi::kPercussionChannel, note, velocity).packed()};
             clicks << Event{at + qMin(kClickLengthMs, beatMs_ / 2),
                             MidiMessage::make(Midi::NoteOff, Midi::kPercussionChannel, note).packed()};

@@ -83,6 +83,8 @@ public:
     bool setBars(int first, int last);
     // "循环": a finished run starts the passage again.
     void setLooping(bool looping) { looping_ = looping; }
+    // The count-in clicks at the rhythm's volume (its velocity, 50..120).
+    void setClickVelocity(int velocity) { clickVelocity_ = qBound(1, velocity, 127); }
 
     // "开始": 跟节奏 counts one bar in; 等待 and 逐音 play the accompaniment
     // up to the first note and wait there.
@@ -193,6 +195,7 @@ private:
     int firstBar_ = 0;
     int lastBar_ = 0;
     bool looping_ = false;
+    int clickVelocity_ = 100;
 
     State state_ = State::Empty;
     std::optional<Practice::Grader> grader_;

@@ -234,6 +234,7 @@ void PracticeWindow::loadScore()
     start.keyPosition = qBound(0, ctx_.state.KeyBase - 36, 11);
     const int beats = Notation::beatsForTimeSignature(pattern_.TimeSignature());
     session_->setScore(inCapitals(display_.Text3()), name, start, beats);
+    session_->setClickVelocity(pattern_.volumeNumber());
     session_->setMode(kModes[qBound(0, mode_->currentIndex(), 2)]);
     session_->setSpeed(speed_->currentData().toInt());
     sheetView_->setSheet(session_->scoreName(), Notation::keyText(start.keyPosition));
@@ -423,13 +424,17 @@ bool PracticeWindow::handleKey(QKeyEvent *event, bool press)
         }
         return true;
     }
-    // Enter starts, unless a button with the focus takes it for itself.
+    // Enter starts; on a button or the box "循环" it is that control's.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (press && enter && !qobject_cast<QAbstractButton *>(QApplication::focusWidget())) {
-        session_->start();
-        return true;
+    if (!enter || event->isAutoRepeat())
+        return false;
+    if (press) {
+        if (auto *button = qobject_cast<QAbstractButton *>(QApplication::focusWidget()))
+            button->click();
+        else
+            session_->start();
     }
-    return false;
+    return true;
 }
 
 bool PracticeWindow::eventFilter(QObject *watched, QEvent *event)

@@ -119,11 +119,14 @@ void PracticeWindowTest::enterStartsTheCountIn()
     rig.type(Qt::Key_Return);
     QCOMPARE(rig.session().state(), PracticeSession::State::CountIn);
     QVERIFY(rig.window->hintText().startsWith(QStringLiteral("预备")));
-    // On a button, Enter is the button's: "重来" starts again as well.
-    auto *restart = rig.window->findChild<QPushButton *>(QStringLiteral("practiceRestart"));
-    restart->setFocus();
-    QTest::keyClick(restart, Qt::Key_Space);
-    QCOMPARE(rig.session().state(), PracticeSession::State::CountIn);
+    // On a button, Enter is the button's: "示范" plays the passage.
+    auto *demo = rig.window->findChild<QPushButton *>(QStringLiteral("practiceDemo"));
+    demo->setFocus();
+    rig.type(Qt::Key_Return);
+    QCOMPARE(rig.session().state(), PracticeSession::State::Demo);
+    QCOMPARE(demo->text(), QStringLiteral("停止"));
+    rig.type(Qt::Key_Enter);
+    QCOMPARE(rig.session().state(), PracticeSession::State::Ready);
 }
 
 void PracticeWindowTest::everyControlIsNamedAndReachable()
