@@ -379,7 +379,11 @@ void PracticeWindow::showResult()
 void PracticeWindow::onJudged(int pitch, bool right, int note)
 {
     const qint64 now = ctx_.clock.nowNs();
-    piano_->flash(pitch - ctx_.state.KeyBase, right, now);
+    const int offset = pitch - ctx_.state.KeyBase;
+    piano_->flash(offset, right, now);
+    // The judgement shows at once, not after whatever else waits to be drawn.
+    if (offset >= 0 && offset < PracticePiano::kKeys && piano_->isVisible())
+        piano_->repaint(PracticePiano::keyRect(offset).adjusted(-20, 0, 20, 0));
     if (!right)
         sheetView_->flashWrong(note, now);
     updateAnimation();
