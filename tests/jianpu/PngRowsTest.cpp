@@ -1,6 +1,7 @@
+#include "ResidentMemory.h"
 #include "TestMain.h"
 
-#include "jianpu/RowDeflater.h"
+#include "jianpu/PngRows.h"
 
 #include <QByteArray>
 #include <QRandomGenerator>
@@ -14,19 +15,19 @@ namespace {
 // qUncompress, which wants the size in front), which also checks the sum.
 QByteArray roundTrip(const std::vector<QByteArray> &rows, int stride)
 {
-    RowDeflater deflater(stride);
+    PngRows png(stride);
     QByteArray stream;
     for (const QByteArray &row : rows) {
-        deflater.addRow(reinterpret_cast<const uchar *>(row.constData()));
+        png.addRow(reinterpret_cast<const uchar *>(row.constData()));
         // Taken in pieces, as the PNG writer takes them.
-        if (deflater.size() > 100) {
-            stream.append(reinterpret_cast<const char *>(deflater.data()), qsizetype(deflater.size()));
-            deflater.clear();
+        if (png.size() > 100) {
+            stream.append(reinterpret_cast<const char *>(png.data()), qsizetype(png.size()));
+            png.clear();
         }
     }
-    deflater.finish();
-    stream.append(reinterpret_cast<const char *>(deflater.data()), qsizetype(deflater.size()));
-    const qsizetype expected = qsizetype(rows.size()) * stride;
+    png.finish();
+    stream.append(reinterpret_cast<const char *>(png.data()), qsizetype(png.size()));
+    const qsizetype expected = qsizetype(rows.size()) * (stride + 1);
     QByteArray sized(4, '\0');
     sized[0] = char(expected >> 24);
     sized[1] = char(expected >> 16);
@@ -35,17 +36,18 @@ QByteArray roundTrip(const std::vector<QByteArray> &rows, int stride)
     return qUncompress(sized + stream);
 }
 
-QByteArray joined(const std::vector<QByteArray> &rows)
+// Each line behind its filter byte, 0 (none).
+QByteArray filtered(const std::vector<QByteArray> &rows)
 {
     QByteArray all;
     for (const QByteArray &row : rows)
-        all += row;
+        all += '\0' + row;
     return all;
 }
 
 }  // namespace
 
-class RowDeflaterTest : public QObject {
+class PngRowsTest : public QObject {
     Q_OBJECT
 private slots:
     // Runs around deflate's limits (3 and 258 bytes), lines repeated, lines
@@ -82,7 +84,7 @@ private slots:
             }
             rows.push_back(kind == QLatin1String("repeats") && y % 4 != 0 ? rows.back() : row);
         }
-        QCOMPARE(roundTrip(rows, stride), joined(rows));
+        QCOMPARE(roundTrip(rows, stride), filtered(rows));
     }
 
     void noLinesAtAll()
@@ -94,14 +96,43 @@ private slots:
     void blankLinesCostLittle()
     {
         std::vector<QByteArray> rows(2000, QByteArray(1601, '\0'));
-        RowDeflater deflater(1601);
+        PngRows png(1601);
         for (const QByteArray &row : rows)
-            deflater.addRow(reinterpret_cast<const uchar *>(row.constData()));
-        deflater.finish();
-        QVERIFY2(deflater.size() < 2000 * 30, qPrintable(QString::number(deflater.size())));
+            png.addRow(reinterpret_cast<const uchar *>(row.constData()));
+        png.finish();
+        QVERIFY2(png.size() < 2000 * 30, qPrintable(QString::number(png.size())));
+    }
+
+    // Lines go out as they come: a picture far taller than memory would
+    // hold whole (here 160 MB of lines) leaves only what was not taken.
+    void aTallPictureIsHeldInPiecesOnly()
+    {
+        const int stride = 1600;
+        const int lines = 100000;
+        QByteArray row(stride, '\0');
+        PngRows png(stride);
+        const long before = ResidentMemory::kib();
+        long most = before;
+        size_t total = 0;
+        for (int y = 0; y < lines; ++y) {
+            // Notes here and there, so that not every line repeats.
+            row[(y * 37) % stride] = char(y % 200);
+            QVERIFY(png.addRow(reinterpret_cast<const uchar *>(row.constData())));
+            if (png.size() >= 1 << 16) {
+                total += png.size();
+                png.clear();
+            }
+            if (y % 5000 == 0)
+                most = qMax(most, ResidentMemory::kib());
+        }
+        QVERIFY(png.finish());
+        total += png.size();
+        QVERIFY2(total > 0 && total < size_t(lines) * stride / 20, qPrintable(QString::number(total)));
+        if (ResidentMemory::kMeasurable)
+            QVERIFY2(most - before < 16 * 1024, qPrintable(QStringLiteral("%1 KiB more").arg(most - before)));
     }
 };
 
-DZQ_REGISTER_TEST(RowDeflaterTest)
+DZQ_REGISTER_TEST(PngRowsTest)
 
-#include "RowDeflaterTest.moc"
+#include "PngRowsTest.moc"
