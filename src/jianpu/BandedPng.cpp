@@ -169,7 +169,9 @@ bool BandedPng::write(QIODevice &out, const QSize &pixels, qreal ratio, const QV
     auto paintBand = [&](int i) {
         const int top = tops[i];
         const int lines = (i + 1 < tops.size() ? tops[i + 1] : height) - top;
-        band_.fill(Qt::white);
+        // White under the band's own lines only: the image may be taller,
+        // and what is painted below them is never read.
+        std::memset(band_.bits(), 0xff, size_t(band_.bytesPerLine()) * size_t(lines));
         QPainter p(&band_);
         p.translate(0, -top / ratio);
         paint(p, QRectF(0, top / ratio, width / ratio, lines / ratio));
