@@ -190,11 +190,11 @@ bool BandedPng::write(QIODevice &out, const QSize &pixels, qreal ratio, const QV
         const int lines = paintBand(i);
         for (int y = 0; y < lines && paletted && made; ++y) {
             const QRgb *pixel = reinterpret_cast<const QRgb *>(band_.constScanLine(y));
-            // Most lines are blank or repeat the one above (bar lines): the
-            // indices of that line are still in `row`.
-            if (y == 0 || std::memcmp(pixel, band_.constScanLine(y - 1), size_t(width) * 4) != 0)
-                paletted = toIndices(pixel, width, palette, row.data());
-            made = !paletted || indexed.addRow(row.data());
+            // Most lines are blank or repeat the one above (bar lines).
+            if (y > 0 && std::memcmp(pixel, band_.constScanLine(y - 1), size_t(width) * 4) == 0)
+                made = indexed.repeatRow();
+            else if ((paletted = toIndices(pixel, width, palette, row.data())))
+                made = indexed.addRow(row.data());
         }
     }
 
@@ -211,13 +211,17 @@ bool BandedPng::write(QIODevice &out, const QSize &pixels, qreal ratio, const QV
             const int lines = paintBand(i);
             for (int y = 0; y < lines && written && made; ++y) {
                 const QRgb *pixel = reinterpret_cast<const QRgb *>(band_.constScanLine(y));
-                uchar *bytes = row.data();
-                for (int x = 0; x < width; ++x) {
-                    *bytes++ = uchar(qRed(pixel[x]));
-                    *bytes++ = uchar(qGreen(pixel[x]));
-                    *bytes++ = uchar(qBlue(pixel[x]));
+                if (y > 0 && std::memcmp(pixel, band_.constScanLine(y - 1), size_t(width) * 4) == 0) {
+                    made = rgb.repeatRow();
+                } else {
+                    uchar *bytes = row.data();
+                    for (int x = 0; x < width; ++x) {
+                        *bytes++ = uchar(qRed(pixel[x]));
+                        *bytes++ = uchar(qGreen(pixel[x]));
+                        *bytes++ = uchar(qBlue(pixel[x]));
+                    }
+                    made = rgb.addRow(row.data());
                 }
-                made = rgb.addRow(row.data());
                 written = chunks.imageData(rgb, false);
             }
         }

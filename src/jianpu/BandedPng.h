@@ -15,7 +15,8 @@ class QPainter;
 // picture is painted a band at a time into a small image, and compressed
 // as it goes (PngRows). Pictures of few colours (notation: a few inks,
 // their antialiased edges, white) are stored with a palette, one byte a
-// pixel; others as RGB. Lossless either way, and quick: no line filters.
+// pixel; others as RGB. Lossless either way, and quick: a line that
+// repeats the one above is neither converted nor compressed again.
 // What is held is the band and, for a palette, the compressed image data
 // until the palette is known.
 //

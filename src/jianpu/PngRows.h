@@ -7,11 +7,14 @@
 struct z_stream_s;
 
 // The image data of a PNG file (what its IDAT chunks hold), made line by
-// line: each line behind its filter byte (none), through zlib's deflate at
-// its fastest level, which still finds the lines that repeat the one above
-// and the runs of one colour that pages of notation are made of. Only zlib's
-// own state and the bytes not yet taken are held, whatever the picture's
-// height.
+// line. Lines go through zlib's deflate at its fastest level, each behind
+// its filter byte (none). A line that repeats the one above never reaches
+// zlib: pages of notation are mostly such lines (the white between rows,
+// bar lines), and deflate would still read, copy and sum every byte of
+// them. A run of them is stored as the "up" filter (all zeros) in a short
+// block of our own between zlib's blocks, one copy of the line's codes per
+// line. Only zlib's own state, one line and the bytes not yet taken are
+// held, whatever the picture's height.
 class PngRows {
 public:
     // Lines of `stride` bytes (the filter byte not counted).
@@ -23,6 +26,8 @@ public:
     // False once zlib has failed (it cannot, short of memory); nothing is
     // added after that.
     bool addRow(const uchar *row);
+    // The last line again, for a caller that knows (saves the comparison).
+    bool repeatRow();
     // Ends the stream with its check sum. Adds nothing after this.
     bool finish();
 
@@ -33,10 +38,24 @@ public:
 
 private:
     bool deflate(const uchar *bytes, size_t count, int flush);
+    bool deflateLast();
+    bool endRepeats();
+    void reserve(size_t bytes);
+    void putBits(quint32 bits, int count);
 
     const int stride_;
     z_stream_s *stream_ = nullptr;
     bool ok_ = false;
-    std::vector<uchar> out_;  // its first size_ bytes are made
+    bool zlibHasData_ = false;  // since it last started afresh
+    std::vector<uchar> last_;   // the last line behind its filter byte
+    bool hasLast_ = false;
+    int repeats_ = 0;           // of the last line, not yet stored
+    // The codes of one repeated line, pieces of up to 32 bits.
+    std::vector<std::pair<quint32, int>> repeatCodes_;
+    quint32 adlerA_ = 1;        // the stream's check sum (Adler-32)
+    quint32 adlerB_ = 0;
+    quint64 bitBuffer_ = 0;
+    int bitCount_ = 0;
+    std::vector<uchar> out_;    // its first size_ bytes are made
     size_t size_ = 0;
 };
