@@ -91,13 +91,21 @@ private:
 };
 
 // A line of pixels as palette indices; false when it brings a 257th colour.
-bool toIndices(const QRgb *pixel, int width, Palette &palette, uchar *row)
+// `white` tells whether the line is all white.
+bool toIndices(const QRgb *pixel, int width, Palette &palette, uchar *row, bool *white)
 {
+    *white = false;
+    bool oneRun = false;
     for (int x = 0; x < width;) {
         const QRgb colour = pixel[x];
         int end = x + 1;
-        // Two pixels a step while the run lasts.
+        // Eight pixels a step while the run lasts, then two.
         const quint64 pair = quint64(colour) << 32 | colour;
+        for (quint64 four[4]; end + 8 <= width; end += 8) {
+            std::memcpy(four, pixel + end, sizeof four);
+            if (((four[0] ^ pair) | (four[1] ^ pair) | (four[2] ^ pair) | (four[3] ^ pair)) != 0)
+                break;
+        }
         for (quint64 two; end + 2 <= width; end += 2) {
             std::memcpy(&two, pixel + end, 8);
             if (two != pair)
@@ -109,8 +117,10 @@ bool toIndices(const QRgb *pixel, int width, Palette &palette, uchar *row)
         if (index < 0)
             return false;
         std::memset(row + x, index, size_t(end - x));
+        oneRun = oneRun || end - x == width;
         x = end;
     }
+    *white = oneRun && pixel[0] == 0xffffffffu;
     return true;
 }
 
@@ -164,17 +174,25 @@ bool BandedPng::write(QIODevice &out, const QSize &pixels, qreal ratio, const QV
     if (band_.width() != width || band_.height() < tallest || !qFuzzyCompare(band_.devicePixelRatio(), ratio)) {
         band_ = QImage(width, qMax(tallest, kBandLines), QImage::Format_RGB32);
         band_.setDevicePixelRatio(ratio);
+        white_.assign(size_t(band_.height()), false);
     }
-    // Paints band i; returns its lines.
+    // Paints band i; returns its lines. The caller marks the lines it finds
+    // white.
     auto paintBand = [&](int i) {
         const int top = tops[i];
         const int lines = (i + 1 < tops.size() ? tops[i + 1] : height) - top;
         // White under the band's own lines only: the image may be taller,
         // and what is painted below them is never read.
-        std::memset(band_.bits(), 0xff, size_t(band_.bytesPerLine()) * size_t(lines));
-        QPainter p(&band_);
-        p.translate(0, -top / ratio);
-        paint(p, QRectF(0, top / ratio, width / ratio, lines / ratio));
+        for (int y = 0; y < lines; ++y) {
+            if (!white_[size_t(y)])
+                std::memset(band_.scanLine(y), 0xff, size_t(width) * 4);
+        }
+        {
+            QPainter p(&band_);
+            p.translate(0, -top / ratio);
+            paint(p, QRectF(0, top / ratio, width / ratio, lines / ratio));
+        }
+        white_.assign(white_.size(), false);
         return lines;
     };
 
@@ -191,10 +209,15 @@ bool BandedPng::write(QIODevice &out, const QSize &pixels, qreal ratio, const QV
         for (int y = 0; y < lines && paletted && made; ++y) {
             const QRgb *pixel = reinterpret_cast<const QRgb *>(band_.constScanLine(y));
             // Most lines are blank or repeat the one above (bar lines).
-            if (y > 0 && std::memcmp(pixel, band_.constScanLine(y - 1), size_t(width) * 4) == 0)
+            if (y > 0 && std::memcmp(pixel, band_.constScanLine(y - 1), size_t(width) * 4) == 0) {
+                white_[size_t(y)] = white_[size_t(y - 1)];
                 made = indexed.repeatRow();
-            else if ((paletted = toIndices(pixel, width, palette, row.data())))
-                made = indexed.addRow(row.data());
+            } else {
+                bool white = false;
+                if ((paletted = toIndices(pixel, width, palette, row.data(), &white)))
+                    made = indexed.addRow(row.data());
+                white_[size_t(y)] = white;
+            }
         }
     }
 
@@ -212,14 +235,18 @@ bool BandedPng::write(QIODevice &out, const QSize &pixels, qreal ratio, const QV
             for (int y = 0; y < lines && written && made; ++y) {
                 const QRgb *pixel = reinterpret_cast<const QRgb *>(band_.constScanLine(y));
                 if (y > 0 && std::memcmp(pixel, band_.constScanLine(y - 1), size_t(width) * 4) == 0) {
+                    white_[size_t(y)] = white_[size_t(y - 1)];
                     made = rgb.repeatRow();
                 } else {
                     uchar *bytes = row.data();
+                    QRgb all = 0xffffffffu;
                     for (int x = 0; x < width; ++x) {
+                        all &= pixel[x];
                         *bytes++ = uchar(qRed(pixel[x]));
                         *bytes++ = uchar(qGreen(pixel[x]));
                         *bytes++ = uchar(qBlue(pixel[x]));
                     }
+                    white_[size_t(y)] = all == 0xffffffffu;
                     made = rgb.addRow(row.data());
                 }
                 written = chunks.imageData(rgb, false);

@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include <functional>
+#include <vector>
 
 class QIODevice;
 class QPainter;
@@ -42,4 +43,7 @@ public:
 
 private:
     QImage band_;
+    // Which lines of band_ are known to be white (0xffffffff): only the
+    // others are whitened before a band is painted. Pages are mostly white.
+    std::vector<bool> white_;
 };
