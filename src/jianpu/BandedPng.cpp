@@ -101,9 +101,13 @@ bool toIndices(const QRgb *pixel, int width, Palette &palette, uchar *row, bool 
         int end = x + 1;
         // Eight pixels a step while the run lasts, then two.
         const quint64 pair = quint64(colour) << 32 | colour;
-        for (quint64 four[4]; end + 8 <= width; end += 8) {
-            std::memcpy(four, pixel + end, sizeof four);
-            if (((four[0] ^ pair) | (four[1] ^ pair) | (four[2] ^ pair) | (four[3] ^ pair)) != 0)
+        for (; end + 8 <= width; end += 8) {
+            quint64 w0, w1, w2, w3;  // loaded one by one: no copy through the stack
+            std::memcpy(&w0, pixel + end, 8);
+            std::memcpy(&w1, pixel + end + 2, 8);
+            std::memcpy(&w2, pixel + end + 4, 8);
+            std::memcpy(&w3, pixel + end + 6, 8);
+            if (((w0 ^ pair) | (w1 ^ pair) | (w2 ^ pair) | (w3 ^ pair)) != 0)
                 break;
         }
         for (quint64 two; end + 2 <= width; end += 2) {
