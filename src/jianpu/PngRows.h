@@ -7,7 +7,7 @@
 struct z_stream_s;
 
 // The image data of a PNG file (what its IDAT chunks hold), made line by
-// line. Lines go through zlib's deflate at its fastest level, each behind
+// line. Lines go through zlib's deflate (fastest level, runs only), each behind
 // its filter byte (none). A line that repeats the one above never reaches
 // zlib: pages of notation are mostly such lines (the white between rows,
 // bar lines), and deflate would still read, copy and sum every byte of
