@@ -17,7 +17,7 @@ packages=(
   librtmidi-dev librtaudio-dev libpulse-dev libasound2-dev
   # a JACK server for the test in which a MIDI keyboard plays the program
   jackd2
-  libsndfile1-dev libsamplerate0-dev libsmf-dev
+  libsndfile1-dev libsamplerate0-dev libsmf-dev zlib1g-dev
   fonts-wqy-microhei fonts-arphic-ukai
   xvfb xauth xdotool
   # where a test's program got stuck: the stacks of its threads

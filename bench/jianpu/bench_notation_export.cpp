@@ -3,7 +3,7 @@
 // characters as PNG, SVG and PDF from the command line (target for PNG:
 // under 5 s and 300 MiB), the same for a score of 1 MiB, and "保存图片" in the
 // window: its time and the longest the window's event loop waited meanwhile
-// (it must keep drawing).
+// (it must keep drawing). The bytes of the files written beside each.
 //
 // The long score is rests of 99 eighths, 14 cells to a token: about 5000
 // rows, the score the pictures once took 49 s and 5.4 GB for.
@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -27,6 +28,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 extern char **environ;
@@ -54,7 +57,19 @@ struct Measure {
     double seconds = 0;
     double mib = 0;  // peak resident memory
     int status = -1;
+    qint64 bytes = 0;  // of the files written
+    int files = 0;
 };
+
+// The files in `dir` and their bytes together.
+std::pair<int, qint64> filesIn(const QString &dir)
+{
+    const QFileInfoList files = QDir(dir).entryInfoList(QDir::Files);
+    qint64 bytes = 0;
+    for (const QFileInfo &file : files)
+        bytes += file.size();
+    return {int(files.size()), bytes};
+}
 
 // The peak resident memory of a running process so far (VmHWM), in KiB.
 long peakKiB(pid_t pid)
@@ -118,14 +133,16 @@ void commandLine(const QString &name, const QString &score, const QString &suffi
         QTemporaryDir out;
         runs.push_back(runProgram({QStringLiteral("--render"), score, QStringLiteral("-o"),
                                    out.filePath(QStringLiteral("简谱.") + suffix)}));
+        std::tie(runs.back().files, runs.back().bytes) = filesIn(out.path());
     }
     std::sort(runs.begin(), runs.end(), [](const Measure &a, const Measure &b) { return a.seconds < b.seconds; });
     const Measure &median = runs[runs.size() / 2];
     double mib = 0;
     for (const Measure &r : runs)
         mib = std::max(mib, r.mib);
-    std::printf("%-28s %-4s exit %d  median %6.2f s  peak %7.1f MiB  (load %.2f)%s\n", qPrintable(name),
-                qPrintable(suffix), median.status, median.seconds, mib, loadAverage(),
+    std::printf("%-28s %-4s exit %d  median %6.2f s  peak %7.1f MiB  %4d files %9.1f KiB  (load %.2f)%s\n",
+                qPrintable(name), qPrintable(suffix), median.status, median.seconds, mib, median.files,
+                median.bytes / 1024.0, loadAverage(),
                 !target ? "" : median.seconds < kTargetSeconds && mib < kTargetMiB ? "  目标达到" : "  目标未达到");
 }
 
@@ -169,10 +186,11 @@ void window(const QString &scorePath)
         result = NotationExport::write(out.filePath(QStringLiteral("简谱.png")), picture, report);
     });
     tick.stop();
-    std::printf("保存图片 (window, PNG)           %s  %6.2f s  %d pictures  longest wait of the window %lld ms  "
+    std::printf("保存图片 (window, PNG)           %s  %6.2f s  %d pictures %.1f KiB  longest wait of the window %lld ms  "
                 "memory %s before, peak %s  (load %.2f)\n",
-                result.written ? "ok  " : "FAIL", clock.nsecsElapsed() / 1e9, int(result.files.size()), longestWait,
-                qPrintable(before), qPrintable(residentLine("VmHWM:")), loadAverage());
+                result.written ? "ok  " : "FAIL", clock.nsecsElapsed() / 1e9, int(result.files.size()),
+                filesIn(out.path()).second / 1024.0, longestWait, qPrintable(before),
+                qPrintable(residentLine("VmHWM:")), loadAverage());
 }
 
 }  // namespace

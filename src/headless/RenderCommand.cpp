@@ -21,6 +21,7 @@
 #include <pthread.h>
 #include <iterator>
 #include <memory>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -144,6 +145,63 @@ int fail(QTextStream &err, const QString &text, bool withUsage = false)
     return ScoreExport::Failed;
 }
 
+// What the command line asks for: each option's value, empty when not given.
+struct Request {
+    QString scorePath;   // --render
+    QString outputPath;  // -o, --output
+    QString importPath;  // --import
+    QString time;        // --time
+    QString track;       // --track
+    QString key;         // --key
+    QString soundFont;   // --soundfont
+};
+
+// False, told with the usage, for an unknown option, one given twice or one
+// without its value.
+bool readArguments(const QStringList &arguments, Request *request, QTextStream &err)
+{
+    const std::pair<const QString &, QString *> options[] = {
+        {kRender, &request->scorePath}, {kOutput, &request->outputPath}, {kOutputLong, &request->outputPath},
+        {kImport, &request->importPath}, {kTime, &request->time},        {kTrack, &request->track},
+        {kKey, &request->key},           {kSoundFont, &request->soundFont}};
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        QString *target = nullptr;
+        for (const auto &[name, value] : options) {
+            if (a == name)
+                target = value;
+        }
+        if (!target) {
+            fail(err, QStringLiteral("无法识别的参数“%1”。").arg(a), true);
+            return false;
+        }
+        if (!target->isEmpty()) {
+            fail(err, QStringLiteral("参数“%1”只能给出一次。").arg(a), true);
+            return false;
+        }
+        if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+            fail(err, QStringLiteral("参数“%1”后面缺少文件名。").arg(a), true);
+            return false;
+        }
+        *target = arguments[++i];
+    }
+    return true;
+}
+
+// In a file of several lines, where the score's position stands in the
+// file: "（文件第3行第7列）"; nothing for a file of one line.
+QString placeInFile(const QString &scorePath, int scorePosition)
+{
+    QByteArray bytes;
+    QString reason;
+    int line = 0;
+    int column = 0;
+    if (TextFiles::readBytes(scorePath, &bytes, &reason)
+        && RenderCommand::lineAndColumn(TextFiles::decodeGbk(bytes), scorePosition, &line, &column) && line > 1)
+        return QStringLiteral("（文件第%1行第%2列）").arg(line).arg(column);
+    return QString();
+}
+
 }  // namespace
 
 QString RenderCommand::usage()
@@ -232,70 +290,50 @@ int RenderCommand::run(const QStringList &arguments, const QString &recordFolder
 int RenderCommand::runCommand(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
                               QTextStream &err, const PictureWriter &pictures)
 {
-    QString scorePath;
-    QString outputPath;
-    QString importPath;
-    QString time;
-    QString track;
-    QString key;
-    QString soundFont;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString &a = arguments[i];
-        QString *target = nullptr;
-        if (a == kRender)
-            target = &scorePath;
-        else if (a == kOutput || a == kOutputLong)
-            target = &outputPath;
-        else if (a == kImport)
-            target = &importPath;
-        else if (a == kTime)
-            target = &time;
-        else if (a == kTrack)
-            target = &track;
-        else if (a == kKey)
-            target = &key;
-        else if (a == kSoundFont)
-            target = &soundFont;
-        else
-            return fail(err, QStringLiteral("无法识别的参数“%1”。").arg(a), true);
-        if (!target->isEmpty())
-            return fail(err, QStringLiteral("参数“%1”只能给出一次。").arg(a), true);
-        if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
-            return fail(err, QStringLiteral("参数“%1”后面缺少文件名。").arg(a), true);
-        *target = arguments[++i];
-    }
-    const bool picture = !scorePath.isEmpty() && importPath.isEmpty() && isPicture(outputPath);
-    const bool song = !importPath.isEmpty() && scorePath.isEmpty() && SongImport::isMidiFile(importPath);
-    const bool musicXml = !scorePath.isEmpty() && importPath.isEmpty() && MusicXml::isMusicXmlFile(outputPath);
-    if (!track.isEmpty() && !song)
+    Request r;
+    if (!readArguments(arguments, &r, err))
+        return ScoreExport::Failed;
+    const bool picture = !r.scorePath.isEmpty() && r.importPath.isEmpty() && isPicture(r.outputPath);
+    const bool song = !r.importPath.isEmpty() && r.scorePath.isEmpty() && SongImport::isMidiFile(r.importPath);
+    const bool musicXml = !r.scorePath.isEmpty() && r.importPath.isEmpty() && MusicXml::isMusicXmlFile(r.outputPath);
+    if (!r.track.isEmpty() && !song)
         return fail(err, QStringLiteral("--track 只能用于导入MIDI文件（--import 歌曲.mid）。"), true);
-    if (!key.isEmpty() && !musicXml)
+    if (!r.key.isEmpty() && !musicXml)
         return fail(err, QStringLiteral("--key 只能用于导出MusicXML文件（-o 乐谱.musicxml）。"), true);
     if (song)
-        return runSongImport(importPath, outputPath, track, time, out, err);
+        return runSongImport(r.importPath, r.outputPath, r.track, r.time, out, err);
     if (musicXml)
-        return runMusicXml(scorePath, outputPath, time, key, out, err);
-    if (!importPath.isEmpty() || (!time.isEmpty() && !picture)) {
-        if (!scorePath.isEmpty())
+        return runMusicXml(r.scorePath, r.outputPath, r.time, r.key, out, err);
+    if (!r.importPath.isEmpty() || (!r.time.isEmpty() && !picture)) {
+        if (!r.scorePath.isEmpty())
             return fail(err, QStringLiteral("--import 和 --render 不能同时使用。"), true);
-        return runImport(importPath, outputPath, time, out, err);
+        return runImport(r.importPath, r.outputPath, r.time, out, err);
     }
-    if (scorePath.isEmpty())
+    if (r.scorePath.isEmpty())
         return fail(err, QStringLiteral("缺少要导出的乐谱文件（--render 乐谱文件.txt）。"), true);
-    if (outputPath.isEmpty())
+    if (r.outputPath.isEmpty())
         return fail(err, QStringLiteral("缺少输出文件（-o 输出文件.mid 或 .wav）。"), true);
+    if (picture)
+        return runPicture(r.scorePath, r.outputPath, r.time, out, err, pictures);
+    return runRender(r.scorePath, r.outputPath, r.soundFont, recordFolder, out, err);
+}
 
-    if (picture) {
-        if (isEditFile(scorePath))
-            return fail(err, QStringLiteral("简谱只能从乐谱文件（.txt）导出。"), true);
-        const int beats = time.isEmpty() ? 4 : Notation::beatsForText(time);
-        if (beats == 0)
-            return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
-        if (!pictures)
-            return fail(err, QStringLiteral("这里无法绘制简谱。"));
-        return pictures(scorePath, outputPath, beats, out, err, [](int) { return keepGoing(); });
-    }
+int RenderCommand::runPicture(const QString &scorePath, const QString &outputPath, const QString &time,
+                              QTextStream &out, QTextStream &err, const PictureWriter &pictures)
+{
+    if (isEditFile(scorePath))
+        return fail(err, QStringLiteral("简谱只能从乐谱文件（.txt）导出。"), true);
+    const int beats = time.isEmpty() ? 4 : Notation::beatsForText(time);
+    if (beats == 0)
+        return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
+    if (!pictures)
+        return fail(err, QStringLiteral("这里无法绘制简谱。"));
+    return pictures(scorePath, outputPath, beats, out, err, [](int) { return keepGoing(); });
+}
 
+int RenderCommand::runRender(const QString &scorePath, const QString &outputPath, const QString &soundFont,
+                             const QString &recordFolder, QTextStream &out, QTextStream &err)
+{
     const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);
     if (!soundFont.isEmpty() && kind != ScoreExport::Kind::Wav)
         return fail(err, QStringLiteral("--soundfont 只能用于导出WAV文件（-o 输出文件.wav）。"), true);
@@ -327,17 +365,7 @@ int RenderCommand::runCommand(const QStringList &arguments, const QString &recor
         return fail(err, result.message);
 
     if (result.status == ScoreExport::ScoreError) {
-        err << result.message;
-        // In a file of several lines, say where the token stands in the file too.
-        QByteArray bytes;
-        QString reason;
-        int line = 0;
-        int column = 0;
-        if (TextFiles::readBytes(scorePath, &bytes, &reason)
-            && lineAndColumn(TextFiles::decodeGbk(bytes), result.performance.errorPosition, &line, &column)
-            && line > 1)
-            err << QStringLiteral("（文件第%1行第%2列）").arg(line).arg(column);
-        err << Qt::endl
+        err << result.message << placeInFile(scorePath, result.performance.errorPosition) << Qt::endl
             << QStringLiteral("出错之前演奏的部分已导出到“%1”。").arg(output) << Qt::endl;
         return ScoreExport::ScoreError;
     }

@@ -61,6 +61,12 @@ public:
 private:
     static int runCommand(const QStringList &arguments, const QString &recordFolder, QTextStream &out,
                           QTextStream &err, const PictureWriter &pictures);
+    // The notation of a score as a picture.
+    static int runPicture(const QString &scorePath, const QString &outputPath, const QString &time,
+                          QTextStream &out, QTextStream &err, const PictureWriter &pictures);
+    // A score or an edit file played into a MIDI or WAV file.
+    static int runRender(const QString &scorePath, const QString &outputPath, const QString &soundFont,
+                         const QString &recordFolder, QTextStream &out, QTextStream &err);
     static int runImport(const QString &scorePath, const QString &editPath, const QString &time,
                          QTextStream &out, QTextStream &err);
     static int runSongImport(const QString &songPath, const QString &scorePath, const QString &track,

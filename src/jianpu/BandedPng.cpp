@@ -1,15 +1,16 @@
 #include "jianpu/BandedPng.h"
 
-#include "jianpu/RowDeflater.h"
+#include "jianpu/PngRows.h"
 
 #include <QIODevice>
 #include <QImage>
 #include <QPainter>
 #include <QtEndian>
 
+#include <zlib.h>
+
 #include <array>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -51,35 +52,6 @@ private:
     std::vector<quint32> colours_;
 };
 
-// CRC-32 of PNG chunks, four bytes a step.
-quint32 crc32(quint32 crc, const uchar *data, size_t size)
-{
-    using Tables = std::array<std::array<quint32, 256>, 4>;
-    static const Tables tables = [] {
-        Tables t{};
-        for (quint32 n = 0; n < 256; ++n) {
-            quint32 c = n;
-            for (int k = 0; k < 8; ++k)
-                c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
-            t[0][n] = c;
-        }
-        for (quint32 n = 0; n < 256; ++n) {
-            for (size_t k = 1; k < 4; ++k)
-                t[k][n] = t[0][t[k - 1][n] & 0xff] ^ (t[k - 1][n] >> 8);
-        }
-        return t;
-    }();
-    crc = ~crc;
-    size_t i = 0;
-    for (; i + 4 <= size; i += 4) {
-        crc ^= quint32(data[i]) | quint32(data[i + 1]) << 8 | quint32(data[i + 2]) << 16 | quint32(data[i + 3]) << 24;
-        crc = tables[3][crc & 0xff] ^ tables[2][(crc >> 8) & 0xff] ^ tables[1][(crc >> 16) & 0xff] ^ tables[0][crc >> 24];
-    }
-    for (; i < size; ++i)
-        crc = tables[0][(crc ^ data[i]) & 0xff] ^ (crc >> 8);
-    return ~crc;
-}
-
 class Chunks {
 public:
     explicit Chunks(QIODevice &out) : out_(out) {}
@@ -89,8 +61,11 @@ public:
         uchar head[8];
         qToBigEndian(size, head);
         std::memcpy(head + 4, type, 4);
+        uLong crc = crc32(0, head + 4, 4);
+        if (size > 0)
+            crc = crc32(crc, data, size);  // zlib takes no data as a request for the start value
         uchar tail[4];
-        qToBigEndian(crc32(crc32(0, head + 4, 4), data, size), tail);
+        qToBigEndian(quint32(crc), tail);
         return raw(head, 8) && raw(data, size) && raw(tail, 4);
     }
     bool raw(const uchar *data, qint64 size)
@@ -99,20 +74,59 @@ public:
             ok_ = false;
         return ok_;
     }
-    // Writes what the deflater has made, once there is enough (or all at the end).
-    bool imageData(RowDeflater &deflater, bool all)
+    // Writes what the rows have made, once there is enough (or all at the end).
+    bool imageData(PngRows &rows, bool all)
     {
-        if (deflater.size() == 0 || (!all && deflater.size() < kChunkBytes))
+        if (rows.size() == 0 || (!all && rows.size() < kChunkBytes))
             return ok_;
-        const bool done = write("IDAT", deflater.data(), quint32(deflater.size()));
-        deflater.clear();
-        return done;
+        for (size_t at = 0; at < rows.size() && ok_; at += kChunkBytes)
+            write("IDAT", rows.data() + at, quint32(qMin(kChunkBytes, rows.size() - at)));
+        rows.clear();
+        return ok_;
     }
 
 private:
     QIODevice &out_;
     bool ok_ = true;
 };
+
+// A line of pixels as palette indices; false when it brings a 257th colour.
+// `white` tells whether the line is all white.
+bool toIndices(const QRgb *pixel, int width, Palette &palette, uchar *row, bool *white)
+{
+    *white = false;
+    bool oneRun = false;
+    for (int x = 0; x < width;) {
+        const QRgb colour = pixel[x];
+        int end = x + 1;
+        // Eight pixels a step while the run lasts, then two.
+        const quint64 pair = quint64(colour) << 32 | colour;
+        for (; end + 8 <= width; end += 8) {
+            quint64 w0, w1, w2, w3;  // loaded one by one: no copy through the stack
+            std::memcpy(&w0, pixel + end, 8);
+            std::memcpy(&w1, pixel + end + 2, 8);
+            std::memcpy(&w2, pixel + end + 4, 8);
+            std::memcpy(&w3, pixel + end + 6, 8);
+            if (((w0 ^ pair) | (w1 ^ pair) | (w2 ^ pair) | (w3 ^ pair)) != 0)
+                break;
+        }
+        for (quint64 two; end + 2 <= width; end += 2) {
+            std::memcpy(&two, pixel + end, 8);
+            if (two != pair)
+                break;
+        }
+        while (end < width && pixel[end] == colour)
+            ++end;
+        const int index = palette.indexOf(colour & 0xffffff);
+        if (index < 0)
+            return false;
+        std::memset(row + x, index, size_t(end - x));
+        oneRun = oneRun || end - x == width;
+        x = end;
+    }
+    *white = oneRun && pixel[0] == 0xffffffffu;
+    return true;
+}
 
 // Signature, size and kind, resolution (as Qt writes it) and palette.
 bool writeHeader(Chunks &chunks, const QSize &pixels, const QImage &band, const Palette *palette)
@@ -164,95 +178,91 @@ bool BandedPng::write(QIODevice &out, const QSize &pixels, qreal ratio, const QV
     if (band_.width() != width || band_.height() < tallest || !qFuzzyCompare(band_.devicePixelRatio(), ratio)) {
         band_ = QImage(width, qMax(tallest, kBandLines), QImage::Format_RGB32);
         band_.setDevicePixelRatio(ratio);
+        white_.assign(size_t(band_.height()), false);
     }
-    // Paints band i; returns its lines.
+    // Paints band i; returns its lines. The caller marks the lines it finds
+    // white.
     auto paintBand = [&](int i) {
         const int top = tops[i];
         const int lines = (i + 1 < tops.size() ? tops[i + 1] : height) - top;
-        band_.fill(Qt::white);
-        QPainter p(&band_);
-        p.translate(0, -top / ratio);
-        paint(p, QRectF(0, top / ratio, width / ratio, lines / ratio));
+        // White under the band's own lines only: the image may be taller,
+        // and what is painted below them is never read.
+        for (int y = 0; y < lines; ++y) {
+            if (!white_[size_t(y)])
+                std::memset(band_.scanLine(y), 0xff, size_t(width) * 4);
+        }
+        {
+            QPainter p(&band_);
+            p.translate(0, -top / ratio);
+            paint(p, QRectF(0, top / ratio, width / ratio, lines / ratio));
+        }
+        white_.assign(white_.size(), false);
         return lines;
     };
 
-    // First the whole picture as palette indices, each line after its
-    // filter byte (0: none), while it has few enough colours.
+    // First as palette indices, while the picture has few enough colours.
+    // The palette goes ahead of the image data, and is known only once all
+    // is painted: the image data is held until then, compressed.
     Palette palette;
-    const size_t stride = size_t(width) + 1;
-    if (indicesSize_ < stride * size_t(height)) {
-        indicesSize_ = stride * size_t(height);
-        indices_.reset(new uchar[indicesSize_]);
-    }
-    uchar *indices = indices_.get();
+    PngRows indexed(width);
+    std::vector<uchar> row(static_cast<size_t>(width));
     bool paletted = true;
-    for (int i = 0; i < tops.size() && paletted; ++i) {
+    bool made = true;  // false when zlib fails
+    for (int i = 0; i < tops.size() && paletted && made; ++i) {
         const int lines = paintBand(i);
-        for (int y = 0; y < lines && paletted; ++y) {
+        for (int y = 0; y < lines && paletted && made; ++y) {
             const QRgb *pixel = reinterpret_cast<const QRgb *>(band_.constScanLine(y));
-            uchar *row = indices + size_t(tops[i] + y) * stride + 1;
-            row[-1] = 0;
             // Most lines are blank or repeat the one above (bar lines).
             if (y > 0 && std::memcmp(pixel, band_.constScanLine(y - 1), size_t(width) * 4) == 0) {
-                std::memcpy(row, row - stride, size_t(width));
-                continue;
-            }
-            for (int x = 0; x < width;) {
-                const QRgb colour = pixel[x];
-                int end = x + 1;
-                // Two pixels a step while the run lasts.
-                const quint64 pair = quint64(colour) << 32 | colour;
-                for (quint64 two; end + 2 <= width; end += 2) {
-                    std::memcpy(&two, pixel + end, 8);
-                    if (two != pair)
-                        break;
-                }
-                while (end < width && pixel[end] == colour)
-                    ++end;
-                const int index = palette.indexOf(colour & 0xffffff);
-                if (index < 0) {
-                    paletted = false;
-                    break;
-                }
-                std::memset(row + x, index, size_t(end - x));
-                x = end;
+                white_[size_t(y)] = white_[size_t(y - 1)];
+                made = indexed.repeatRow();
+            } else {
+                bool white = false;
+                if ((paletted = toIndices(pixel, width, palette, row.data(), &white)))
+                    made = indexed.addRow(row.data());
+                white_[size_t(y)] = white;
             }
         }
     }
 
     Chunks chunks(out);
-    bool written = writeHeader(chunks, pixels, band_, paletted ? &palette : nullptr);
+    bool written = made && writeHeader(chunks, pixels, band_, paletted ? &palette : nullptr);
     if (paletted) {
-        RowDeflater deflater{int(stride)};
-        for (int y = 0; y < height && written; ++y) {
-            deflater.addRow(indices + size_t(y) * stride);
-            written = chunks.imageData(deflater, false);
-        }
-        deflater.finish();
-        written = written && chunks.imageData(deflater, true);
-    } else {
-        // Too many colours: painted again and stored as RGB.
-        std::vector<uchar> row(size_t(width) * 3 + 1, 0);
-        RowDeflater deflater{int(row.size())};
-        for (int i = 0; i < tops.size() && written; ++i) {
+        made = made && indexed.finish();
+        written = written && made && chunks.imageData(indexed, true);
+    } else if (written) {
+        // Too many colours: painted again and stored as RGB, written as it goes.
+        row.assign(size_t(width) * 3, 0);
+        PngRows rgb(int(row.size()));
+        for (int i = 0; i < tops.size() && written && made; ++i) {
             const int lines = paintBand(i);
-            for (int y = 0; y < lines && written; ++y) {
+            for (int y = 0; y < lines && written && made; ++y) {
                 const QRgb *pixel = reinterpret_cast<const QRgb *>(band_.constScanLine(y));
-                uchar *rgb = row.data() + 1;
-                for (int x = 0; x < width; ++x) {
-                    *rgb++ = uchar(qRed(pixel[x]));
-                    *rgb++ = uchar(qGreen(pixel[x]));
-                    *rgb++ = uchar(qBlue(pixel[x]));
+                if (y > 0 && std::memcmp(pixel, band_.constScanLine(y - 1), size_t(width) * 4) == 0) {
+                    white_[size_t(y)] = white_[size_t(y - 1)];
+                    made = rgb.repeatRow();
+                } else {
+                    uchar *bytes = row.data();
+                    QRgb all = 0xffffffffu;
+                    for (int x = 0; x < width; ++x) {
+                        all &= pixel[x];
+                        *bytes++ = uchar(qRed(pixel[x]));
+                        *bytes++ = uchar(qGreen(pixel[x]));
+                        *bytes++ = uchar(qBlue(pixel[x]));
+                    }
+                    white_[size_t(y)] = all == 0xffffffffu;
+                    made = rgb.addRow(row.data());
                 }
-                deflater.addRow(row.data());
-                written = chunks.imageData(deflater, false);
+                written = chunks.imageData(rgb, false);
             }
         }
-        deflater.finish();
-        written = written && chunks.imageData(deflater, true);
+        made = made && rgb.finish();
+        written = written && made && chunks.imageData(rgb, true);
     }
     written = written && chunks.write("IEND", nullptr, 0);
-    if (!written)
+    if (!made)
+        *error = QStringLiteral("内存不足");
+    else if (!written)
         *error = out.errorString();
-    return written;
+    return made && written;
 }

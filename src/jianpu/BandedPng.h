@@ -7,18 +7,19 @@
 #include <QVector>
 
 #include <functional>
-#include <memory>
+#include <vector>
 
 class QIODevice;
 class QPainter;
 
 // Writes tall pictures as PNG files without ever holding one whole: a
 // picture is painted a band at a time into a small image, and compressed
-// as it goes. Pictures of few colours (notation: a few inks, their
-// antialiased edges, white) are stored with a palette, one byte a pixel;
-// others as RGB. Lossless either way, and quick: no line filters, and a
-// compression that knows lines repeating the one above and runs of one
-// colour (RowDeflater), which is what pages of notation are made of.
+// as it goes (PngRows). Pictures of few colours (notation: a few inks,
+// their antialiased edges, white) are stored with a palette, one byte a
+// pixel; others as RGB. Lossless either way, and quick: a line that
+// repeats the one above is neither converted nor compressed again.
+// What is held is the band and, for a palette, the compressed image data
+// until the palette is known.
 //
 // One writer is used by one thread at a time; it keeps its buffers from one
 // picture to the next.
@@ -42,6 +43,7 @@ public:
 
 private:
     QImage band_;
-    std::unique_ptr<uchar[]> indices_;
-    size_t indicesSize_ = 0;
+    // Which lines of band_ are known to be white (0xffffffff): only the
+    // others are whitened before a band is painted. Pages are mostly white.
+    std::vector<bool> white_;
 };

@@ -3,7 +3,7 @@
 list(APPEND DZQ_CORE_SOURCES
   src/jianpu/NotationSheet.h src/jianpu/NotationSheet.cpp
   src/jianpu/NotationRows.h src/jianpu/NotationRows.cpp
-  src/jianpu/RowDeflater.h src/jianpu/RowDeflater.cpp
+  src/jianpu/PngRows.h src/jianpu/PngRows.cpp
 )
 list(APPEND DZQ_GUI_SOURCES
   src/jianpu/NotationPicture.h src/jianpu/NotationPicture.cpp

@@ -59,7 +59,20 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
     small.setPixelSize(12);
     setFont(small);
 
-    // Time signatures.
+    // Tab walks the controls in the order they are made.
+    makeTimeSignatures();
+    makeToggles();
+    makeDrumRows();
+    makeVolume();
+    makeFileButtons();
+    makeFileList();
+    followControllers();
+    trackMovesOverControls();
+    showEverything();
+}
+
+void RhythmPanel::makeTimeSignatures()
+{
     timeSignatures_ = new QButtonGroup(this);
     const char *const signatures[3] = {"2/4", "3/4", "4/4"};
     for (int k = 0; k < 3; ++k) {
@@ -77,8 +90,11 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
             showTimeSignature();
         });
     }
+}
 
-    Check5 = new QPushButton(sequencer.Check5Caption(), this);
+void RhythmPanel::makeToggles()
+{
+    Check5 = new QPushButton(sequencer_.Check5Caption(), this);
     Check5->setObjectName(QStringLiteral("Check5"));
     Check5->setCheckable(true);
     Check5->setGeometry(px(2040), px(240), 72, kRowHeight);
@@ -87,7 +103,7 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
         showCheck5();
     });
 
-    BzQd = new QPushButton(sequencer.BzQdCaption(), this);
+    BzQd = new QPushButton(sequencer_.BzQdCaption(), this);
     BzQd->setObjectName(QStringLiteral("BzQd"));
     BzQd->setCheckable(true);
     BzQd->setGeometry(px(4920), px(240), 56, kRowHeight);
@@ -95,8 +111,11 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
         sequencer_.setBzQd(on);
         showBzQd();
     });
+}
 
-    // Drum lists and tracks with cell 0 of each row.
+// The drum list and the track with cell 0 of each row.
+void RhythmPanel::makeDrumRows()
+{
     const QStringList drums = RhythmPattern::drumList();
     for (int r = 0; r < 4; ++r) {
         auto *list = new ChoiceList(this);
@@ -117,7 +136,10 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
         PicTrack_[size_t(r)] = track;
         makeCell(r, 0);
     }
+}
 
+void RhythmPanel::makeVolume()
+{
     Label2 = new QLabel(QStringLiteral("音 量"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setGeometry(px(4950), px(615), 50, 18);
@@ -131,7 +153,10 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
         pattern_.SetRhythmVolume(index);
         showVolume();
     });
+}
 
+void RhythmPanel::makeFileButtons()
+{
     const char *const buttonTexts[2] = {"删 除", "保 存"};
     const char *const buttonNames[2] = {"删除节奏文件", "保存节奏文件"};
     const int buttonTops[2] = {1260, 1605};
@@ -144,7 +169,11 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
     }
     connect(Cmdcill_[0], &QPushButton::clicked, this, [this] { files_.deleteSelected(); });
     connect(Cmdcill_[1], &QPushButton::clicked, this, [this] { files_.save(); });
+}
 
+// The file label and, hidden until the label asks for it, the list of files.
+void RhythmPanel::makeFileList()
+{
     Label11 = new QLabel(this);
     Label11->setObjectName(QStringLiteral("Label11"));
     Label11->setGeometry(px(3195), px(240), 110, kRowHeight);
@@ -171,8 +200,11 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
             Label11->setFocus(Qt::OtherFocusReason);
         files_.openFromList(index.row());
     });
+}
 
-    // The controllers' state, whoever changed it.
+// The controllers' state, whoever changed it.
+void RhythmPanel::followControllers()
+{
     connect(&pattern_, &RhythmPattern::cellChanged, this, [this](int r, int i) { showCell(r, i); });
     connect(&pattern_, &RhythmPattern::instrumentChanged, this, [this](int r) { showInstrument(r); });
     connect(&pattern_, &RhythmPattern::volumeChanged, this, &RhythmPanel::showVolume);
@@ -187,15 +219,16 @@ RhythmPanel::RhythmPanel(RhythmPattern &pattern, RhythmSequencer &sequencer, Rhy
         if (visible)
             File1->raise();
     });
+}
 
-    // Moves over the controls reach the panel too, so moving anywhere but
-    // over the label or the list closes the list.
+// Moves over the controls reach the panel too, so moving anywhere but over
+// the label or the list closes the list.
+void RhythmPanel::trackMovesOverControls()
+{
     for (QWidget *child : findChildren<QWidget *>()) {
         if (child != File1 && !File1->isAncestorOf(child))
             child->setMouseTracking(true);
     }
-
-    showEverything();
 }
 
 RhythmCellBox *RhythmPanel::makeCell(int row, int i)

@@ -47,6 +47,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void makeTimeSignatures();
+    void makeToggles();
+    void makeDrumRows();
+    void makeVolume();
+    void makeFileButtons();
+    void makeFileList();
+    void followControllers();
+    void trackMovesOverControls();
     RhythmCellBox *makeCell(int row, int i);
     void showCell(int row, int i);
     void showGrid();

@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "MainWindowRig.h"
+#include "ResidentMemory.h"
 #include "TestMain.h"
 
 #include "headless/RenderCommand.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -23,6 +25,7 @@
 #include <QTextStream>
 #include <QXmlStreamReader>
 
+#include <cmath>
 #include <random>
 
 namespace {
@@ -172,14 +175,71 @@ private slots:
         QCOMPARE(pixels(read), pixels(whole));
     }
 
+    // A device that takes nothing, or a disk that is full: the writer says
+    // why, whether it writes as it goes (RGB) or at the end (a palette).
+    void aFailingDeviceIsReported_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<bool>("manyColours");
+        for (const char *device : {"read-only", "/dev/full"}) {
+            QTest::addRow("%s, few colours", device) << device << false;
+            QTest::addRow("%s, many colours", device) << device << true;
+        }
+    }
+
     void aFailingDeviceIsReported()
     {
+        QFETCH(QString, device);
+        QFETCH(bool, manyColours);
         QBuffer readOnly;
-        readOnly.open(QIODevice::ReadOnly);
+        QFile full(device);
+        QIODevice *out = &readOnly;
+        if (device == QLatin1String("read-only")) {
+            readOnly.open(QIODevice::ReadOnly);
+        } else {
+            if (!full.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+                QSKIP("no /dev/full here");
+            out = &full;
+        }
         BandedPng png;
         QString error;
-        QVERIFY(!png.write(readOnly, QSize(10, 10), 1, {0}, [](QPainter &, const QRectF &) {}, &error));
+        auto paint = [manyColours](QPainter &p, const QRectF &band) {
+            for (int y = int(band.top()); y < band.bottom(); ++y)
+                p.fillRect(QRectF(0, y, 400, 1), manyColours ? QColor::fromRgb(QRgb(y * 97)) : QColor(Qt::black));
+        };
+        QVERIFY(!png.write(*out, QSize(400, 600), 1, {0}, paint, &error));
+        QCOMPARE(error, out->errorString());
         QVERIFY(!error.isEmpty());
+    }
+
+    // The picture is never held whole: a picture far taller than the
+    // memory it takes (here 96 MB as indices, four times that painted)
+    // grows the program by a few bands at most.
+    void aTallPictureIsWrittenInBands()
+    {
+        const QSize size(1600, 60000);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        const long before = ResidentMemory::kib();
+        long most = before;
+        auto paint = [&](QPainter &p, const QRectF &band) {
+            most = qMax(most, ResidentMemory::kib());
+            p.setPen(QPen(Qt::black, 1.3));
+            for (qreal y = std::ceil(band.top() / 100) * 100; y < band.bottom(); y += 100)
+                p.drawText(QPointF(10 + y / 100, y + 20), QStringLiteral("1 2 3 | %1").arg(y));
+        };
+        BandedPng png;
+        QString error;
+        QVERIFY2(png.write(buffer, size, 1, {0}, paint, &error), qPrintable(error));
+        if (ResidentMemory::kMeasurable)
+            QVERIFY2(most - before < 40 * 1024, qPrintable(QStringLiteral("%1 KiB more").arg(most - before)));
+        const int limit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(0);
+        const QImage read = QImage::fromData(buffer.data(), "PNG");
+        QImageReader::setAllocationLimit(limit);
+        QCOMPARE(read.size(), size);
+        QCOMPARE(read.format(), QImage::Format_Indexed8);
+        QVERIFY(read.pixel(5, 5) == qRgb(255, 255, 255));
     }
 
     // Up to 50 rows one picture, as always; beyond, numbered pictures of 50
