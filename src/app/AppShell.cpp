@@ -64,7 +64,7 @@ AppShell::AppShell(const AppOptions &options)
 
 AppShell::~AppShell()
 {
-    if (!engine_.deviceName().isEmpty()) {
+    if (engine_.buffersAreOurs()) {
         QSettings settings = machineSettings();
         BufferMemory::atExit(settings, engine_.bufferFrames(), engine_.secondsAtThisBuffer());
     }
@@ -111,6 +111,10 @@ bool AppShell::start()
         describeOutput();
         // The buffer as it is now is where the next run starts (the output
         // also changes when only its priority does).
+        if (!engine_.buffersAreOurs()) {
+            bufferFrames_ = engine_.bufferFrames();
+            return;
+        }
         QSettings settings = machineSettings();
         const int frames = engine_.bufferFrames();
         if (frames > bufferFrames_)

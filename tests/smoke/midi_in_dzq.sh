@@ -26,7 +26,7 @@ if [ "$dzq" = "--no-xvfb" ]; then
     echo "midi-in: SKIP: xvfb-run is not installed" >&2
     exit "${DZQ_SKIP_CODE:-77}"
 fi
-need xdotool timeout jackd
+need xdotool timeout jackd jack_lsp
 if [ -z "$dzq" ] || [ ! -x "$dzq" ] || [ -z "$sender" ] || [ ! -x "$sender" ]; then
     echo "midi-in: FAIL: the program \"$dzq\" or the JACK client \"$sender\" is not there" >&2
     exit 1
@@ -96,7 +96,16 @@ click_in "$welcome" 344 278 || fail "could not click \"知道了\""
 main=""
 until_ok 15 find_window main "$pid" 988 337 || fail "the main window did not appear"
 until_ok 20 logged 0xec0 || fail "the main window did not initialise the MIDI output (0xec0)"
-step "main window ready (window $main); plugging in the JACK keyboard"
+step "main window ready (window $main)"
+
+# With a JACK server running, the sound goes there: the program's two ports
+# joined to the server's playback ports, at the server's rate.
+sound_to_jack() {
+    jack_lsp -c 2>/dev/null | tr -d ' ' | tr '\n' '|' | grep -q "Quorvane:out_left|system:playback_1|Quorvane:out_right|system:playback_2"
+}
+until_ok 10 sound_to_jack || fail "the sound does not go to the JACK server's playback ports: $(jack_lsp -c 2>&1 | tr '\n' ' ')"
+grep -q "^# 声音输出：jack，48000 Hz" "$log" || fail "the log does not say that the sound goes to JACK at 48000 Hz"
+step "the sound goes to the JACK server; plugging in the JACK keyboard"
 
 # A chord at velocity 100 (70 x 100 / 127 = 55 on each voice), released;
 # D at 127 and its note-off in running status; the black key C# at 80 (44);
@@ -140,6 +149,9 @@ step "JACK server killed while the keyboard held C"
 until_ok 10 logged 0x4882 || fail "the note held when the server died did not end (0x4882)"
 sleep 2
 alive "$pid" || fail "the program did not survive the JACK server's death"
+# The sound moves on to another device (or none) by itself.
+moved_on() { tail -n +1 "$log" | grep "^# 声音输出：" | tail -n 1 | grep -vq "^# 声音输出：jack"; }
+until_ok 10 moved_on || fail "the sound output did not leave the dead JACK server"
 stop "$sender_pid"
 sender_pid=""
 

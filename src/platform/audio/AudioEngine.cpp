@@ -5,6 +5,7 @@
 
 #include "platform/audio/FontCheck.h"
 #include "platform/audio/FontFile.h"
+#include "platform/audio/JackOutput.h"
 #include "platform/audio/PulseOutput.h"
 #include "platform/audio/RealtimeKit.h"
 #include "platform/audio/RtAudioOutput.h"
@@ -140,11 +141,17 @@ void AudioEngine::load()
     // The synthesizer runs at the device's rate, so that nothing resamples
     // (PulseAudio at 44.1 kHz, for one).
     if (options_.output == Output::Auto) {
-        int preferred = PulseOutput::serverSampleRate();
-        if (preferred == 0)
-            preferred = RtAudioOutput::preferredSampleRate();
-        if (preferred == 44100 || preferred == 48000)
-            rate_ = preferred;
+        // A JACK server's rate is the one its clients must use.
+        const int jack = JackOutput::serverSampleRate();
+        if (jack >= kLowestJackRate && jack <= kHighestJackRate) {
+            rate_ = jack;
+        } else {
+            int preferred = PulseOutput::serverSampleRate();
+            if (preferred == 0)
+                preferred = RtAudioOutput::preferredSampleRate();
+            if (preferred == 44100 || preferred == 48000)
+                rate_ = preferred;
+        }
     }
     clock_.emplace(rate_, SynthSetup::kPeriodFrames);
     settings_ = SynthSetup::newSettings(rate_, SynthSetup::Samples::OnDemand, ProgramCache::kSynthChannels);
@@ -201,28 +208,57 @@ void AudioEngine::openOutput()
     if (options_.output == Output::Manual)
         return;
     if (options_.output == Output::Auto) {
-        // Called inside the device's callback: the audio thread.
-        const DeviceOutput::Render render = [this](float *left, float *right, int frames, qint64 nowNs) {
-            SoundLog::markAudioThread();
-            if (clockRestart_.exchange(false))
-                clock_->reset();
-            process(left, right, frames, nowNs);
-        };
-        std::unique_ptr<DeviceOutput> outputs[] = {std::make_unique<PulseOutput>(rate_, render),
-                                                   std::make_unique<RtAudioOutput>(rate_, render)};
-        for (auto &output : outputs) {
-            if (options_.firstBufferFrames > 0)
-                output->setFirstBuffer(options_.firstBufferFrames);
-            if (output->open()) {
-                deviceName_ = output->apiName();
-                output_ = std::move(output);
-                return;
-            }
-        }
+        if (openDevice())
+            return;
         workerNotices_ << QStringLiteral("未找到声卡，无声运行。。。");
     }
+    startRenderThread();
+}
+
+bool AudioEngine::openDevice()
+{
+    // Called inside the device's callback: the audio thread.
+    const DeviceOutput::Render render = [this](float *left, float *right, int frames, qint64 nowNs) {
+        SoundLog::markAudioThread();
+        if (clockRestart_.exchange(false))
+            clock_->reset();
+        process(left, right, frames, nowNs);
+    };
+    // A JACK server, where one runs, is where the user wants the sound.
+    std::unique_ptr<DeviceOutput> outputs[] = {std::make_unique<JackOutput>(rate_, render),
+                                               std::make_unique<PulseOutput>(rate_, render),
+                                               std::make_unique<RtAudioOutput>(rate_, render)};
+    for (auto &output : outputs) {
+        if (options_.firstBufferFrames > 0)
+            output->setFirstBuffer(options_.firstBufferFrames);
+        if (output->open()) {
+            deviceName_ = output->apiName();
+            output_ = std::move(output);
+            return true;
+        }
+    }
+    return false;
+}
+
+void AudioEngine::startRenderThread()
+{
     rendering_.store(true);
     renderThread_ = std::thread([this] { renderLoop(); });
+}
+
+void AudioEngine::replaceLostOutput()
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    // The old device calls back no more; the next one starts its clock anew.
+    output_.reset();
+    clockRestart_.store(true);
+    SoundLog::QuietScope quiet;
+    if (!openDevice()) {
+        deviceName_.clear();
+        startRenderThread();  // on without a device, as at a start without one
+    }
+    underrunPolicy_.opened(SteadyTime::nowNs(), false);
+    emit outputChanged();
 }
 
 void AudioEngine::stopOutput()
@@ -292,6 +328,11 @@ void AudioEngine::send(quint32 message, qint64 dueNs)
         play(message);  // queue full: early rather than lost
 }
 
+bool AudioEngine::buffersAreOurs() const
+{
+    return output_ && output_->sizesBuffer();
+}
+
 int AudioEngine::bufferFrames() const
 {
     return output_ ? output_->bufferFrames() : SynthSetup::kPeriodFrames;
@@ -350,6 +391,11 @@ void AudioEngine::checkOutput()
         releaseUnusedPrograms();
     if (!output_)
         return;
+    if (output_->lost()) {
+        replaceLostOutput();
+        if (!output_)
+            return;
+    }
     if (const quint64 thread = output_->takeRealtimeRequest())
         askRealtimeKit(thread);
     // WAV playback waiting to be mixed, or a recording: the stream runs.

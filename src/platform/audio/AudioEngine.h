@@ -110,10 +110,13 @@ public:
     // Ready and a sound font is loaded: messages make sound.
     bool hasSoundFont() const { return isReady() && fontLoaded_; }
     QString soundFontPath() const { return fontPath_; }
-    // "pulseaudio", "alsa", or empty when no device plays the output.
+    // "jack", "pulseaudio", "alsa", or empty when no device plays the output.
     QString deviceName() const { return deviceName_; }
     // Frames per device buffer (the render thread's period without a device).
     int bufferFrames() const;
+    // A device plays the output and its buffer size is ours to choose (not
+    // a JACK server's): the size is worth remembering for the next run.
+    bool buffersAreOurs() const;
     // Frames between the synthesizer and the device (0 without a device).
     int latencyFrames() const;
     // How long after its tick a timed message sounds: the lateness of a
@@ -232,11 +235,20 @@ private:
         qint64 dueNs;
     };
 
+    // The rates a JACK server may run at for the synthesizer to follow it.
+    static constexpr int kLowestJackRate = 22050;
+    static constexpr int kHighestJackRate = 192000;
+
     void load();             // worker thread
     // Worker thread: a font into the synthesizer (the caller says what failed).
     FontCheck::Verdict loadFont(const QString &path);
     void loadFoundFont();    // worker thread: the system's font, a notice when it fails
     void openOutput();       // worker thread
+    // Worker thread at the start, owner thread later: the first device of
+    // JACK, PulseAudio and RtAudio that opens; false when none does.
+    bool openDevice();
+    void startRenderThread();  // without a device: our own thread paces the synthesizer
+    void replaceLostOutput();  // owner thread: the device's server went away
     void finishLoading();    // owner thread
     void play(quint32 message);  // owner thread
     void process(float *left, float *right, int frames, qint64 nowNs);  // audio thread

@@ -80,6 +80,12 @@ public:
     // when idle ignore this.
     virtual void setActive(bool active) { Q_UNUSED(active); }
     virtual bool isActive() const { return true; }
+    // Owner thread: the device went away (its server ended); the owner
+    // opens another.
+    virtual bool lost() const { return false; }
+    // Whether stepUp()/stepDown() size the buffer (a JACK server sets its
+    // own period), so that a size is worth remembering for the next run.
+    virtual bool sizesBuffer() const { return true; }
 
     // The smallest step at or above `frames` (the largest step beyond it).
     static int bufferStepAtLeast(int frames)

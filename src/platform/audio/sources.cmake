@@ -15,5 +15,7 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/audio/RealtimeKit.h src/platform/audio/RealtimeKit.cpp
   src/platform/audio/PulseOutput.h src/platform/audio/PulseOutput.cpp
   src/platform/audio/RtAudioOutput.h src/platform/audio/RtAudioOutput.cpp
+  src/platform/audio/JackServer.h src/platform/audio/JackServer.cpp
+  src/platform/audio/JackOutput.h src/platform/audio/JackOutput.cpp
   src/platform/audio/AudioEngine.h src/platform/audio/AudioEngine.cpp
 )

@@ -1,13 +1,9 @@
 #include "platform/midi/JackMidiInputs.h"
 
-#include "platform/audio/SoundLog.h"
+#include "platform/audio/JackServer.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
-
-#include <QFileInfo>
-
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -15,37 +11,6 @@
 #include <vector>
 
 namespace {
-
-// Set while we look for a server, which mostly is not there.
-thread_local bool lookingForServer = false;
-
-// JACK's library prints to the terminal unless told otherwise. What it says
-// while a running server serves us goes to the log (a detail for the log,
-// not an error for the user); its complaint that no server runs, every
-// second, goes nowhere.
-void jackError(const char *text)
-{
-    if (lookingForServer)
-        return;
-    constexpr int kWarning = 2;  // the log's levels are FluidSynth's
-    SoundLog::QuietScope quiet;
-    SoundLog::install().add(kWarning, text);
-}
-void jackInfo(const char *) { }
-
-// jackd listens on a socket named after the server and the user. Asking
-// the library when there is none costs the asking thread several
-// milliseconds (here the user-interface thread, once a second).
-bool socketPresent()
-{
-    QString server = qEnvironmentVariable("JACK_DEFAULT_SERVER");
-    if (server.isEmpty())
-        server = QStringLiteral("default");
-    const QString name = qEnvironmentVariableIsSet("JACK_PROMISCUOUS_SERVER")
-                             ? QStringLiteral("/dev/shm/jack_%1_0").arg(server)
-                             : QStringLiteral("/dev/shm/jack_%1_%2_0").arg(server).arg(getuid());
-    return QFileInfo::exists(name);
-}
 
 // Whether the clients of one server may still be called into. Set by the
 // shutdown callback of any of them.
@@ -153,9 +118,7 @@ struct JackMidiInputs::Reader {
 
 JackMidiInputs::JackMidiInputs(const QString &clientName) : clientName_(clientName)
 {
-    SoundLog::install();
-    jack_set_error_function(&jackError);
-    jack_set_info_function(&jackInfo);
+    routeJackMessagesToLog();
 }
 
 JackMidiInputs::~JackMidiInputs()
@@ -172,12 +135,14 @@ bool JackMidiInputs::running()
         return true;
     // Servers without jackd's socket (PipeWire's) are asked for now and then.
     const bool askAnyway = asked_++ % kAskEvery == kAskEvery - 1;
-    if (!askAnyway && !socketPresent())
+    if (!askAnyway && !jackServerSocketPresent())
         return false;
     // Never starts a server: without one there are simply no JACK ports.
-    lookingForServer = true;
-    std::unique_ptr<Client> lister = Client::open(clientName_ + QStringLiteral("-list"), std::make_shared<Life>());
-    lookingForServer = false;
+    std::unique_ptr<Client> lister;
+    {
+        JackLookingForServer looking;
+        lister = Client::open(clientName_ + QStringLiteral("-list"), std::make_shared<Life>());
+    }
     if (!lister)
         return false;
     jack_activate(lister->handle());
