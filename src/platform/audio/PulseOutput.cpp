@@ -12,16 +12,18 @@ namespace {
 // Frames rendered at a time when the server asks for more than that.
 constexpr int kChunkFrames = 2048;
 
-pa_buffer_attr bufferFor(int frames)
+pa_buffer_attr bufferFor(int frames, bool pipeWire)
 {
     const uint32_t frameBytes = 2 * sizeof(float);
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(frames * DeviceOutput::kPeriods) * frameBytes;
     attr.prebuf = uint32_t(-1);
-    // The server's own choice: it splits the latency between its sink and
-    // our stream, and asks for data in steps that fit.
-    attr.minreq = uint32_t(-1);
+    // PulseAudio's own choice: it splits the latency between its sink and
+    // our stream, and asks for data in steps that fit. PipeWire's PulseAudio
+    // face makes its period (the quantum) of the whole queue unless asked
+    // for steps of one buffer.
+    attr.minreq = pipeWire ? uint32_t(frames) * frameBytes : uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     return attr;
 }
@@ -39,6 +41,25 @@ void waitFor(pa_threaded_mainloop *loop, pa_operation *op)
     while (pa_operation_get_state(op) == PA_OPERATION_RUNNING)
         pa_threaded_mainloop_wait(loop);
     pa_operation_unref(op);
+}
+
+// Called with the mainloop locked: whether the server is PipeWire's
+// PulseAudio face ("PulseAudio (on PipeWire 0.3.65)").
+bool serverIsPipeWire(pa_threaded_mainloop *loop, pa_context *context)
+{
+    struct Query {
+        pa_threaded_mainloop *loop;
+        bool pipeWire;
+    } query{loop, false};
+    waitFor(loop, pa_context_get_server_info(
+                      context,
+                      [](pa_context *, const pa_server_info *info, void *data) {
+                          auto *q = static_cast<Query *>(data);
+                          q->pipeWire = info && info->server_name && std::strstr(info->server_name, "PipeWire");
+                          signalLoop(q->loop);
+                      },
+                      &query));
+    return query.pipeWire;
 }
 
 }  // namespace
@@ -108,6 +129,7 @@ bool PulseOutput::open()
         return false;
     }
     pa_threaded_mainloop_lock(loop_);
+    pipeWire_ = serverIsPipeWire(loop_, context_);
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, uint32_t(rate_), 2};
     pa_proplist *props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
@@ -120,7 +142,7 @@ bool PulseOutput::open()
         pa_stream_set_write_callback(stream_, &PulseOutput::onWrite, this);
         pa_stream_set_underflow_callback(stream_, &PulseOutput::onUnderflow, this);
         bufferFrames_ = firstBuffer();
-        const pa_buffer_attr attr = bufferFor(bufferFrames_);
+        const pa_buffer_attr attr = bufferFor(bufferFrames_, pipeWire_);
         // The server fits its sink to our latency instead of the other way round.
         const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_UNMUTED);
         if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) == 0) {
@@ -175,7 +197,7 @@ bool PulseOutput::resize(int frames)
     if (!stream_ || frames == 0)
         return false;
     pa_threaded_mainloop_lock(loop_);
-    const pa_buffer_attr attr = bufferFor(frames);
+    const pa_buffer_attr attr = bufferFor(frames, pipeWire_);
     struct Result {
         pa_threaded_mainloop *loop;
         int success;

@@ -39,6 +39,7 @@ private:
     void write(size_t bytes);  // audio thread
 
     const int rate_;
+    bool pipeWire_ = false;  // the server is PipeWire's PulseAudio face
     const Render render_;
     pa_threaded_mainloop *loop_ = nullptr;
     pa_context *context_ = nullptr;
