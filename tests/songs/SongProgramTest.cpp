@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 namespace {
 
 QProcessEnvironment privateEnvironment(const QTemporaryDir &dir)
@@ -80,6 +82,38 @@ private slots:
         r = runProgram({"--import", score.fileName(), "-o", dir.filePath("e.lnk")}, privateEnvironment(dir));
         QCOMPARE(r.status, 0);
         QVERIFY(QFile::exists(dir.filePath("e.lnk")));
+    }
+
+    // A song whose tempo changes, imported and played back: every note
+    // starts when it did in the song (the tempo commands' steps allow a
+    // few per cent).
+    void aSongWithTempoChangesStaysInTime()
+    {
+        QTemporaryDir dir;
+        MidiBuilder b(1, 480);
+        b.track().tempo(0, 666667).tempo(8 * 480, 428571).tempo(24 * 480, 1071429);  // 90, 140, 56
+        b.track().name("Melody");
+        for (int i = 0; i < 28; ++i)
+            b.note(i * 480, 470, 60 + i % 8);
+        QVERIFY(b.save(dir.filePath("a.mid")));
+        ProgramRun r = runProgram({"--import", dir.filePath("a.mid"), "-o", dir.filePath("a.txt")}, privateEnvironment(dir));
+        QCOMPARE(r.status, 0);
+        r = runProgram({"--render", dir.filePath("a.txt"), "-o", dir.filePath("b.mid")}, privateEnvironment(dir));
+        QCOMPARE(r.status, 0);
+        const HeardSong source = heardSong(dir.filePath("a.mid"));
+        const HeardSong back = heardSong(dir.filePath("b.mid"));
+        QVERIFY(source.loaded && back.loaded);
+        QVector<double> onsets;  // the melody's voice only: one note an onset
+        for (const HeardNote &n : back.notes) {
+            if (n.channel == 0)
+                onsets << n.onMs;
+        }
+        QCOMPARE(onsets.size(), source.notes.size());
+        for (int i = 0; i < onsets.size(); ++i) {
+            const double want = source.notes[i].onMs;
+            QVERIFY2(std::fabs(onsets[i] - onsets[0] - want) <= 30 + want * 0.02,
+                     qPrintable(QStringLiteral("note %1: %2 ms, in the song %3 ms").arg(i).arg(onsets[i] - onsets[0]).arg(want)));
+        }
     }
 
     void mistakesAndRefusals_data()

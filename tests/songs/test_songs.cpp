@@ -97,16 +97,16 @@ private slots:
         QTest::addColumn<QString>("song");
         QTest::addColumn<int>("part");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("bass as busy as the melody") << "Bass:30:36:1 Melody:30:60:1" << 2 << "“Melody”";
-        QTest::newRow("busier arpeggio") << "Piano:60:48:1 Melody:30:60:1" << 2 << "“Melody”";
-        QTest::newRow("chinese names") << "贝斯:30:40:1 主旋律:20:62:1 鼓:50:36:1" << 2 << "“主旋律”";
-        QTest::newRow("a melody instrument's name") << "Strings:40:55:3 Lead 1 (square):40:60:1" << 2 << "表明它是旋律";
-        QTest::newRow("brass quartet") << "Trombone:40:50:1 Trumpet:40:67:1 Horn:40:60:1 Tuba:40:36:1" << 2
+        QTest::newRow("bass as busy as the melody") << "Bass:30:36:1, Melody:30:60:1" << 2 << "“Melody”";
+        QTest::newRow("busier arpeggio") << "Piano:60:48:1, Melody:30:60:1" << 2 << "“Melody”";
+        QTest::newRow("chinese names") << "贝斯:30:40:1, 主旋律:20:62:1, 鼓:50:36:1" << 2 << "“主旋律”";
+        QTest::newRow("a melody instrument's name") << "Strings:40:55:3, Lead 1 (square):40:60:1" << 2 << "表明它是旋律";
+        QTest::newRow("brass quartet") << "Trombone:40:50:1, Trumpet:40:67:1, Horn:40:60:1, Tuba:40:36:1" << 2
                                        << "平均音高最高";
-        QTest::newRow("chords above a line") << "Pad:40:72:3 Flute:40:62:1" << 2 << "一次只发一个音";
-        QTest::newRow("a few high notes") << "Piccolo:6:84:1 Violin:40:64:1" << 2 << "平均音高最高";
-        QTest::newRow("as high: the busier") << "Violin I:30:64:1 Violin II:45:64:1" << 2 << "音符最多";
-        QTest::newRow("the one that is no bass") << "Cello:30:40:1 Bass:30:36:1" << 1 << "低音或鼓";
+        QTest::newRow("chords above a line") << "Pad:40:72:3, Flute:40:62:1" << 2 << "一次只发一个音";
+        QTest::newRow("a few high notes") << "Piccolo:6:84:1, Violin:40:64:1" << 2 << "平均音高最高";
+        QTest::newRow("as high: the busier") << "Violin I:30:64:1, Violin II:45:64:1" << 2 << "音符最多";
+        QTest::newRow("the one that is no bass") << "Cello:30:40:1, Bass:30:36:1" << 1 << "低音或鼓";
         QTest::newRow("one part") << "Synth:10:60:1" << 1 << "唯一";
     }
     void theTuneIsChosenByWhatMakesATune()
@@ -116,7 +116,7 @@ private slots:
         QFETCH(QString, reason);
         MidiBuilder b(1, 480);
         b.track().tempo(0, 500000);
-        for (const QString &p : song.split(' ')) {
+        for (const QString &p : song.split(", ")) {
             const QStringList v = p.split(':');
             b.track().name(v[0].toUtf8());
             for (int i = 0; i < v[1].toInt(); ++i) {
