@@ -136,6 +136,11 @@ const QString kTrack = QStringLiteral("--track");
 const QString kKey = QStringLiteral("--key");
 const QString kSoundFont = QStringLiteral("--soundfont");
 
+QString badKey(const QString &key)
+{
+    return QStringLiteral("音调“%1”无法识别，只能是 C、C#、D、D#、E、F、F#、G、G#、A、A# 或 B。").arg(key);
+}
+
 int fail(QTextStream &err, const QString &text, bool withUsage = false)
 {
     err << text << Qt::endl;
@@ -149,8 +154,8 @@ int fail(QTextStream &err, const QString &text, bool withUsage = false)
 QString RenderCommand::usage()
 {
     return QStringLiteral(
-        "用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav [--soundfont 音色库]\n"
-        "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
+        "用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav [--soundfont 音色库] [--key C…B]\n"
+        "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
         "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]");
@@ -269,8 +274,14 @@ int RenderCommand::runCommand(const QStringList &arguments, const QString &recor
     const bool musicXml = !scorePath.isEmpty() && importPath.isEmpty() && MusicXml::isMusicXmlFile(outputPath);
     if (!track.isEmpty() && !song)
         return fail(err, QStringLiteral("--track 只能用于导入MIDI文件（--import 歌曲.mid）。"), true);
-    if (!key.isEmpty() && !musicXml)
-        return fail(err, QStringLiteral("--key 只能用于导出MusicXML文件（-o 乐谱.musicxml）。"), true);
+    // Every export plays or writes in the key asked for; an import has none.
+    const int keyPosition = key.isEmpty() ? -1 : int(MelodyVoices::keyTexts().indexOf(key.toUpper()));
+    if (!key.isEmpty() && (scorePath.isEmpty() || !importPath.isEmpty()))
+        return fail(err, QStringLiteral("--key 只能用于导出（--render 乐谱文件.txt -o 输出文件）。"), true);
+    if (!key.isEmpty() && keyPosition < 0)
+        return fail(err, badKey(key), true);
+    if (!key.isEmpty() && isEditFile(scorePath))
+        return fail(err, QStringLiteral("--key 不能用于编辑文件：编辑文件自带音调。"), true);
     if (song)
         return runSongImport(importPath, outputPath, track, time, out, err);
     if (musicXml)
@@ -293,7 +304,7 @@ int RenderCommand::runCommand(const QStringList &arguments, const QString &recor
             return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
         if (!pictures)
             return fail(err, QStringLiteral("这里无法绘制简谱。"));
-        return pictures(scorePath, outputPath, beats, out, err, [](int) { return keepGoing(); });
+        return pictures(scorePath, outputPath, beats, out, err, [](int) { return keepGoing(); }, qMax(0, keyPosition));
     }
 
     const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);
@@ -321,6 +332,7 @@ int RenderCommand::runCommand(const QStringList &arguments, const QString &recor
     ScoreExport::Options options;
     options.progress = terminalProgress(err);
     options.soundFont = soundFont;
+    options.keyPosition = keyPosition;
     const ScoreExport::Result result = ScoreExport::exportScore(score, outputPath, kind, recordFolder, notices, options);
     const QString output = QDir::toNativeSeparators(outputPath);
     if (result.status == ScoreExport::Failed)
@@ -446,7 +458,7 @@ int RenderCommand::runMusicXml(const QString &scorePath, const QString &outputPa
         return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
     options.keyPosition = key.isEmpty() ? 0 : int(MelodyVoices::keyTexts().indexOf(key.toUpper()));
     if (options.keyPosition < 0)
-        return fail(err, QStringLiteral("音调“%1”无法识别，只能是 C、C#、D、D#、E、F、F#、G、G#、A、A# 或 B。").arg(key), true);
+        return fail(err, badKey(key), true);
     if (isEditFile(scorePath))
         return fail(err, QStringLiteral("MusicXML只能从乐谱文件（.txt）导出。"), true);
     QString score;

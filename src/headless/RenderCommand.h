@@ -36,11 +36,12 @@ public:
     static bool wantsPicture(const QStringList &arguments);
     static bool isPicture(const QString &path);
 
-    // Draws SCORE into OUT in bars of `beatsPerBar`; returns the exit status.
+    // Draws SCORE into OUT in bars of `beatsPerBar`, headed with the key of
+    // the key list's entry `keyPosition`; returns the exit status.
     // `keepGoing` answers false once the picture should not be written after all.
     using PictureWriter = std::function<int(const QString &scorePath, const QString &outputPath, int beatsPerBar,
                                             QTextStream &out, QTextStream &err,
-                                            const std::function<bool(int percent)> &keepGoing)>;
+                                            const std::function<bool(int percent)> &keepGoing, int keyPosition)>;
 
     // Runs the export; arguments as QCoreApplication::arguments() gives them.
     // A one-line summary goes to `out`, every message to `err`. Rhythm files

@@ -116,6 +116,31 @@ private slots:
         }
     }
 
+    // A song in A flat comes back at its pitch when its score is played in
+    // the key the import names.
+    void anImportedSongPlaysBackAtItsPitch()
+    {
+        QTemporaryDir dir;
+        MidiBuilder b(1, 480);
+        b.track().tempo(0, 666667).keySignature(-4);
+        b.track().name("Melody");
+        const int pitches[] = {68, 70, 72, 73, 75, 77, 79, 80, 56};
+        for (int i = 0; i < 9; ++i)
+            b.note(i * 480, 480, pitches[i]);
+        QVERIFY(b.save(dir.filePath("a.mid")));
+        ProgramRun r = runProgram({"--import", dir.filePath("a.mid"), "-o", dir.filePath("a.txt")}, privateEnvironment(dir));
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.contains("演奏时请把“音调”选为G#。"), qPrintable(r.err));
+        r = runProgram({"--render", dir.filePath("a.txt"), "--key", "g#", "-o", dir.filePath("b.mid")}, privateEnvironment(dir));
+        QCOMPARE(r.status, 0);
+        QVector<int> heard;
+        for (const HeardNote &n : heardSong(dir.filePath("b.mid")).notes) {
+            if (n.channel == 0)
+                heard << n.pitch;
+        }
+        QCOMPARE(heard, (QVector<int>{68, 70, 72, 73, 75, 77, 79, 80, 56}));
+    }
+
     void mistakesAndRefusals_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -137,8 +162,10 @@ private slots:
                               << "--time 不能用于导入MIDI文件";
         QTest::newRow("track of a score") << QStringList{"--import", "s.txt", "--track", "1", "-o", "x.lnk"}
                                           << "--track 只能用于导入MIDI文件";
-        QTest::newRow("key of a MIDI export") << QStringList{"--render", "s.txt", "--key", "D", "-o", "x.mid"}
-                                              << "--key 只能用于导出MusicXML文件";
+        QTest::newRow("key of an import") << QStringList{"--import", "song.mid", "--key", "D", "-o", "x.txt"}
+                                          << "--key 只能用于导出（--render 乐谱文件.txt -o 输出文件）。";
+        QTest::newRow("key of an edit file") << QStringList{"--render", "e.lnk", "--key", "D", "-o", "x.mid"}
+                                             << "--key 不能用于编辑文件：编辑文件自带音调。";
         QTest::newRow("bad key") << QStringList{"--render", "s.txt", "--key", "H", "-o", "x.musicxml"}
                                  << "音调“H”无法识别";
         QTest::newRow("bad time") << QStringList{"--render", "s.txt", "--time", "5/4", "-o", "x.musicxml"}
