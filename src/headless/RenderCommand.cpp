@@ -438,6 +438,8 @@ int RenderCommand::runSongImport(const QString &songPath, const QString &scorePa
         return fail(err, r.error);
     err << r.summary() << Qt::endl
         << QStringLiteral("演奏时请把“音调”选为%1。").arg(MelodyVoices::keyTexts().value(r.keyPosition)) << Qt::endl;
+    if (r.beatsPerBar > 0)
+        err << QStringLiteral("画简谱或导出MusicXML时请用 --time %1/4。").arg(r.beatsPerBar) << Qt::endl;
     QString error;
     if (!TextFiles::writeBytes(scorePath, r.fileBytes(), &error))
         return fail(err, QStringLiteral("无法写入乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));

@@ -92,6 +92,22 @@ QString keyName(int key)
     return MelodyVoices::keyTexts().value(key);
 }
 
+// The beat option (2/4, 3/4 or 4/4) for a time signature: one whose bar
+// holds whole bars of the song or fits whole into one (6/8 as 3/4, 2/2 as
+// 4/4), else the nearest.
+int beatsFor(const MidiTimeSignature &t)
+{
+    const double quarters = t.numerator * 4.0 / t.denominator;
+    if (quarters == 2 || quarters == 3 || quarters == 4)
+        return int(quarters);
+    for (int beats : {4, 3, 2}) {
+        const double ratio = quarters > beats ? quarters / beats : beats / quarters;
+        if (std::fabs(ratio - std::round(ratio)) < 1e-9)
+            return beats;
+    }
+    return qBound(2, int(std::lround(quarters)), 4);
+}
+
 int signatureKey(const MidiSong &song)
 {
     return song.keys.isEmpty() ? -1 : SongKey::keyOfSignature(song.keys.first().sharps);
@@ -169,6 +185,16 @@ SongImportResult convert(const MidiSong &song, int part)
         r.partReason = QStringLiteral("这是指定的音轨。");
     }
     r.part = part;
+    if (!song.times.isEmpty()) {
+        const MidiTimeSignature &t = song.times.first();
+        r.beatsPerBar = beatsFor(t);
+        r.songTime = QStringLiteral("%1/%2").arg(t.numerator).arg(t.denominator);
+        for (int i = 1; i < song.times.size(); ++i) {
+            const MidiTimeSignature &before = song.times[i - 1];
+            if (song.times[i].numerator != before.numerator || song.times[i].denominator != before.denominator)
+                ++r.timeChanges;
+        }
+    }
     const SongMelody::Grid grid(song);
     r.tempo = grid.opening();
     const SongMelody::Line line = SongMelody::melody(song, r.parts[part - 1], grid);
@@ -320,6 +346,14 @@ QString SongImportResult::summary() const
         s << QStringLiteral("这些速度无法准确对应：%1。").arg(some(tempoNotes));
     if (lateTempos > 0)
         s << QStringLiteral("%1处速度变化落在一个音的中间，从下一个音或休止起才生效。").arg(lateTempos);
+    if (beatsPerBar > 0) {
+        const QString beats = QStringLiteral("%1/4").arg(beatsPerBar);
+        QString time = songTime == beats ? QStringLiteral("拍子：%1").arg(beats)
+                                         : QStringLiteral("拍子：乐曲为%1拍，按%2拍分小节").arg(songTime, beats);
+        if (timeChanges > 0)
+            time += QStringLiteral("；乐曲中途%1次改变拍子，只按开头的拍子").arg(timeChanges);
+        s << time + QStringLiteral("。");
+    }
     const QString key = keyName(keyPosition);
     s << QStringLiteral("调：%1。%2个音不在%1调音阶上，已移到最近的音级；%3个音超出五个八度，已移入五个八度之内。")
              .arg(key)

@@ -21,6 +21,11 @@ struct SongImportResult {
     QString partReason;  // why that part, one sentence
     SongMelody::Tempo tempo;  // at the start
     int keyPosition = 0;  // of the key list YD: 0 "C" .. 11 "B"
+    // Beats a bar of the song's first time signature as the beat option has
+    // them (2, 3 or 4; others to the nearest); 0 when the song names none.
+    int beatsPerBar = 0;
+    QString songTime;  // as the song writes it, "6/8"
+    int timeChanges = 0;  // later time signatures that differ
 
     QString score;      // the score text, one line
     QStringList lines;  // the same in lines of four bars, for a score file

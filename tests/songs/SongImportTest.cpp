@@ -149,6 +149,36 @@ private slots:
         QVERIFY2(r.summary().contains(said), qPrintable(r.summary()));
     }
 
+    // The song's time as the beat option has it: its own, one whose bar
+    // holds whole bars of it, else the nearest.
+    void theSongsTimeIsKept_data()
+    {
+        QTest::addColumn<QVector<int>>("times");  // numerator, denominator power, ...
+        QTest::addColumn<int>("beats");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("none") << QVector<int>{} << 0 << "";
+        QTest::newRow("3/4") << QVector<int>{3, 2} << 3 << "拍子：3/4。";
+        QTest::newRow("6/8") << QVector<int>{6, 3} << 3 << "拍子：乐曲为6/8拍，按3/4拍分小节。";
+        QTest::newRow("2/2") << QVector<int>{2, 1} << 4 << "拍子：乐曲为2/2拍，按4/4拍分小节。";
+        QTest::newRow("5/4") << QVector<int>{5, 2} << 4 << "乐曲为5/4拍，按4/4拍";
+        QTest::newRow("3/8") << QVector<int>{3, 3} << 3 << "乐曲为3/8拍，按3/4拍";
+        QTest::newRow("changing") << QVector<int>{2, 2, 3, 2, 3, 2} << 2 << "拍子：2/4；乐曲中途1次改变拍子，只按开头的拍子。";
+    }
+    void theSongsTimeIsKept()
+    {
+        QFETCH(QVector<int>, times);
+        QFETCH(int, beats);
+        QFETCH(QString, said);
+        MidiBuilder b = song90();
+        for (int i = 0; i + 1 < times.size(); i += 2)
+            b.at(i * 960, MidiBuilder::bytesOf({0xFF, 0x58, 4, times[i], times[i + 1], 24, 8}));
+        b.note(0, 480, 60);
+        const SongImportResult r = imported(b);
+        QCOMPARE(r.beatsPerBar, beats);
+        QCOMPARE(r.summary().contains("拍子"), beats > 0);
+        QVERIFY2(r.summary().contains(said), qPrintable(r.summary()));
+    }
+
     void longNotesAndRestsAreSplitAtNinetyNine()
     {
         MidiBuilder b = song90();

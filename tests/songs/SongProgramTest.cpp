@@ -279,6 +279,7 @@ private slots:
         QVERIFY(box.contains("0个音不在D调音阶上，已移到最近的音级；0个音超出五个八度，已移入五个八度之内。"));
         QVERIFY(box.endsWith("“音调”已设为D，点击“试听”演奏。"));
         QVERIFY(!p.player.ScorePlaying());
+        QCOMPARE(int(p.pattern.TimeSignature()), 0);  // the song names no time: the beat stays
 
         // Played as any score: the song sounds in D.
         p.player.playClicked();
@@ -294,6 +295,17 @@ private slots:
         p.scoreFiles.openClicked();
         QVERIFY(t.dialogs.messages.last().startsWith("无法导入MIDI文件“fake.mid”。\n这不是MIDI文件"));
         QCOMPARE(t.window.Text3(), QString());
+
+        // A waltz sets the rhythm's beat to 3/4.
+        MidiBuilder waltz(1, 480);
+        waltz.track().tempo(0, 500000).at(0, MidiBuilder::bytesOf({0xFF, 0x58, 4, 3, 2, 24, 8}));
+        waltz.track().note(0, 480, 67).note(480, 480, 64).note(960, 480, 64);
+        QVERIFY(waltz.save(t.path("waltz.mid")));
+        t.dialogs.openAnswers << t.path("waltz.mid");
+        p.scoreFiles.openClicked();
+        QCOMPARE(int(p.pattern.TimeSignature()), 1);
+        QVERIFY2(t.dialogs.messages.last().contains("拍子：3/4。\n") && t.dialogs.messages.last().contains("节奏的拍子已设为3/4，“音调”已设为G"),
+                 qPrintable(t.dialogs.messages.last()));
     }
 
     void exportingMusicXmlFromTheMainWindow()
