@@ -17,7 +17,7 @@ MainWindowControllers::MainWindowControllers(Session &s, WindowDisplay &d, Perfo
       mainNotes(s.state, p.voices, p.keyboard, p.keys),
       editorNotes([this] { return editor.controls.instrument(0) > 0 ? editor.controls.volumeNumber(0) : qint16(0); }),
       navigation(d), statusClock(s.clock),
-      exporter(s, d, &p.pattern), songOpening(s, d, p.voices), recorderDisplay(d),
+      exporter(s, d, &p.pattern), songOpening(s, d, p.voices, &p.pattern), recorderDisplay(d),
       recorder(WaveRecorder::FrontEnd::MainWindow, s.media, recorderDisplay, s.dialogs, s.clock, s.recordFolder),
       editor(s, editModel)
 {

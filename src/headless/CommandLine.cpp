@@ -131,8 +131,8 @@ QString helpText()
 {
     return QStringLiteral(
         "用法: dzq [选项] [乐谱文件.txt]\n"
-        "      dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav [--soundfont 音色库]\n"
-        "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
+        "      dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav [--soundfont 音色库] [--key C…B]\n"
+        "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
         "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]\n"
@@ -157,7 +157,8 @@ QString helpText()
         "  -o, --output 文件     导出或导入的输出文件\n"
         "  --time 节奏类型       导入、画简谱或导出MusicXML时的拍子：2/4、3/4 或 4/4\n"
         "                        （简谱和MusicXML默认4/4）\n"
-        "  --key 音调            导出MusicXML时的音调：C、C#、D … B（默认C）\n"
+        "  --key 音调            导出乐谱时的音调：C、C#、D … B（默认C）；MIDI和WAV按这个\n"
+        "                        音调演奏，简谱和MusicXML标出这个音调\n"
         "  --track 音轨号        导入MIDI文件时作为旋律的音轨（默认取音符最多的非打击乐音轨；\n"
         "                        导入时会列出所有音轨）\n"
         "  --practice 文件       启动后在“跟弹练习”窗口中练习这份乐谱（或MIDI文件的旋律）\n"

@@ -137,6 +137,11 @@ const QString kTrack = QStringLiteral("--track");
 const QString kKey = QStringLiteral("--key");
 const QString kSoundFont = QStringLiteral("--soundfont");
 
+QString badKey(const QString &key)
+{
+    return QStringLiteral("音调“%1”无法识别，只能是 C、C#、D、D#、E、F、F#、G、G#、A、A# 或 B。").arg(key);
+}
+
 int fail(QTextStream &err, const QString &text, bool withUsage = false)
 {
     err << text << Qt::endl;
@@ -207,8 +212,8 @@ QString placeInFile(const QString &scorePath, int scorePosition)
 QString RenderCommand::usage()
 {
     return QStringLiteral(
-        "用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav [--soundfont 音色库]\n"
-        "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4]\n"
+        "用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav [--soundfont 音色库] [--key C…B]\n"
+        "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
         "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]");
@@ -298,8 +303,14 @@ int RenderCommand::runCommand(const QStringList &arguments, const QString &recor
     const bool musicXml = !r.scorePath.isEmpty() && r.importPath.isEmpty() && MusicXml::isMusicXmlFile(r.outputPath);
     if (!r.track.isEmpty() && !song)
         return fail(err, QStringLiteral("--track 只能用于导入MIDI文件（--import 歌曲.mid）。"), true);
-    if (!r.key.isEmpty() && !musicXml)
-        return fail(err, QStringLiteral("--key 只能用于导出MusicXML文件（-o 乐谱.musicxml）。"), true);
+    // Every export plays or writes in the key asked for; an import has none.
+    const int keyPosition = r.key.isEmpty() ? -1 : int(MelodyVoices::keyTexts().indexOf(r.key.toUpper()));
+    if (!r.key.isEmpty() && (r.scorePath.isEmpty() || !r.importPath.isEmpty()))
+        return fail(err, QStringLiteral("--key 只能用于导出（--render 乐谱文件.txt -o 输出文件）。"), true);
+    if (!r.key.isEmpty() && keyPosition < 0)
+        return fail(err, badKey(r.key), true);
+    if (!r.key.isEmpty() && isEditFile(r.scorePath))
+        return fail(err, QStringLiteral("--key 不能用于编辑文件：编辑文件自带音调。"), true);
     if (song)
         return runSongImport(r.importPath, r.outputPath, r.track, r.time, out, err);
     if (musicXml)
@@ -314,12 +325,12 @@ int RenderCommand::runCommand(const QStringList &arguments, const QString &recor
     if (r.outputPath.isEmpty())
         return fail(err, QStringLiteral("缺少输出文件（-o 输出文件.mid 或 .wav）。"), true);
     if (picture)
-        return runPicture(r.scorePath, r.outputPath, r.time, out, err, pictures);
-    return runRender(r.scorePath, r.outputPath, r.soundFont, recordFolder, out, err);
+        return runPicture(r.scorePath, r.outputPath, r.time, qMax(0, keyPosition), out, err, pictures);
+    return runRender(r.scorePath, r.outputPath, r.soundFont, keyPosition, recordFolder, out, err);
 }
 
 int RenderCommand::runPicture(const QString &scorePath, const QString &outputPath, const QString &time,
-                              QTextStream &out, QTextStream &err, const PictureWriter &pictures)
+                              int keyPosition, QTextStream &out, QTextStream &err, const PictureWriter &pictures)
 {
     if (isEditFile(scorePath))
         return fail(err, QStringLiteral("简谱只能从乐谱文件（.txt）导出。"), true);
@@ -328,11 +339,11 @@ int RenderCommand::runPicture(const QString &scorePath, const QString &outputPat
         return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
     if (!pictures)
         return fail(err, QStringLiteral("这里无法绘制简谱。"));
-    return pictures(scorePath, outputPath, beats, out, err, [](int) { return keepGoing(); });
+    return pictures(scorePath, outputPath, beats, out, err, [](int) { return keepGoing(); }, keyPosition);
 }
 
 int RenderCommand::runRender(const QString &scorePath, const QString &outputPath, const QString &soundFont,
-                             const QString &recordFolder, QTextStream &out, QTextStream &err)
+                             int keyPosition, const QString &recordFolder, QTextStream &out, QTextStream &err)
 {
     const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);
     if (!soundFont.isEmpty() && kind != ScoreExport::Kind::Wav)
@@ -359,6 +370,7 @@ int RenderCommand::runRender(const QString &scorePath, const QString &outputPath
     ScoreExport::Options options;
     options.progress = terminalProgress(err);
     options.soundFont = soundFont;
+    options.keyPosition = keyPosition;
     const ScoreExport::Result result = ScoreExport::exportScore(score, outputPath, kind, recordFolder, notices, options);
     const QString output = QDir::toNativeSeparators(outputPath);
     if (result.status == ScoreExport::Failed)
@@ -454,6 +466,8 @@ int RenderCommand::runSongImport(const QString &songPath, const QString &scorePa
         return fail(err, r.error);
     err << r.summary() << Qt::endl
         << QStringLiteral("演奏时请把“音调”选为%1。").arg(MelodyVoices::keyTexts().value(r.keyPosition)) << Qt::endl;
+    if (r.beatsPerBar > 0)
+        err << QStringLiteral("画简谱或导出MusicXML时请用 --time %1/4。").arg(r.beatsPerBar) << Qt::endl;
     QString error;
     if (!TextFiles::writeBytes(scorePath, r.fileBytes(), &error))
         return fail(err, QStringLiteral("无法写入乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));
@@ -474,7 +488,7 @@ int RenderCommand::runMusicXml(const QString &scorePath, const QString &outputPa
         return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
     options.keyPosition = key.isEmpty() ? 0 : int(MelodyVoices::keyTexts().indexOf(key.toUpper()));
     if (options.keyPosition < 0)
-        return fail(err, QStringLiteral("音调“%1”无法识别，只能是 C、C#、D、D#、E、F、F#、G、G#、A、A# 或 B。").arg(key), true);
+        return fail(err, badKey(key), true);
     if (isEditFile(scorePath))
         return fail(err, QStringLiteral("MusicXML只能从乐谱文件（.txt）导出。"), true);
     QString score;

@@ -36,11 +36,12 @@ public:
     static bool wantsPicture(const QStringList &arguments);
     static bool isPicture(const QString &path);
 
-    // Draws SCORE into OUT in bars of `beatsPerBar`; returns the exit status.
+    // Draws SCORE into OUT in bars of `beatsPerBar`, headed with the key of
+    // the key list's entry `keyPosition`; returns the exit status.
     // `keepGoing` answers false once the picture should not be written after all.
     using PictureWriter = std::function<int(const QString &scorePath, const QString &outputPath, int beatsPerBar,
                                             QTextStream &out, QTextStream &err,
-                                            const std::function<bool(int percent)> &keepGoing)>;
+                                            const std::function<bool(int percent)> &keepGoing, int keyPosition)>;
 
     // Runs the export; arguments as QCoreApplication::arguments() gives them.
     // A one-line summary goes to `out`, every message to `err`. Rhythm files
@@ -63,10 +64,11 @@ private:
                           QTextStream &err, const PictureWriter &pictures);
     // The notation of a score as a picture.
     static int runPicture(const QString &scorePath, const QString &outputPath, const QString &time,
-                          QTextStream &out, QTextStream &err, const PictureWriter &pictures);
+                          int keyPosition, QTextStream &out, QTextStream &err, const PictureWriter &pictures);
     // A score or an edit file played into a MIDI or WAV file.
+    // keyPosition: the key list's entry to play in, or -1 for the score's own.
     static int runRender(const QString &scorePath, const QString &outputPath, const QString &soundFont,
-                         const QString &recordFolder, QTextStream &out, QTextStream &err);
+                         int keyPosition, const QString &recordFolder, QTextStream &out, QTextStream &err);
     static int runImport(const QString &scorePath, const QString &editPath, const QString &time,
                          QTextStream &out, QTextStream &err);
     static int runSongImport(const QString &songPath, const QString &scorePath, const QString &track,

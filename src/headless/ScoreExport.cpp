@@ -86,7 +86,9 @@ ScoreExport::Result ScoreExport::exportScore(const QString &score, const QString
         return result;
     }
 
-    result.performance = ScoreRender::play(score, recordFolder, notices, options.limitNs);
+    ScoreRender::Start start;
+    start.keyPosition = options.keyPosition;
+    result.performance = ScoreRender::play(score, recordFolder, notices, options.limitNs, start);
     const ScoreRender::Performance &p = result.performance;
 
     QString error;

@@ -13,6 +13,7 @@ struct ScoreExportOptions {
     qint64 limitNs = ScoreRender::kDefaultLimitNs;
     qint64 wavTailNs = 2'000'000'000;  // the sound dies away after the last message
     QString soundFont;                 // empty: the program's own choice
+    int keyPosition = -1;              // the key list's entry to play in; -1 start-up's "C"
     // A WAV export tells the percent of the music rendered; false cancels it
     // (no file is written then).
     std::function<bool(int percent)> progress;

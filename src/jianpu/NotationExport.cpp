@@ -512,7 +512,7 @@ Result write(const QString &path, NotationPicture &picture, const Progress &prog
 }
 
 int renderCommand(const QString &scorePath, const QString &outputPath, int beatsPerBar, QTextStream &out,
-                  QTextStream &err, const Progress &progress)
+                  QTextStream &err, const Progress &progress, int keyPosition)
 {
     QString score;
     QString error;
@@ -520,13 +520,14 @@ int renderCommand(const QString &scorePath, const QString &outputPath, int beats
         err << QStringLiteral("乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error) << Qt::endl;
         return 1;
     }
-    // The start-up settings: key C, 90 beats per minute.
+    // The start-up settings, 90 beats per minute, in the key asked for.
     Notation::Options options;
     options.beatsPerBar = beatsPerBar;
     options.tempo = 90;
     NotationPicture picture;
     NotationPicture::Header header;
     header.title = QFileInfo(scorePath).completeBaseName();
+    header.key = Notation::keyText(keyPosition);
     picture.setSheet(Notation::read(score, options), header);
     const Result result = write(outputPath, picture, progress);
     if (result.cancelled) {

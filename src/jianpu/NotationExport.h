@@ -72,11 +72,12 @@ QStringList stalePictures(const QString &path, int pictures);
 // What the user is told about them: "“a-4.png”至“a-9.png”（共6张）".
 QString removedText(const QStringList &files);
 
-// The command line: reads SCORE, draws it in `beatsPerBar` and writes OUT.
+// The command line: reads SCORE, draws it in `beatsPerBar` with the key of
+// `keyPosition` in its header and writes OUT.
 // Exit status 0 written, 1 a score that cannot be read, a file that cannot
 // be written or a cancel (`progress` answered false), 2 written, but the
 // score has errors (drawn in red) or is empty.
 int renderCommand(const QString &scorePath, const QString &outputPath, int beatsPerBar, QTextStream &out,
-                  QTextStream &err, const Progress &progress = Progress());
+                  QTextStream &err, const Progress &progress = Progress(), int keyPosition = 0);
 
 }  // namespace NotationExport

@@ -268,13 +268,47 @@ QString damagedFile(const QString &what)
     return QStringLiteral("MIDI文件已损坏：%1。").arg(what);
 }
 
+// Format 2 holds independent patterns, each with its own tempo: the first
+// that has notes is the song.
+void firstPatternOnly(MidiSong *song, const QVector<int> &tempoTracks)
+{
+    int first = 0;
+    while (first + 1 < song->tracks.size() && song->tracks[first].notes.isEmpty())
+        ++first;
+    int patterns = 0;
+    for (const MidiTrack &t : song->tracks)
+        patterns += t.notes.isEmpty() ? 0 : 1;
+    if (patterns > 1)
+        song->warnings << QStringLiteral("这是格式2的MIDI文件，其中有%1个独立的段落，只导入了第一个（第%2轨）。")
+                              .arg(patterns)
+                              .arg(first + 1);
+    QVector<MidiTempo> tempos;
+    for (int i = 0; i < song->tempos.size(); ++i) {
+        if (tempoTracks.value(i) == first)
+            tempos << song->tempos[i];
+    }
+    song->tempos = tempos;
+    for (int i = 0; i < song->tracks.size(); ++i) {
+        if (i != first)
+            song->tracks[i].notes.clear();
+    }
+}
+
 }  // namespace
 
 bool parse(const QByteArray &bytes, MidiSong *song, QString *error)
 {
     *song = MidiSong();
-    if (bytes.size() < 14 || !bytes.startsWith("MThd")) {
+    if (bytes.isEmpty()) {
+        *error = QStringLiteral("这不是MIDI文件：文件是空的。");
+        return false;
+    }
+    if (!bytes.startsWith("MThd") && !QByteArray("MThd").startsWith(bytes)) {
         *error = QStringLiteral("这不是MIDI文件：文件开头没有MIDI文件的标记“MThd”。");
+        return false;
+    }
+    if (bytes.size() < 14) {
+        *error = damagedFile(QStringLiteral("文件头不完整，文件只有%1个字节（文件可能没有下载完）").arg(bytes.size()));
         return false;
     }
     const quint32 headerLength = bigEndian(bytes, 4, 4);
@@ -305,6 +339,7 @@ bool parse(const QByteArray &bytes, MidiSong *song, QString *error)
 
     const int declaredTracks = int(bigEndian(bytes, 10, 2));
     qint64 p = 8 + qint64(headerLength);
+    QVector<int> tempoTracks;  // per tempo event, the index of its track
     int chunk = 0;
     while (p + 8 <= bytes.size()) {
         const QByteArray id = bytes.mid(p, 4);
@@ -322,7 +357,9 @@ bool parse(const QByteArray &bytes, MidiSong *song, QString *error)
                 break;
             }
             TrackReader reader(bytes.mid(p, length), int(song->tracks.size()) + 1, *song);
+            const int temposBefore = int(song->tempos.size());
             song->tracks.append(reader.read());
+            tempoTracks.insert(temposBefore, int(song->tempos.size()) - temposBefore, int(song->tracks.size()) - 1);
         } else if (song->tracks.size() < declaredTracks && isDamagedTrackMark(id)) {
             // Where a track should stand, a mark no chunk has: the track's
             // first bytes are damaged. It counts, so the later ones keep
@@ -340,6 +377,12 @@ bool parse(const QByteArray &bytes, MidiSong *song, QString *error)
         *error = damagedFile(QStringLiteral("文件中没有音轨"));
         return false;
     }
+    if (declaredTracks > song->tracks.size())
+        song->warnings << QStringLiteral("文件头写有%1个音轨，文件中只有%2个（文件可能不完整），已读取这%2个。")
+                              .arg(declaredTracks)
+                              .arg(song->tracks.size());
+    if (song->format == 2)
+        firstPatternOnly(song, tempoTracks);
     const auto byTick = [](const auto &a, const auto &b) { return a.tick < b.tick; };
     std::stable_sort(song->tempos.begin(), song->tempos.end(), byTick);
     std::stable_sort(song->keys.begin(), song->keys.end(), byTick);
@@ -350,6 +393,11 @@ bool parse(const QByteArray &bytes, MidiSong *song, QString *error)
 bool read(const QString &path, MidiSong *song, QString *error)
 {
     const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        *error = info.isDir() ? QStringLiteral("“%1”是文件夹，不是文件。").arg(path)
+                              : QStringLiteral("“%1”不是文件（是设备或管道），无法作为MIDI文件导入。").arg(path);
+        return false;
+    }
     if (info.isFile() && info.size() > kMaxFileBytes) {
         *error = QStringLiteral("MIDI文件太大（%1 KB），最多只能导入%2 KB的文件。")
                      .arg((info.size() + 1023) / 1024)

@@ -10,11 +10,11 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
 using ScoreLanguage::kMaxNumber;
-constexpr int kBarsPerLine = 4;
 
 // The note code of a degree offset: octave letter, note letter.
 QString codeOf(int offset)
@@ -29,7 +29,8 @@ QString codeOf(int offset)
 // holds (room is kept for the final "TZ").
 class ScoreWriter {
 public:
-    explicit ScoreWriter(int lineUnits) : lineUnits_(qMax(8, lineUnits)), nextLine_(lineUnits_) {}
+    // `lineStarts`: the units where lines begin, in order.
+    explicit ScoreWriter(QVector<int> lineStarts) : lineStarts_(std::move(lineStarts)) {}
 
     bool full() const { return full_; }
 
@@ -37,13 +38,15 @@ public:
     // every four bars.
     void at(int unit)
     {
-        if (unit < nextLine_)
-            return;
-        if (!line_.isEmpty()) {
+        bool crossed = false;
+        while (nextLine_ < lineStarts_.size() && lineStarts_[nextLine_] <= unit) {
+            ++nextLine_;
+            crossed = true;
+        }
+        if (crossed && !line_.isEmpty()) {
             lines_ << line_;
             line_.clear();
         }
-        nextLine_ = (unit / lineUnits_ + 1) * lineUnits_;
     }
 
     // A token that takes `units`: a note or a rest.
@@ -75,12 +78,12 @@ private:
         return true;
     }
 
-    const int lineUnits_;
+    const QVector<int> lineStarts_;
     QStringList lines_;
     QString line_;
     int length_ = 0;
     int current_ = 0;  // the player's current duration: 0 when it starts
-    int nextLine_;
+    qsizetype nextLine_ = 0;
     bool full_ = false;
 };
 
@@ -89,16 +92,41 @@ QString keyName(int key)
     return MelodyVoices::keyTexts().value(key);
 }
 
+// The beat option (2/4, 3/4 or 4/4) for a time signature: one whose bar
+// holds whole bars of the song or fits whole into one (6/8 as 3/4, 2/2 as
+// 4/4), else the nearest.
+int beatsFor(const MidiTimeSignature &t)
+{
+    const double quarters = t.numerator * 4.0 / t.denominator;
+    if (quarters == 2 || quarters == 3 || quarters == 4)
+        return int(quarters);
+    for (int beats : {4, 3, 2}) {
+        const double ratio = quarters > beats ? quarters / beats : beats / quarters;
+        if (std::fabs(ratio - std::round(ratio)) < 1e-9)
+            return beats;
+    }
+    return qBound(2, int(std::lround(quarters)), 4);
+}
+
 int signatureKey(const MidiSong &song)
 {
     return song.keys.isEmpty() ? -1 : SongKey::keyOfSignature(song.keys.first().sharps);
 }
 
-// Units of four bars of the song's first time signature.
-int lineUnits(const MidiSong &song, const SongMelody::Tempo &tempo)
+// Minutes and seconds into the song.
+QString timeText(double seconds)
 {
-    const MidiTimeSignature t = song.times.isEmpty() ? MidiTimeSignature() : song.times.first();
-    return int(std::lround(kBarsPerLine * t.numerator * 32.0 / t.denominator * tempo.beatsPerQuarter));
+    const int whole = int(std::lround(qMax(0.0, seconds)));
+    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString durationsText(double beatsPerQuarter)
+{
+    if (beatsPerQuarter < 1)
+        return QStringLiteral("时值缩短为原来的1/%1").arg(qRound(1 / beatsPerQuarter));
+    if (beatsPerQuarter > 1)
+        return QStringLiteral("时值延长为原来的%1倍").arg(qRound(beatsPerQuarter));
+    return QString();
 }
 
 }  // namespace
@@ -110,8 +138,9 @@ bool isMidiFile(const QString &path)
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("mid") || suffix == QLatin1String("midi") || suffix == QLatin1String("kar"))
         return true;
+    // Only files are looked into: a pipe would wait for a writer.
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(4) == "MThd";
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.read(4) == "MThd";
 }
 
 SongImportResult importFile(const QString &path, int part)
@@ -142,19 +171,53 @@ SongImportResult convert(const MidiSong &song, int part)
         return r;
     }
     if (part == 0) {
-        part = SongMelody::melodyPart(r.parts);
+        const SongMelody::Choice choice = SongMelody::chooseMelody(r.parts);
+        part = choice.number;
         if (part == 0) {
             r.error = QStringLiteral("MIDI文件中只有打击乐，没有可以作为旋律的音轨。");
             return r;
         }
+        r.partReason = choice.reason;
     } else if (part < 1 || part > r.parts.size()) {
         r.error = QStringLiteral("MIDI文件中没有第%1轨，只有第1到第%2轨。").arg(part).arg(r.parts.size());
         return r;
+    } else {
+        r.partReason = QStringLiteral("这是指定的音轨。");
     }
     r.part = part;
-    r.tempo = SongMelody::chooseTempo(SongMelody::firstTempo(song));
-    const SongMelody::Line line = SongMelody::melody(song, r.parts[part - 1], r.tempo);
-    r.dropped = line.dropped;
+    if (!song.times.isEmpty()) {
+        const MidiTimeSignature &t = song.times.first();
+        r.beatsPerBar = beatsFor(t);
+        r.songTime = QStringLiteral("%1/%2").arg(t.numerator).arg(t.denominator);
+        for (int i = 1; i < song.times.size(); ++i) {
+            const MidiTimeSignature &before = song.times[i - 1];
+            if (song.times[i].numerator != before.numerator || song.times[i].denominator != before.denominator)
+                ++r.timeChanges;
+        }
+    }
+    const SongMelody::Grid grid(song);
+    r.tempo = grid.opening();
+    const SongMelody::Line line = SongMelody::melody(song, r.parts[part - 1], grid);
+    r.together = line.together;
+    r.tooShort = line.tooShort;
+    r.offGrid = line.offGrid;
+    for (int i = 1; i < grid.sections().size(); ++i) {
+        const SongMelody::Section &s = grid.sections()[i];
+        const double beats = s.tempo.beatsPerQuarter;
+        const QString where = QStringLiteral("%1处每分钟%2拍用VS%3（每分钟%4拍）")
+                                  .arg(timeText(s.seconds))
+                                  .arg(qRound(s.tempo.songTempo))
+                                  .arg(s.tempo.vs)
+                                  .arg(s.tempo.scoreTempo);
+        if (beats != grid.sections()[i - 1].tempo.beatsPerQuarter)
+            r.durationNotes << where + QStringLiteral("，")
+                                   + (beats == 1 ? QStringLiteral("时值恢复原样") : durationsText(beats));
+        // Farther than the tempo commands' steps and halving or doubling reach.
+        const double mismatch = s.mismatch();
+        if (std::fabs(mismatch) > 0.025)
+            r.tempoNotes << where + (mismatch > 0 ? QStringLiteral("，快了%1%") : QStringLiteral("，慢了%1%"))
+                                        .arg(qRound(std::fabs(mismatch) * 100));
+    }
 
     QVector<int> pitches;
     for (const SongMelody::Note &n : line.notes)
@@ -162,22 +225,31 @@ SongImportResult convert(const MidiSong &song, int part)
     r.keyPosition = SongKey::choose(pitches, signatureKey(song));
     const SongKey::Degrees degrees = SongKey::degrees(pitches, r.keyPosition);
 
-    const QVector<SongMelody::TempoChange> changes = SongMelody::tempoChanges(song, r.tempo);
+    const QVector<SongMelody::TempoChange> changes = grid.changes();
     int change = 0;
     int vs = r.tempo.vs;
-    ScoreWriter w(lineUnits(song, r.tempo));
+    ScoreWriter w(grid.lineStarts(song));
     w.command(QStringLiteral("VS"), vs);
     // Tempo changes up to `unit` are written before the token there.
     const auto tempoUpTo = [&](int unit) {
         int wanted = vs;
-        while (change < changes.size() && changes[change].unit <= unit)
+        bool late = false;
+        while (change < changes.size() && changes[change].unit <= unit) {
+            late = late || changes[change].unit < unit;
             wanted = changes[change++].vs;
-        if (wanted != vs && w.command(QStringLiteral("VS"), wanted))
+        }
+        if (wanted != vs && w.command(QStringLiteral("VS"), wanted)) {
             vs = wanted;
+            ++r.tempoChanges;
+            r.lateTempos += late ? 1 : 0;
+        }
     };
+    // A rest is split where the tempo changes, so the change is on time.
     const auto rest = [&](int start, int units) {
         while (units > 0 && !w.full()) {
-            const int piece = qMin(units, kMaxNumber);
+            int piece = qMin(units, kMaxNumber);
+            if (change < changes.size() && changes[change].unit > start)
+                piece = qMin(piece, changes[change].unit - start);
             w.at(start);
             tempoUpTo(start);
             w.timed(QStringLiteral("XZ"), piece);
@@ -248,22 +320,51 @@ QString SongImportResult::summary() const
              .arg(part)
              .arg(p.name.isEmpty() ? QString() : QStringLiteral("“%1”").arg(p.name))
              .arg(notes);
+    if (parts.size() > 1 && !partReason.isEmpty())
+        s << QStringLiteral("选择理由：") + partReason;
     QString speed = QStringLiteral("速度：乐曲每分钟%1拍，乐谱用VS%2（每分钟%3拍）")
                         .arg(qRound(tempo.songTempo))
                         .arg(tempo.vs)
                         .arg(tempo.scoreTempo);
-    if (tempo.beatsPerQuarter < 1)
-        speed += QStringLiteral("，时值缩短为原来的1/%1").arg(qRound(1 / tempo.beatsPerQuarter));
-    else if (tempo.beatsPerQuarter > 1)
-        speed += QStringLiteral("，时值延长为原来的%1倍").arg(qRound(tempo.beatsPerQuarter));
+    const QString durations = durationsText(tempo.beatsPerQuarter);
+    if (!durations.isEmpty())
+        speed += QStringLiteral("，") + durations;
     s << speed + QStringLiteral("。");
+    // Long lists of tempo events (a slow ending in small steps) are cut.
+    const auto some = [](const QStringList &items) {
+        constexpr int kShown = 3;
+        QString text = items.mid(0, kShown).join(QStringLiteral("；"));
+        if (items.size() > kShown)
+            text += QStringLiteral("……共%1处").arg(items.size());
+        return text;
+    };
+    if (tempoChanges > 0)
+        s << QStringLiteral("乐曲中途的速度变化已用%1个VS命令跟随。").arg(tempoChanges);
+    if (!durationNotes.isEmpty())
+        s << QStringLiteral("时值的缩放随速度改变：%1。").arg(some(durationNotes));
+    if (!tempoNotes.isEmpty())
+        s << QStringLiteral("这些速度无法准确对应：%1。").arg(some(tempoNotes));
+    if (lateTempos > 0)
+        s << QStringLiteral("%1处速度变化落在一个音的中间，从下一个音或休止起才生效。").arg(lateTempos);
+    if (beatsPerBar > 0) {
+        const QString beats = QStringLiteral("%1/4").arg(beatsPerBar);
+        QString time = songTime == beats ? QStringLiteral("拍子：%1").arg(beats)
+                                         : QStringLiteral("拍子：乐曲为%1拍，按%2拍分小节").arg(songTime, beats);
+        if (timeChanges > 0)
+            time += QStringLiteral("；乐曲中途%1次改变拍子，只按开头的拍子").arg(timeChanges);
+        s << time + QStringLiteral("。");
+    }
     const QString key = keyName(keyPosition);
     s << QStringLiteral("调：%1。%2个音不在%1调音阶上，已移到最近的音级；%3个音超出五个八度，已移入五个八度之内。")
              .arg(key)
              .arg(movedToScale)
              .arg(foldedIn);
-    if (dropped > 0)
-        s << QStringLiteral("%1个同时发声的较低音已省略，只保留最高音。").arg(dropped);
+    if (together > 0)
+        s << QStringLiteral("%1个同时发声的较低音已省略，只保留最高音。").arg(together);
+    if (tooShort > 0)
+        s << QStringLiteral("%1个音太短，和较长的音落在同一个时值单位上，已省略。").arg(tooShort);
+    if (offGrid > 0)
+        s << QStringLiteral("%1个三连音等不在时值单位上的音已移到最近的时值单位，节奏略有不均。").arg(offGrid);
     if (shortened > 0)
         s << QStringLiteral("%1个音长于%2个时值单位，已截短。").arg(shortened).arg(kMaxNumber);
     if (leftOut > 0)

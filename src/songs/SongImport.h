@@ -18,17 +18,29 @@ struct SongImportResult {
     QString fileName;  // without its folder
     QVector<SongMelody::Part> parts;
     int part = 0;  // the number of the part taken
-    SongMelody::Tempo tempo;
+    QString partReason;  // why that part, one sentence
+    SongMelody::Tempo tempo;  // at the start
     int keyPosition = 0;  // of the key list YD: 0 "C" .. 11 "B"
+    // Beats a bar of the song's first time signature as the beat option has
+    // them (2, 3 or 4; others to the nearest); 0 when the song names none.
+    int beatsPerBar = 0;
+    QString songTime;  // as the song writes it, "6/8"
+    int timeChanges = 0;  // later time signatures that differ
 
     QString score;      // the score text, one line
     QStringList lines;  // the same in lines of four bars, for a score file
     int notes = 0;          // melody notes written
-    int dropped = 0;        // notes left out under higher ones
+    int together = 0;       // lower notes of chords, left out
+    int tooShort = 0;       // short notes sharing a unit with a longer one, left out
+    int offGrid = 0;        // notes between units (triplets), moved to the nearest
     int movedToScale = 0;   // notes off the key's scale moved to a degree
     int foldedIn = 0;       // notes moved by octaves into the five octaves
     int shortened = 0;      // notes longer than 99 units, cut there
     int leftOut = 0;        // notes beyond the longest score, not written
+    int tempoChanges = 0;   // later tempo commands written
+    QStringList tempoNotes; // later tempos the score cannot follow closely
+    QStringList durationNotes;  // where the halving or doubling of durations changes
+    int lateTempos = 0;     // tempo changes inside a note, taking effect after it
     QStringList warnings;   // damage in the file that was read around
 
     // One line per part: number, name, note count, channels, percussion.

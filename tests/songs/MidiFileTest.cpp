@@ -4,8 +4,11 @@
 #include "songs/MidiFile.h"
 #include "songs/SongImport.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -93,6 +96,8 @@ private slots:
         QTest::newRow("empty") << QByteArray() << "这不是MIDI文件";
         QTest::newRow("text") << QByteArray("KC8KD8TZ\r\n") << "这不是MIDI文件";
         QTest::newRow("short header") << (QByteArray("MThd\0\0\0\5", 8) + header) << "文件头太短";
+        QTest::newRow("header cut short") << (QByteArray("MThd\0\0\0\6", 8) + header.left(3)) << "文件头不完整，文件只有11个字节";
+        QTest::newRow("only the mark") << QByteArray("MTh") << "文件头不完整";
         QTest::newRow("format 3") << MidiBuilder::chunk("MThd", MidiBuilder::bytesOf({0, 3, 0, 1, 1, 0xE0}))
                                   << "格式为3";
         QTest::newRow("division 0") << MidiBuilder::chunk("MThd", MidiBuilder::bytesOf({0, 1, 0, 1, 0, 0}))
@@ -131,6 +136,9 @@ private slots:
         QTest::newRow("tempo 0") << oneTrack(MidiBuilder::bytesOf({0, 0xFF, 0x51, 3, 0, 0, 0}) + twoNotes) << 2
                                  << "速度为0";
         QTest::newRow("event cut") << oneTrack(twoNotes + MidiBuilder::bytesOf({0, 0x90, 64})) << 2 << "事件不完整";
+        QByteArray threeSaid = oneTrack(twoNotes);
+        threeSaid[11] = 3;
+        QTest::newRow("tracks missing") << threeSaid << 2 << "文件头写有3个音轨，文件中只有1个";
     }
     void damageIsReadAroundWithAWarning()
     {
@@ -143,6 +151,51 @@ private slots:
         QCOMPARE(s.noteCount(), notes);
         QVERIFY2(s.warnings.join('\n').contains(warning), qPrintable(s.warnings.join('\n')));
         QVERIFY(s.tempos.isEmpty() || s.tempos[0].microsPerQuarter > 0);
+    }
+
+    // Independent patterns: the first with notes is the song, with its own
+    // tempo only.
+    void formatTwoTakesTheFirstPattern()
+    {
+        MidiBuilder b(2, 480);
+        b.track().tempo(0, 600000).note(0, 480, 60).note(480, 480, 62);
+        b.track().tempo(0, 400000).note(0, 240, 72);
+        const MidiSong s = parsed(b.bytes());
+        QCOMPARE(s.noteCount(), 2);
+        QCOMPARE(s.tempos.size(), 1);
+        QCOMPARE(s.tempos[0].microsPerQuarter, 600000);
+        QVERIFY2(s.warnings.join('\n').contains("格式2的MIDI文件，其中有2个独立的段落，只导入了第一个（第1轨）"),
+                 qPrintable(s.warnings.join('\n')));
+    }
+
+    // What is there but no file says so, and a pipe is never waited on.
+    void foldersPipesAndDevicesAreNoFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("folder") << "folder" << "是文件夹，不是文件";
+        QTest::newRow("pipe") << "pipe" << "不是文件（是设备或管道）";
+        QTest::newRow("device") << "device" << "不是文件（是设备或管道）";
+        QTest::newRow("missing") << "missing" << "找不到文件";
+    }
+    void foldersPipesAndDevicesAreNoFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QString path = dir.filePath("song.mid");
+        if (kind == "folder") {
+            QVERIFY(QDir(dir.path()).mkdir("song.mid"));
+        } else if (kind == "pipe") {
+            path = dir.filePath("song");  // no name that says MIDI: its start would be read
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+            QVERIFY(!SongImport::isMidiFile(path));
+        } else if (kind == "device") {
+            path = "/dev/null";
+        }
+        const SongImportResult r = SongImport::importFile(path);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(message), qPrintable(r.error));
     }
 
     void filesOverTheLimitAreRefusedUnread()

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 namespace {
 
 QProcessEnvironment privateEnvironment(const QTemporaryDir &dir)
@@ -82,6 +84,63 @@ private slots:
         QVERIFY(QFile::exists(dir.filePath("e.lnk")));
     }
 
+    // A song whose tempo changes, imported and played back: every note
+    // starts when it did in the song (the tempo commands' steps allow a
+    // few per cent).
+    void aSongWithTempoChangesStaysInTime()
+    {
+        QTemporaryDir dir;
+        MidiBuilder b(1, 480);
+        b.track().tempo(0, 666667).tempo(8 * 480, 428571).tempo(24 * 480, 1071429);  // 90, 140, 56
+        b.track().name("Melody");
+        for (int i = 0; i < 28; ++i)
+            b.note(i * 480, 470, 60 + i % 8);
+        QVERIFY(b.save(dir.filePath("a.mid")));
+        ProgramRun r = runProgram({"--import", dir.filePath("a.mid"), "-o", dir.filePath("a.txt")}, privateEnvironment(dir));
+        QCOMPARE(r.status, 0);
+        r = runProgram({"--render", dir.filePath("a.txt"), "-o", dir.filePath("b.mid")}, privateEnvironment(dir));
+        QCOMPARE(r.status, 0);
+        const HeardSong source = heardSong(dir.filePath("a.mid"));
+        const HeardSong back = heardSong(dir.filePath("b.mid"));
+        QVERIFY(source.loaded && back.loaded);
+        QVector<double> onsets;  // the melody's voice only: one note an onset
+        for (const HeardNote &n : back.notes) {
+            if (n.channel == 0)
+                onsets << n.onMs;
+        }
+        QCOMPARE(onsets.size(), source.notes.size());
+        for (int i = 0; i < onsets.size(); ++i) {
+            const double want = source.notes[i].onMs;
+            QVERIFY2(std::fabs(onsets[i] - onsets[0] - want) <= 30 + want * 0.02,
+                     qPrintable(QStringLiteral("note %1: %2 ms, in the song %3 ms").arg(i).arg(onsets[i] - onsets[0]).arg(want)));
+        }
+    }
+
+    // A song in A flat comes back at its pitch when its score is played in
+    // the key the import names.
+    void anImportedSongPlaysBackAtItsPitch()
+    {
+        QTemporaryDir dir;
+        MidiBuilder b(1, 480);
+        b.track().tempo(0, 666667).keySignature(-4);
+        b.track().name("Melody");
+        const int pitches[] = {68, 70, 72, 73, 75, 77, 79, 80, 56};
+        for (int i = 0; i < 9; ++i)
+            b.note(i * 480, 480, pitches[i]);
+        QVERIFY(b.save(dir.filePath("a.mid")));
+        ProgramRun r = runProgram({"--import", dir.filePath("a.mid"), "-o", dir.filePath("a.txt")}, privateEnvironment(dir));
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.contains("演奏时请把“音调”选为G#。"), qPrintable(r.err));
+        r = runProgram({"--render", dir.filePath("a.txt"), "--key", "g#", "-o", dir.filePath("b.mid")}, privateEnvironment(dir));
+        QCOMPARE(r.status, 0);
+        QVector<int> heard;
+        for (const HeardNote &n : heardSong(dir.filePath("b.mid")).notes) {
+            if (n.channel == 0)
+                heard << n.pitch;
+        }
+        QCOMPARE(heard, (QVector<int>{68, 70, 72, 73, 75, 77, 79, 80, 56}));
+    }
+
     void mistakesAndRefusals_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -103,8 +162,10 @@ private slots:
                               << "--time 不能用于导入MIDI文件";
         QTest::newRow("track of a score") << QStringList{"--import", "s.txt", "--track", "1", "-o", "x.lnk"}
                                           << "--track 只能用于导入MIDI文件";
-        QTest::newRow("key of a MIDI export") << QStringList{"--render", "s.txt", "--key", "D", "-o", "x.mid"}
-                                              << "--key 只能用于导出MusicXML文件";
+        QTest::newRow("key of an import") << QStringList{"--import", "song.mid", "--key", "D", "-o", "x.txt"}
+                                          << "--key 只能用于导出（--render 乐谱文件.txt -o 输出文件）。";
+        QTest::newRow("key of an edit file") << QStringList{"--render", "e.lnk", "--key", "D", "-o", "x.mid"}
+                                             << "--key 不能用于编辑文件：编辑文件自带音调。";
         QTest::newRow("bad key") << QStringList{"--render", "s.txt", "--key", "H", "-o", "x.musicxml"}
                                  << "音调“H”无法识别";
         QTest::newRow("bad time") << QStringList{"--render", "s.txt", "--time", "5/4", "-o", "x.musicxml"}
@@ -218,6 +279,7 @@ private slots:
         QVERIFY(box.contains("0个音不在D调音阶上，已移到最近的音级；0个音超出五个八度，已移入五个八度之内。"));
         QVERIFY(box.endsWith("“音调”已设为D，点击“试听”演奏。"));
         QVERIFY(!p.player.ScorePlaying());
+        QCOMPARE(int(p.pattern.TimeSignature()), 0);  // the song names no time: the beat stays
 
         // Played as any score: the song sounds in D.
         p.player.playClicked();
@@ -233,6 +295,17 @@ private slots:
         p.scoreFiles.openClicked();
         QVERIFY(t.dialogs.messages.last().startsWith("无法导入MIDI文件“fake.mid”。\n这不是MIDI文件"));
         QCOMPARE(t.window.Text3(), QString());
+
+        // A waltz sets the rhythm's beat to 3/4.
+        MidiBuilder waltz(1, 480);
+        waltz.track().tempo(0, 500000).at(0, MidiBuilder::bytesOf({0xFF, 0x58, 4, 3, 2, 24, 8}));
+        waltz.track().note(0, 480, 67).note(480, 480, 64).note(960, 480, 64);
+        QVERIFY(waltz.save(t.path("waltz.mid")));
+        t.dialogs.openAnswers << t.path("waltz.mid");
+        p.scoreFiles.openClicked();
+        QCOMPARE(int(p.pattern.TimeSignature()), 1);
+        QVERIFY2(t.dialogs.messages.last().contains("拍子：3/4。\n") && t.dialogs.messages.last().contains("节奏的拍子已设为3/4，“音调”已设为G"),
+                 qPrintable(t.dialogs.messages.last()));
     }
 
     void exportingMusicXmlFromTheMainWindow()

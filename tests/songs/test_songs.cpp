@@ -91,6 +91,44 @@ private slots:
         QCOMPARE(SongMelody::melodyPart(SongMelody::parts(parsed(drums))), 0);
     }
 
+    // Parts "name:notes:lowest pitch:notes struck at once", one track each.
+    void theTuneIsChosenByWhatMakesATune_data()
+    {
+        QTest::addColumn<QString>("song");
+        QTest::addColumn<int>("part");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("bass as busy as the melody") << "Bass:30:36:1, Melody:30:60:1" << 2 << "“Melody”";
+        QTest::newRow("busier arpeggio") << "Piano:60:48:1, Melody:30:60:1" << 2 << "“Melody”";
+        QTest::newRow("chinese names") << "贝斯:30:40:1, 主旋律:20:62:1, 鼓:50:36:1" << 2 << "“主旋律”";
+        QTest::newRow("a melody instrument's name") << "Strings:40:55:3, Lead 1 (square):40:60:1" << 2 << "表明它是旋律";
+        QTest::newRow("brass quartet") << "Trombone:40:50:1, Trumpet:40:67:1, Horn:40:60:1, Tuba:40:36:1" << 2
+                                       << "平均音高最高";
+        QTest::newRow("chords above a line") << "Pad:40:72:3, Flute:40:62:1" << 2 << "一次只发一个音";
+        QTest::newRow("a few high notes") << "Piccolo:6:84:1, Violin:40:64:1" << 2 << "平均音高最高";
+        QTest::newRow("as high: the busier") << "Violin I:30:64:1, Violin II:45:64:1" << 2 << "音符最多";
+        QTest::newRow("the one that is no bass") << "Cello:30:40:1, Bass:30:36:1" << 1 << "低音或鼓";
+        QTest::newRow("one part") << "Synth:10:60:1" << 1 << "唯一";
+    }
+    void theTuneIsChosenByWhatMakesATune()
+    {
+        QFETCH(QString, song);
+        QFETCH(int, part);
+        QFETCH(QString, reason);
+        MidiBuilder b(1, 480);
+        b.track().tempo(0, 500000);
+        for (const QString &p : song.split(", ")) {
+            const QStringList v = p.split(':');
+            b.track().name(v[0].toUtf8());
+            for (int i = 0; i < v[1].toInt(); ++i) {
+                for (int c = 0; c < v[3].toInt(); ++c)
+                    b.note(i * 240, 240, v[2].toInt() + i % 5 + 4 * c);
+            }
+        }
+        const SongMelody::Choice c = SongMelody::chooseMelody(SongMelody::parts(parsed(b)));
+        QCOMPARE(c.number, part);
+        QVERIFY2(c.reason.contains(reason), qPrintable(c.reason));
+    }
+
     void oneLineOfTheHighestNotesOnTheGrid()
     {
         // 90 beats a minute at 480 ticks: a unit is 60 ticks.
@@ -98,26 +136,25 @@ private slots:
         b.track().tempo(0, 666667);
         b.track()
             .note(0, 480, 60).note(0, 480, 64).note(0, 480, 67)  // a chord: its top note
-            .note(240, 480, 72)                                  // a higher note cuts the chord short
-            .note(300, 120, 48)                                  // under it: left out
+            .note(240, 480, 72)                                  // a note struck later ends the chord
+            .note(300, 120, 48)                                  // and a lower one ends it in turn
             .note(959, 29, 50)                                   // rounded to unit 16, one unit long
             .note(1020, 0, 52)                                   // no length: one unit
             .note(1100, 200, 53);
         const MidiSong song = parsed(b);
-        const SongMelody::Tempo tempo = SongMelody::chooseTempo(SongMelody::firstTempo(song));
-        QCOMPARE(tempo.vs, 7);
-        const SongMelody::Line line = SongMelody::melody(song, SongMelody::parts(song)[0], tempo);
-        QCOMPARE(lineText(line), QString("67@0+4 72@4+8 50@16+1 52@17+1 53@18+4"));
-        QCOMPARE(line.dropped, 3);
+        const SongMelody::Grid grid(song);
+        QCOMPARE(grid.opening().vs, 7);
+        const SongMelody::Line line = SongMelody::melody(song, SongMelody::parts(song)[0], grid);
+        QCOMPARE(lineText(line), QString("67@0+4 72@4+1 48@5+2 50@16+1 52@17+1 53@18+4"));
+        QCOMPARE(line.together, 2);
+        QCOMPARE(line.tooShort, 0);
     }
 
     void laterTempoChangesBecomeTempoCommands()
     {
         MidiBuilder b(1, 480);
         b.track().tempo(0, 666667).tempo(960, 600000).tempo(1920, 598000).tempo(2880, 1000000);
-        const MidiSong song = parsed(b);
-        const SongMelody::Tempo tempo = SongMelody::chooseTempo(SongMelody::firstTempo(song));
-        const QVector<SongMelody::TempoChange> changes = SongMelody::tempoChanges(song, tempo);
+        const QVector<SongMelody::TempoChange> changes = SongMelody::Grid(parsed(b)).changes();
         QCOMPARE(changes.size(), 2);  // 100.3 is still VS9
         QCOMPARE(changes[0].unit, 16);
         QCOMPARE(changes[0].vs, 9);

@@ -5,6 +5,7 @@
 #include "headless/ScoreRender.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "score/ScoreFiles.h"
+#include "songs/MidiFile.h"
 #include "songs/SongMelody.h"
 
 #include <QDir>
@@ -223,13 +224,20 @@ private slots:
             const int part = captured(run.err, "旋律取自第(\\d+)轨");
             const int moved = captured(run.err, "(\\d+)个音不在");
             const int folded = captured(run.err, "(\\d+)个音超出五个八度");
-            const int dropped = captured(run.err, "(\\d+)个同时发声的较低音");
+            const int together = captured(run.err, "(\\d+)个同时发声的较低音");
+            const int tooShort = captured(run.err, "(\\d+)个音太短");
+            const int dropped = together + tooShort;
             const QString keyName = QRegularExpression("调：([A-G]#?)。").match(run.err).captured(1);
             const int key = int(QStringList{"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"}.indexOf(keyName));
             QVERIFY(part > 0 && key >= 0);
 
-            // The source part: the part-th track with notes, on the score's grid.
+            // The source part: the part-th track with notes, on the score's
+            // grid through the song's tempo map.
             const HeardSong source = heardSong(midi);
+            MidiSong song;
+            QString error;
+            QVERIFY2(MidiFile::read(midi, &song, &error), qPrintable(error));
+            const SongMelody::Grid grid(song);
             QVector<int> tracks;
             for (const HeardNote &n : source.notes) {
                 if (!tracks.contains(n.track))
@@ -237,31 +245,40 @@ private slots:
             }
             std::sort(tracks.begin(), tracks.end());
             const int track = tracks.value(part - 1);
-            const SongMelody::Tempo tempo = SongMelody::chooseTempo(60e6 / source.firstTempo);
-            QMap<qint64, int> highest;  // onset unit -> highest pitch struck there
+            QMap<qint64, QVector<int>> struck;  // onset unit -> the pitches struck there
             int partNotes = 0;
             for (const HeardNote &n : source.notes) {
                 if (n.track != track)
                     continue;
                 ++partNotes;
-                const qint64 unit = std::llround(n.onPulses * 8.0 * tempo.beatsPerQuarter / source.ppqn);
-                highest[unit] = qMax(highest.value(unit, 0), n.pitch);
+                struck[std::llround(grid.unitsAt(n.onPulses))] << n.pitch;
             }
             QCOMPARE(t.notes + dropped, partNotes);
             int movedSeen = 0;
             int foldedSeen = 0;
+            int choices = 0;  // units where more than one pitch could be the one kept
             for (const ScoreTimeline::Event &e : t.events) {
                 if (e.kind != ScoreTimeline::Kind::Note)
                     continue;
-                QVERIFY2(highest.contains(e.start), qPrintable(QStringLiteral("%1: no source note at unit %2").arg(name).arg(e.start)));
-                const int diff = 36 + key + e.offset - highest.value(e.start);
-                const int semitones = ((diff % 12) + 18) % 12 - 6;
+                QVERIFY2(struck.contains(e.start), qPrintable(QStringLiteral("%1: no source note at unit %2").arg(name).arg(e.start)));
+                // The nearest of the pitches struck there is the one kept.
+                int diff = 1000;
+                int semitones = 1000;
+                for (int pitch : struck.value(e.start)) {
+                    const int d = 36 + key + e.offset - pitch;
+                    const int st = ((d % 12) + 18) % 12 - 6;
+                    if (qAbs(st) < qAbs(semitones) || (qAbs(st) == qAbs(semitones) && qAbs(d) < qAbs(diff))) {
+                        diff = d;
+                        semitones = st;
+                    }
+                }
+                choices += struck.value(e.start).size() > 1 ? 1 : 0;
                 QVERIFY(qAbs(semitones) <= 1);
                 movedSeen += semitones != 0;
                 foldedSeen += diff != semitones;
             }
-            QCOMPARE(movedSeen, moved);
-            QCOMPARE(foldedSeen, folded);
+            QVERIFY(movedSeen <= moved && moved - movedSeen <= choices);
+            QVERIFY(foldedSeen <= folded && folded - foldedSeen <= choices);
             qInfo("%s: part %d, key %s, %d notes (%d lower ones left out), %d moved onto the scale, %d folded into range",
                   qPrintable(name), part, qPrintable(keyName), t.notes, dropped, moved, folded);
         }
