@@ -3,7 +3,7 @@
 #include "app/DisplayPanel.h"
 #include "app/HelpPanel.h"
 #include "app/MidiInputButton.h"
-#include "app/MainWindowControllers.h"
+#include "controllers/mainwindow/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
 #include "chords/ChordPanel.h"
 #include "jianpu/NotationWindow.h"

@@ -1,9 +1,9 @@
 #include "TestContext.h"
 #include "TestMain.h"
 
-#include "app/MainWindowControllers.h"
+#include "controllers/mainwindow/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
-#include "controllers/StatusClock.h"
+#include "controllers/mainwindow/StatusClock.h"
 #include "performance/MiniKeyboard.h"
 
 #include <QTest>

@@ -1,8 +1,8 @@
 #include "TestContext.h"
 #include "TestMain.h"
 
-#include "controllers/Navigation.h"
-#include "controllers/StatusClock.h"
+#include "controllers/mainwindow/Navigation.h"
+#include "controllers/mainwindow/StatusClock.h"
 
 // Tabs, help topics, the clock label and the credit line.
 class NavigationTest : public QObject {

@@ -4,7 +4,7 @@
 #include "app/DZQQD.h"
 #include "app/Form1.h"
 #include "app/Form3.h"
-#include "app/MainWindowControllers.h"
+#include "controllers/mainwindow/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
 
 #include <QLabel>

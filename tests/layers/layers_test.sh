@@ -67,6 +67,15 @@ tree loose "$rules"
 : > "$work/loose/src/platform/Loose.h"
 expect loose "lies in no declared room"
 
+# A room nested in another is a room of its own: allowing the outer one
+# does not allow it.
+tree nested "$rules
+score/deep: core"
+mkdir -p "$work/nested/src/score/deep"
+: > "$work/nested/src/score/deep/Deep.h"
+echo '#include "score/deep/Deep.h"' > "$work/nested/src/app/View.h"
+expect nested "app may not use score/deep"
+
 tree cycle "core: app
 platform/audio: core
 score: core platform/audio

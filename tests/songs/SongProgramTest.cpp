@@ -3,7 +3,7 @@
 #include "TestContext.h"
 #include "TestMain.h"
 
-#include "app/MainWindowControllers.h"
+#include "controllers/mainwindow/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
 #include "rhythm/RhythmPattern.h"
 #include "score/ScoreFiles.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "controllers/Navigation.h"
-#include "headless/ScoreExporter.h"
-#include "controllers/StatusClock.h"
+#include "controllers/mainwindow/Navigation.h"
+#include "controllers/mainwindow/ScoreExporter.h"
+#include "controllers/mainwindow/StatusClock.h"
 #include "editor/EditorControllers.h"
 #include "editor/EditorModel.h"
 #include "recorder/RecorderDisplay.h"

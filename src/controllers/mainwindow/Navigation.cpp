@@ -1,4 +1,4 @@
-#include "controllers/Navigation.h"
+#include "controllers/mainwindow/Navigation.h"
 
 #include "core/WindowDisplay.h"
 #include "resources/StringTable.h"

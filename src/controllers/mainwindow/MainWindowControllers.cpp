@@ -1,4 +1,4 @@
-#include "app/MainWindowControllers.h"
+#include "controllers/mainwindow/MainWindowControllers.h"
 
 #include "controllers/PerformanceControllers.h"
 #include "core/Session.h"

@@ -1,4 +1,4 @@
-#include "controllers/StatusClock.h"
+#include "controllers/mainwindow/StatusClock.h"
 
 StatusClock::StatusClock(Clock &clock, QObject *parent)
     : QObject(parent), timer_(clock, QStringLiteral("Timer2"), 1000, this),

@@ -1,4 +1,4 @@
-#include "headless/ScoreExporter.h"
+#include "controllers/mainwindow/ScoreExporter.h"
 
 #include "core/Session.h"
 #include "core/SharedState.h"
