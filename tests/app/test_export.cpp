@@ -4,7 +4,7 @@
 
 #include "headless/ScoreExport.h"
 #include "chords/SoundEffects.h"
-#include "platform/midi/MidiFileWriter.h"
+#include "songs/MidiFileWriter.h"
 #include "platform/media/OfflineRenderer.h"
 #include "rhythm/RhythmPattern.h"
 #include "rhythm/RhythmSequencer.h"
@@ -163,7 +163,7 @@ private slots:
         QCOMPARE(e.file.events.size(), sent.size());
         for (int i = 0; i < sent.size(); ++i) {
             QCOMPARE(qint64(e.file.events[i].ms) * 1000000, sent[i].ns);
-            QCOMPARE(e.file.events[i].message, sent[i].message);
+            QCOMPARE(e.file.events[i].message, sent[i].message.packed());
         }
 
         // Start-up: bank select 0 and the program on channels 0..5, at 0.
@@ -455,10 +455,10 @@ private slots:
         // A long pause, a system message (never written) and a program change
         // of two bytes; messages given out of order come out in time order.
         const QVector<TimedMidiMessage> messages{
-            {qint64(200000) * 1000000, R::noteOff(0, 60)},
-            {0, R::noteOn(0, 60, 100)},
-            {5 * 1000000, 0xF8},
-            {5 * 1000000, R::program(1, 40)},
+            {qint64(200000) * 1000000, MidiMessage::make(Midi::NoteOff, 0, 60)},
+            {0, MidiMessage::make(Midi::NoteOn, 0, 60, 100)},
+            {5 * 1000000, MidiMessage{0xF8, 0, 0}},
+            {5 * 1000000, MidiMessage::make(Midi::ProgramChange, 1, 40)},
         };
         const QByteArray bytes = MidiFileWriter::fileBytes(messages, 0);
         QVERIFY(!bytes.contains(char(0xF8)));

@@ -14,7 +14,7 @@ QList<qint64> rhythmStepsMs(const ScoreRender::Performance &p)
     QList<qint64> out;
     for (const TimedMidiMessage &m : p.messages) {
         const qint64 ms = m.ns / 1000000;
-        if ((m.message & 0xFF) == 0x99 && (out.isEmpty() || out.last() != ms))
+        if (m.message.status == 0x99 && (out.isEmpty() || out.last() != ms))
             out << ms;
     }
     return out;

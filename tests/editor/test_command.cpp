@@ -120,16 +120,16 @@ private slots:
         QCOMPARE(p.messages[0].ns, qint64(0));
         bool violin = false;
         for (const auto &m : p.messages)
-            violin = violin || m.message == RecordingMidiBackend::program(0, 40);
+            violin = violin || m.message.packed() == RecordingMidiBackend::program(0, 40);
         QVERIFY(violin);
         QVector<qint64> notesOn;
         QVector<qint64> drums;
         for (const auto &m : p.messages) {
-            if ((m.message & 0xFF) == 0x90 && (m.message >> 16) > 0) {
-                QCOMPARE(int((m.message >> 8) & 0xFF), 24 + 38);
+            if (m.message.status == 0x90 && m.message.data2 > 0) {
+                QCOMPARE(int(m.message.data1), 24 + 38);
                 notesOn << m.ns / 1000000;
             }
-            if ((m.message & 0xFF) == 0x99)
+            if (m.message.status == 0x99)
                 drums << m.ns / 1000000;
         }
         QCOMPARE(notesOn, QVector<qint64>{0});

@@ -2,6 +2,7 @@
 
 #include "AudioAnalysis.h"
 
+#include "core/MidiMessage.h"
 #include "core/SteadyTime.h"
 #include "platform/audio/AudioEngine.h"
 #include "platform/audio/realtime/ThreadRoles.h"
@@ -16,7 +17,10 @@
 
 namespace {
 
-constexpr quint32 msg(int status, int d1, int d2 = 0) { return quint32(status) | quint32(d1) << 8 | quint32(d2) << 16; }
+constexpr MidiMessage msg(int status, int d1, int d2 = 0)
+{
+    return {quint8(status), quint8(d1), quint8(d2)};
+}
 
 // Reads of the sound font as the engine makes them: how many, how many on
 // the audio thread, and a disk that stalls on each read when asked to.

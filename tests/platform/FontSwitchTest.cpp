@@ -2,6 +2,7 @@
 #include "BrokenFontRig.h"
 #include "TestMain.h"
 
+#include "core/MidiMessage.h"
 #include "platform/audio/AudioEngine.h"
 #include "platform/audio/ChannelMemory.h"
 #include "platform/audio/SoundFontMemory.h"
@@ -30,9 +31,9 @@ QString installedFont(const QString &name)
     return QString();
 }
 
-quint32 msg(int status, int data1, int data2 = 0)
+constexpr MidiMessage msg(int status, int data1, int data2 = 0)
 {
-    return quint32(status) | quint32(data1) << 8 | quint32(data2) << 16;
+    return {quint8(status), quint8(data1), quint8(data2)};
 }
 
 // An engine rendered by hand, on a grid of simulated time.
@@ -431,7 +432,20 @@ private slots:
     }
 };
 
-Q_DECLARE_METATYPE(QVector<quint32>)
+Q_DECLARE_METATYPE(QVector<MidiMessage>)
+
+namespace {
+
+// "0xb2 0x2832c2": messages as the MIDI log writes them, to compare readably.
+QString packedText(const QVector<MidiMessage> &messages)
+{
+    QStringList parts;
+    for (const MidiMessage &m : messages)
+        parts << QStringLiteral("0x%1").arg(m.packed(), 0, 16);
+    return parts.join(QLatin1Char(' '));
+}
+
+}  // namespace
 
 // What a new synthesizer is told so that every channel sounds as before.
 class ChannelMemoryTest : public QObject {
@@ -439,7 +453,7 @@ class ChannelMemoryTest : public QObject {
 private slots:
     void replay_data()
     {
-        using V = QVector<quint32>;
+        using V = QVector<MidiMessage>;
         QTest::addColumn<V>("sent");
         QTest::addColumn<V>("replayed");
         QTest::newRow("nothing sent: nothing to replay") << V{} << V{};
@@ -462,18 +476,18 @@ private slots:
             << V{msg(0xB4, 0, 1), msg(0xC4, 5), msg(0xB4, 7, 10), msg(0xE4, 0, 0), msg(0xB4, 121, 0)}
             << V{msg(0xB4, 0, 1), msg(0xC4, 5)};
         QTest::newRow("malformed messages ignored")
-            << V{0x01000000u | msg(0xB0, 7, 5), msg(0xB0, 0x80, 5), msg(0x40, 7, 5), msg(0xF0, 7, 5)} << V{};
+            << V{msg(0xB0, 0x80, 5), msg(0x40, 7, 5), msg(0xF0, 7, 5)} << V{};
     }
 
     void replay()
     {
-        QFETCH(QVector<quint32>, sent);
-        QFETCH(QVector<quint32>, replayed);
+        QFETCH(QVector<MidiMessage>, sent);
+        QFETCH(QVector<MidiMessage>, replayed);
         ChannelMemory memory;
-        for (quint32 m : sent)
+        for (const MidiMessage &m : sent)
             memory.note(m);
-        const std::vector<quint32> out = memory.replay();
-        QCOMPARE(QVector<quint32>(out.begin(), out.end()), replayed);
+        const std::vector<MidiMessage> out = memory.replay();
+        QCOMPARE(packedText(QVector<MidiMessage>(out.begin(), out.end())), packedText(replayed));
         memory.clear();
         QVERIFY(memory.replay().empty());
     }
@@ -486,7 +500,7 @@ class HeldNotesTest : public QObject {
 private slots:
     void held_data()
     {
-        using V = QVector<quint32>;
+        using V = QVector<MidiMessage>;
         QTest::addColumn<V>("sent");
         QTest::addColumn<QStringList>("held");  // "channel key velocity" and "pedal" when the key is up
         QTest::newRow("key down, then another let go")
@@ -512,10 +526,10 @@ private slots:
 
     void held()
     {
-        QFETCH(QVector<quint32>, sent);
+        QFETCH(QVector<MidiMessage>, sent);
         QFETCH(QStringList, held);
         HeldNotes notes;
-        for (quint32 m : sent)
+        for (const MidiMessage &m : sent)
             notes.note(m);
         QStringList out;
         notes.forEach([&](int channel, int key, int velocity, bool down) {

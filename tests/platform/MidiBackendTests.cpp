@@ -176,7 +176,7 @@ void SystemMidiBackendTest::openAndSendFailuresSayWhatToDo()
         QVERIFY(!text.isEmpty() && text.size() <= 127);
     }
     QCOMPARE(backend.close(MidiHandle(12345)), MidiError::InvalidHandle);
-    QCOMPARE(backend.shortMsg(MidiHandle(12345), 0x90, -1), MidiError::InvalidHandle);
+    QCOMPARE(backend.shortMsg(MidiHandle(12345), MidiMessage::unpack(0x90), -1), MidiError::InvalidHandle);
 }
 
 void SystemMidiBackendTest::closingTheSynthesizerSilencesIt()
@@ -239,17 +239,17 @@ void MidiLogBackendTest::everyMessageIsOneLine()
     MidiHandle handle = 0;
     QCOMPARE(log.open(0, &handle), MidiError::Ok);
     clock.setNow(start + 1'534'400'000);
-    QCOMPARE(log.shortMsg(handle, 0x463c90, 1'534'000'000), MidiError::Ok);
+    QCOMPARE(log.shortMsg(handle, MidiMessage::unpack(0x463c90), 1'534'000'000), MidiError::Ok);
     // A description of the run goes between the messages, marked, in UTF-8.
     log.writeComment(QStringLiteral("声音输出：pulseaudio，缓冲 256 帧 × 2"));
     clock.setNow(start + 1'600'000'000);
     inner.sendResult = MidiError::NotReady;  // refused messages are logged too
-    QCOMPARE(log.shortMsg(handle, 0x3c80, 1'600'000'000), MidiError::NotReady);
+    QCOMPARE(log.shortMsg(handle, MidiMessage::unpack(0x3c80), 1'600'000'000), MidiError::NotReady);
     QCOMPARE(log.close(handle), MidiError::Ok);
-    QCOMPARE(log.shortMsg(handle, 0xEC2, -1), MidiError::InvalidHandle);
+    QCOMPARE(log.shortMsg(handle, MidiMessage::unpack(0xEC2), -1), MidiError::InvalidHandle);
     inner.sendResult = MidiError::Ok;
     QCOMPARE(log.open(-1, &handle), MidiError::Ok);
-    QCOMPARE(log.shortMsg(handle, 0x7f2399, -1), MidiError::Ok);
+    QCOMPARE(log.shortMsg(handle, MidiMessage::unpack(0x7f2399), -1), MidiError::Ok);
 
     // Nothing else changes: the inner device got every message it accepted,
     // with its time.

@@ -2,6 +2,7 @@
 
 #include "AudioRoleRig.h"
 
+#include "core/MidiMessage.h"
 #include "platform/audio/realtime/MessageScheduler.h"
 #include "platform/audio/realtime/SampleClock.h"
 #include "platform/audio/realtime/SpscRing.h"
@@ -178,7 +179,7 @@ struct SchedulerRig {
         clock.update(nsOfFrame(double(frames)), frames);
         scheduler.collect(clock);
         for (qint64 at = frames; at < frames + kPeriod; at += SynthSetup::kBlockFrames) {
-            scheduler.applyDue(at, [&](quint32 m) { applied.append({at, m}); });
+            scheduler.applyDue(at, [&](const MidiMessage &m) { applied.append({at, m.packed()}); });
         }
         frames += kPeriod;
     }
@@ -189,15 +190,18 @@ struct SchedulerRig {
     }
     // Sends through the scheduler as the engine does; live messages that may
     // go directly are noted at the current frame.
-    void live(quint32 m)
+    void live(const MidiMessage &m)
     {
         if (scheduler.routeLive(m))
-            applied.append({-1, m});
+            applied.append({-1, m.packed()});
     }
 };
 
-constexpr quint32 noteOn(int channel, int note) { return quint32(0x90 + channel) | quint32(note) << 8 | 100u << 16; }
-constexpr quint32 noteOff(int channel, int note) { return quint32(0x80 + channel) | quint32(note) << 8; }
+constexpr MidiMessage noteOn(int channel, int note) { return MidiMessage::make(Midi::NoteOn, channel, note, 100); }
+constexpr MidiMessage noteOff(int channel, int note) { return MidiMessage::make(Midi::NoteOff, channel, note); }
+// An applied message as the rig notes it: the boundary (-1: played at once)
+// and the message packed.
+QPair<qint64, quint32> at(qint64 boundary, const MidiMessage &m) { return {boundary, m.packed()}; }
 
 }  // namespace
 
@@ -212,9 +216,9 @@ void MessageSchedulerTest::timedMessagesLandOnNearestBoundary()
     rig.scheduler.pushTimed(noteOn(9, 77), rig.nsOfFrame(1055.9));  // just below the middle
     rig.runUntil(4000);
     QCOMPARE(rig.applied.size(), 3);
-    QCOMPARE(rig.applied[0], qMakePair(qint64(1024), noteOn(9, 75)));
-    QCOMPARE(rig.applied[1], qMakePair(qint64(1024), noteOn(9, 77)));
-    QCOMPARE(rig.applied[2], qMakePair(qint64(1088), noteOn(9, 76)));
+    QCOMPARE(rig.applied[0], at(1024, noteOn(9, 75)));
+    QCOMPARE(rig.applied[1], at(1024, noteOn(9, 77)));
+    QCOMPARE(rig.applied[2], at(1088, noteOn(9, 76)));
 }
 
 void MessageSchedulerTest::lateMessagesPlayAtOnceInOrder()
@@ -226,8 +230,8 @@ void MessageSchedulerTest::lateMessagesPlayAtOnceInOrder()
     rig.scheduler.pushTimed(noteOff(0, 60), rig.nsOfFrame(100));
     rig.period();
     QCOMPARE(rig.applied.size(), 2);
-    QCOMPARE(rig.applied[0], qMakePair(qint64(1280), noteOn(0, 60)));
-    QCOMPARE(rig.applied[1], qMakePair(qint64(1280), noteOff(0, 60)));
+    QCOMPARE(rig.applied[0], at(1280, noteOn(0, 60)));
+    QCOMPARE(rig.applied[1], at(1280, noteOff(0, 60)));
     QCOMPARE(rig.scheduler.waitingOnChannel(0), quint64(0));
 }
 
@@ -246,22 +250,22 @@ void MessageSchedulerTest::liveMessageWaitsOnlyForItsOwnChannel()
     rig.live(noteOn(1, 64));
     rig.live(noteOff(0, 60));
     QCOMPARE(rig.applied.size(), 1);
-    QCOMPARE(rig.applied[0], qMakePair(qint64(-1), noteOn(1, 64)));
+    QCOMPARE(rig.applied[0], at(-1, noteOn(1, 64)));
     QCOMPARE(rig.scheduler.waitingOnChannel(0), quint64(2));
 
     rig.period();
     // At the next block: channel 0's note-on, then the note-off; the drum
     // still waits for its own time.
     QCOMPARE(rig.applied.size(), 3);
-    QCOMPARE(rig.applied[1], qMakePair(qint64(256), noteOn(0, 60)));
-    QCOMPARE(rig.applied[2], qMakePair(qint64(256), noteOff(0, 60)));
+    QCOMPARE(rig.applied[1], at(256, noteOn(0, 60)));
+    QCOMPARE(rig.applied[2], at(256, noteOff(0, 60)));
     rig.runUntil(4096);
     QCOMPARE(rig.applied.size(), 4);
-    QCOMPARE(rig.applied[3], qMakePair(qint64(2048), noteOn(9, 75)));
+    QCOMPARE(rig.applied[3], at(2048, noteOn(9, 75)));
     // Nothing waits any more: the next key goes straight to the synthesizer.
     QCOMPARE(rig.scheduler.waitingOnChannel(0), quint64(0));
     rig.live(noteOn(0, 62));
-    QCOMPARE(rig.applied.last(), qMakePair(qint64(-1), noteOn(0, 62)));
+    QCOMPARE(rig.applied.last(), at(-1, noteOn(0, 62)));
 }
 
 void MessageSchedulerTest::flushKeepsLaterMessagesOfItsChannel()
@@ -275,10 +279,10 @@ void MessageSchedulerTest::flushKeepsLaterMessagesOfItsChannel()
     rig.period();
     QCOMPARE(rig.applied.size(), 4);
     // The second flush pulls the later timed note along: it was sent first.
-    QCOMPARE(rig.applied[0].second, noteOn(0, 60));
-    QCOMPARE(rig.applied[1].second, noteOff(0, 60));
-    QCOMPARE(rig.applied[2].second, noteOn(0, 62));
-    QCOMPARE(rig.applied[3].second, noteOn(0, 64));
+    QCOMPARE(rig.applied[0].second, noteOn(0, 60).packed());
+    QCOMPARE(rig.applied[1].second, noteOff(0, 60).packed());
+    QCOMPARE(rig.applied[2].second, noteOn(0, 62).packed());
+    QCOMPARE(rig.applied[3].second, noteOn(0, 64).packed());
     QCOMPARE(rig.applied[0].first, qint64(128));
 
     // Without a second flush, a timed message sent after the key keeps its time.
@@ -288,7 +292,7 @@ void MessageSchedulerTest::flushKeepsLaterMessagesOfItsChannel()
     rig.scheduler.pushTimed(noteOn(2, 67), rig.nsOfFrame(3072));
     rig.runUntil(4096);
     QCOMPARE(rig.applied.size(), 3);
-    QCOMPARE(rig.applied[2], qMakePair(qint64(3072), noteOn(2, 67)));
+    QCOMPARE(rig.applied[2], at(3072, noteOn(2, 67)));
 }
 
 void MessageSchedulerTest::fullQueueNeverLosesMessages()
@@ -318,9 +322,9 @@ void MessageSchedulerTest::eachChannelKeepsItsOrder()
         for (int step = 0; step < 200; ++step) {
             const int channel = int(random() % 3);
             // A distinct message each time: the serial number in the data bytes.
-            const quint32 m = quint32(0x90 + channel) | quint32(serial % 128) << 8 | quint32(1 + serial / 128) << 16;
+            const MidiMessage m{quint8(0x90 + channel), quint8(serial % 128), quint8(1 + serial / 128)};
             ++serial;
-            sent[channel] << m;
+            sent[channel] << m.packed();
             if (random() % 3 == 0) {
                 rig.live(m);
             } else {

@@ -4,6 +4,7 @@
 
 #include "ScriptedDialogs.h"
 
+#include "core/MidiMessage.h"
 #include "core/Clock.h"
 #include "platform/audio/AudioEngine.h"
 #include "platform/media/OfflineRenderer.h"
@@ -26,9 +27,9 @@ using namespace AudioAnalysis;
 
 namespace {
 
-constexpr quint32 msg(int status, int d1, int d2 = 0)
+constexpr MidiMessage msg(int status, int d1, int d2 = 0)
 {
-    return quint32(status) | quint32(d1) << 8 | quint32(d2) << 16;
+    return {quint8(status), quint8(d1), quint8(d2)};
 }
 
 // Voices of a channel: how many exist, and how many are still held (not released).

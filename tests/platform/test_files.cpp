@@ -1,7 +1,7 @@
 #include "TestMain.h"
 
 #include "platform/files/DurableSave.h"
-#include "platform/midi/MidiFileWriter.h"
+#include "songs/MidiFileWriter.h"
 #include "platform/files/RecordFolder.h"
 #include "platform/files/TextFiles.h"
 #include "platform/media/WavWriter.h"
@@ -134,7 +134,7 @@ private slots:
         const bool textOk = TextFiles::writeBytes(dir.filePath("a.txt"), QByteArray(8192, 'X'), &textError);
         QVector<TimedMidiMessage> messages;
         for (int i = 0; i < 2000; ++i)
-            messages.append({qint64(i) * 1000000, 0x403C90u});
+            messages.append({qint64(i) * 1000000, MidiMessage::make(Midi::NoteOn, 0, 60, 64)});
         const bool midiOk = MidiFileWriter::write(dir.filePath("a.mid"), messages, 0, &midiError);
         WavWriter wav;
         std::vector<float> silence(2 * 48000, 0.0f);
@@ -182,7 +182,7 @@ private slots:
         };
         auto midi = [](const QString &path) {
             QString e;
-            return MidiFileWriter::write(path, {{0, 0x403C90u}}, 0, &e) ? QString() : e;
+            return MidiFileWriter::write(path, {{0, MidiMessage::make(Midi::NoteOn, 0, 60, 64)}}, 0, &e) ? QString() : e;
         };
         auto wav = [](const QString &path) {
             WavWriter w;

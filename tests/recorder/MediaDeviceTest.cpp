@@ -133,7 +133,7 @@ private slots:
         QVERIFY(engine.isTapEnabled());
         dev.command("STATUS nn MODE", &mode);
         QCOMPARE(mode, QString("recording"));
-        engine.send(0x00643C90, -1);  // a note, so the take is not silence
+        engine.send(MidiMessage::make(Midi::NoteOn, 0, 60, 100), -1);  // a note, so the take is not silence
         for (int i = 0; i < 75; ++i)
             run.period();
         QCOMPARE(dev.command("CLOSE ANIMATION") != 0, true);  // changes nothing

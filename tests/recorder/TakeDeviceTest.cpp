@@ -108,7 +108,7 @@ private slots:
         TapRun run{engine, {}, {}, false};
         QCOMPARE(dev.command("OPEN NEW TYPE WaveAudio ALIAS NN"), 0);
         QCOMPARE(dev.command("RECORD NN"), 0);
-        engine.send(0x00643C90, -1);
+        engine.send(MidiMessage::make(Midi::NoteOn, 0, 60, 100), -1);
         for (int i = 0; i < 40; ++i)
             run.period();
         QVERIFY(waitFor([&] { return dev.take()->framesWritten() == 40 * 128; }));
@@ -216,7 +216,7 @@ private slots:
         small.rlim_cur = 256 * 1024;
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
         main.record();
-        engine.send(0x00643C90, -1);
+        engine.send(MidiMessage::make(Midi::NoteOn, 0, 60, 100), -1);
         const bool stopped = waitFor([&] {
             QString mode;
             dev.command("status NN mode", &mode);
@@ -323,7 +323,7 @@ private slots:
                             f.t.folder.path());
 
         main.record();
-        engine.send(0x00643C90, -1);
+        engine.send(MidiMessage::make(Midi::NoteOn, 0, 60, 100), -1);
         QThread::msleep(300);
         editor.LUYINJIClicked(1);
         f.t.clock.advanceMs(1000);

@@ -157,9 +157,9 @@ public:
     // when done in time.
     bool waitForSwitch(int timeoutMs = 60000);
 
-    // Plays one packed message; dueNs < 0: at once, else the steady time of
-    // the tick that sent it.
-    void send(quint32 message, qint64 dueNs);
+    // Plays one message; dueNs < 0: at once, else the steady time of the
+    // tick that sent it.
+    void send(const MidiMessage &message, qint64 dueNs);
     // Stops every sounding note, after what is waiting on each channel.
     void silenceAll();
 
@@ -228,7 +228,7 @@ signals:
 
 private:
     struct PendingMessage {
-        quint32 message;
+        MidiMessage message;
         qint64 dueNs;
     };
 
@@ -238,7 +238,7 @@ private:
     void loadFoundFont();    // worker thread: the system's font, a notice when it fails
     void openOutput();       // worker thread
     void finishLoading();    // owner thread
-    void play(quint32 message);  // owner thread
+    void play(const MidiMessage &message);  // owner thread
     void process(float *left, float *right, int frames, qint64 nowNs);  // audio thread
     void renderLoop();       // render thread
     void stopOutput();
@@ -294,7 +294,7 @@ private:
     struct FontSwitch {
         std::thread worker;
         QString path;
-        std::vector<quint32> state;  // the channels' state when asked
+        std::vector<MidiMessage> state;  // the channels' state when asked
         fluid_settings_t *settings = nullptr;
         fluid_synth_t *synth = nullptr;
         std::unique_ptr<ProgramCache> programs;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/MidiMessage.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -24,10 +26,11 @@ constexpr int NoDevice = 68;      // the device is gone
 // Device id of the system's default output (the mapper's place in the list).
 constexpr int kDefaultMidiDevice = -1;
 
-// Adapter to the machine's MIDI output: the devices, opening and closing by
-// handle, packed short messages (status | data1 << 8 | data2 << 16) and error
-// texts. Implemented by the built-in synthesizer with the ALSA ports beside
-// it, by the message log, and by a recording fake in the tests.
+// The MIDI port's contract with the machine's MIDI output: the devices,
+// opening and closing by handle, short messages and error texts.
+// Implemented (in platform/midi) by the built-in synthesizer with the ALSA
+// ports beside it, by the message log and by the recording of a render, and
+// by a recording fake in the tests.
 class MidiBackend {
 public:
     virtual ~MidiBackend() = default;
@@ -39,10 +42,11 @@ public:
     virtual int deviceCaps(int id, QString *name) = 0;
     virtual int open(int id, MidiHandle *handle) = 0;
     virtual int close(MidiHandle handle) = 0;
-    // Sends one packed message. dueNs < 0: at once. Otherwise the monotonic
-    // time the message belongs to; a device that can schedule plays it then
-    // (plus a constant look-ahead), others send it at once.
-    virtual int shortMsg(MidiHandle handle, quint32 message, qint64 dueNs) = 0;
+    // Sends one message, whose bytes the port has checked. dueNs < 0: at
+    // once. Otherwise the monotonic time the message belongs to; a device
+    // that can schedule plays it then (plus a constant look-ahead), others
+    // send it at once.
+    virtual int shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs) = 0;
     // The text for an error code, at most 127 characters.
     virtual QString errorText(int code) = 0;
 };

@@ -1,6 +1,5 @@
-#include "platform/midi/MidiFileWriter.h"
+#include "songs/MidiFileWriter.h"
 
-#include "core/MidiMessage.h"
 #include "platform/files/DurableSave.h"
 
 #include <QDir>
@@ -52,14 +51,11 @@ void MidiFileWriter::appendVariableLength(QByteArray *out, quint32 value)
         out->append(bytes[--n]);
 }
 
-int MidiFileWriter::channelMessageLength(quint32 message)
+int MidiFileWriter::channelMessageLength(const MidiMessage &message)
 {
-    // A program or pressure change has one data byte; the packed value's
-    // third byte means nothing there.
-    const MidiMessage m = MidiMessage::unpack(message);
-    if (!MidiMessage::fits(message) || !m.isValidChannelMessage())
-        return 0;
-    return m.length();
+    // A program or pressure change has one data byte; the third byte means
+    // nothing there.
+    return message.isValidChannelMessage() ? message.length() : 0;
 }
 
 QByteArray MidiFileWriter::fileBytes(const QVector<TimedMidiMessage> &messages, qint64 endNs)
@@ -80,8 +76,8 @@ QByteArray MidiFileWriter::fileBytes(const QVector<TimedMidiMessage> &messages, 
         if (length == 0)
             continue;
         appendDelta(&track, &lastTick, tickOf(m.ns));
-        for (int i = 0; i < length; ++i)
-            track.append(char((m.message >> (8 * i)) & 0xFF));
+        const char bytes[3] = {char(m.message.status), char(m.message.data1), char(m.message.data2)};
+        track.append(bytes, length);
     }
     appendDelta(&track, &lastTick, qMax(lastTick, tickOf(endNs)));
     track.append("\xFF\x2F\x00", 3);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/midi/RecordedMidi.h"
+#include "core/MidiMessage.h"
 
 #include <QByteArray>
 #include <QString>
@@ -35,8 +35,8 @@ public:
     static QString writeHint();
 
     // Bytes of a channel message as it stands in a file (2 or 3), or 0 when
-    // the packed value is no channel message with data bytes in range.
-    static int channelMessageLength(quint32 message);
+    // it is no channel message with data bytes in range.
+    static int channelMessageLength(const MidiMessage &message);
 
     // A variable-length quantity: 7 bits a byte, most significant first.
     static void appendVariableLength(QByteArray *out, quint32 value);
