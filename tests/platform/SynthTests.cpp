@@ -4,12 +4,13 @@
 
 #include "ScriptedDialogs.h"
 
-#include "core/MidiMessage.h"
 #include "core/Clock.h"
+#include "core/MidiMessage.h"
 #include "platform/audio/AudioEngine.h"
 #include "platform/media/OfflineRenderer.h"
 #include "platform/audio/SoundLog.h"
 #include "platform/audio/SynthSetup.h"
+#include "platform/audio/realtime/ThreadRoles.h"
 #include "platform/midi/SystemMidiBackend.h"
 #include "midiport/MidiPort.h"
 
@@ -283,7 +284,7 @@ void AudioEngineTest::libraryMessagesAreCollectedNotPrinted()
         fluid_log(FLUID_ERR, "quiet error");
     }
     std::thread audio([] {
-        SoundLog::markAudioThread();
+        ThreadRoles::AudioScope role;
         fluid_log(FLUID_ERR, "audio thread error");
     });
     audio.join();

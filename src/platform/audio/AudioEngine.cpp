@@ -203,7 +203,6 @@ void AudioEngine::openOutput()
     if (options_.output == Output::Auto) {
         // Called inside the device's callback: the audio thread.
         const DeviceOutput::Render render = [this](float *left, float *right, int frames, qint64 nowNs) {
-            SoundLog::markAudioThread();
             if (clockRestart_.exchange(false))
                 clock_->reset();
             process(left, right, frames, nowNs);
@@ -583,7 +582,6 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
 
 void AudioEngine::renderLoop()
 {
-    SoundLog::markAudioThread();
     const int period = SynthSetup::kPeriodFrames;
     const qint64 rate = rate_;
     std::vector<float> left(static_cast<std::size_t>(period)), right(static_cast<std::size_t>(period));
