@@ -11,6 +11,8 @@
 #include "platform/midi/MidiInputs.h"
 #include "platform/midi/MidiLogBackend.h"
 #include "platform/files/RecordFolder.h"
+#include "practice/PracticeScore.h"
+#include "practice/PracticeWindow.h"
 #include "widgets/WindowPlacement.h"
 #include "midiport/MidiPort.h"
 
@@ -291,6 +293,31 @@ void AppShell::checkMainWindowReady()
     // A score named on the command line opens as through "打开".
     if (!options_.scorePath.isEmpty())
         performance_->scoreFiles.openPath(options_.scorePath);
+    if (!options_.practicePath.isEmpty())
+        openPractice();
+}
+
+void AppShell::openPractice()
+{
+    // The file comes into the score box as "打开" brings it (a song moves
+    // the key list to its key), without playing it.
+    const Practice::ScoreFile file = Practice::readScoreFile(options_.practicePath);
+    if (!file.ok) {
+        std::fprintf(stderr, "dzq: %s\n", file.error.toLocal8Bit().constData());
+        dialogs_.message(file.error);
+        return;
+    }
+    state_.ScoreText = file.text;
+    mainDisplay_.setText3(file.text);
+    mainDisplay_.LastFilePath = options_.practicePath;
+    mainDisplay_.markText3Kept();
+    if (file.keyPosition >= 0)
+        performance_->voices.selectKey(file.keyPosition);
+    PracticeWindow *window = form1_->openPractice();
+    Practice::Mode mode = Practice::Mode::Wait;
+    Practice::modeFromName(options_.practiceMode, &mode);
+    window->setMode(mode);
+    window->setSpeed(options_.practiceSpeed);
 }
 
 void AppShell::showFarewell()

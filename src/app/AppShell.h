@@ -30,6 +30,11 @@ class MidiPort;
 struct AppOptions {
     QString midiLogPath;  // --midi-log FILE: every short message sent, one line each
     QString scorePath;    // a score file opened and played once the main window is ready
+    // --practice: a score file or MIDI song practised once the main window is
+    // ready, in this mode ("wait", "step", "tempo") and at this speed (percent).
+    QString practicePath;
+    QString practiceMode = QStringLiteral("wait");
+    int practiceSpeed = 100;
     QString midiIn = QStringLiteral("all");  // --midi-in: the MIDI keyboards that play
     // --soundfont: the synthesizer's font for this run (not remembered);
     // empty: the one last chosen in the window, else the system's.
@@ -70,6 +75,7 @@ private:
     void endBySignal(int number);
     void startInputs();
     void listSoundFonts();
+    void openPractice();
 
     AppOptions options_;
     SteadyClock clock_;

@@ -13,6 +13,8 @@
 #include "performance/LayoutPicture.h"
 #include "performance/MelodyPanel.h"
 #include "performance/PianoKeys.h"
+#include "practice/PracticeSession.h"
+#include "practice/PracticeWindow.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "widgets/WindowPlacement.h"
 #include "rhythm/RhythmPanel.h"
@@ -200,6 +202,7 @@ Form1::~Form1()
 {
     delete form2_;
     delete yybj_;
+    delete practice_;
 }
 
 YYBJ *Form1::editorWindow() const
@@ -271,6 +274,7 @@ void Form1::notationClicked()
     if (!notation_) {
         notation_ = new NotationWindow(c_.session, c_.display, p_.voices, p_.pattern, p_.rhythmFiles, p_.player, this);
         notation_->setKeyTarget(SFYXYZ);
+        connect(notation_, &NotationWindow::practiceRequested, this, &Form1::openPractice);
         // Shown below the main window without taking the keyboard from it.
         notation_->setAttribute(Qt::WA_ShowWithoutActivating);
         WindowPlacement::placeBelow(notation_, this, 8);
@@ -278,6 +282,42 @@ void Form1::notationClicked()
     notation_->show();
     notation_->raise();
     YXYZ();
+}
+
+PracticeWindow *Form1::practiceWindow() const
+{
+    return practice_;
+}
+
+PracticeWindow *Form1::openPractice()
+{
+    if (practice_ && practice_->isVisible()) {
+        practice_->raise();
+        practice_->activateWindow();
+        return practice_;
+    }
+    // The score plays for the learner now, not under it.
+    if (p_.player.ScorePlaying())
+        p_.player.playClicked();
+    if (!practice_) {
+        // Left, it goes; the next practice reads the score box anew.
+        practice_ = new PracticeWindow(c_.session, c_.display, p_.voices, p_.pattern);
+        practice_->setAttribute(Qt::WA_DeleteOnClose);
+        WindowPlacement::place(practice_, frameGeometry().topLeft(), this);
+        connect(practice_, &PracticeWindow::left, this, &Form1::backFromPractice);
+    }
+    // The main keyboard's note ends; the MIDI keyboard plays for the practice.
+    stepAside();
+    c_.hardware.setTarget(&practice_->session().midiTarget());
+    practice_->show();
+    practice_->raise();
+    practice_->activateWindow();
+    return practice_;
+}
+
+void Form1::backFromPractice()
+{
+    comeBack();
 }
 
 void Form1::backFromMini()
@@ -387,6 +427,11 @@ void Form1::closeEvent(QCloseEvent *e)
     closing_ = true;
     if (notation_)
         notation_->close();
+    if (practice_) {
+        // Its sounds end before the device closes; it does not hand back.
+        disconnect(practice_, nullptr, this, nullptr);
+        practice_->close();
+    }
     c_.shutDown();
     e->accept();
     emit closed();

@@ -16,6 +16,7 @@ class Form2;
 class YYBJ;
 class NotationWindow;
 class HardwareNoteTarget;
+class PracticeWindow;
 
 // Form1: the main window. It composes the panels and lays them out; the
 // controllers behind them hold the rules.
@@ -40,6 +41,10 @@ public:
     YYBJ *editorWindow() const;
     // The notation window while it exists (created by the first click of "简谱").
     NotationWindow *notationWindow() const;
+    // The practice window while it is open (from "跟弹练习" until it is left).
+    PracticeWindow *practiceWindow() const;
+    // Opens the practice window on the score box's score in this one's place.
+    PracticeWindow *openPractice();
     // Where the window first shows: centred on `area` (the screen, the
     // welcome dialog), inside the screen.
     void placeAtStart(const QRect &area, const QWidget *like);
@@ -67,6 +72,7 @@ private:
     void editorClicked();
     void backFromEditor();
     void notationClicked();
+    void backFromPractice();
     // The mini window or the editor takes this window's place, and gives it
     // back: the windows that belong to it go and come back with it, each
     // where it was, and its keyboard plays only while it is shown.
@@ -103,6 +109,7 @@ private:
     QPointer<Form2> form2_;
     QPointer<YYBJ> yybj_;
     QPointer<NotationWindow> notation_;
+    QPointer<PracticeWindow> practice_;
     QPointer<HardwareNoteTarget> miniNotes_;  // the mini window's rules for MIDI keyboards
     struct Companion {
         QPointer<QWidget> window;

@@ -3,6 +3,8 @@
 #include "headless/RenderCommand.h"
 #include "jianpu/NotationExport.h"
 #include "platform/files/RecordFolder.h"
+#include "practice/PracticeCommand.h"
+#include "practice/PracticeGrading.h"
 #include "widgets/AccessibleInterfaces.h"
 
 #include <QApplication>
@@ -47,6 +49,31 @@ int runWithoutWindows(int argc, char **argv, const CommandLine::Parsed *parsed)
     }
 }
 
+// Grading a recorded performance needs no window either.
+int gradePerformance(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    CommandLine::setUpApplication(app);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return PracticeCommand::run(QCoreApplication::arguments(), RecordFolder::locateForProgram(), out, err);
+}
+
+// --mode and --speed of the practice window, checked before any window.
+void checkPracticeChoices(CommandLine::Parsed *parsed, Practice::Mode *mode, int *speed)
+{
+    if (parsed->action != CommandLine::Action::Run)
+        return;
+    if (!parsed->practiceMode.isEmpty() && !Practice::modeFromName(parsed->practiceMode, mode)) {
+        parsed->action = CommandLine::Action::Error;
+        parsed->error = QStringLiteral("练习方式“%1”无法识别，只能是 wait（等待）、step（逐音）或 tempo（跟节奏）。")
+                            .arg(parsed->practiceMode);
+    } else if (!parsed->practiceSpeed.isEmpty() && !PracticeCommand::parseSpeed(parsed->practiceSpeed, speed)) {
+        parsed->action = CommandLine::Action::Error;
+        parsed->error = QStringLiteral("速度“%1”超出范围，只能是50到150（乐谱速度的百分数）。").arg(parsed->practiceSpeed);
+    }
+}
+
 // The notation is drawn with fonts, which need a GUI application; the
 // offscreen platform needs no display.
 int drawPicture(int argc, char **argv)
@@ -65,11 +92,16 @@ int drawPicture(int argc, char **argv)
 int main(int argc, char **argv)
 {
     const QStringList arguments = argumentList(argc, argv);
+    if (PracticeCommand::requested(arguments))
+        return gradePerformance(argc, argv);
     if (RenderCommand::wantsPicture(arguments))
         return drawPicture(argc, argv);
     if (RenderCommand::requested(arguments))
         return runWithoutWindows(argc, argv, nullptr);
     CommandLine::Parsed parsed = CommandLine::parse(arguments);
+    Practice::Mode practiceMode = Practice::Mode::Wait;
+    int practiceSpeed = Practice::kNormalSpeed;
+    checkPracticeChoices(&parsed, &practiceMode, &practiceSpeed);
     QString reason;
     if (parsed.action == CommandLine::Action::Run && !parsed.midiLogPath.isEmpty()
         && !CommandLine::checkWritable(parsed.midiLogPath, &reason)) {
@@ -89,6 +121,9 @@ int main(int argc, char **argv)
     AppOptions options;
     options.midiLogPath = parsed.midiLogPath;
     options.scorePath = parsed.scorePath;
+    options.practicePath = parsed.practicePath;
+    options.practiceMode = Practice::modeName(practiceMode);
+    options.practiceSpeed = practiceSpeed;
     options.midiIn = parsed.midiIn;
     options.soundFont = parsed.soundFontPath;
     AppShell shell(options);

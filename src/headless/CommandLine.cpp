@@ -8,6 +8,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <utility>
+
 #ifndef DZQ_VERSION
 #define DZQ_VERSION "0"
 #endif
@@ -32,11 +34,17 @@ Parsed parse(const QStringList &arguments)
     const QCommandLineOption midiLog(QStringLiteral("midi-log"), QString(), QStringLiteral("file"));
     const QCommandLineOption midiIn(QStringLiteral("midi-in"), QString(), QStringLiteral("input"));
     const QCommandLineOption soundFont(QStringLiteral("soundfont"), QString(), QStringLiteral("file"));
+    const QCommandLineOption practice(QStringLiteral("practice"), QString(), QStringLiteral("file"));
+    const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("mode"));
+    const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("percent"));
     parser.addOption(help);
     parser.addOption(soundFont);
     parser.addOption(version);
     parser.addOption(midiLog);
     parser.addOption(midiIn);
+    parser.addOption(practice);
+    parser.addOption(mode);
+    parser.addOption(speed);
 
     Parsed result;
     const auto failed = [&result](const QString &text) {
@@ -52,6 +60,15 @@ Parsed parse(const QStringList &arguments)
         }
         if (parser.errorText().contains(QStringLiteral("soundfont")))
             return failed(QStringLiteral("选项“--soundfont”后面缺少音色库文件名。"));
+        const std::pair<QString, QString> missing[] = {
+            {QStringLiteral("practice"), QStringLiteral("乐谱文件名")},
+            {QStringLiteral("mode"), QStringLiteral("练习方式（wait、step 或 tempo）")},
+            {QStringLiteral("speed"), QStringLiteral("速度（50到150）")},
+        };
+        for (const auto &[option, what] : missing) {
+            if (parser.errorText().contains(QStringLiteral("--") + option))
+                return failed(QStringLiteral("选项“--%1”后面缺少%2。").arg(option, what));
+        }
         if (parser.errorText().contains(QStringLiteral("midi-in")))
             return failed(QStringLiteral("选项“--midi-in”后面缺少 none、all 或MIDI输入的名称。"));
         return failed(QStringLiteral("选项“--midi-log”后面缺少文件名。请用 dzq --help 查看用法。"));
@@ -83,7 +100,23 @@ Parsed parse(const QStringList &arguments)
             return failed(QStringLiteral("选项“--soundfont”后面缺少音色库文件名。"));
         result.soundFontPath = QDir::cleanPath(QDir::current().absoluteFilePath(parser.value(soundFont)));
     }
+    for (const QCommandLineOption *o : {&practice, &mode, &speed}) {
+        if (parser.values(*o).size() > 1)
+            return failed(QStringLiteral("选项“--%1”只能给出一次。").arg(o->names().constFirst()));
+    }
+    if (parser.isSet(practice)) {
+        if (parser.value(practice).isEmpty())
+            return failed(QStringLiteral("选项“--practice”后面缺少乐谱文件名。"));
+        result.practicePath = QDir::cleanPath(QDir::current().absoluteFilePath(parser.value(practice)));
+    } else if (parser.isSet(mode) || parser.isSet(speed)) {
+        return failed(QStringLiteral("选项“--%1”只能和“--practice”一起使用。")
+                          .arg(parser.isSet(mode) ? QStringLiteral("mode") : QStringLiteral("speed")));
+    }
+    result.practiceMode = parser.value(mode);
+    result.practiceSpeed = parser.value(speed);
     const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty() && !result.practicePath.isEmpty())
+        return failed(QStringLiteral("只能打开一个乐谱文件：练习“--practice”的乐谱时不能再给出%1。").arg(quoted(files.first())));
     if (files.size() > 1)
         return failed(QStringLiteral("只能打开一个乐谱文件，多余的参数%1。").arg(quoted(files[1])));
     if (!files.isEmpty()) {
@@ -103,6 +136,8 @@ QString helpText()
         "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
         "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]\n"
+        "      dzq --practice 乐谱文件.txt|歌曲.mid [--mode wait|step|tempo] [--speed 50…150]\n"
+        "      dzq --practice 乐谱文件.txt|歌曲.mid --played 演奏.mid [--mode …] [--speed …]\n"
         "\n"
         "Quorvane电子琴：用电脑键盘和鼠标演奏音乐。给出乐谱文件时，启动后打开并演奏它。\n"
         "\n"
@@ -125,6 +160,12 @@ QString helpText()
         "  --key 音调            导出MusicXML时的音调：C、C#、D … B（默认C）\n"
         "  --track 音轨号        导入MIDI文件时作为旋律的音轨（默认取音符最多的非打击乐音轨；\n"
         "                        导入时会列出所有音轨）\n"
+        "  --practice 文件       启动后在“跟弹练习”窗口中练习这份乐谱（或MIDI文件的旋律）\n"
+        "  --mode 方式           练习方式：wait 等待（默认，弹对才往下走）、step 逐音（弹一个音\n"
+        "                        走一步）、tempo 跟节奏（乐谱按速度走，先数一小节拍子）\n"
+        "  --speed 百分数        练习速度，乐谱速度的50到150（默认100）\n"
+        "  --played 演奏.mid     不打开窗口，给录成MIDI文件的演奏打分（文件的0时刻即乐谱开始），\n"
+        "                        结果以一行JSON输出\n"
         "\n"
         "MIDI键盘（USB键盘、VMPK等程序，经ALSA或JACK）和电脑键盘一样演奏旋律，还有力度、\n"
         "和弦和延音踏板；按下的音写进乐谱：白键（有音符代码的音）写入，黑键和超出五个八度的音\n"

@@ -7,6 +7,7 @@ class QCoreApplication;
 
 // The program's command line for its windows, GNU style:
 //   dzq [--midi-log FILE] [--midi-in none|all|NAME] [--soundfont FILE] [SCORE.txt]
+//   dzq [...] --practice SCORE [--mode wait|step|tempo] [--speed PCT]
 //   dzq --help | --version
 // ("--render" and "--import" belong to RenderCommand.) Read before any
 // window system is touched, so help, version and mistakes need no display.
@@ -20,6 +21,9 @@ struct Parsed {
     QString midiIn = QStringLiteral("all");  // --midi-in: none, all or part of a port's name
     QString soundFontPath;  // --soundfont FILE, absolute; empty: the system's font
     QString scorePath;    // a score file to open and play once the window is ready
+    QString practicePath;   // --practice: a score (or MIDI song) to practise once the window is ready
+    QString practiceMode;   // --mode as given (the practice window checks it)
+    QString practiceSpeed;  // --speed as given
     QString error;        // Action::Error: one line for the terminal
 };
 

@@ -39,6 +39,12 @@ qint64 ScoreRender::Performance::lastMessageNs() const
 ScoreRender::Performance ScoreRender::play(const QString &score, const QString &recordFolder,
                                            Notifier &notices, qint64 limitNs)
 {
+    return play(score, recordFolder, notices, limitNs, Start());
+}
+
+ScoreRender::Performance ScoreRender::play(const QString &score, const QString &recordFolder,
+                                           Notifier &notices, qint64 limitNs, const Start &start)
+{
     // Nobody can be asked anything during a render; what is shown goes on.
     ScoreNotices shown(notices);
     auto session = std::make_unique<RenderSession>(recordFolder);
@@ -48,6 +54,10 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
     shown.player = &c.player;
     // Start-up runs at time 0 outside any tick: its messages are stamped 0.
     c.initialise();
+    if (start.tempoPosition >= 0)
+        c.voices.selectTempo(start.tempoPosition);
+    if (start.keyPosition >= 0)
+        c.voices.selectKey(start.keyPosition);
 
     // Start-up sets instruments and volumes, and applying the first rhythm
     // file lets one rhythm step be heard; that sound belongs to the program
@@ -62,6 +72,11 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
     session->state.ScoreText = score;
     session->window.setText3(score);
     ScorePlayer &player = c.player;
+    // The player marks each token it reads in the score box.
+    QVector<Step> steps;
+    QObject::connect(&session->window, &WindowDisplay::text3SelectionRequested, [&](int position, int) {
+        steps.append({clock.referenceNs(), position, session->state.EighthBeatMs});
+    });
     player.startFromFile();
 
     // One tick at a time, so that the loop ends at the very tick that ends
@@ -105,5 +120,7 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
     c.stopTimers();
     p.endNs = clock.nowNs();
     p.messages = startUp + session->midi.messages().mid(scoreStart);
+    p.startUpCount = int(startUp.size());
+    p.steps = steps;
     return p;
 }

@@ -24,8 +24,24 @@ public:
                  // kStallHoldNs later
     };
 
+    // A token the player read: when, where it stands in the score (1-based)
+    // and the eighth of a beat in force as it was read.
+    struct Step {
+        qint64 ns = 0;
+        int position = 0;
+        int eighthBeatMs = 0;
+    };
+
+    // The lists the playing starts from instead of start-up's (-1: start-up's).
+    struct Start {
+        int tempoPosition = -1;  // SD
+        int keyPosition = -1;    // YD
+    };
+
     struct Performance {
         QVector<TimedMidiMessage> messages;  // in the order sent, times from 0
+        int startUpCount = 0;                // the first messages: start-up's, not the score's
+        QVector<Step> steps;                 // every token read, in order
         qint64 endNs = 0;                    // when playing ended or was stopped
         Ending ending = Ending::Ended;
         int errorPosition = 0;  // Error: 1-based position of the faulty token
@@ -50,4 +66,7 @@ public:
     // to `notices`; the score error is not shown but returned.
     static Performance play(const QString &score, const QString &recordFolder, Notifier &notices,
                             qint64 limitNs = kDefaultLimitNs);
+    // The same, the lists first set as given.
+    static Performance play(const QString &score, const QString &recordFolder, Notifier &notices, qint64 limitNs,
+                            const Start &start);
 };

@@ -54,11 +54,15 @@ NotationWindow::NotationWindow(Session &ctx, WindowDisplay &display, MelodyVoice
     BcTp = new QPushButton(QStringLiteral("保存图片"), this);
     BcTp->setObjectName(QStringLiteral("BcTp"));
     BcTp->setToolTip(QStringLiteral("把简谱保存为PDF文件、SVG图片或PNG图片"));
+    GtLx = new QPushButton(QStringLiteral("跟弹练习"), this);
+    GtLx->setObjectName(QStringLiteral("GtLx"));
+    GtLx->setToolTip(QStringLiteral("照着这份简谱练习弹奏：乐谱等你弹对、标出要按的键，并给弹奏打分"));
     // Tab reaches the buttons; a click leaves the keys going to the keyboard.
-    for (QPushButton *b : {DaYin, BcTp})
+    for (QPushButton *b : {DaYin, BcTp, GtLx})
         b->setFocusPolicy(Qt::TabFocus);
     DaYin->setAccessibleName(QStringLiteral("打印简谱"));
     BcTp->setAccessibleName(QStringLiteral("保存简谱图片"));
+    GtLx->setAccessibleName(QStringLiteral("跟弹练习"));
     view_->setAccessibleName(QStringLiteral("简谱"));
     // The notation takes the focus when the window is activated: keys it
     // does not use go on to the keyboard, Space and Enter included.
@@ -68,6 +72,7 @@ NotationWindow::NotationWindow(Session &ctx, WindowDisplay &display, MelodyVoice
     buttons->addWidget(JpZt, 1);
     buttons->addWidget(DaYin);
     buttons->addWidget(BcTp);
+    buttons->addWidget(GtLx);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(scroll_, 1);
@@ -75,6 +80,7 @@ NotationWindow::NotationWindow(Session &ctx, WindowDisplay &display, MelodyVoice
 
     connect(DaYin, &QPushButton::clicked, this, &NotationWindow::printClicked);
     connect(BcTp, &QPushButton::clicked, this, &NotationWindow::saveClicked);
+    connect(GtLx, &QPushButton::clicked, this, &NotationWindow::practiceRequested);
     connect(view_, &NotationView::sheetChanged, this, &NotationWindow::showSummary);
     connect(view_, &NotationView::revealRequested, this, [this](const QRect &r) {
         scroll_->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 20, r.height() / 2 + 10);

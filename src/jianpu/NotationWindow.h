@@ -43,6 +43,10 @@ public:
         return QStringLiteral("正在保存简谱“%1”……").arg(fileName);
     }
 
+signals:
+    // GtLx "跟弹练习": practise the score shown (the window above opens it).
+    void practiceRequested();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -65,6 +69,7 @@ private:
     QLabel *JpZt = nullptr;          // JpZt: the window's status line
     QPushButton *DaYin = nullptr;    // DaYin: print
     QPushButton *BcTp = nullptr;     // BcTp: save as a picture
+    QPushButton *GtLx = nullptr;     // GtLx: practise the score
     QPointer<QWidget> keyTarget_;
     QString title_;          // the score's file name in the header
     QString dismissedPath_;  // a file whose score was emptied since

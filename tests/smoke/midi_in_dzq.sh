@@ -41,20 +41,8 @@ export TMPDIR="$work"
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR" || exit 1
-# One fixed server name, never another program's. JACK keeps the names of
-# 8 servers per machine, and a killed server's name stays taken until a
-# server of that name starts again: a name per run would use them all up.
-# Two runs on one machine therefore take turns.
-JACK_DEFAULT_SERVER="dzq-midi-in-test"
-export JACK_DEFAULT_SERVER
-lockfile="/dev/shm/dzq-midi-in-test-$(id -u).lock"
-if command -v flock >/dev/null 2>&1; then
-    exec 9>>"$lockfile" || exit 1
-    if ! flock -w 120 9; then
-        echo "midi-in: FAIL: another run of this test held $lockfile for 120 s" >&2
-        exit 1
-    fi
-fi
+# One fixed server name, taken in turns with the other MIDI keyboard tests (rig.sh).
+jack_take_turn || exit 1
 log="$work/midi.log"
 score="$work/zz-score.txt"
 jack_pid=""
@@ -89,15 +77,11 @@ all_logged() {
     done
 }
 connections() { grep -c "^# 已连接MIDI键盘：JACK dzq-test:out\$" "$log" 2>/dev/null; }
-server_up() { "$sender" --name dzq-probe >/dev/null 2>&1; }
-
 start_jackd() {
-    jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >>"$work/jackd.log" 2>&1 &
-    jack_pid=$!
-    until_ok 15 server_up || fail "the JACK server did not come up within 15 s"
+    jack_up "$sender" "$work/jackd.log" || fail "the JACK server did not come up within 15 s"
 }
 
-if server_up; then
+if jack_answers "$sender"; then
     fail "a JACK server \"$JACK_DEFAULT_SERVER\" of an earlier run still runs; end it (jack_control stop, or kill its jackd)"
 fi
 step "starting a JACK server \"$JACK_DEFAULT_SERVER\" (dummy backend)"

@@ -87,10 +87,38 @@ find_window() {  # variable pid width height
     eval "$1=\$w"
 }
 find_named() {  # variable pid title
-    w=$(xdotool search --onlyvisible --pid "$2" --name "^$3\$" 2>/dev/null | head -n 1)
+    # --all: xdotool takes a window meeting any one condition otherwise.
+    w=$(xdotool search --all --onlyvisible --pid "$2" --name "^$3\$" 2>/dev/null | head -n 1)
     [ -n "$w" ] || return 1
     eval "$1=\$w"
 }
 click_in() {  # window x y
     xdotool mousemove --window "$1" "$2" "$3" && sleep 0.2 && xdotool click 1
+}
+
+# The tests that play the program from a MIDI keyboard run a JACK server of
+# their own under one fixed name, never another program's. JACK keeps the
+# names of 8 servers per machine, and a killed server's name stays taken
+# until a server of that name starts again: a name per run would use them
+# all up. Every such test on the machine therefore takes its turn here
+# (at most 120 s of waiting) before it starts a server.
+jack_take_turn() {
+    JACK_DEFAULT_SERVER="dzq-midi-in-test"
+    export JACK_DEFAULT_SERVER
+    jack_lock="/dev/shm/dzq-midi-in-test-$(id -u).lock"
+    command -v flock >/dev/null 2>&1 || return 0
+    exec 9>>"$jack_lock" || return 1
+    if ! flock -w 120 9; then
+        echo "$name: FAIL: another run of a MIDI keyboard test held $jack_lock for 120 s" >&2
+        return 1
+    fi
+}
+# jack_answers SENDER: the server is up (the test's JACK client can join it).
+jack_answers() { "$1" --name dzq-probe >/dev/null 2>&1; }
+# jack_up SENDER LOG: starts the server (dummy backend, no real-time rights
+# needed) and waits until it answers; its process is $jack_pid.
+jack_up() {
+    jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >>"$2" 2>&1 &
+    jack_pid=$!
+    until_ok 15 jack_answers "$1"
 }

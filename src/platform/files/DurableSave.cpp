@@ -91,7 +91,7 @@ int removeLeftovers(const QString &folder, int minAgeSeconds)
 {
     // QSaveFile's temporary copy: the target's name, a dot, six characters.
     static const QRegularExpression leftover(
-        QStringLiteral("^.+\\.(txt|bin|lnk|mid|midi|wav)\\.[A-Za-z0-9]{6}$"),
+        QStringLiteral("^.+\\.(txt|bin|lnk|mid|midi|wav|csv)\\.[A-Za-z0-9]{6}$"),
         QRegularExpression::CaseInsensitiveOption);
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-minAgeSeconds);
     int removed = 0;

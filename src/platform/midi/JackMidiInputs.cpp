@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -60,6 +61,16 @@ struct ClientState {
     std::atomic<bool> inProcess{false};
 };
 
+// States of clients whose server went away. Their callbacks may still be
+// called by a library thread that outlived the server, so they are never
+// freed; listed here so that they stay reachable (a leak checker would
+// otherwise report them at exit). Touched only on the owner thread.
+std::vector<std::unique_ptr<ClientState>> &abandonedStates()
+{
+    static auto *states = new std::vector<std::unique_ptr<ClientState>>;
+    return *states;
+}
+
 void onShutdown(void *arg) { static_cast<ClientState *>(arg)->life->gone.store(true); }
 
 int process(jack_nframes_t frames, void *arg)
@@ -105,7 +116,7 @@ public:
             // A cycle that began before the server went may still be delivering.
             while (state_->inProcess.load())
                 std::this_thread::yield();
-            (void)state_.release();  // its shutdown callback may still come
+            abandonedStates().push_back(std::move(state_));  // its shutdown callback may still come
             return;
         }
         jack_client_close(handle_);

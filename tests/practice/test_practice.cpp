@@ -1,0 +1,4 @@
+#include "TestMain.h"
+
+// The practice tests of logic register themselves.
+DZQ_TEST_MAIN()
