@@ -210,7 +210,20 @@ private slots:
         QCOMPARE(posix_spawn(&pid, program.constData(), &actions, &attributes, argv, environ), 0);
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attributes);
-        QTest::qWait(1500);  // the sound font loaded, rendering under way
+        // Rendering under way: the program holds its output open (a file in
+        // the folder, perhaps without a name yet), however long the sound
+        // font took to load.
+        const auto writing = [&] {
+            const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+            for (const QFileInfo &fd : fds.entryInfoList(QDir::Files | QDir::System)) {
+                const QString target = fd.symLinkTarget();
+                if (target.startsWith(dir.path()) && !target.endsWith(QLatin1String("err.log"))
+                    && !target.endsWith(QLatin1String("long.txt")))
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(writing(), 30000);
         int status = 0;
         QCOMPARE(waitpid(pid, &status, WNOHANG), 0);
         QElapsedTimer timer;

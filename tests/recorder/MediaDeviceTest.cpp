@@ -254,7 +254,9 @@ private slots:
         // Played again from the start; a stop drops what was buffered.
         TapRun again{engine, {}, {}};
         QCOMPARE(dev.command("PLAY NN FROM 0"), 0);
-        QThread::msleep(20);
+        // A period's worth buffered by the feeder before the period comes.
+        for (int wait = 0; wait < 10000 && engine.playbackPushed() - engine.playbackTaken() < 128; ++wait)
+            QThread::msleep(1);
         again.period();
         QCOMPARE(dev.command("STOP NN"), 0);
         dev.command("status NN mode", &mode);

@@ -322,9 +322,14 @@ private slots:
         WaveRecorder editor(WaveRecorder::FrontEnd::Editor, dev, f.editorDisplay, f.t.dialogs, f.t.clock,
                             f.t.folder.path());
 
+        // 300 ms of sound rendered into a take, however long that takes.
+        const auto renderMore = [&engine] {
+            const qint64 until = engine.renderedFrames() + engine.sampleRate() * 3 / 10;
+            return waitFor([&] { return engine.renderedFrames() >= until; });
+        };
         main.record();
         engine.send(MidiMessage::make(Midi::NoteOn, 0, 60, 100), -1);
-        QThread::msleep(300);
+        QVERIFY(renderMore());
         editor.LUYINJIClicked(1);
         f.t.clock.advanceMs(1000);
         QVERIFY(!main.Lyjsj().isEnabled());
@@ -335,7 +340,7 @@ private slots:
         QVERIFY(framesIn(first) >= engine.sampleRate() / 4);
 
         editor.LUYINJIClicked(2);
-        QThread::msleep(300);
+        QVERIFY(renderMore());
         editor.leave();
         QString mode;
         dev.command("status NN mode", &mode);
