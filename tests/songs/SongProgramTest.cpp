@@ -1,4 +1,4 @@
-#include "../app/ProgramRun.h"
+#include "ProgramRun.h"
 #include "SongTestSupport.h"
 #include "TestContext.h"
 #include "TestMain.h"

@@ -296,4 +296,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(PlatformFilesTest)
-#include "test_files.moc"
+#include "PlatformFilesTest.moc"

@@ -304,4 +304,4 @@ private slots:
 
 DZQ_REGISTER_TEST(MidiInputTest)
 
-#include "MidiInputTests.moc"
+#include "MidiInputTest.moc"

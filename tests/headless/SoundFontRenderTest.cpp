@@ -1,7 +1,7 @@
 #include "TestMain.h"
 
-#include "../platform/AudioAnalysis.h"
-#include "../platform/BrokenFontRig.h"
+#include "AudioAnalysis.h"
+#include "BrokenFontRig.h"
 #include "ProgramRun.h"
 
 #include "headless/RenderCommand.h"

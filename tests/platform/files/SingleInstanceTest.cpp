@@ -234,4 +234,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(SingleInstanceTest)
-#include "test_single_instance.moc"
+#include "SingleInstanceTest.moc"

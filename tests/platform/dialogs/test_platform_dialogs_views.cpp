@@ -151,4 +151,4 @@ private:
 
 DZQ_GUI_TEST_MAIN(ChoiceListTest, FileDialogTest)
 
-#include "test_platform_views.moc"
+#include "test_platform_dialogs_views.moc"

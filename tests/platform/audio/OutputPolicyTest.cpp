@@ -219,4 +219,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(OutputPolicyTest)
-#include "OutputPolicyTests.moc"
+#include "OutputPolicyTest.moc"

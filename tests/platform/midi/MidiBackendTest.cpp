@@ -1,4 +1,4 @@
-#include "MidiBackendTests.h"
+#include "MidiBackendTest.h"
 
 #include "AudioAnalysis.h"
 #include "RecordingMidiBackend.h"

@@ -514,4 +514,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(ScoreExportTest)
-#include "test_export.moc"
+#include "ScoreExportTest.moc"

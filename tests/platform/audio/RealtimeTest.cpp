@@ -1,4 +1,4 @@
-#include "RealtimeTests.h"
+#include "RealtimeTest.h"
 
 #include "TestMain.h"
 #include "platform/audio/DeviceOutput.h"
@@ -286,4 +286,5 @@ void RealtimeRequestTest::reopenedStreamAsksAgain()
     QVERIFY(output.realTimePriority());
 }
 
-DZQ_TEST_MAIN(RealtimeKitTest, RealtimeRequestTest)
+DZQ_REGISTER_TEST(RealtimeKitTest)
+DZQ_REGISTER_TEST(RealtimeRequestTest)

@@ -193,4 +193,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(CommandLineTest)
-#include "test_command_line.moc"
+#include "CommandLineTest.moc"

@@ -1,4 +1,4 @@
-#include "ScheduleTests.h"
+#include "ScheduleTest.h"
 
 #include "AudioRoleRig.h"
 

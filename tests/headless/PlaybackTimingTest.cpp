@@ -68,4 +68,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(PlaybackTimingTest)
-#include "test_playback_timing.moc"
+#include "PlaybackTimingTest.moc"

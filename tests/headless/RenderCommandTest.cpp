@@ -248,4 +248,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(RenderCommandTest)
-#include "test_render_command.moc"
+#include "RenderCommandTest.moc"

@@ -1,4 +1,4 @@
-#include "SynthTests.h"
+#include "SynthTest.h"
 
 #include "AudioAnalysis.h"
 

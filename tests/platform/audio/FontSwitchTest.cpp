@@ -642,5 +642,8 @@ private slots:
     }
 };
 
-DZQ_TEST_MAIN(FontSwitchTest, ChannelMemoryTest, HeldNotesTest, SoundFontMemoryTest)
+DZQ_REGISTER_TEST(FontSwitchTest)
+DZQ_REGISTER_TEST(ChannelMemoryTest)
+DZQ_REGISTER_TEST(HeldNotesTest)
+DZQ_REGISTER_TEST(SoundFontMemoryTest)
 #include "FontSwitchTest.moc"
