@@ -291,5 +291,5 @@ private slots:
     }
 };
 
-DZQ_TEST_MAIN(MuseScoreTest)
-#include "test_songs_musescore.moc"
+DZQ_REGISTER_TEST(MuseScoreTest)
+#include "MuseScoreTest.moc"
