@@ -9,8 +9,8 @@ Fails (exit 1) on:
     outside platform/ and core/;
   - a source file that lies in no declared room (none lies directly in platform/);
   - an include of a room that the including room may not use;
-  - a logic file (listed in DZQ_CORE_SOURCES) that includes Qt Widgets, Gui,
-    PrintSupport or Svg, or the header of a view;
+  - a logic file (in DZQ_CORE_SOURCES or DZQ_MIDI_DEVICE_SOURCES) that
+    includes Qt Widgets, Gui, PrintSupport or Svg, or the header of a view;
   - code of the audio callback (platform/audio/realtime) that includes what
     may lock, allocate behind its back or wait: Qt objects, strings,
     containers, mutexes, files;
@@ -50,7 +50,7 @@ def core_files():
             if n != "sources.cmake":
                 continue
             text = open(os.path.join(dirpath, n), encoding="utf-8").read()
-            for block in re.findall(r"list\(APPEND DZQ_CORE_SOURCES(.*?)\)", text, re.S):
+            for block in re.findall(r"list\(APPEND DZQ_(?:CORE|MIDI_DEVICE)_SOURCES(.*?)\)", text, re.S):
                 files.update(p[len("src/"):] for p in block.split() if p.startswith("src/"))
     return files
 
