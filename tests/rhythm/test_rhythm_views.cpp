@@ -329,4 +329,4 @@ void RhythmPanelTest::fileListShowsAndHides()
 }
 
 DZQ_GUI_TEST_MAIN(RhythmPanelTest)
-#include "test_panel.moc"
+#include "test_rhythm_views.moc"

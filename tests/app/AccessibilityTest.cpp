@@ -491,4 +491,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(AccessibilityTest)
-#include "test_accessibility.moc"
+#include "AccessibilityTest.moc"

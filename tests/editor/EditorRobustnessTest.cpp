@@ -123,4 +123,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(EditorRobustnessTest)
-#include "test_robustness.moc"
+#include "EditorRobustnessTest.moc"

@@ -289,4 +289,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(EditorModelTest)
-#include "test_model.moc"
+#include "EditorModelTest.moc"

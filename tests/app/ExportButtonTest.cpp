@@ -353,4 +353,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(ExportButtonTest)
-#include "test_export_window.moc"
+#include "ExportButtonTest.moc"

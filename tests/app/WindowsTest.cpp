@@ -134,4 +134,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(WindowsTest)
-#include "test_windows.moc"
+#include "WindowsTest.moc"

@@ -195,4 +195,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(EditorPlaybackTest)
-#include "test_playback.moc"
+#include "EditorPlaybackTest.moc"

@@ -484,4 +484,4 @@ private slots:
 
 DZQ_REGISTER_TEST(HardwareKeyboardTest)
 
-#include "test_hardwarekeyboard.moc"
+#include "HardwareKeyboardTest.moc"

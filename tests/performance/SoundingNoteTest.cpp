@@ -143,4 +143,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(SoundingNoteTest)
-#include "test_soundingnote.moc"
+#include "SoundingNoteTest.moc"

@@ -144,4 +144,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(EditorOpeningTest)
-#include "test_editor_opening.moc"
+#include "EditorOpeningTest.moc"

@@ -258,4 +258,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(EditFileTest)
-#include "test_files.moc"
+#include "EditFileTest.moc"

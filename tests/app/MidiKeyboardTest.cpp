@@ -323,4 +323,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(MidiKeyboardTest)
-#include "test_midi_keyboard.moc"
+#include "MidiKeyboardTest.moc"

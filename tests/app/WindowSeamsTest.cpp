@@ -232,4 +232,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(WindowSeamsTest)
-#include "test_window_seams.moc"
+#include "WindowSeamsTest.moc"

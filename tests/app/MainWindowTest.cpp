@@ -174,4 +174,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(MainWindowTest)
-#include "test_integration.moc"
+#include "MainWindowTest.moc"

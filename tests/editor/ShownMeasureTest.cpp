@@ -384,4 +384,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(ShownMeasureTest)
-#include "test_shown_measure.moc"
+#include "ShownMeasureTest.moc"

@@ -118,4 +118,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(ScoreImportTest)
-#include "test_import.moc"
+#include "ScoreImportTest.moc"

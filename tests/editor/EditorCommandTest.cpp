@@ -144,4 +144,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(EditorCommandTest)
-#include "test_command.moc"
+#include "EditorCommandTest.moc"

@@ -66,4 +66,4 @@ private slots:
 };
 
 DZQ_REGISTER_TEST(MiniWindowTest)
-#include "test_mini_window.moc"
+#include "MiniWindowTest.moc"
