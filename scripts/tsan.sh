@@ -7,7 +7,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${DZQ_TSAN_BUILD_DIR:-$here/build-tsan}"
-tests=(test_platform test_font_switch test_recorder)
+tests=(test_platform_audio test_platform_midi test_platform_media)
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -31,7 +31,7 @@ class TimingBackend : public RecordingMidiBackend {
 public:
     QElapsedTimer *clock = nullptr;
     qint64 lastSendNs = 0;
-    int shortMsg(MidiHandle handle, quint32 message, qint64 dueNs) override
+    int shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs) override
     {
         const int result = RecordingMidiBackend::shortMsg(handle, message, dueNs);
         lastSendNs = clock->nsecsElapsed();

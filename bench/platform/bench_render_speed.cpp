@@ -9,6 +9,7 @@
 //
 //   bench_render_speed [sound font]
 
+#include "core/MidiMessage.h"
 #include "platform/media/OfflineRenderer.h"
 
 #include <QFileInfo>
@@ -24,9 +25,9 @@
 
 namespace {
 
-constexpr quint32 msg(int status, int d1, int d2 = 0)
+constexpr MidiMessage msg(int status, int d1, int d2 = 0)
 {
-    return quint32(status) | quint32(d1) << 8 | quint32(d2) << 16;
+    return {quint8(status), quint8(d1), quint8(d2)};
 }
 
 void bench(const QString &font, const char *title, const int (&programs)[6], int melodyVoices)

@@ -33,10 +33,10 @@ class TimingBackend : public RecordingMidiBackend {
 public:
     QElapsedTimer *clock = nullptr;
     qint64 firstNoteOnNs = -1;
-    int shortMsg(MidiHandle handle, quint32 message, qint64 dueNs) override
+    int shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs) override
     {
         const int result = RecordingMidiBackend::shortMsg(handle, message, dueNs);
-        if (firstNoteOnNs < 0 && MidiMessage::unpack(message).isNoteOn())
+        if (firstNoteOnNs < 0 && message.isNoteOn())
             firstNoteOnNs = clock->nsecsElapsed();
         if (sent.size() > 4096)
             sent.clear();

@@ -2,7 +2,7 @@
 // to a backend that only counts: nanoseconds per step.
 #include "core/Clock.h"
 #include "core/SharedState.h"
-#include "platform/midi/MidiBackend.h"
+#include "core/MidiBackend.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "midiport/MidiPort.h"
 
@@ -31,10 +31,10 @@ public:
         return MidiError::Ok;
     }
     int close(MidiHandle) override { return MidiError::Ok; }
-    int shortMsg(MidiHandle, quint32 message, qint64 dueNs) override
+    int shortMsg(MidiHandle, const MidiMessage &message, qint64 dueNs) override
     {
         ++sent;
-        checksum += message ^ quint64(dueNs);
+        checksum += message.packed() ^ quint64(dueNs);
         return MidiError::Ok;
     }
     QString errorText(int) override { return QString(); }

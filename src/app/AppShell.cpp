@@ -3,7 +3,7 @@
 #include "app/DZQQD.h"
 #include "app/Form1.h"
 #include "app/Form3.h"
-#include "app/MainWindowControllers.h"
+#include "controllers/mainwindow/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
 #include "platform/audio/BufferMemory.h"
 #include "platform/audio/SoundFontMemory.h"
@@ -90,6 +90,18 @@ bool AppShell::start()
         return false;
     }
     // The sound font loads while the welcome dialog shows.
+    followEngine();
+    engine_.start();
+
+    openPort();
+    makeControllers();
+    showWelcome();
+    startInputs();
+    return true;
+}
+
+void AppShell::followEngine()
+{
     connect(&engine_, &AudioEngine::notice, this, [this](const QString &text) {
         if (text.endsWith(QStringLiteral("。。。")))
             mainDisplay_.setFJWZ(text);
@@ -130,8 +142,10 @@ bool AppShell::start()
         listSoundFonts();
         describeSoundFont();
     });
-    engine_.start();
+}
 
+void AppShell::openPort()
+{
     MidiBackend *backend = &midi_;
     if (!options_.midiLogPath.isEmpty()) {
         log_ = std::make_unique<MidiLogBackend>(midi_, options_.midiLogPath, clock_, startNs_);
@@ -142,6 +156,10 @@ bool AppShell::start()
                                  .arg(options_.midiLogPath, log_->errorString()));
     }
     port_ = std::make_unique<MidiPort>(*backend, dialogs_, clock_);
+}
+
+void AppShell::makeControllers()
+{
     const QString recordFolder = RecordFolder::locateForProgram();
     // The recorder keeps its takes beside the record folder until saved;
     // what a run that did not end normally left there is kept as a file.
@@ -169,6 +187,10 @@ bool AppShell::start()
     inputs_ = std::make_unique<MidiInputs>(inputPorts_);
     inputs_->setChoice(MidiInputChoice::parse(options_.midiIn));
     mainControllers_->attachInputs(*inputs_);
+}
+
+void AppShell::showWelcome()
+{
     form1_ = std::make_unique<Form1>(*mainControllers_);
     // The wave output at 0x6000 on both sides, as the main window loads.
     engine_.setWaveVolume(0x60006000u);
@@ -180,8 +202,6 @@ bool AppShell::start()
     form1_->installEventFilter(this);
     WindowPlacement::centreOn(welcome_.get(), WindowPlacement::availableAt(QCursor::pos()));
     welcome_->show();
-    startInputs();
-    return true;
 }
 
 void AppShell::startInputs()

@@ -66,6 +66,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The pieces of start(), in order.
+    void followEngine();     // the engine's notices, readiness and changes
+    void openPort();         // the MIDI port, through the log when asked for
+    void makeControllers();  // record folder, takes, session, controller groups, keyboards
+    void showWelcome();      // the main window made, the welcome dialog shown
+
     void showMainWindow();
     void describeOutput();
     void describeSoundFont();

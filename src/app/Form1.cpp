@@ -3,7 +3,7 @@
 #include "app/DisplayPanel.h"
 #include "app/HelpPanel.h"
 #include "app/MidiInputButton.h"
-#include "app/MainWindowControllers.h"
+#include "controllers/mainwindow/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
 #include "chords/ChordPanel.h"
 #include "jianpu/NotationWindow.h"
@@ -58,6 +58,21 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
     setWindowTitle(caption());
     setFixedSize(988, 337);
 
+    buildClockLine();
+    buildScoreButtons();
+    buildPanels();
+    buildTabs();
+    buildCommandButtons();
+    new RecorderView(c_.recorder, BcLY, this);
+    buildKeyboard();
+    followKeyboards();
+
+    connect(&c_, &MainWindowControllers::choiceMade, this, &Form1::YXYZ);
+    mainInitialised_ = false;
+}
+
+void Form1::buildClockLine()
+{
     Label8 = new QLabel(c_.statusClock.Label8(), this);
     Label8->setObjectName(QStringLiteral("Label8"));
     Label8->setGeometry(18, 8, 368, 17);
@@ -69,7 +84,10 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
         Label8->setText(c_.statusClock.Label8());
         SjXs->setText(c_.statusClock.SjXs());
     });
+}
 
+void Form1::buildScoreButtons()
+{
     scoreBox_ = new ScoreBox(c_.display, this);
     scoreBox_->bind(p_.player, p_.scoreFiles);
     // While the user types in the score box a MIDI keyboard's notes leave it alone.
@@ -98,7 +116,10 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
     JianPu->setFocusPolicy(Qt::TabFocus);
     connect(JianPu, &QPushButton::clicked, this, &Form1::notationClicked);
     new DisplayPanel(c_.display, this);
+}
 
+void Form1::buildPanels()
+{
     auto *chordPanel = new ChordPanel(p_.chords, this);
     connect(chordPanel, &ChordPanel::backgroundClicked, &c_.navigation, &Navigation::panelClicked);
     panels_[Navigation::kChord] = chordPanel;
@@ -114,12 +135,10 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
         if (panel)
             panel->setGeometry(kPanelLeft, kPanelTop, 391, 146);
     }
-    buildTabs();
+}
 
-
-    buildCommandButtons();
-    new RecorderView(c_.recorder, BcLY, this);
-
+void Form1::buildKeyboard()
+{
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
@@ -132,7 +151,10 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
         label3->setAttribute(Qt::WA_TransparentForMouseEvents);
         label3->raise();
     }
+}
 
+void Form1::followKeyboards()
+{
     if (c_.midiInputs) {
         // In the tab strip's gap, beside the device list's panel.
         auto *midiIn = new MidiInputButton(*c_.midiInputs, this);
@@ -145,9 +167,6 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
         if (form2_ && !p_.keyboard.isAway())
             form2_->keyboard().timer1().setEnabled(false);
     });
-
-    connect(&c_, &MainWindowControllers::choiceMade, this, &Form1::YXYZ);
-    mainInitialised_ = false;
 }
 
 void Form1::buildTabs()

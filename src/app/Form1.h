@@ -63,8 +63,15 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildCommandButtons();
+    // The pieces of the window, in the order they are built.
+    void buildClockLine();     // the status line and the clock
+    void buildScoreButtons();  // the score box, 导出 and 简谱
+    void buildPanels();        // the chord, rhythm, melody and help panels
     void buildTabs();
+    void buildCommandButtons();
+    void buildKeyboard();      // the divider, the layout picture and the piano
+    void followKeyboards();    // the MIDI input button, the mini window's tick
+
     void quitClicked();
     void openWebPage();
     void miniClicked();

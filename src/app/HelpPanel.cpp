@@ -1,6 +1,6 @@
 #include "app/HelpPanel.h"
 
-#include "controllers/Navigation.h"
+#include "controllers/mainwindow/Navigation.h"
 
 #include <QButtonGroup>
 #include <QPlainTextEdit>

@@ -1,5 +1,4 @@
 list(APPEND DZQ_CORE_SOURCES
-  src/app/MainWindowControllers.h src/app/MainWindowControllers.cpp
   src/app/EngineFontChoice.h src/app/EngineFontChoice.cpp
 )
 list(APPEND DZQ_GUI_SOURCES

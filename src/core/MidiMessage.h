@@ -19,8 +19,10 @@ constexpr quint8 kAllNotesOff = 123;  // controller 123
 constexpr quint8 kPercussionChannel = 9;  // "channel 10"
 }  // namespace Midi
 
-// One short MIDI message. On the wire of the port (and in the MIDI log) it
-// is packed into 32 bits: status + data1 * 256 + data2 * 65536.
+// One short MIDI message, the one form it takes from the MIDI port down to
+// the synthesizer, the devices, the recordings and the files. Packed into 32
+// bits (status + data1 * 256 + data2 * 65536) only where it is stored so:
+// the MIDI log and the rhythm step table.
 struct MidiMessage {
     quint8 status = 0;
     quint8 data1 = 0;
@@ -57,9 +59,21 @@ struct MidiMessage {
             return 3;
         }
     }
+    constexpr bool operator==(const MidiMessage &o) const
+    {
+        return status == o.status && data1 == o.data1 && data2 == o.data2;
+    }
+    constexpr bool operator!=(const MidiMessage &o) const { return !(*this == o); }
+
     // A channel message with data bytes a device takes as they are.
     constexpr bool isValidChannelMessage() const
     {
         return status >= 0x80 && status < 0xF0 && data1 < 0x80 && (length() == 2 || data2 < 0x80);
     }
+};
+
+// One short message with the time it belongs to.
+struct TimedMidiMessage {
+    qint64 ns = 0;  // since the clock's zero
+    MidiMessage message;
 };

@@ -6,4 +6,5 @@ list(APPEND DZQ_CORE_SOURCES
   src/core/PlaybackTimer.h src/core/PlaybackTimer.cpp
   src/core/WindowDisplay.h src/core/WindowDisplay.cpp
   src/core/MidiMessage.h
+  src/core/MidiBackend.h
 )

@@ -3,6 +3,7 @@
 #include "core/Session.h"
 #include "editor/EditorModel.h"
 #include "editor/MeasureHeader.h"
+#include "resources/StringTable.h"
 
 #include <QObject>
 #include <QString>
@@ -21,8 +22,8 @@ public:
     static constexpr int kRows = EditorModel::kRows;
     static constexpr int kMelodyRows = EditorModel::kMelodyRows;
     static constexpr int kPercussionRows = 5;
-    static constexpr int kMelodyInstruments = 129;
-    static constexpr int kDrums = 47;
+    static constexpr int kMelodyInstruments = StringTable::kInstrumentCount;
+    static constexpr int kDrums = StringTable::kDrumCount;
 
     EditorControls(Session &ctx, EditorModel &model, QObject *parent = nullptr);
 

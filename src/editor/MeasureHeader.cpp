@@ -1,9 +1,11 @@
 #include "editor/MeasureHeader.h"
 
+#include "resources/StringTable.h"
+
 namespace {
 
-constexpr int kMelodyInstruments = 129;  // "0.无声" .. "128.枪声"
-constexpr int kDrums = 47;
+constexpr int kMelodyInstruments = StringTable::kInstrumentCount;  // "0.无声" .. "128.枪声"
+constexpr int kDrums = StringTable::kDrumCount;
 
 // Two hexadecimal digits (either case), or -1.
 int hexPair(const QString &text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/EditorModel.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -11,7 +13,7 @@
 //   the tempo index as two decimal digits: 48 characters.
 // The instrument value -1 (a list's first entry) is written "FF".
 struct MeasureSettings {
-    static constexpr int kRows = 10;
+    static constexpr int kRows = EditorModel::kRows;
     std::array<qint32, kRows> programs{};  // instrument list index - 1
     std::array<qint16, kRows> volumes{};   // 0..127
     int keyIndex = 0;                      // 0..11

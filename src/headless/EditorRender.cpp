@@ -1,5 +1,6 @@
 #include "headless/EditorRender.h"
 
+#include "core/MidiMessage.h"
 #include "editor/EditorControllers.h"
 #include "editor/EditorModel.h"
 #include "headless/HeadlessSession.h"
@@ -52,8 +53,8 @@ bool EditorRender::play(const QString &editPath, Notifier &notices, ScoreRender:
     // channels; the file starts with those program changes.
     QVector<TimedMidiMessage> opening;
     for (const TimedMidiMessage &m : session->midi.messages()) {
-        const quint32 kind = m.message & 0xF0;
-        if ((kind == 0xB0 || kind == 0xC0) && (m.message & 0x0F) <= 4)
+        const int kind = m.message.kind();
+        if ((kind == Midi::ControlChange || kind == Midi::ProgramChange) && m.message.channel() <= 4)
             opening << TimedMidiMessage{0, m.message};
     }
     const int playStart = int(session->midi.messages().size());

@@ -1,6 +1,6 @@
 #include "headless/ScoreExport.h"
 
-#include "platform/midi/MidiFileWriter.h"
+#include "songs/MidiFileWriter.h"
 #include "platform/media/OfflineRenderer.h"
 #include "score/ScoreReader.h"
 #include "score/ScorePlayer.h"

@@ -64,7 +64,7 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
     // starting, not to the score, and is left out.
     QVector<TimedMidiMessage> startUp;
     for (const TimedMidiMessage &m : session->midi.messages()) {
-        if (MidiMessage::unpack(m.message).kind() != Midi::NoteOn)
+        if (m.message.kind() != Midi::NoteOn)
             startUp << m;
     }
     const int scoreStart = session->midi.messages().size();

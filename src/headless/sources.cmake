@@ -7,7 +7,6 @@ list(APPEND DZQ_CORE_SOURCES
   src/headless/ScoreRender.h src/headless/ScoreRender.cpp
   src/headless/EditorRender.h src/headless/EditorRender.cpp
   src/headless/ScoreExport.h src/headless/ScoreExport.cpp
-  src/headless/ScoreExporter.h src/headless/ScoreExporter.cpp
   src/headless/RenderCommand.h src/headless/RenderCommand.cpp
   src/headless/CommandLine.h src/headless/CommandLine.cpp
 )

@@ -49,28 +49,18 @@ void MidiPort::CloseMidiDevice()
         ShowMidiError(result);
 }
 
-quint32 MidiPort::pack(qint16 status, qint16 data1, qint16 data2)
+int MidiPort::send(const MidiMessage &message)
 {
-    return MidiMessage{quint8(status), quint8(data1), quint8(data2)}.packed();
-}
-
-int MidiPort::send(quint32 message)
-{
-    const MidiMessage m = MidiMessage::unpack(message);
-    // A message with a byte out of range would reach the device as garbage
-    // (or as another message); it is never sent.
-    if (!MidiMessage::fits(message) || m.status < 0x80 || m.data1 > 127 || m.data2 > 127)
-        return MidiError::Ok;
     return backend_.shortMsg(handle_, message, clock_.tickTimeNs());
 }
 
 void MidiPort::SendShortMessage(qint16 status, qint16 data1, qint16 data2)
 {
-    // An operand out of range would spill into the neighbouring byte and
-    // reach the device as another message; such a message is never sent.
+    // An operand out of range would reach the device as garbage or as
+    // another message; such a message is never sent.
     if (status < 0x80 || status > 0xFF || data1 < 0 || data1 > 127 || data2 < 0 || data2 > 127)
         return;
-    const int result = send(pack(status, data1, data2));
+    const int result = send(MidiMessage{quint8(status), quint8(data1), quint8(data2)});
     if (result != MidiError::Ok)
         ShowMidiError(result);
 }
@@ -110,7 +100,11 @@ void MidiPort::PlayRhythmStep(const StepTable &table, qint16 stepIndex)
     for (int cell = 0; cell <= 4; ++cell) {
         const StepCell &c = table.cell(stepIndex, cell);
         if (c.Sounding == -1) {
-            lastResult = send(c.Message);
+            // The table holds what a rhythm file holds: a packed value, whose
+            // bytes may be anything. One out of range is never sent.
+            const MidiMessage m = MidiMessage::unpack(c.Message);
+            const bool valid = MidiMessage::fits(c.Message) && m.status >= 0x80 && m.data1 < 0x80 && m.data2 < 0x80;
+            lastResult = valid ? send(m) : MidiError::Ok;
             sent = true;
         }
     }

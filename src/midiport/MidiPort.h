@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/midi/MidiBackend.h"
+#include "core/MidiBackend.h"
 
 #include <QObject>
 #include <QString>
@@ -51,16 +51,14 @@ public:
     // Id of the open device; meaningful only while a device is open.
     qint16 openDeviceId() const { return openId_; }
 
-    // status + data1 * 256 + data2 * 65536
-    static quint32 pack(qint16 status, qint16 data1, qint16 data2);
-
 signals:
     // A device was opened or closed.
     void deviceChanged();
 
 private:
-    // Hands one packed message to the device, stamped with the tick time.
-    int send(quint32 message);
+    // Hands one message, its bytes checked, to the device, stamped with the
+    // tick time.
+    int send(const MidiMessage &message);
 
     MidiBackend &backend_;
     Notifier &notifier_;

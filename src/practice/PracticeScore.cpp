@@ -112,7 +112,7 @@ Prepared prepare(const QString &score, const QString &recordFolder, const ScoreR
     std::set<std::pair<int, int>> sounding;     // (channel, note) of the accompaniment
     for (int i = p.startUpCount; i < p.messages.size(); ++i) {
         const TimedMidiMessage &t = p.messages[i];
-        const MidiMessage m = MidiMessage::unpack(t.message);
+        const MidiMessage m = t.message;
         if (!isMelodyChannel(m.channel()) || m.kind() == Midi::System) {
             // The player silences its chord notes at every note, also when
             // none sound: only what ends a note is kept.
@@ -124,9 +124,9 @@ Prepared prepare(const QString &score, const QString &recordFolder, const ScoreR
             continue;
         }
         if (m.isNoteOn() && onsets.insert({t.ns, m.data1}).second)
-            r.melody << TimedMidiMessage{t.ns, MidiMessage::make(Midi::NoteOn, 0, m.data1, m.data2).packed()};
+            r.melody << TimedMidiMessage{t.ns, MidiMessage::make(Midi::NoteOn, 0, m.data1, m.data2)};
         else if (m.isNoteOff() && releases.insert({t.ns, m.data1}).second)
-            r.melody << TimedMidiMessage{t.ns, MidiMessage::make(Midi::NoteOff, 0, m.data1).packed()};
+            r.melody << TimedMidiMessage{t.ns, MidiMessage::make(Midi::NoteOff, 0, m.data1)};
     }
 
     for (const auto &[ns, pitch] : onsets) {

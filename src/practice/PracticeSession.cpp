@@ -28,11 +28,6 @@ constexpr int kClickOther = 77;
 constexpr int kClickAccent = 20;  // the bar's first beat, louder
 constexpr double kClickLengthMs = 60;
 
-bool isNoteOn(quint32 packed)
-{
-    return MidiMessage::unpack(packed).isNoteOn();
-}
-
 }  // namespace
 
 PracticeNotes::PracticeNotes(PracticeSession &session) : HardwareNoteTarget(&session), session_(session) { }
@@ -197,10 +192,10 @@ QVector<PracticeSession::Event> PracticeSession::passageEvents(bool withMelody) 
     if (withMelody) {
         for (int i = passage_.firstNote; i < passage_.firstNote + passage_.noteCount; ++i) {
             const Practice::Note &n = prepared_.notes[i];
-            events << Event{toRunMs(n.ms), MidiMessage::make(Midi::NoteOn, 0, n.pitch, 1).packed(), true, i};
+            events << Event{toRunMs(n.ms), MidiMessage::make(Midi::NoteOn, 0, n.pitch, 1), true, i};
         }
         for (const TimedMidiMessage &m : prepared_.melody) {
-            if (!isNoteOn(m.message) && inPassage(m.ns))
+            if (!m.message.isNoteOn() && inPassage(m.ns))
                 events << Event{toRunMs(double(m.ns) / kNsPerMs), m.message, true};
         }
     }
@@ -208,7 +203,7 @@ QVector<PracticeSession::Event> PracticeSession::passageEvents(bool withMelody) 
     std::stable_sort(events.begin(), events.end(), [](const Event &a, const Event &b) {
         if (std::abs(a.ms - b.ms) > kSameMs)
             return a.ms < b.ms;
-        return !isNoteOn(a.message) && isNoteOn(b.message);
+        return !a.message.isNoteOn() && b.message.isNoteOn();
     });
     return events;
 }
@@ -234,9 +229,9 @@ void PracticeSession::beginRun(bool atFirstNote)
             const double at = -beatMs_ * (beats_ - b);
             const int note = b == 0 ? kClickFirst : kClickOther;
             const int velocity = qMin(127, clickVelocity_ + (b == 0 ? kClickAccent : 0));
-            clicks << Event{at, MidiMessage::make(Midi::NoteOn, Midi::kPercussionChannel, note, velocity).packed()};
+            clicks << Event{at, MidiMessage::make(Midi::NoteOn, Midi::kPercussionChannel, note, velocity)};
             clicks << Event{at + qMin(kClickLengthMs, beatMs_ / 2),
-                            MidiMessage::make(Midi::NoteOff, Midi::kPercussionChannel, note).packed()};
+                            MidiMessage::make(Midi::NoteOff, Midi::kPercussionChannel, note)};
         }
         events_ = clicks + events_;
         std::stable_sort(events_.begin(), events_.end(), [](const Event &a, const Event &b) { return a.ms < b.ms - kSameMs; });
@@ -430,7 +425,7 @@ void PracticeSession::playDue(double ms, bool catchingUp)
         if (e.ms > ms + kSameMs || e.ms >= boundMs_ - kSameMs)
             break;
         ++nextEvent_;
-        if (catchingUp && e.ms < ms - kSameMs && isNoteOn(e.message))
+        if (catchingUp && e.ms < ms - kSameMs && e.message.isNoteOn())
             continue;
         send(e);
     }
@@ -462,7 +457,7 @@ void PracticeSession::schedule()
 
 void PracticeSession::send(const Event &e)
 {
-    const MidiMessage m = MidiMessage::unpack(e.message);
+    const MidiMessage &m = e.message;
     if (e.melody) {
         if (m.isNoteOn()) {
             melodyOn(m.data1);

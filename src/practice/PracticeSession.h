@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/MidiMessage.h"
 #include "core/PlaybackTimer.h"
 #include "jianpu/NotationSheet.h"
 #include "performance/HardwareNoteTarget.h"
@@ -155,7 +156,7 @@ signals:
 private:
     struct Event {
         double ms = 0;
-        quint32 message = 0;
+        MidiMessage message;
         bool melody = false;  // the demonstration's melody: sounds on the voices
         int note = -1;        // a melody note-on: its prepared note
     };

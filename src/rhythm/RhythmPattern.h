@@ -1,5 +1,7 @@
 #pragma once
 
+#include "resources/StringTable.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -20,7 +22,7 @@ class RhythmPattern : public QObject {
 public:
     static constexpr int kRows = 4;          // rows A, B, C, D
     static constexpr int kCellsPerRow = 17;  // cells 0..16; 16 is off the visible grid
-    static constexpr int kDrumCount = 47;    // drum list positions 0..46 = keys 35..81
+    static constexpr int kDrumCount = StringTable::kDrumCount;  // drum list positions 0..46 = keys 35..81
     static constexpr int kVolumeCount = 8;   // "50" .. "120"
     static constexpr int kBuiltInCount = 9;
     static constexpr int kTitleLength = 16;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "chords/ChordAccompaniment.h"
+#include "chords/SoundEffects.h"
+#include "performance/MelodyVoices.h"
 #include "performance/TempoList.h"
 
 #include <QStringView>
@@ -41,14 +44,14 @@ constexpr int eighthBeatMsOf(int n) { return TempoList::eighthBeatMsFor(tempoOf(
 // ---- YQ n: instrument combination ---------------------------------------------
 
 // YQ1..YQ12 choose the combination of F1..F12; any other number chooses 7.
-constexpr int kCombinations = 12;
+constexpr int kCombinations = MelodyVoices::kCombinations;
 constexpr int kFallbackCombination = 7;
 constexpr int combinationOf(int n) { return n >= 1 && n <= kCombinations ? n : kFallbackCombination; }
 
 // ---- HX n: chord ---------------------------------------------------------------
 
 // HX1..HX6 choose the chord type; HX with any other number is an error.
-constexpr int kChordTypes = 6;
+constexpr int kChordTypes = ChordAccompaniment::kChordCount;
 constexpr bool isChord(int n) { return n >= 1 && n <= kChordTypes; }
 
 // ---- JP n: rhythm --------------------------------------------------------------
@@ -83,7 +86,7 @@ constexpr int rhythmFileEntry(int n) { return n - kFirstRhythmFile; }
 
 // YX1..YX6 play an effect and wait n ticks; any other number does nothing
 // and takes no time.
-constexpr int kEffects = 6;
+constexpr int kEffects = SoundEffects::kEffectCount;
 constexpr int kWaveEffect = 5;  // 海浪声 waits in longer ticks
 constexpr bool isEffect(int n) { return n >= 1 && n <= kEffects; }
 // Eighths of a beat in one tick of the effect's wait: the playback clock's

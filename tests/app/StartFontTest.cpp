@@ -1,6 +1,6 @@
 #include "TestMain.h"
 
-#include "../platform/BrokenFontRig.h"
+#include "BrokenFontRig.h"
 
 #include "platform/audio/SynthSetup.h"
 

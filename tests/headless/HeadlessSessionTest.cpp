@@ -54,7 +54,7 @@ private slots:
                                     RecordingMidiBackend::noteOn(1, 62, 90)};
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(sent[i].ns, times[i]);
-            QCOMPARE(sent[i].message, messages[i]);
+            QCOMPARE(sent[i].message.packed(), messages[i]);
         }
     }
 

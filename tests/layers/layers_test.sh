@@ -67,6 +67,15 @@ tree loose "$rules"
 : > "$work/loose/src/platform/Loose.h"
 expect loose "lies in no declared room"
 
+# A room nested in another is a room of its own: allowing the outer one
+# does not allow it.
+tree nested "$rules
+score/deep: core"
+mkdir -p "$work/nested/src/score/deep"
+: > "$work/nested/src/score/deep/Deep.h"
+echo '#include "score/deep/Deep.h"' > "$work/nested/src/app/View.h"
+expect nested "app may not use score/deep"
+
 tree cycle "core: app
 platform/audio: core
 score: core platform/audio
@@ -78,6 +87,19 @@ platform/audio: core score
 score: core
 app: core score"
 expect platformrule "is a platform room and may not use score"
+
+# Tests mirror the rooms: a folder per room, its executables named after it.
+tree testroom "$rules"
+mkdir -p "$work/testroom/tests/scores" "$work/testroom/tests/support"
+echo 'dzq_add_test(test_scores SOURCES A.cpp)' > "$work/testroom/tests/scores/CMakeLists.txt"
+: > "$work/testroom/tests/support/CMakeLists.txt"
+expect testroom "tests/scores: a test folder of no room"
+
+tree testname "$rules"
+mkdir -p "$work/testname/tests/platform/audio"
+printf 'dzq_add_test(test_platform_audio SOURCES A.cpp)\ndzq_add_test(test_font_switch SOURCES B.cpp)\n' \
+    > "$work/testname/tests/platform/audio/CMakeLists.txt"
+expect testname "test_font_switch is not test_platform_audio"
 
 [ $fail -eq 0 ] && echo "layers: all cases pass"
 exit $fail

@@ -193,5 +193,5 @@ private slots:
     }
 };
 
-DZQ_TEST_MAIN(FontEntriesTest)
+DZQ_REGISTER_TEST(FontEntriesTest)
 #include "FontEntriesTest.moc"

@@ -9,6 +9,16 @@
 
 using R = RecordingMidiBackend;
 
+namespace {
+
+// A step table cell's message, packed as rhythm files hold it.
+quint32 packed(int status, int data1, int data2)
+{
+    return MidiMessage{quint8(status), quint8(data1), quint8(data2)}.packed();
+}
+
+}  // namespace
+
 class MidiPortTest : public QObject {
     Q_OBJECT
 private slots:
@@ -61,7 +71,7 @@ private slots:
         port.NoteOn(0, 60, 70);
         port.NoteOff(0, 60);
         QCOMPARE(backend.messages(), (QVector<quint32>{0xB2, 0xEC2, 0x463C90, 0x3C80}));
-        QCOMPARE(MidiPort::pack(0x99, 35, 100), quint32(100 * 65536 + 35 * 256 + 153));
+        QCOMPARE(packed(0x99, 35, 100), quint32(100 * 65536 + 35 * 256 + 153));
     }
 
     void sendWithoutDeviceShowsOneBoxAndSendsNothing()
@@ -153,14 +163,32 @@ private slots:
         QVERIFY(backend.sent.isEmpty());
         for (int c = 0; c < kCellsPerStep; ++c) {
             table.cell(3, c).Sounding = -1;
-            table.cell(3, c).Message = MidiPort::pack(0x99, qint16(35 + c), 100);
+            table.cell(3, c).Message = packed(0x99, qint16(35 + c), 100);
         }
         port.PlayRhythmStep(table, 3);  // cell 5 is never sounded
         QCOMPARE(backend.sent.size(), 5);
-        QCOMPARE(backend.sent[4].message, MidiPort::pack(0x99, 39, 100));
+        QCOMPARE(backend.sent[4].message, packed(0x99, 39, 100));
         port.PlayRhythmStep(table, -1);
         port.PlayRhythmStep(table, kStepCount);
         QCOMPARE(backend.sent.size(), 5);
+    }
+
+    void rhythmCellsHoldingNoMessageAreNeverSent()
+    {
+        R backend;
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        MidiPort port(backend, dialogs, clock);
+        port.OpenMidiDevice(0);
+        StepTable table;
+        // A rhythm file may hold any number: a fourth byte, a data byte of
+        // 128 or more, a data byte where the status should be.
+        const quint32 cells[] = {0x01642399, 0x802399, 0x648099, 0x642340, packed(0x99, 42, 100)};
+        for (int c = 0; c < int(std::size(cells)); ++c)  // the five cells a step sounds
+            table.cell(0, c) = {-1, 35, 100, cells[c]};
+        port.PlayRhythmStep(table, 0);
+        QCOMPARE(backend.messages(), (QVector<quint32>{packed(0x99, 42, 100)}));
+        QVERIFY(dialogs.messages.isEmpty());
     }
 
     void rhythmStepReportsOnlyAFailedLastSend()
@@ -171,8 +199,8 @@ private slots:
         MidiPort port(backend, dialogs, clock);
         port.OpenMidiDevice(0);
         StepTable table;
-        table.cell(0, 0) = {-1, 35, 100, MidiPort::pack(0x99, 35, 100)};
-        table.cell(0, 1) = {-1, 36, 100, MidiPort::pack(0x99, 36, 100)};
+        table.cell(0, 0) = {-1, 35, 100, packed(0x99, 35, 100)};
+        table.cell(0, 1) = {-1, 36, 100, packed(0x99, 36, 100)};
         backend.sendResult = MidiError::NoDevice;
         port.PlayRhythmStep(table, 0);
         QCOMPARE(dialogs.messages.size(), 1);

@@ -4,7 +4,7 @@
 
 #include "controllers/PerformanceControllers.h"
 #include "core/MidiMessage.h"
-#include "platform/midi/MidiFileWriter.h"
+#include "songs/MidiFileWriter.h"
 #include "practice/PracticeHistory.h"
 
 #include <QByteArray>
@@ -33,8 +33,8 @@ inline QString writeTake(const QString &path, std::initializer_list<std::pair<in
 {
     QVector<TimedMidiMessage> messages;
     for (const auto &[ms, pitch] : notes) {
-        messages << TimedMidiMessage{qint64(ms) * 1000000, MidiMessage::make(Midi::NoteOn, 0, pitch, 100).packed()};
-        messages << TimedMidiMessage{qint64(ms + 100) * 1000000, MidiMessage::make(Midi::NoteOff, 0, pitch).packed()};
+        messages << TimedMidiMessage{qint64(ms) * 1000000, MidiMessage::make(Midi::NoteOn, 0, pitch, 100)};
+        messages << TimedMidiMessage{qint64(ms + 100) * 1000000, MidiMessage::make(Midi::NoteOff, 0, pitch)};
     }
     std::stable_sort(messages.begin(), messages.end(),
                      [](const TimedMidiMessage &a, const TimedMidiMessage &b) { return a.ns < b.ns; });

@@ -109,7 +109,7 @@ void PracticeScoreTest::chordsAndRhythmAreAccompaniment()
     int chordNotes = 0;
     int drums = 0;
     for (const TimedMidiMessage &m : p.accompaniment) {
-        const MidiMessage msg = MidiMessage::unpack(m.message);
+        const MidiMessage msg = m.message;
         QVERIFY2(msg.channel() > 2, "a melody channel in the accompaniment");
         chordNotes += msg.isNoteOn() && msg.channel() >= 3 && msg.channel() <= 5 ? 1 : 0;
         drums += msg.isNoteOn() && msg.channel() == Midi::kPercussionChannel ? 1 : 0;
@@ -119,7 +119,7 @@ void PracticeScoreTest::chordsAndRhythmAreAccompaniment()
     // Only what ends a sounding note: no note-offs of chords that never sounded.
     QSet<int> on;
     for (const TimedMidiMessage &m : p.accompaniment) {
-        const MidiMessage msg = MidiMessage::unpack(m.message);
+        const MidiMessage msg = m.message;
         if (msg.isNoteOn())
             on.insert(msg.channel() << 8 | msg.data1);
         else if (msg.isNoteOff())
@@ -129,7 +129,7 @@ void PracticeScoreTest::chordsAndRhythmAreAccompaniment()
     // The melody for a demonstration: each note-on once, whatever the voices.
     int melodyOns = 0;
     for (const TimedMidiMessage &m : p.melody)
-        melodyOns += MidiMessage::unpack(m.message).isNoteOn() ? 1 : 0;
+        melodyOns += m.message.isNoteOn() ? 1 : 0;
     QCOMPARE(melodyOns, 2);
 }
 

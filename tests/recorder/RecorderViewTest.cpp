@@ -3,7 +3,7 @@
 #include "TestMain.h"
 
 #include "app/Form1.h"
-#include "app/MainWindowControllers.h"
+#include "controllers/mainwindow/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
 #include "editor/YYBJ.h"
 #include "recorder/WaveRecorder.h"

@@ -60,9 +60,9 @@ QVector<Sounded> channelZero(const ScoreRender::Performance &p)
     QVector<Sounded> out;
     int open = -1;
     for (const TimedMidiMessage &m : p.messages) {
-        const int status = int(m.message & 0xFF);
-        const int note = int((m.message >> 8) & 0x7F);
-        const int velocity = int((m.message >> 16) & 0x7F);
+        const int status = m.message.status;
+        const int note = m.message.data1 & 0x7F;
+        const int velocity = m.message.data2 & 0x7F;
         if (status == 0x90 && velocity > 0) {
             open = int(out.size());
             out.append({m.ns / 1000000, -1, note});

@@ -1,9 +1,9 @@
-#include "../app/ProgramRun.h"
+#include "ProgramRun.h"
 #include "SongTestSupport.h"
 #include "TestContext.h"
 #include "TestMain.h"
 
-#include "app/MainWindowControllers.h"
+#include "controllers/mainwindow/MainWindowControllers.h"
 #include "controllers/PerformanceControllers.h"
 #include "rhythm/RhythmPattern.h"
 #include "score/ScoreFiles.h"

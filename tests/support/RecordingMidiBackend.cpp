@@ -44,13 +44,13 @@ int RecordingMidiBackend::close(MidiHandle handle)
     return closeResult;
 }
 
-int RecordingMidiBackend::shortMsg(MidiHandle handle, quint32 message, qint64 dueNs)
+int RecordingMidiBackend::shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs)
 {
     if (!open_ || handle == 0 || handle != handle_)
         return MidiError::InvalidHandle;
     if (sendResult != 0)
         return sendResult;
-    sent.append({message, dueNs, openId_});
+    sent.append({message.packed(), dueNs, openId_});
     return MidiError::Ok;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "platform/midi/MidiBackend.h"
+#include "core/MidiBackend.h"
 #include "core/MidiMessage.h"
 
 #include <QString>
 #include <QVector>
 
-// A MIDI output for tests: keeps every packed message with its time stamp and
-// the device it went to, and can be told to fail.
+// A MIDI output for tests: keeps every message, packed as the MIDI log writes
+// it (short to compare), with its time stamp and the device it went to, and
+// can be told to fail.
 class RecordingMidiBackend : public MidiBackend {
 public:
     struct Device {
@@ -39,7 +40,7 @@ public:
     int deviceCaps(int id, QString *name) override;
     int open(int id, MidiHandle *handle) override;
     int close(MidiHandle handle) override;
-    int shortMsg(MidiHandle handle, quint32 message, qint64 dueNs) override;
+    int shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs) override;
     QString errorText(int code) override;
 
     // The packed values sent, in order.

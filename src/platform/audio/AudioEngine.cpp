@@ -49,9 +49,9 @@ constexpr float kAudibleLevel = 1e-4f;
 // How often a replaced synthesizer is looked at until it can be deleted.
 constexpr int kRetireCheckMs = 10;
 
-bool isNoteOn(quint32 message)
+bool isNoteOn(const MidiMessage &m)
 {
-    return MidiMessage::unpack(message & 0x7FFFFF).isNoteOn();
+    return MidiMessage{m.status, m.data1, quint8(m.data2 & 0x7F)}.isNoteOn();
 }
 
 }  // namespace
@@ -219,7 +219,6 @@ bool AudioEngine::openDevice()
 {
     // Called inside the device's callback: the audio thread.
     const DeviceOutput::Render render = [this](float *left, float *right, int frames, qint64 nowNs) {
-        SoundLog::markAudioThread();
         if (clockRestart_.exchange(false))
             clock_->reset();
         process(left, right, frames, nowNs);
@@ -304,7 +303,7 @@ void AudioEngine::finishLoading()
         startSwitch(std::exchange(nextFont_, QString()));
 }
 
-void AudioEngine::send(quint32 message, qint64 dueNs)
+void AudioEngine::send(const MidiMessage &message, qint64 dueNs)
 {
     DZQ_ONLY_OWNER_THREAD(owner_);
     if (state_ != State::Ready) {
@@ -473,11 +472,11 @@ void AudioEngine::askRealtimeKit(quint64 threadId)
 void AudioEngine::silenceAll()
 {
     DZQ_ONLY_OWNER_THREAD(owner_);
-    for (quint32 channel = 0; channel < 16; ++channel)
-        send(MidiMessage::make(Midi::ControlChange, channel, Midi::kAllNotesOff).packed(), -1);
+    for (int channel = 0; channel < 16; ++channel)
+        send(MidiMessage::make(Midi::ControlChange, channel, Midi::kAllNotesOff), -1);
 }
 
-void AudioEngine::play(quint32 message)
+void AudioEngine::play(const MidiMessage &message)
 {
     DZQ_ONLY_OWNER_THREAD(owner_);
     {
@@ -591,7 +590,7 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
                 // Inside the gate the synthesizer is not replaced: the
                 // messages go to the one that plays from now on.
                 fluid_synth_t *current = synth_.load();
-                scheduler_.applyDue(boundary, [this, current, font](quint32 message) {
+                scheduler_.applyDue(boundary, [this, current, font](const MidiMessage &message) {
                     if (!font)
                         return;
                     SynthSetup::applyShortMessage(current, message);
@@ -629,7 +628,6 @@ void AudioEngine::process(float *left, float *right, int frames, qint64 nowNs)
 
 void AudioEngine::renderLoop()
 {
-    SoundLog::markAudioThread();
     const int period = SynthSetup::kPeriodFrames;
     const qint64 rate = rate_;
     std::vector<float> left(static_cast<std::size_t>(period)), right(static_cast<std::size_t>(period));
@@ -710,7 +708,7 @@ void AudioEngine::loadSwitch()
     // Nobody plays this synthesizer yet: the channels get their programs
     // here, so their samples are read now rather than on the owner thread.
     FontFile::ReadScope scope(&options_.beforeFontRead);
-    for (quint32 message : s.state)
+    for (const MidiMessage &message : s.state)
         SynthSetup::applyShortMessage(s.synth, message);
 }
 
@@ -731,7 +729,7 @@ void AudioEngine::finishSwitch()
     } else {
         // What the channels were sent while the font loaded, and the
         // programs they play kept in memory (their samples are read already).
-        for (quint32 message : channels_.replay()) {
+        for (const MidiMessage &message : channels_.replay()) {
             s.programs->prepare(message);
             FontFile::ReadScope scope(&options_.beforeFontRead);
             SynthSetup::applyShortMessage(s.synth, message);

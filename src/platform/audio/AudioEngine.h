@@ -160,9 +160,9 @@ public:
     // when done in time.
     bool waitForSwitch(int timeoutMs = 60000);
 
-    // Plays one packed message; dueNs < 0: at once, else the steady time of
-    // the tick that sent it.
-    void send(quint32 message, qint64 dueNs);
+    // Plays one message; dueNs < 0: at once, else the steady time of the
+    // tick that sent it.
+    void send(const MidiMessage &message, qint64 dueNs);
     // Stops every sounding note, after what is waiting on each channel.
     void silenceAll();
 
@@ -231,7 +231,7 @@ signals:
 
 private:
     struct PendingMessage {
-        quint32 message;
+        MidiMessage message;
         qint64 dueNs;
     };
 
@@ -250,7 +250,7 @@ private:
     void startRenderThread();  // without a device: our own thread paces the synthesizer
     void replaceLostOutput();  // owner thread: the device's server went away
     void finishLoading();    // owner thread
-    void play(quint32 message);  // owner thread
+    void play(const MidiMessage &message);  // owner thread
     void process(float *left, float *right, int frames, qint64 nowNs);  // audio thread
     void renderLoop();       // render thread
     void stopOutput();
@@ -306,7 +306,7 @@ private:
     struct FontSwitch {
         std::thread worker;
         QString path;
-        std::vector<quint32> state;  // the channels' state when asked
+        std::vector<MidiMessage> state;  // the channels' state when asked
         fluid_settings_t *settings = nullptr;
         fluid_synth_t *synth = nullptr;
         std::unique_ptr<ProgramCache> programs;

@@ -19,10 +19,9 @@ bool ChannelMemory::isState(int controller)
     return controller < 120;
 }
 
-void ChannelMemory::note(quint32 message)
+void ChannelMemory::note(const MidiMessage &m)
 {
-    const MidiMessage m = MidiMessage::unpack(message);
-    if (!MidiMessage::fits(message) || !m.isValidChannelMessage())
+    if (!m.isValidChannelMessage())
         return;
     Channel &c = channels_[std::size_t(m.channel())];
     switch (m.kind()) {
@@ -52,13 +51,13 @@ void ChannelMemory::note(quint32 message)
 
 void ChannelMemory::clear() { channels_.fill(Channel()); }
 
-std::vector<quint32> ChannelMemory::replay() const
+std::vector<MidiMessage> ChannelMemory::replay() const
 {
-    std::vector<quint32> out;
+    std::vector<MidiMessage> out;
     for (int channel = 0; channel < 16; ++channel) {
         const Channel &c = channels_[std::size_t(channel)];
         const auto cc = [&](int controller, int value) {
-            out.push_back(MidiMessage::make(Midi::ControlChange, channel, controller, value).packed());
+            out.push_back(MidiMessage::make(Midi::ControlChange, channel, controller, value));
         };
         // A bank select takes effect at the next program change.
         if (c.cc[Midi::kBankSelect] >= 0)
@@ -66,13 +65,13 @@ std::vector<quint32> ChannelMemory::replay() const
         if (c.cc[kBankLsb] >= 0)
             cc(kBankLsb, c.cc[kBankLsb]);
         if (c.program >= 0)
-            out.push_back(MidiMessage::make(Midi::ProgramChange, channel, c.program).packed());
+            out.push_back(MidiMessage::make(Midi::ProgramChange, channel, c.program));
         for (int controller = 1; controller < 128; ++controller) {
             if (controller != kBankLsb && c.cc[std::size_t(controller)] >= 0)
                 cc(controller, c.cc[std::size_t(controller)]);
         }
         if (c.bend >= 0)
-            out.push_back(MidiMessage::make(Midi::PitchBend, channel, c.bend & 0x7F, c.bend >> 7).packed());
+            out.push_back(MidiMessage::make(Midi::PitchBend, channel, c.bend & 0x7F, c.bend >> 7));
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/MidiMessage.h"
+
 #include <QtGlobal>
 
 #include <array>
@@ -12,14 +14,14 @@
 // stay. Notes are not kept here (see HeldNotes).
 class ChannelMemory {
 public:
-    // Takes note of one packed message (status | data1 << 8 | data2 << 16).
-    void note(quint32 message);
+    // Takes note of one message.
+    void note(const MidiMessage &message);
     // Forgets everything (a synthesizer reset).
     void clear();
     // Messages that bring a fresh synthesizer to the remembered state: per
     // channel the bank selects and program change first, then the
     // controllers, then the pitch bend; nothing for a channel never used.
-    std::vector<quint32> replay() const;
+    std::vector<MidiMessage> replay() const;
 
 private:
     // A controller that is a state, not an event or a mode: replaying it

@@ -68,12 +68,11 @@ void ProgramCache::close()
     pins_.clear();
 }
 
-void ProgramCache::prepare(quint32 message)
+void ProgramCache::prepare(const MidiMessage &m)
 {
     DZQ_ONLY_OWNER_THREAD(owner_);
     if (!synth_)
         return;
-    const MidiMessage m = MidiMessage::unpack(message);
     const std::size_t channel = std::size_t(m.channel());
     const int data1 = m.data1 & 0x7F;
     if (m.kind() == Midi::ControlChange && data1 == 0)

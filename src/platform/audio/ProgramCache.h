@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/MidiMessage.h"
 #include "platform/audio/realtime/ThreadRoles.h"
 
 #include <QString>
@@ -55,7 +56,7 @@ public:
     // Owner thread: before a message reaches the synthesizer: keeps the bank
     // selects, and loads the samples of a program change's program unless
     // they are in memory.
-    void prepare(quint32 message);
+    void prepare(const MidiMessage &message);
     // Owner thread: releases what the pins beyond kKeptUnused unused ones
     // hold, if nothing sounds (checked inside the gate); `nothingWaits`: no
     // message is on its way to the synthesizer. Returns how many went.

@@ -1,5 +1,7 @@
 #include "platform/audio/SoundLog.h"
 
+#include "platform/audio/realtime/ThreadRoles.h"
+
 #include <fluidsynth.h>
 #include <glib.h>
 
@@ -13,7 +15,6 @@
 
 namespace {
 
-thread_local bool tlsAudioThread = false;
 thread_local int tlsQuiet = 0;
 
 void fluidLog(int level, const char *message, void *data)
@@ -84,11 +85,6 @@ SoundLog &SoundLog::install()
     return *log;
 }
 
-void SoundLog::markAudioThread()
-{
-    tlsAudioThread = true;
-}
-
 SoundLog::QuietScope::QuietScope()
 {
     ++tlsQuiet;
@@ -103,8 +99,11 @@ void SoundLog::add(int level, const char *text)
 {
     if (level >= FLUID_DBG)
         return;
+    // The audio thread may not wait: its message is dropped when another
+    // thread is adding one.
+    const bool audio = ThreadRoles::onAudioThread();
     std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
-    if (tlsAudioThread) {
+    if (audio) {
         if (!lock.try_lock())
             return;
     } else {
@@ -118,7 +117,7 @@ void SoundLog::add(int level, const char *text)
     count_ = qMin(count_ + 1, kMaxEntries);
     lock.unlock();
 
-    if (level <= FLUID_ERR && !tlsAudioThread && tlsQuiet == 0)
+    if (level <= FLUID_ERR && !audio && tlsQuiet == 0)
         emit errorLogged(QString::fromLocal8Bit(text).trimmed());
 }
 

@@ -12,9 +12,10 @@
 // letting them reach the terminal.
 //
 // The libraries' hooks are process-wide, so there is one collector per
-// process. Messages that arrive on an audio thread are copied into fixed
-// slots without waiting for the lock (and dropped if it is busy); errors
-// from other threads are also announced with errorLogged().
+// process. Messages that arrive on the audio thread (inside a
+// ThreadRoles::AudioScope) are copied into fixed slots without waiting for
+// the lock (and dropped if it is busy); errors from other threads are also
+// announced with errorLogged().
 class SoundLog : public QObject {
     Q_OBJECT
 public:
@@ -23,9 +24,6 @@ public:
 
     // Oldest first; at most kMaxEntries, each "level: text".
     QStringList messages() const;
-
-    // Marks the calling thread as a real-time audio thread.
-    static void markAudioThread();
 
     // Errors logged on this thread while a scope is open are kept in the list
     // but not announced (probing audio drivers that are expected to fail).

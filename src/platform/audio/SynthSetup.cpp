@@ -116,9 +116,8 @@ void processBlock(fluid_synth_t *synth, float *left, float *right, int frames)
     fluid_synth_process(synth, frames, 4, fx, 2, out);
 }
 
-void applyShortMessage(fluid_synth_t *synth, quint32 message)
+void applyShortMessage(fluid_synth_t *synth, const MidiMessage &m)
 {
-    const MidiMessage m = MidiMessage::unpack(message);
     const int channel = m.channel();
     const int data1 = m.data1 & 0x7F;
     const int data2 = m.data2 & 0x7F;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/MidiMessage.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -11,7 +13,7 @@ typedef struct _fluid_synth_t fluid_synth_t;
 
 // What the live engine and the offline renderer share, so that a rendered
 // file sounds like the live output: sample rate, synthesizer settings, gain,
-// the decoding of packed messages and the block grid of the synthesizer.
+// how a message is played and the block grid of the synthesizer.
 namespace SynthSetup {
 
 constexpr int kSampleRate = 48000;
@@ -75,12 +77,8 @@ enum class Samples {
 // memory on channels beyond the 16 of MIDI).
 fluid_settings_t *newSettings(int sampleRate, Samples samples = Samples::AllAtLoad, int channels = 16);
 
-// Plays one packed message (status | data1 << 8 | data2 << 16). Messages that
-// are not channel messages are ignored.
-void applyShortMessage(fluid_synth_t *synth, quint32 message);
-
-// MIDI channel of a packed message.
-inline int channelOf(quint32 message) { return int(message & 0x0F); }
+// Plays one message. Messages that are not channel messages are ignored.
+void applyShortMessage(fluid_synth_t *synth, const MidiMessage &message);
 
 // The block boundary nearest to a (fractional) frame position.
 inline qint64 nearestBlock(double frame)

@@ -55,17 +55,17 @@ OfflineRenderer::~OfflineRenderer()
         delete_fluid_settings(settings_);
 }
 
-void OfflineRenderer::schedule(qint64 frame, quint32 message)
+void OfflineRenderer::schedule(qint64 frame, const MidiMessage &message)
 {
     scheduleAt(double(frame), message);
 }
 
-void OfflineRenderer::scheduleNs(qint64 ns, quint32 message)
+void OfflineRenderer::scheduleNs(qint64 ns, const MidiMessage &message)
 {
     scheduleAt(double(ns) * options_.sampleRate / 1e9, message);
 }
 
-void OfflineRenderer::scheduleAt(double frame, quint32 message)
+void OfflineRenderer::scheduleAt(double frame, const MidiMessage &message)
 {
     events_.emplace(SynthSetup::nearestBlock(frame), message);
 }

@@ -9,7 +9,7 @@
 #include <functional>
 #include <map>
 
-// Renders packed MIDI messages through a synthesizer of its own, with no
+// Renders MIDI messages through a synthesizer of its own, with no
 // device, as fast as the machine allows, with the live engine's settings and
 // master gain. Each message is applied at the 64-frame block boundary nearest
 // to its time, exactly as the live engine places timed messages.
@@ -38,9 +38,9 @@ public:
 
     // A message at a frame / at ns after the start. A time already rendered
     // plays at the next block.
-    void schedule(qint64 frame, quint32 message);
-    void scheduleNs(qint64 ns, quint32 message);
-    void scheduleAt(double frame, quint32 message);
+    void schedule(qint64 frame, const MidiMessage &message);
+    void scheduleNs(qint64 ns, const MidiMessage &message);
+    void scheduleAt(double frame, const MidiMessage &message);
 
     // Renders the next frames (overwriting the buffers).
     void render(float *left, float *right, int frames);
@@ -68,5 +68,5 @@ private:
     float gainLeft_ = 0;
     float gainRight_ = 0;
     qint64 position_ = 0;
-    std::multimap<qint64, quint32> events_;  // by block boundary, in the order scheduled
+    std::multimap<qint64, MidiMessage> events_;  // by block boundary, in the order scheduled
 };

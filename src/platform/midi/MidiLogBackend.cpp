@@ -34,14 +34,14 @@ int MidiLogBackend::close(MidiHandle handle)
     return inner_.close(handle);
 }
 
-int MidiLogBackend::shortMsg(MidiHandle handle, quint32 message, qint64 dueNs)
+int MidiLogBackend::shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs)
 {
     const int result = inner_.shortMsg(handle, message, dueNs);
     if (file_.isOpen()) {
         const qint64 ms = (clock_.nowNs() - startNs_) / 1000000;
         const auto id = ids_.constFind(handle);
         const QByteArray device = id == ids_.constEnd() ? QByteArray("none") : QByteArray::number(*id);
-        file_.write(QByteArray::number(ms) + ' ' + device + " 0x" + QByteArray::number(message, 16) + '\n');
+        file_.write(QByteArray::number(ms) + ' ' + device + " 0x" + QByteArray::number(message.packed(), 16) + '\n');
         file_.flush();
     }
     return result;

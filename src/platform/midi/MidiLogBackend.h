@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/midi/MidiBackend.h"
+#include "core/MidiBackend.h"
 
 #include <QFile>
 #include <QHash>
@@ -27,7 +27,7 @@ public:
     int deviceCaps(int id, QString *name) override;
     int open(int id, MidiHandle *handle) override;
     int close(MidiHandle handle) override;
-    int shortMsg(MidiHandle handle, quint32 message, qint64 dueNs) override;
+    int shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs) override;
     QString errorText(int code) override;
 
 private:

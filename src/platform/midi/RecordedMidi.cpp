@@ -39,7 +39,7 @@ int RecordedMidi::close(MidiHandle handle)
     return MidiError::Ok;
 }
 
-int RecordedMidi::shortMsg(MidiHandle handle, quint32 message, qint64 dueNs)
+int RecordedMidi::shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs)
 {
     if (!open_ || handle != kHandle)
         return MidiError::InvalidHandle;

@@ -1,16 +1,10 @@
 #pragma once
 
-#include "platform/midi/MidiBackend.h"
+#include "core/MidiBackend.h"
 
 #include <QVector>
 
 class Clock;
-
-// One short message with the time it belongs to.
-struct TimedMidiMessage {
-    qint64 ns = 0;         // since the clock's zero
-    quint32 message = 0;   // status | data1 << 8 | data2 << 16
-};
 
 // A MIDI output that plays nothing and keeps every message with its time:
 // the time the sender stamped it with, or the clock's present for a message
@@ -25,7 +19,7 @@ public:
     int deviceCaps(int id, QString *name) override;
     int open(int id, MidiHandle *handle) override;
     int close(MidiHandle handle) override;
-    int shortMsg(MidiHandle handle, quint32 message, qint64 dueNs) override;
+    int shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs) override;
     QString errorText(int code) override;
 
     const QVector<TimedMidiMessage> &messages() const { return messages_; }

@@ -111,7 +111,7 @@ int SystemMidiBackend::close(MidiHandle handle)
     return MidiError::Ok;
 }
 
-int SystemMidiBackend::shortMsg(MidiHandle handle, quint32 message, qint64 dueNs)
+int SystemMidiBackend::shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs)
 {
     auto it = open_.find(handle);
     if (it == open_.end())
@@ -120,10 +120,9 @@ int SystemMidiBackend::shortMsg(MidiHandle handle, quint32 message, qint64 dueNs
         engine_.send(message, dueNs);
         return MidiError::Ok;
     }
-    const MidiMessage m = MidiMessage::unpack(message);
-    const unsigned char bytes[3] = {m.status, m.data1, m.data2};
+    const unsigned char bytes[3] = {message.status, message.data1, message.data2};
     QString error;
-    if (!ports_->send(it->second.connection, bytes, m.length(), &error))
+    if (!ports_->send(it->second.connection, bytes, message.length(), &error))
         return failWith(QStringLiteral("MIDI 输出端口不接受消息：%1。请检查设备连接，或在“设  备”列表中选择其他设备。")
                             .arg(error.isEmpty() ? QStringLiteral("端口已断开") : error));
     return MidiError::Ok;

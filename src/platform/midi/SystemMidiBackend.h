@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/midi/ExternalMidiPorts.h"
-#include "platform/midi/MidiBackend.h"
+#include "core/MidiBackend.h"
 
 #include <map>
 #include <memory>
@@ -26,7 +26,7 @@ public:
     int deviceCaps(int id, QString *name) override;
     int open(int id, MidiHandle *handle) override;
     int close(MidiHandle handle) override;
-    int shortMsg(MidiHandle handle, quint32 message, qint64 dueNs) override;
+    int shortMsg(MidiHandle handle, const MidiMessage &message, qint64 dueNs) override;
     QString errorText(int code) override;
 
     static QString defaultOutputName();

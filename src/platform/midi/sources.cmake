@@ -1,18 +1,19 @@
-# MIDI: the output backends (built-in synthesizer, RtMidi ports, log,
-# recording), the MIDI file writer, and the input ports (ALSA through
-# RtMidi, JACK through its own library) with the hand-over of their
-# messages to the owner thread.
+# MIDI: the output backends (built-in synthesizer, log, recording) and the
+# hand-over of input messages to the owner thread. The machine's own MIDI
+# devices (RtMidi's ports, ALSA through RtMidi and JACK through its own
+# library) are a library of their own, dzq_midi_devices: only what plays or
+# lists real devices links them, so no other room's logic test links RtMidi.
 list(APPEND DZQ_CORE_SOURCES
-  src/platform/midi/MidiBackend.h
   src/platform/midi/ExternalMidiPorts.h
-  src/platform/midi/RtMidiPorts.h src/platform/midi/RtMidiPorts.cpp
-  src/platform/midi/SystemMidiBackend.h src/platform/midi/SystemMidiBackend.cpp
   src/platform/midi/MidiLogBackend.h src/platform/midi/MidiLogBackend.cpp
   src/platform/midi/RecordedMidi.h src/platform/midi/RecordedMidi.cpp
-  src/platform/midi/MidiFileWriter.h src/platform/midi/MidiFileWriter.cpp
   src/platform/midi/MidiInputPorts.h
   src/platform/midi/MidiStreamParser.h src/platform/midi/MidiStreamParser.cpp
+  src/platform/midi/MidiInputs.h src/platform/midi/MidiInputs.cpp
+)
+list(APPEND DZQ_MIDI_DEVICE_SOURCES
+  src/platform/midi/RtMidiPorts.h src/platform/midi/RtMidiPorts.cpp
+  src/platform/midi/SystemMidiBackend.h src/platform/midi/SystemMidiBackend.cpp
   src/platform/midi/JackMidiInputs.h src/platform/midi/JackMidiInputs.cpp
   src/platform/midi/RtMidiInputs.h src/platform/midi/RtMidiInputs.cpp
-  src/platform/midi/MidiInputs.h src/platform/midi/MidiInputs.cpp
 )

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/MidiMessage.h"
+
 #include <QtGlobal>
 
 #include <array>
@@ -16,13 +18,13 @@
 // allocation, no lock: the gate keeps the two apart.
 class HeldNotes {
 public:
-    // Takes note of one packed message (status | data1 << 8 | data2 << 16).
-    void note(quint32 message)
+    // Takes note of one message.
+    void note(const MidiMessage &message)
     {
-        const int status = int(message & 0xF0);
-        Channel &c = channels_[message & 0x0F];
-        const int data1 = int(message >> 8) & 0x7F;
-        const int data2 = int(message >> 16) & 0x7F;
+        const int status = message.kind();
+        Channel &c = channels_[std::size_t(message.channel())];
+        const int data1 = message.data1 & 0x7F;
+        const int data2 = message.data2 & 0x7F;
         if (status == 0x90 && data2 > 0) {
             c.keys[std::size_t(data1)] = std::uint8_t(kDown | data2);
         } else if (status == 0x80 || status == 0x90) {

@@ -11,19 +11,19 @@ MessageScheduler::MessageScheduler(int capacity)
         a.store(0, std::memory_order_relaxed);
 }
 
-bool MessageScheduler::pushTimed(quint32 message, qint64 soundNs)
+bool MessageScheduler::pushTimed(const MidiMessage &message, qint64 soundNs)
 {
     DZQ_NEVER_AUDIO_THREAD();
     if (!queue_.push(Item{message, Timed, soundNs}))
         return false;
-    ++pushed_[SynthSetup::channelOf(message)];
+    ++pushed_[std::size_t(message.channel())];
     return true;
 }
 
-bool MessageScheduler::routeLive(quint32 message)
+bool MessageScheduler::routeLive(const MidiMessage &message)
 {
     DZQ_NEVER_AUDIO_THREAD();
-    const int channel = SynthSetup::channelOf(message);
+    const int channel = message.channel();
     if (waitingOnChannel(channel) == 0)
         return true;
     if (!queue_.push(Item{message, Flush, 0}))

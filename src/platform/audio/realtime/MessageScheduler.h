@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/MidiMessage.h"
 #include "platform/audio/realtime/SpscRing.h"
 #include "platform/audio/realtime/ThreadRoles.h"
 
@@ -47,11 +48,11 @@ public:
     // --- sending thread ---
     // Queues a message that should sound at soundNs (steady clock). Returns
     // false when the queue is full: then the caller plays it at once.
-    bool pushTimed(quint32 message, qint64 soundNs);
+    bool pushTimed(const MidiMessage &message, qint64 soundNs);
     // A live message. Returns true when the caller may play it directly;
     // false when it was queued behind its channel's waiting messages. (When
     // the queue is full it also returns true: playing early beats losing it.)
-    bool routeLive(quint32 message);
+    bool routeLive(const MidiMessage &message);
     // Messages of the channel handed to the audio thread but not applied yet.
     quint64 waitingOnChannel(int channel) const;
 
@@ -81,12 +82,12 @@ public:
 private:
     enum Flags : quint8 { Timed = 0, Flush = 1 };
     struct Item {
-        quint32 message;
+        MidiMessage message;
         quint8 flags;
         qint64 soundNs;
     };
     struct Waiting {
-        quint32 message;
+        MidiMessage message;
         bool flush;
         qint64 boundary;
     };
@@ -113,14 +114,14 @@ void MessageScheduler::applyDue(qint64 boundary, Apply &&apply)
     if (flushes_ > 0) {
         for (int i = 0; i < waitingCount_; ++i) {
             if (waiting_[i].flush)
-                lastFlush[waiting_[i].message & 0x0F] = i;
+                lastFlush[waiting_[i].message.channel()] = i;
         }
     }
     int kept = 0;
     qint64 earliest = INT64_MAX;
     for (int i = 0; i < waitingCount_; ++i) {
         const Waiting w = waiting_[i];
-        const int channel = int(w.message & 0x0F);
+        const int channel = w.message.channel();
         if (w.flush || w.boundary <= boundary || i <= lastFlush[channel]) {
             apply(w.message);
             applied_[channel].fetch_add(1, std::memory_order_release);

@@ -1,0 +1,5 @@
+#include "ScheduleTest.h"
+#include "SynthTest.h"
+#include "TestMain.h"
+
+DZQ_TEST_MAIN(SpscRingTest, SampleClockTest, MessageSchedulerTest, OfflineRendererTest, AudioEngineTest)

@@ -1,0 +1,3 @@
+#include "TestMain.h"
+
+DZQ_TEST_MAIN()
