@@ -43,6 +43,7 @@ public:
 class RealtimeKitTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void answers_data();
     void answers();
     void oddPropertyIsRefusal();
