@@ -9,14 +9,20 @@ Fails (exit 1) on:
     outside platform/ and core/;
   - a source file that lies in no declared room (none lies directly in platform/);
   - an include of a room that the including room may not use;
-  - a logic file (in DZQ_CORE_SOURCES or DZQ_MIDI_DEVICE_SOURCES) that
-    includes Qt Widgets, Gui, PrintSupport or Svg, or the header of a view;
+  - a logic file (in a room's library, not its views) that includes Qt
+    Widgets, Gui, PrintSupport or Svg, or the header of a view;
+  - a room's library (dzq_room/dzq_room_part in src/<room>/sources.cmake)
+    that holds a file of another room, uses a room the room may not use, or
+    is logic and uses views ("<room>:views");
   - code of the audio callback (platform/audio/realtime) that includes what
     may lock, allocate behind its back or wait: Qt objects, strings,
     containers, mutexes, files;
   - a test folder (tests/<folder> with a CMakeLists.txt) that is no room and
     not one of the shared folders, or a room's Qt Test executable not named
-    test_<room> or test_<room>_views ("_" for "/").
+    test_<room> or test_<room>_views ("_" for "/");
+  - a test executable that uses (USES of dzq_add_test) a room neither below
+    its own (one its room builds on) nor above it (one built on its room),
+    or a logic test that uses views.
 """
 import os, re, sys
 
@@ -43,16 +49,73 @@ def room_of(rel):
                 best = r
     return best
 
+ROOM_CALL = re.compile(r"\b(dzq_room|dzq_room_part|dzq_room_sources)\((.*?)\)", re.S)
+KEYWORDS = ("USES", "PACKAGES", "SOURCES")
+
+def sections(words):
+    """The words after each keyword of a call, by keyword."""
+    out, key = {k: [] for k in KEYWORDS}, None
+    for w in words:
+        if w in KEYWORDS:
+            key = w
+        elif key:
+            out[key].append(w)
+    return out
+
+def room_libraries():
+    """Every library declared in src/: (file, room, part, uses, sources);
+    part is "" for the room's logic."""
+    libs = []
+    for dirpath, _, names in sorted(os.walk(src)):
+        if "sources.cmake" not in names:
+            continue
+        path = os.path.join(dirpath, "sources.cmake")
+        text = re.sub(r"#.*", "", open(path, encoding="utf-8").read())
+        for call, args in ROOM_CALL.findall(text):
+            words = args.split()
+            room, words = words[0], words[1:]
+            part = ""
+            if ":" in room:
+                room, part = room.split(":", 1)
+            if call == "dzq_room_part":
+                part, words = words[0], words[1:]
+            sec = sections(words)
+            libs.append((os.path.relpath(path, top), room, part, sec["USES"],
+                         [p[len("src/"):] for p in sec["SOURCES"] if p.startswith("src/")]))
+    return libs
+
 def core_files():
-    files = set()
-    for dirpath, _, names in os.walk(src):
-        for n in names:
-            if n != "sources.cmake":
-                continue
-            text = open(os.path.join(dirpath, n), encoding="utf-8").read()
-            for block in re.findall(r"list\(APPEND DZQ_(?:CORE|MIDI_DEVICE)_SOURCES(.*?)\)", text, re.S):
-                files.update(p[len("src/"):] for p in block.split() if p.startswith("src/"))
-    return files
+    return {f for _, _, part, _, files in room_libraries() if part != "views" for f in files}
+
+def below(room):
+    """The rooms a room builds on, directly or through others."""
+    seen, todo = set(), [room]
+    while todo:
+        for d in ALLOWED.get(todo.pop(), ()):
+            if d not in seen:
+                seen.add(d)
+                todo.append(d)
+    return seen
+
+def library_errors():
+    errors = []
+    for path, room, part, uses, files in room_libraries():
+        name = room + (":" + part if part else "")
+        if room not in ALLOWED:
+            errors.append(f"{path}: the library of {name}, which is no declared room")
+            continue
+        for f in files:
+            if room_of(f) != room:
+                errors.append(f"{path}: the library of {name} holds {f} of another room")
+        for u in uses:
+            to, _, upart = u.partition(":")
+            if to not in ALLOWED:
+                errors.append(f"{path}: {name} uses {u}, which is no declared room")
+            elif to != room and to not in ALLOWED[room]:
+                errors.append(f"{path}: the library of {name} uses {to}, which {room} may not use")
+            elif upart == "views" and part != "views":
+                errors.append(f"{path}: the logic library of {name} uses the views {u}")
+    return errors
 
 ALLOWED = read_rules(os.path.join(top, "docs", "rooms.txt"))
 WIDGET = re.compile(r'#include\s*<(Qt(Widgets|Gui|PrintSupport|Svg)/|Q(Widget|Dialog|Label|PushButton|'
@@ -89,7 +152,7 @@ def graph_errors():
 # Folders of tests/ that belong to no room: shared rigs, the real program
 # under X, the shipped files, the layer check itself.
 SHARED_TEST_FOLDERS = {"support", "smoke", "dist", "layers"}
-TEST_TARGET = re.compile(r"dzq_add_test\(\s*([A-Za-z0-9_]+)")
+TEST_CALL = re.compile(r"dzq_add_test\(\s*([A-Za-z0-9_]+)(.*?)\)", re.S)
 
 def test_errors():
     errors = []
@@ -105,13 +168,21 @@ def test_errors():
             continue
         base = "test_" + folder.replace("/", "_")
         text = open(os.path.join(dirpath, "CMakeLists.txt"), encoding="utf-8").read()
-        for name in TEST_TARGET.findall(text):
+        for name, args in TEST_CALL.findall(re.sub(r"#.*", "", text)):
             if name not in (base, base + "_views"):
                 errors.append(f"tests/{folder}: the test executable {name} is not {base} or {base}_views")
+            for u in sections(args.split())["USES"]:
+                to, _, part = u.partition(":")
+                if to not in ALLOWED:
+                    errors.append(f"tests/{folder}: {name} uses {u}, which is no declared room")
+                elif to != folder and to not in below(folder) and folder not in below(to):
+                    errors.append(f"tests/{folder}: {name} uses {to}, which neither builds on {folder} nor is built on by it")
+                elif part == "views" and not name.endswith("_views"):
+                    errors.append(f"tests/{folder}: the logic test {name} uses the views {u}")
     return errors
 
 def main():
-    errors = graph_errors() + test_errors()
+    errors = graph_errors() + library_errors() + test_errors()
     logic = core_files()
     for dirpath, _, names in os.walk(src):
         for n in sorted(names):

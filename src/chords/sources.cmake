@@ -1,8 +1,12 @@
 # Sources of this room are listed here.
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(chords
+  USES core midiport performance resources
+  SOURCES
   src/chords/ChordAccompaniment.h src/chords/ChordAccompaniment.cpp
   src/chords/SoundEffects.h src/chords/SoundEffects.cpp
 )
-list(APPEND DZQ_GUI_SOURCES
+dzq_room_part(chords views
+  USES widgets:views
+  SOURCES
   src/chords/ChordPanel.h src/chords/ChordPanel.cpp
 )

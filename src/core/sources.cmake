@@ -1,4 +1,5 @@
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(core
+  SOURCES
   src/core/SharedState.h
   src/core/Session.h
   src/core/SteadyTime.h

@@ -1,4 +1,6 @@
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(editor
+  USES core midiport resources rhythm score platform/files platform/dialogs
+  SOURCES
   src/editor/EditorModel.h src/editor/EditorModel.cpp
   src/editor/MeasureHeader.h src/editor/MeasureHeader.cpp
   src/editor/EditorControls.h src/editor/EditorControls.cpp
@@ -9,7 +11,9 @@ list(APPEND DZQ_CORE_SOURCES
   src/editor/EditorControllers.h src/editor/EditorControllers.cpp
   src/editor/MainRhythmLink.h src/editor/MainRhythmLink.cpp
 )
-list(APPEND DZQ_GUI_SOURCES
+dzq_room_part(editor views
+  USES core midiport:views recorder:views resources platform/dialogs widgets:views
+  SOURCES
   src/editor/BeatBox.h src/editor/BeatBox.cpp
   src/editor/MeasureRows.h src/editor/MeasureRows.cpp
   src/editor/YYBJ.h src/editor/YYBJ.cpp

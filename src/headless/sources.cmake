@@ -1,6 +1,8 @@
 # Sessions without a window: score and edit renders, exports to files, the
 # command line and its console.
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(headless
+  USES core controllers midiport performance score songs jianpu editor platform/audio platform/media platform/midi platform/files platform/dialogs
+  SOURCES
   src/headless/ConsoleNotifier.h src/headless/ConsoleNotifier.cpp
   src/headless/KeptDialogs.h
   src/headless/HeadlessSession.h

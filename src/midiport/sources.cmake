@@ -1,8 +1,11 @@
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(midiport
+  USES core platform/dialogs
+  SOURCES
   src/midiport/MidiPort.h src/midiport/MidiPort.cpp
   src/midiport/MidiDeviceList.h src/midiport/MidiDeviceList.cpp
   src/midiport/SoundFontChoice.h
 )
-list(APPEND DZQ_GUI_SOURCES
+dzq_room_part(midiport views
+  SOURCES
   src/midiport/DeviceListBox.h src/midiport/DeviceListBox.cpp
 )

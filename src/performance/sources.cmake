@@ -1,4 +1,6 @@
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(performance
+  USES core midiport resources
+  SOURCES
   src/performance/KeyTable.h src/performance/KeyTable.cpp
   src/performance/VoiceNotes.h src/performance/VoiceNotes.cpp
   src/performance/ScoreWriting.h src/performance/ScoreWriting.cpp
@@ -13,7 +15,9 @@ list(APPEND DZQ_CORE_SOURCES
   src/performance/HardwareKeyboard.h src/performance/HardwareKeyboard.cpp
   src/performance/HardwareTargets.h src/performance/HardwareTargets.cpp
 )
-list(APPEND DZQ_GUI_SOURCES
+dzq_room_part(performance views
+  USES midiport:views resources:views widgets:views
+  SOURCES
   src/performance/MelodyPanel.h src/performance/MelodyPanel.cpp
   src/performance/PianoKeys.h src/performance/PianoKeys.cpp
   src/performance/LayoutPicture.h src/performance/LayoutPicture.cpp

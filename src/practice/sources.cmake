@@ -1,7 +1,9 @@
 # Practice over the score (跟弹练习): the grading, the score made ready, the
 # runs and their record and the command line's grading are logic; the
 # window, its sheet, piano and plot are views.
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(practice
+  USES core headless midiport performance score songs jianpu platform/files platform/dialogs
+  SOURCES
   src/practice/PracticeGrading.h src/practice/PracticeGrading.cpp
   src/practice/PracticeScore.h src/practice/PracticeScore.cpp
   src/practice/PracticeTake.h src/practice/PracticeTake.cpp
@@ -9,7 +11,9 @@ list(APPEND DZQ_CORE_SOURCES
   src/practice/PracticeSession.h src/practice/PracticeSession.cpp
   src/practice/PracticeCommand.h src/practice/PracticeCommand.cpp
 )
-list(APPEND DZQ_GUI_SOURCES
+dzq_room_part(practice views
+  USES core performance rhythm jianpu:views resources:views widgets:views
+  SOURCES
   src/practice/PracticeSheetView.h src/practice/PracticeSheetView.cpp
   src/practice/PracticePiano.h src/practice/PracticePiano.cpp
   src/practice/AccuracyPlot.h src/practice/AccuracyPlot.cpp

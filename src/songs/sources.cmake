@@ -1,7 +1,9 @@
 # Songs in and out: the MIDI file format (read, and written from what a
 # score plays), MIDI files turned into scores, scores written as MusicXML
 # for notation programs. Logic only.
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(songs
+  USES core performance chords rhythm score platform/files platform/dialogs
+  SOURCES
   src/songs/MidiFile.h src/songs/MidiFile.cpp
   src/songs/MidiFileWriter.h src/songs/MidiFileWriter.cpp
   src/songs/SongMelody.h src/songs/SongMelody.cpp

@@ -19,9 +19,10 @@ tree() {
     mkdir -p "$work/$1/docs" "$work/$1/src/core" "$work/$1/src/platform/audio/realtime" \
              "$work/$1/src/score" "$work/$1/src/app"
     printf '%s\n' "$2" > "$work/$1/docs/rooms.txt"
-    printf 'list(APPEND DZQ_CORE_SOURCES\n  src/score/Logic.h\n  src/platform/audio/realtime/Tick.h\n)\n' \
-        > "$work/$1/src/score/sources.cmake"
-    printf 'list(APPEND DZQ_GUI_SOURCES\n  src/app/View.h\n)\n' > "$work/$1/src/app/sources.cmake"
+    printf 'dzq_room(score USES core\n  SOURCES\n  src/score/Logic.h\n)\n' > "$work/$1/src/score/sources.cmake"
+    printf 'dzq_room(platform/audio USES core SOURCES\n  src/platform/audio/realtime/Tick.h\n)\n' \
+        > "$work/$1/src/platform/audio/sources.cmake"
+    printf 'dzq_room_part(app views\n  USES score\n  SOURCES\n  src/app/View.h\n)\n' > "$work/$1/src/app/sources.cmake"
     : > "$work/$1/src/core/Base.h"
     : > "$work/$1/src/app/View.h"
     : > "$work/$1/src/score/Logic.h"
@@ -100,6 +101,39 @@ mkdir -p "$work/testname/tests/platform/audio"
 printf 'dzq_add_test(test_platform_audio SOURCES A.cpp)\ndzq_add_test(test_font_switch SOURCES B.cpp)\n' \
     > "$work/testname/tests/platform/audio/CMakeLists.txt"
 expect testname "test_font_switch is not test_platform_audio"
+
+# The rooms' libraries link only what their room may use, logic never views.
+tree linkup "$rules"
+printf 'dzq_room(score USES core app:views SOURCES src/score/Logic.h)\n' > "$work/linkup/src/score/sources.cmake"
+expect linkup "the library of score uses app, which score may not use"
+
+tree linkview "$rules
+app: core score platform/audio"
+printf 'dzq_room(app USES score:views SOURCES src/app/Logic.h)\n' > "$work/linkview/src/app/sources.cmake"
+: > "$work/linkview/src/app/Logic.h"
+expect linkview "the logic library of app uses the views score:views"
+
+tree foreign "$rules"
+printf 'dzq_room(score USES core SOURCES src/score/Logic.h src/app/View.h)\n' > "$work/foreign/src/score/sources.cmake"
+expect foreign "holds app/View.h of another room"
+
+# A test drives its room, what it builds on or what is built on it; a
+# logic test no views.
+tree testlink "$rules
+editor: core"
+mkdir -p "$work/testlink/tests/score" "$work/testlink/tests/platform/audio"
+printf 'dzq_add_test(test_score USES app editor SOURCES A.cpp)\n' > "$work/testlink/tests/score/CMakeLists.txt"
+printf 'dzq_add_test(test_platform_audio USES score SOURCES A.cpp)\n' > "$work/testlink/tests/platform/audio/CMakeLists.txt"
+out=$(python3 "$check" "$work/testlink")
+if ! printf '%s' "$out" | grep -q "test_score uses editor, which neither" ||
+   printf '%s' "$out" | grep -q "uses app\|uses score"; then
+    echo "FAIL: testlink: expected only editor refused, got:"; echo "$out"; fail=1
+fi
+
+tree testview "$rules"
+mkdir -p "$work/testview/tests/score"
+printf 'dzq_add_test(test_score USES app:views SOURCES A.cpp)\n' > "$work/testview/tests/score/CMakeLists.txt"
+expect testview "the logic test test_score uses the views app:views"
 
 [ $fail -eq 0 ] && echo "layers: all cases pass"
 exit $fail

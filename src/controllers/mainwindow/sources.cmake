@@ -1,7 +1,9 @@
 # The main window's own controller groups: tabs and help, the clock line,
 # the export button, and the composition of everything the window drives
 # (device list, MIDI keyboards, recorder, song opening, the editor).
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(controllers/mainwindow
+  USES core controllers headless midiport performance rhythm score songs jianpu recorder editor resources platform/midi platform/dialogs
+  SOURCES
   src/controllers/mainwindow/Navigation.h src/controllers/mainwindow/Navigation.cpp
   src/controllers/mainwindow/StatusClock.h src/controllers/mainwindow/StatusClock.cpp
   src/controllers/mainwindow/ScoreExporter.h src/controllers/mainwindow/ScoreExporter.cpp

@@ -1,6 +1,9 @@
 # Sound output: the built-in synthesizer, the audio engine and its device outputs,
 # buffer policy and memory, real-time priority.
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(platform/audio
+  USES core
+  PACKAGES PkgConfig::FLUIDSYNTH PkgConfig::GLIB PkgConfig::RTAUDIO PkgConfig::JACK Qt6::DBus $<$<PLATFORM_ID:Linux>:PkgConfig::PULSE> $<$<PLATFORM_ID:Linux>:PkgConfig::ALSA>
+  SOURCES
   src/platform/audio/SoundLog.h src/platform/audio/SoundLog.cpp
   src/platform/audio/SynthSetup.h src/platform/audio/SynthSetup.cpp
   src/platform/audio/SynthLock.h

@@ -1,7 +1,9 @@
 # User dialogs: the interface, and its Qt implementation for the program.
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(platform/dialogs
+  SOURCES
   src/platform/dialogs/UserDialogs.h
 )
-list(APPEND DZQ_GUI_SOURCES
+dzq_room_part(platform/dialogs views
+  SOURCES
   src/platform/dialogs/QtUserDialogs.h src/platform/dialogs/QtUserDialogs.cpp
 )

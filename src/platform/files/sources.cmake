@@ -1,5 +1,6 @@
 # Files: GBK text files, durable saves, the record folder, the single-instance lock.
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(platform/files
+  SOURCES
   src/platform/files/SingleInstance.h src/platform/files/SingleInstance.cpp
   src/platform/files/RecordFolder.h src/platform/files/RecordFolder.cpp
   src/platform/files/TextFiles.h src/platform/files/TextFiles.cpp

@@ -1,6 +1,9 @@
 # The recorder's media device: command strings, take recording and repair,
 # WAV playback and writing, libsndfile I/O, the offline renderer of WAV files.
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(platform/media
+  USES platform/audio platform/files
+  PACKAGES PkgConfig::SNDFILE PkgConfig::SAMPLERATE PkgConfig::FLUIDSYNTH
+  SOURCES
   src/platform/media/WavWriter.h src/platform/media/WavWriter.cpp
   src/platform/media/MediaDevice.h src/platform/media/MediaDevice.cpp
   src/platform/media/MediaCommand.h src/platform/media/MediaCommand.cpp

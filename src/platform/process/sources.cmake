@@ -1,4 +1,5 @@
 # The program's process: the signals that end it in order.
-list(APPEND DZQ_CORE_SOURCES
+dzq_room(platform/process
+  SOURCES
   src/platform/process/QuitSignals.h src/platform/process/QuitSignals.cpp
 )

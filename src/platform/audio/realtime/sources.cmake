@@ -2,7 +2,7 @@
 # the lock-free ring, the output's mix (playback input, volume, tap), the
 # gate into the synthesizer, the hand-over to a new synthesizer (its fade,
 # the notes held) and the checks of the threads' roles.
-list(APPEND DZQ_CORE_SOURCES
+dzq_room_sources(platform/audio SOURCES
   src/platform/audio/realtime/ThreadRoles.h src/platform/audio/realtime/ThreadRoles.cpp
   src/platform/audio/realtime/SynthGate.h
   src/platform/audio/realtime/SynthFade.h src/platform/audio/realtime/HeldNotes.h
