@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace AudioAnalysis {
@@ -88,6 +89,20 @@ int matchPosition(const QVector<float> &samples, int templateStart, int length, 
     }
     return best;
 }
+
+QVector<int> clickOnsets(const QVector<float> &samples)
+{
+    const float threshold = 0.25f * peak(samples, 4000);
+    QVector<int> found = onsets(samples, threshold, 2000);
+    found.erase(std::remove_if(found.begin(), found.end(), [](int at) { return at < 4000; }), found.end());
+    if (found.isEmpty())
+        return found;
+    const int start = found[0] - 64;  // the template starts ahead of the crossing
+    for (int i = 1; i < found.size(); ++i)
+        found[i] = matchPosition(samples, start, 960, found[i] - 64, 128) + 64;
+    return found;
+}
+
 
 static QString fontIfPresent(const char *path)
 {

@@ -21,6 +21,11 @@ QVector<int> onsets(const QVector<float> &samples, float threshold, int quietFra
 // the one before; matching the whole waveform does not.
 int matchPosition(const QVector<float> &samples, int templateStart, int length, int guess, int range);
 
+// Onsets of clicks after a warm-up note has died away (the first 4000
+// frames): the first by its level, the others where the first one's
+// waveform recurs.
+QVector<int> clickOnsets(const QVector<float> &samples);
+
 // The tests' sound fonts; empty when the package is not installed.
 QString smallFont();   // TimGM6mb: quick to load
 QString largeFont();   // FluidR3_GM: the one the program prefers

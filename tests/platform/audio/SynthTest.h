@@ -2,19 +2,8 @@
 
 #include <QObject>
 
-// The synthesizer rendered for real: pitch, timing on the block grid, level,
-// files; and the live engine's loading, ordering, volume and tap.
-class OfflineRendererTest : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase();
-    void middleCSoundsAtItsPitch();
-    void clicksLandOnNearestBlock();
-    void wavFilesRoundTrip();
-    void loudestPlayingDoesNotClip_data();
-    void loudestPlayingDoesNotClip();
-};
-
+// The live engine for real: loading, ordering, timing on the block grid,
+// volume and tap.
 class AudioEngineTest : public QObject {
     Q_OBJECT
 private slots:

@@ -2,4 +2,4 @@
 #include "SynthTest.h"
 #include "TestMain.h"
 
-DZQ_TEST_MAIN(SpscRingTest, SampleClockTest, MessageSchedulerTest, OfflineRendererTest, AudioEngineTest)
+DZQ_TEST_MAIN(SpscRingTest, SampleClockTest, MessageSchedulerTest, AudioEngineTest)

@@ -1,0 +1,5 @@
+#include <QApplication>
+
+#include "TestMain.h"
+
+DZQ_GUI_TEST_MAIN()
