@@ -149,8 +149,12 @@ EOF
   server_pids+=($!)
   export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
   wait_pactl || { echo "PipeWire's PulseAudio face did not start"; cat "$work/server.log"; exit 1; }
-  pactl load-module module-null-sink sink_name=bench rate=48000 channels=2 format=float32le >/dev/null
-  pactl set-default-sink bench
+  # The face answers before the graph is ready for a sink: asked again.
+  for _ in $(seq 50); do
+    pactl load-module module-null-sink sink_name=bench rate=48000 channels=2 format=float32le >/dev/null 2>&1 && break
+    sleep 0.2
+  done
+  pactl set-default-sink bench || { echo "PipeWire took no null sink"; cat "$work/server.log"; exit 1; }
   pw-metadata -n settings 0 clock.force-quantum "$period" >/dev/null
   sleep 1
   ;;
