@@ -27,6 +27,11 @@ CLK_TCK = os.sysconf("SC_CLK_TCK")
 # shows whether the recording's own small latency (which the server weighs
 # when it sets the sink's) adds to the dropouts.
 RECORD_LATENCY_MS = int(os.environ.get("BENCH_RECORD_LATENCY_MS", "2"))
+# The sound server (pulse, pipewire, jack), its period and, on JACK, the
+# recorder: set by main().
+SERVER = "pulse"
+PERIOD = 128
+TAP = None
 
 
 def now_ns():
@@ -140,6 +145,40 @@ class Recorder:
         return len(self.gap_list(ns0, ns1))
 
 
+class JackRecorder(Recorder):
+    """What is joined to the JACK server's playback ports, from bench_jack_tap:
+    each period comes with the steady time of the cycle that rendered it
+    (when the driver takes it, as the null sink takes a stream's sound), so
+    the arrivals are exact rather than enveloped."""
+
+    def __init__(self):
+        self.data = bytearray()
+        self.arrivals = []
+        self.proc = subprocess.Popen([TAP], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.info = self.proc.stderr.readline().decode("utf-8", "replace").strip()
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+        time.sleep(0.1)  # joined to what plays within the tap's 20 ms look
+
+    def _read(self):
+        import struct
+        f = self.proc.stdout
+        while True:
+            head = f.read(12)
+            if len(head) < 12:
+                return
+            taken, frames = struct.unpack("<QI", head)
+            body = f.read(8 * frames)
+            if len(body) < 8 * frames:
+                return
+            self.data += body
+            self.arrivals.append((taken + frames * 1e9 / RATE, len(self.data) // 8))
+
+
+def new_recorder():
+    return JackRecorder() if SERVER == "jack" else Recorder()
+
+
 # ---- keys as X events --------------------------------------------------------
 
 class Keyboard:
@@ -167,6 +206,8 @@ class Keyboard:
 # ---- processes ---------------------------------------------------------------
 
 def cpu_ticks(pid):
+    if isinstance(pid, (list, tuple)):
+        return sum(cpu_ticks(p) for p in pid)
     try:
         with open("/proc/%d/stat" % pid) as f:
             fields = f.read().rsplit(")", 1)[1].split()
@@ -253,6 +294,8 @@ def load_1min():
 
 def real_time_threads(pid):
     """The threads of pid that run with a real-time policy, as name:prio."""
+    if isinstance(pid, (list, tuple)):
+        return [t for p in pid for t in real_time_threads(p)]
     found = []
     try:
         tasks = os.listdir("/proc/%d/task" % pid)
@@ -276,8 +319,9 @@ class ServerLog:
     """The private server's log (debug level): its underrun lines and the
     buffer it granted each stream, between two marks."""
 
-    # A playing stream's queue ran dry (the server logs each one once).
-    UNDERRUN = re.compile(r"Implicit underrun of '")
+    # A playing stream's queue ran dry (PulseAudio logs each one once), or
+    # a JACK cycle missed its deadline.
+    UNDERRUN = re.compile(r"Implicit underrun of '|JackEngine::XRun|\bxrun\b", re.I)
     # What a playback stream asked for and what it got; the monitor's
     # recording stream has the unbounded queue and is left out.
     ATTRS = re.compile(r"Requested tlength|Final latency .* 2\*|memblockq sanitized: maxlength=\d+, tlength=\d{1,6},")
@@ -318,6 +362,8 @@ class ServerLog:
 
 def sink_inputs():
     """Each playing stream's latencies as the server sees them."""
+    if SERVER == "jack":
+        return []
     out = subprocess.run(["pactl", "list", "sink-inputs"], capture_output=True, text=True).stdout
     found = []
     for block in out.split("Sink Input #")[1:]:
@@ -522,9 +568,12 @@ class FluidCli:
 
     def launch(self, args):
         self.launched = now_ns()
+        if SERVER == "jack":  # the server's period; joined to the playback ports
+            driver = ["-a", "jack", "-j"]
+        else:
+            driver = ["-a", "pulseaudio", "-o", "audio.period-size=%d" % self.frames, "-o", "audio.periods=2"]
         self.proc = subprocess.Popen(
-            ["fluidsynth", "-a", "pulseaudio", "-r", str(RATE), "-o", "audio.period-size=%d" % self.frames,
-             "-o", "audio.periods=2", "-g", "0.5", FONT],
+            ["fluidsynth"] + driver + ["-r", str(RATE), "-g", "0.5", FONT],
             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.say("noteon 0 60 100")  # read once the font is loaded: the first sound
         time.sleep(3.0)
@@ -545,6 +594,8 @@ class FluidCli:
         return [(0.0, self.frames)]
 
     def output_line(self):
+        if SERVER == "jack":
+            return "fluidsynth -a jack, the server's %d frames" % self.frames
         return "fluidsynth -a pulseaudio, %d x 2 frames" % self.frames
 
     def stop(self):
@@ -600,7 +651,8 @@ class Settings:
         self.seconds = int(os.environ.get("BENCH_DENSE_SECONDS", "6" if quick else "15"))
         self.key_gap = float(os.environ.get("BENCH_KEY_GAP", "1.0" if quick else "1.5"))
         self.idle_rounds = int(os.environ.get("BENCH_IDLE_ROUNDS", "0" if quick else "1"))
-        self.subjects = os.environ.get("BENCH_SUBJECTS", "dzq,fs128" if quick else "dzq,dzq@256,fs64,fs128,fs256")
+        default = "dzq,dzq@256,fs64,fs128,fs256" if SERVER == "pulse" else "dzq,fs%d" % PERIOD
+        self.subjects = os.environ.get("BENCH_SUBJECTS", "dzq,fs128" if quick and SERVER == "pulse" else default)
 
 
 def run_phase(result, name, body):
@@ -634,7 +686,7 @@ def phase_keys(subject, cfg, server, server_pid, round_no, r):
         elif isinstance(subject, Dzq):
             time.sleep(3.0)  # its start-up done, as fluidsynth's launch waits
         r["server_rt"] = real_time_threads(server_pid)
-        rec = Recorder()
+        rec = new_recorder()
         time.sleep(0.5)
         mark0 = server.mark()
         load0 = load_1min()
@@ -677,7 +729,7 @@ def launch_facts(subject, rec, server, launched_mark, rss):
 
 
 def phase_dense(subject, cfg, server, work, round_no, r):
-    rec = Recorder()
+    rec = new_recorder()
     time.sleep(0.3)
     launched_mark = server.mark()
     try:
@@ -709,7 +761,7 @@ def phase_dense(subject, cfg, server, work, round_no, r):
 
 def phase_combinations(subject, cfg, server, work, round_no, r):
     cache = drop_font_cache(FONT)
-    rec = Recorder()
+    rec = new_recorder()
     time.sleep(0.3)
     launched_mark = server.mark()
     try:
@@ -853,7 +905,9 @@ def table(labels, results, cfg):
           "written, to the first frame of the note on the sink. Launch → first sound: dzq's includes closing "
           "its welcome dialog (Space as soon as it shows), fluidsynth's its font loading. Server tlength: the "
           "queue the server granted the stream, as its log says (fluidsynth asks one period, dzq both). "
-          "The sink's monitor is recorded with %d ms fragments." % RECORD_LATENCY_MS)
+          "%s" % ("On JACK the sound is taken from the playback ports at the start of the cycle that rendered "
+                  "it (the driver's own buffer not counted, as a null sink's monitor does not count one)."
+                  if SERVER == "jack" else "The sink's monitor is recorded with %d ms fragments." % RECORD_LATENCY_MS))
     print("Dropouts: runs of >= 8 frames of exact silence with sound on both sides. L: 1-minute load "
           "average (mean of each phase's start and end). %d round(s), alternating; per round %d key presses "
           "about %.1f s apart, then %d s of each score phase; idle CPU measured in %d round(s). The dense "
@@ -943,21 +997,27 @@ def self_check():
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--work")
-    ap.add_argument("--server-pid", type=int)
+    ap.add_argument("--server-pid", help="the server's process ids, by commas")
     ap.add_argument("--server-log")
+    ap.add_argument("--server", default="pulse", choices=["pulse", "pipewire", "jack"])
+    ap.add_argument("--period", type=int, default=128)
+    ap.add_argument("--tap", help="bench_jack_tap, on a JACK server")
     ap.add_argument("--self-check", action="store_true")
     ap.add_argument("programs", nargs="*")
     a = ap.parse_args()
     if a.self_check:
         sys.exit(0 if self_check() else 1)
 
+    global SERVER, PERIOD, TAP
+    SERVER, PERIOD, TAP = a.server, a.period, a.tap
+    server_pid = [int(p) for p in a.server_pid.split(",") if p]
     cfg = Settings()
     server = ServerLog(a.server_log)
     subjects = []
     for n, spec in enumerate(s.strip() for s in cfg.subjects.split(",") if s.strip()):
         if spec.startswith("fs"):
-            frames = int(spec[2:])
-            subjects.append(FluidCli(frames, "fluidsynth %d×2" % frames))
+            frames = PERIOD if SERVER == "jack" else int(spec[2:])
+            subjects.append(FluidCli(frames, "fluidsynth %s" % ("jack %d" % frames if SERVER == "jack" else "%d×2" % frames)))
         elif spec.startswith("dzq"):
             frames = int(spec[4:]) if spec.startswith("dzq@") else 0
             for b, binary in enumerate(a.programs):
@@ -968,15 +1028,22 @@ def main():
             sys.exit("unknown subject %r in BENCH_SUBJECTS (dzq, dzq@FRAMES, fsFRAMES)" % spec)
     labels = [s.label for s in subjects]
     results = {label: [] for label in labels}
-    print("sound font %s; cores %d; load at the start %.2f" % (FONT, os.cpu_count(), load_1min()), flush=True)
+    print("server %s%s; sound font %s; cores %d; load at the start %.2f; uptime: %s" % (
+        SERVER, "" if SERVER == "pulse" else " at %d frames" % PERIOD, FONT, os.cpu_count(), load_1min(),
+        subprocess.run(["uptime"], capture_output=True, text=True).stdout.strip()), flush=True)
+    if SERVER == "jack":
+        probe = JackRecorder()
+        probe.stop()
+        print("recorder: %s" % probe.info, flush=True)
     for round_no in range(cfg.rounds):
         for s in subjects:
             print("round %d: %s ..." % (round_no + 1, s.label), file=sys.stderr, flush=True)
-            results[s.label].append(measure(s, cfg, server, a.server_pid, a.work, round_no))
+            results[s.label].append(measure(s, cfg, server, server_pid, a.work, round_no))
 
     print()
-    print("the sound server alone, idle: %.1f %% of a core; load at the end %.2f" % (
-        idle_cpu(a.server_pid, a.server_pid, 5.0)[0], load_1min()))
+    print("the sound server alone, idle: %.1f %% of a core; load at the end %.2f; uptime: %s" % (
+        idle_cpu(server_pid, server_pid, 5.0)[0], load_1min(),
+        subprocess.run(["uptime"], capture_output=True, text=True).stdout.strip()))
     raw(labels, results)
     table(labels, results, cfg)
 

@@ -73,7 +73,7 @@ struct KeyboardRig {
         form->show();
         if (startUp)
             form->activate();
-        inputs.start();
+        inputs.poll();
         t.clearSent();
     }
     // Bytes from the keyboard, handed over at once.

@@ -3,16 +3,21 @@
 #include "platform/midi/MidiInputPorts.h"
 
 #include <QStringList>
+#include <QThread>
 
+#include <atomic>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <vector>
 
 // The machine's MIDI inputs in tests: ports that come and go as the test
 // says, opens that can be refused, and bytes delivered on the calling
-// thread as a port's own thread would deliver them.
+// thread as a port's own thread would deliver them. The listing may run on
+// another thread, and can be held stuck as a hung sound server holds it.
 class FakeMidiInputPorts : public MidiInputPorts {
 public:
-    QVector<MidiInputPort> present;
+    QVector<MidiInputPort> present;  // change through add() and remove() while a listing thread runs
     QStringList refused;  // names whose open fails
     QVector<int> closed;  // connections closed, in order
     QStringList replugged;  // gone and back under the same name since opened
@@ -20,17 +25,55 @@ public:
 
     void add(const QString &name, bool byDefault = true, const QString &device = QString())
     {
+        std::lock_guard<std::mutex> lock(mutex_);
         present.append({name, device.isEmpty() ? name.section(QLatin1Char(':'), 0, 0) : device, byDefault});
     }
     void remove(const QString &name)
     {
+        std::lock_guard<std::mutex> lock(mutex_);
         for (int i = 0; i < present.size(); ++i) {
             if (present[i].name == name)
                 present.removeAt(i--);
         }
     }
 
-    QVector<MidiInputPort> ports() override { return present; }
+    QVector<MidiInputPort> ports() override
+    {
+        QVector<MidiInputPort> list;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            ++listingsBegun;
+            listedOn = QThread::currentThread();
+            released_.wait(lock, [this] { return !stuck_; });
+            list = present;
+        }
+        listingsEnded.fetch_add(1);  // after this the listing touches nothing of ours
+        return list;
+    }
+    // Listings wait from now until release().
+    void hold()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stuck_ = true;
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stuck_ = false;
+        released_.notify_all();
+    }
+    int begun() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return listingsBegun;
+    }
+    QThread *lastListingThread() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return listedOn;
+    }
+    std::atomic<int> listingsEnded{0};
+
     int open(const QString &name, MidiInputReceiver &receiver, QString *error) override
     {
         ++opens;
@@ -74,6 +117,11 @@ public:
     }
 
 private:
+    mutable std::mutex mutex_;
+    std::condition_variable released_;
+    bool stuck_ = false;
+    int listingsBegun = 0;
+    QThread *listedOn = nullptr;
     std::map<int, std::pair<QString, MidiInputReceiver *>> open_;
     int next_ = 1;
 };

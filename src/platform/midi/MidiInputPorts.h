@@ -24,8 +24,9 @@ struct MidiInputPort {
 };
 
 // The MIDI input ports of the machine: the ALSA sequencer's sources and,
-// while a JACK server runs, its MIDI outputs. All methods belong to the
-// owner thread. A machine without either simply has no ports.
+// while a JACK server runs, its MIDI outputs. ports() may run on a thread
+// of its own, beside the other methods (never twice at once); the others
+// belong to the owner thread. A machine without either simply has no ports.
 class MidiInputPorts {
 public:
     virtual ~MidiInputPorts() = default;

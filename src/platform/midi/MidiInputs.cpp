@@ -5,8 +5,9 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace {
 
@@ -64,14 +65,22 @@ struct MidiInputs::Input : MidiInputReceiver {
     std::atomic<quint64> dropped{0};
 };
 
-MidiInputs::MidiInputs(MidiInputPorts &ports, QObject *parent) : QObject(parent), ports_(ports)
-{
-    pollTimer_.setInterval(kPollMs);
-    connect(&pollTimer_, &QTimer::timeout, this, &MidiInputs::poll);
-}
+// What the owner and the listing thread share. The thread holds it too, so
+// a thread left behind in a stuck listing still finds it when it returns.
+struct MidiInputs::Lister {
+    std::mutex mutex;
+    std::condition_variable wakeUp;
+    std::condition_variable finished;
+    bool lookNow = true;  // the first look at once
+    bool stopping = false;
+    bool done = false;
+};
+
+MidiInputs::MidiInputs(MidiInputPorts &ports, QObject *parent) : QObject(parent), ports_(ports) { }
 
 MidiInputs::~MidiInputs()
 {
+    stopLister();
     // No delivery follows a close, so the receivers can go.
     for (const auto &input : inputs_)
         ports_.close(input->connection);
@@ -79,8 +88,48 @@ MidiInputs::~MidiInputs()
 
 void MidiInputs::start()
 {
-    poll();
-    pollTimer_.start();
+    if (lister_)
+        return;
+    lister_ = std::make_shared<Lister>();
+    listerThread_ = std::thread([this, lister = lister_] {
+        std::unique_lock<std::mutex> lock(lister->mutex);
+        for (;;) {
+            lister->wakeUp.wait_for(lock, std::chrono::milliseconds(kPollMs),
+                                    [&] { return lister->lookNow || lister->stopping; });
+            if (lister->stopping)
+                break;
+            lister->lookNow = false;
+            lock.unlock();
+            QVector<MidiInputPort> present = ports_.ports();
+            lock.lock();
+            if (lister->stopping)
+                break;  // the owner may be gone: nothing more reaches it
+            // Posted under the lock: the owner cannot be destroyed meanwhile,
+            // and a post it has not run yet dies with it.
+            QMetaObject::invokeMethod(
+                this, [this, present = std::move(present)] { apply(present); }, Qt::QueuedConnection);
+        }
+        lister->done = true;
+        lister->finished.notify_all();
+    });
+}
+
+void MidiInputs::stopLister()
+{
+    if (!lister_)
+        return;
+    std::unique_lock<std::mutex> lock(lister_->mutex);
+    lister_->stopping = true;
+    lister_->wakeUp.notify_all();
+    const bool ended =
+        lister_->finished.wait_for(lock, std::chrono::milliseconds(kStopWaitMs), [this] { return lister_->done; });
+    lock.unlock();
+    // A listing stuck in a sound server would hold up the program's end;
+    // the thread is left to finish it and then ends without touching us.
+    if (ended)
+        listerThread_.join();
+    else
+        listerThread_.detach();
 }
 
 void MidiInputs::setChoice(const MidiInputChoice &choice)
@@ -89,14 +138,21 @@ void MidiInputs::setChoice(const MidiInputChoice &choice)
         return;
     choice_ = choice;
     refused_.clear();  // a port chosen by name is tried again
-    poll();
+    apply(listed_);
+    if (lister_) {
+        std::lock_guard<std::mutex> lock(lister_->mutex);
+        lister_->lookNow = true;
+        lister_->wakeUp.notify_all();
+    }
     emit changed();
 }
 
-void MidiInputs::poll()
+void MidiInputs::poll() { apply(ports_.ports()); }
+
+void MidiInputs::apply(const QVector<MidiInputPort> &present)
 {
     const QVector<MidiInputPort> before = listed_;
-    listed_ = ports_.ports();
+    listed_ = present;
     const auto listed = [this](const QString &name) -> const MidiInputPort * {
         for (const MidiInputPort &p : std::as_const(listed_)) {
             if (p.name == name)
@@ -142,6 +198,7 @@ void MidiInputs::poll()
         emit connected(source, name);
     if (!sameList || !lost.isEmpty() || !gained.isEmpty())
         emit changed();
+    emit looked();
 }
 
 bool MidiInputs::isConnected(const QString &name) const

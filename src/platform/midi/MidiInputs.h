@@ -6,10 +6,10 @@
 
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
 #include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 // Which input ports play into the program.
@@ -34,22 +34,34 @@ struct MidiInputChoice {
 // unplugged is dropped without a word), and hands their messages from the
 // ports' own threads to the owner thread: each port fills a lock-free queue
 // of its own and wakes the owner once per burst.
+//
+// After start() the ports are listed on a thread of its own (a stuck sound
+// server can keep a listing waiting for seconds, and the window must not
+// wait with it); each list is handed to the owner thread, which opens and
+// closes the ports. poll() lists on the calling thread, for tests and for
+// callers without a window; it is not meant to run beside start().
 class MidiInputs : public QObject {
     Q_OBJECT
 public:
     static constexpr int kPollMs = 1000;
     static constexpr int kQueueCapacity = 1024;  // messages of one port between two hand-overs
+    // How long the end waits for a listing stuck in a sound server before
+    // it leaves the listing thread behind.
+    static constexpr int kStopWaitMs = 500;
 
     explicit MidiInputs(MidiInputPorts &ports, QObject *parent = nullptr);
     ~MidiInputs() override;
 
-    // Looks at the ports now, and then every kPollMs.
+    // Looks at the ports on the listing thread now, and then every kPollMs.
     void start();
-    // Looks at the ports: connects the new ones the choice takes, drops
-    // those gone or no longer chosen.
+    // Looks at the ports here and now: connects the new ones the choice
+    // takes, drops those gone or no longer chosen.
     void poll();
+    // Connects and drops by a list of the ports present (the owner thread's
+    // half of a look).
+    void apply(const QVector<MidiInputPort> &present);
 
-    // Applied at once.
+    // Applied at once to the ports listed last; after start() a new look follows.
     void setChoice(const MidiInputChoice &choice);
     MidiInputChoice choice() const { return choice_; }
 
@@ -79,6 +91,8 @@ signals:
     void disconnected(int source, const QString &name);
     // The list of ports or of the connected ones changed.
     void changed();
+    // A look at the ports has been applied (from the listing thread or poll()).
+    void looked();
 
 private:
     struct Input;
@@ -86,15 +100,18 @@ private:
         MidiMessage message;
         qint64 ns;
     };
+    struct Lister;
     void wake();
     Input *find(int source) const;
+    void stopLister();
 
     MidiInputPorts &ports_;
     MidiInputChoice choice_;
     QVector<MidiInputPort> listed_;
     std::vector<std::unique_ptr<Input>> inputs_;
     QStringList refused_;  // failed to open: tried again once they were gone
-    QTimer pollTimer_;
+    std::shared_ptr<Lister> lister_;  // shared with its thread, which may outlive us when stuck
+    std::thread listerThread_;
     std::atomic<bool> wakePending_{false};
     int nextSource_ = 1;
 };

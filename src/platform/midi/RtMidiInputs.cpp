@@ -92,6 +92,7 @@ struct RtMidiInputs::Sequencer {
 
 RtMidiInputs::RtMidiInputs(const QString &clientName)
     : clientName_(clientName),
+      listJack_(std::make_unique<JackMidiInputs>(clientName)),
       jack_(std::make_unique<JackMidiInputs>(clientName))
 {
     SoundLog::install();  // ALSA's complaints go to the log
@@ -100,10 +101,21 @@ RtMidiInputs::RtMidiInputs(const QString &clientName)
 RtMidiInputs::~RtMidiInputs()
 {
     open_.clear();  // their threads end before the sequencer client goes
+    // A listing still stuck in a server (its thread left behind at the
+    // program's end) keeps its clients: freeing them under it would crash.
+    if (listing_.load()) {
+        (void)alsa_.release();
+        (void)listJack_.release();
+    }
 }
 
 QVector<MidiInputPort> RtMidiInputs::ports()
 {
+    struct Listing {
+        std::atomic<bool> &flag;
+        explicit Listing(std::atomic<bool> &f) : flag(f) { flag.store(true); }
+        ~Listing() { flag.store(false); }
+    } listing(listing_);
     QVector<MidiInputPort> list;
     const auto ours = [this](const QString &name) { return clientOf(name).startsWith(clientName_); };
 
@@ -111,8 +123,10 @@ QVector<MidiInputPort> RtMidiInputs::ports()
     if (!alsa_ && sequencerPresent()) {
         auto lister = std::make_unique<Lister>();
         lister->in = newInput(RtMidi::LINUX_ALSA, clientName_, &lister->error);
-        if (lister->in)
+        if (lister->in) {
             alsa_ = std::move(lister);
+            sequencerSeen_.store(true);
+        }
     }
     if (alsa_) {
         const unsigned count = alsa_->in->getPortCount();
@@ -125,7 +139,7 @@ QVector<MidiInputPort> RtMidiInputs::ports()
         }
     }
 
-    for (const QString &name : jack_->outputs()) {
+    for (const QString &name : listJack_->outputs()) {
         // The machine's own MIDI devices bridged into JACK come through the
         // sequencer already.
         const QString client = clientOf(name);
@@ -145,7 +159,7 @@ int RtMidiInputs::open(const QString &name, MidiInputReceiver &receiver, QString
         if (port->jack == 0)
             return 0;
     } else {
-        if (!alsa_) {
+        if (!sequencerSeen_.load()) {
             *error = QStringLiteral("ALSA 音序器不可用");
             return 0;
         }

@@ -3,6 +3,7 @@
 #include "platform/midi/JackMidiInputs.h"
 #include "platform/midi/MidiInputPorts.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 
@@ -11,7 +12,9 @@
 // survives a server that dies nor hears notes after an unfinished SysEx).
 // Port names are RtMidi's; those of JACK begin with jackPrefix(). A
 // sequencer or a JACK server that appears later is found by the next
-// listing; a JACK server that goes away takes its ports with it.
+// listing; a JACK server that goes away takes its ports with it. The
+// listing has clients of its own (an RtMidi one, a JACK one), so that it
+// can run on its own thread beside the opening and closing.
 class RtMidiInputs : public MidiInputPorts {
 public:
     // The client name our ports appear under (and whose ports are ours).
@@ -33,7 +36,12 @@ private:
     QString readerPrefix() const { return clientName_ + QStringLiteral("-in"); }
 
     const QString clientName_;
+    // The listing's own, touched by ports() only.
     std::unique_ptr<Lister> alsa_;
+    std::unique_ptr<JackMidiInputs> listJack_;
+    std::atomic<bool> listing_{false};
+    std::atomic<bool> sequencerSeen_{false};
+    // The owner thread's.
     struct Sequencer;
     std::unique_ptr<Sequencer> seq_;  // asks the sequencer who reads a port
     std::unique_ptr<JackMidiInputs> jack_;

@@ -6,9 +6,11 @@
 #include "platform/midi/RtMidiInputs.h"
 #include "platform/midi/RtMidiPorts.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <thread>
 
@@ -115,7 +117,7 @@ private slots:
         MidiInputs inputs(ports);
         QSignalSpy connected(&inputs, &MidiInputs::connected);
         QSignalSpy disconnected(&inputs, &MidiInputs::disconnected);
-        inputs.start();
+        inputs.poll();
         QCOMPARE(inputs.connectedNames(), (QStringList{kKeystation, kVmpk}));
         QCOMPARE(connected.count(), 2);
         QCOMPARE(connected[1][1].toString(), kVmpk);
@@ -141,7 +143,7 @@ private slots:
         QSignalSpy connected(&inputs, &MidiInputs::connected);
         QSignalSpy disconnected(&inputs, &MidiInputs::disconnected);
         QSignalSpy changed(&inputs, &MidiInputs::changed);
-        inputs.start();
+        inputs.poll();
         QVERIFY(inputs.connectedNames().isEmpty());
         QCOMPARE(changed.count(), 0);
         ports.add(kKeystation);
@@ -172,7 +174,7 @@ private slots:
         MidiInputs inputs(ports);
         QSignalSpy connected(&inputs, &MidiInputs::connected);
         QSignalSpy disconnected(&inputs, &MidiInputs::disconnected);
-        inputs.start();
+        inputs.poll();
         ports.replugged << kKeystation;
         inputs.poll();
         ports.replugged.clear();
@@ -192,7 +194,7 @@ private slots:
         ports.add(kKeystation);
         ports.refused << kKeystation;
         MidiInputs inputs(ports);
-        inputs.start();
+        inputs.poll();
         inputs.poll();
         QCOMPARE(ports.opens, 1);
         QVERIFY(inputs.connectedNames().isEmpty());
@@ -214,6 +216,61 @@ private slots:
         QCOMPARE(inputs.connectedNames(), QStringList{kKeystation});
     }
 
+    // Once started, the ports are listed on another thread and the list is
+    // applied on the owner's: signals come there, a port plugged in later
+    // is found by a later look.
+    void listsOffTheOwnerThread()
+    {
+        FakeMidiInputPorts ports;
+        ports.add(kKeystation);
+        MidiInputs inputs(ports);
+        QThread *connectedOn = nullptr;
+        connect(&inputs, &MidiInputs::connected, &inputs, [&] { connectedOn = QThread::currentThread(); });
+        inputs.start();
+        QTRY_COMPARE(inputs.connectedNames(), QStringList{kKeystation});
+        QVERIFY(ports.lastListingThread() != nullptr);
+        QVERIFY(ports.lastListingThread() != QThread::currentThread());
+        QCOMPARE(connectedOn, QThread::currentThread());
+        ports.add(kVmpk);
+        QTRY_COMPARE_WITH_TIMEOUT(inputs.connectedNames(), (QStringList{kKeystation, kVmpk}), 5 * MidiInputs::kPollMs);
+        inputs.setChoice(MidiInputChoice::named("vmpk"));  // on the list at hand, at once
+        QCOMPARE(inputs.connectedNames(), QStringList{kVmpk});
+    }
+
+    // A listing that hangs (a stuck sound server) holds up neither the
+    // owner's events, nor a choice, nor the end; what was connected stays.
+    void stuckListingLeavesTheOwnerFree()
+    {
+        FakeMidiInputPorts ports;
+        ports.add(kKeystation);
+        auto inputs = std::make_unique<MidiInputs>(ports);
+        ports.hold();
+        inputs->start();
+        QTRY_COMPARE(ports.begun(), 1);
+        bool ran = false;
+        QTimer::singleShot(0, inputs.get(), [&ran] { ran = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(ran, 500);
+        inputs->setChoice(MidiInputChoice::named("keystation"));
+        QVERIFY(inputs->ports().isEmpty());
+        QVERIFY(inputs->connectedNames().isEmpty());
+        ports.release();
+        QTRY_COMPARE(inputs->connectedNames(), QStringList{kKeystation});
+
+        ports.hold();
+        const int begun = ports.begun();
+        QTRY_VERIFY_WITH_TIMEOUT(ports.begun() > begun, 5 * MidiInputs::kPollMs);
+        QCOMPARE(inputs->connectedNames(), QStringList{kKeystation});
+        QElapsedTimer ending;
+        ending.start();
+        inputs.reset();
+        QVERIFY2(ending.elapsed() < MidiInputs::kStopWaitMs + 1000, qPrintable(QString::number(ending.elapsed())));
+        QCOMPARE(ports.closed.size(), 1);
+        // The thread left behind ends without touching what is gone.
+        ports.release();
+        QTRY_COMPARE(ports.listingsEnded.load(), ports.begun());
+        QCoreApplication::processEvents();
+    }
+
     // Messages come from the port's own thread, in order, parsed per port.
     void handsMessagesToTheOwnerThread()
     {
@@ -222,7 +279,7 @@ private slots:
         ports.add(kVmpk);
         MidiInputs inputs(ports);
         QSignalSpy received(&inputs, &MidiInputs::received);
-        inputs.start();
+        inputs.poll();
         constexpr int kNotes = 600;
         std::thread player([&ports] {
             ports.deliver(kKeystation, bytes("90"));
@@ -251,7 +308,7 @@ private slots:
         ports.add(kKeystation);
         MidiInputs inputs(ports);
         QSignalSpy received(&inputs, &MidiInputs::received);
-        inputs.start();
+        inputs.poll();
         ports.deliver(kKeystation, bytes("903c64"));
         ports.remove(kKeystation);
         inputs.poll();
