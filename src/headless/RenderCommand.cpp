@@ -217,6 +217,7 @@ QString RenderCommand::usage()
         "      dzq --render 乐谱文件.txt -o 输出文件.mid [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
+        "      dzq --render 歌曲.mid -o 乐谱.musicxml|简谱.pdf|…|输出文件.mid [--track 音轨号] [--key C…B]\n"
         "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
         "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]");
 }

@@ -20,7 +20,8 @@ struct SongImportResult;
 // "dzq --import SONG.mid -o SCORE.txt [--track N]" turns a MIDI file's
 // melody into a score, and "dzq --render SCORE.txt -o OUT.musicxml [--time
 // …] [--key C…B]" writes a score for notation programs; an import is told
-// apart by its input, a MIDI file.
+// apart by its input, a MIDI file. "dzq --render SONG.mid -o OUT" converts a
+// song at once, in its own key and time, into any of those outputs.
 //
 // Exit status: 0 written; 1 a bad argument, a score file that cannot be read,
 // an output type other than .mid/.midi/.wav or an output that cannot be
