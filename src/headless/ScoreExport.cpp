@@ -51,7 +51,13 @@ MidiFileWriter::Timing ScoreExport::midiTiming(const QString &score, const Score
             eighthBeatMs = p.steps[i + 1].eighthBeatMs;
         else if (read.number >= 1 && read.number <= 12 && p.ending != ScoreRender::Ending::Halted)
             eighthBeatMs = ScoreLanguage::eighthBeatMsOf(read.number);
-        if (eighthBeatMs > 0)
+        if (eighthBeatMs <= 0)
+            continue;
+        // A tempo command at the very moment of another (at the start, say)
+        // replaces it: one tempo event a tick.
+        if (!timing.tempos.isEmpty() && timing.tempos.last().ns == step.ns)
+            timing.tempos.last().eighthBeatMs = eighthBeatMs;
+        else
             timing.tempos.append({step.ns, eighthBeatMs});
     }
     return timing;

@@ -141,8 +141,8 @@ private slots:
         QTemporaryDir dir;
         QStringList scores = demoScores();
         scores << QStringLiteral("KC8VS1KD8VS12KE3YX5KF1VS3JP1KG5TZ")
-               << QStringLiteral("JP1KC0")   // never ends: cut at the limit, off the beat
-               << QStringLiteral("KC0")      // stalls: stopped two seconds later
+               << QStringLiteral("JP1KC0TZ")   // never ends: cut at the limit, off the beat
+               << QStringLiteral("KC0TZ")      // stalls: stopped two seconds later
                << QStringLiteral("KC8VS0KD8");  // halts
         std::mt19937 rng(4242);
         for (int i = 0; i < 40; ++i)
@@ -173,6 +173,15 @@ private slots:
             {0, 8000 * 83}, {480, 8000 * 125}, {720, 8000 * 125}, {840, 8000 * ScoreLanguage::eighthBeatMsOf(12)}};
         QCOMPARE(w.file.tempos, expected);
         QCOMPARE(w.file.lengthPulses, 900);
+        // Stopped off the beat (at the time limit, 1000 ms: not on the 83/60 ms
+        // ticks): from the unit before it, one tick a millisecond.
+        const Written cut = exportMidi(dir, QStringLiteral("JP1KC0TZ"), 4, -1, 1000);
+        QCOMPARE(cut.file.tempos, (QVector<QPair<int, int>>{{0, 664000}, {720, 480000}}));
+        QCOMPARE(cut.file.lengthPulses, 724);
+        QCOMPARE(cut.file.lengthMs, 1000);
+        QCOMPARE(cut.file.events.last().ms, 1000);
+        // One at the start, the score's own.
+        QCOMPARE(exportMidi(dir, QStringLiteral("VS1KC8TZ")).file.tempos, (QVector<QPair<int, int>>{{0, 8000 * 125}}));
     }
 
     // The bars of the beat option and the key signature of the key played in
