@@ -25,6 +25,7 @@
 #include "recorder/RecorderView.h"
 #include "score/ScoreBox.h"
 #include "score/ScoreTextEdit.h"
+#include "songs/SongPartDialog.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -67,6 +68,9 @@ Form1::Form1(MainWindowControllers &controllers, QWidget *parent)
     buildKeyboard();
     followKeyboards();
 
+    // A song of several parts: the user picks the melody from a list.
+    c_.songOpening.setChooser(
+        [this](const SongOpening::PartChoice &choice) { return SongPartDialog::choose(choice, this); });
     connect(&c_, &MainWindowControllers::choiceMade, this, &Form1::YXYZ);
     mainInitialised_ = false;
 }

@@ -4,7 +4,7 @@ dzq_room(app
   src/app/EngineFontChoice.h src/app/EngineFontChoice.cpp
 )
 dzq_room_part(app views
-  USES core controllers controllers/mainwindow midiport performance:views rhythm:views chords:views score:views jianpu:views recorder:views editor:views practice:views resources:views widgets:views platform/audio platform/media platform/midi platform/midi:devices platform/files platform/process platform/dialogs:views
+  USES core controllers controllers/mainwindow midiport performance:views rhythm:views chords:views score:views jianpu:views recorder:views editor:views practice:views songs:views resources:views widgets:views platform/audio platform/media platform/midi platform/midi:devices platform/files platform/process platform/dialogs:views
   SOURCES
   src/app/DZQQD.h src/app/DZQQD.cpp
   src/app/Form3.h src/app/Form3.cpp

@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <csignal>
@@ -213,8 +214,10 @@ QString RenderCommand::usage()
 {
     return QStringLiteral(
         "用法: dzq --render 乐谱文件.txt|编辑文件.lnk -o 输出文件.mid|输出文件.wav [--soundfont 音色库] [--key C…B]\n"
+        "      dzq --render 乐谱文件.txt -o 输出文件.mid [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --render 乐谱文件.txt -o 简谱.pdf|简谱.svg|简谱.png [--time 2/4|3/4|4/4] [--key C…B]\n"
         "      dzq --render 乐谱文件.txt -o 乐谱.musicxml [--time 2/4|3/4|4/4] [--key C…B]\n"
+        "      dzq --render 歌曲.mid -o 乐谱.musicxml|简谱.pdf|…|输出文件.mid [--track 音轨号] [--key C…B]\n"
         "      dzq --import 乐谱文件.txt -o 编辑文件.lnk [--time 2/4|3/4|4/4]\n"
         "      dzq --import 歌曲.mid -o 乐谱文件.txt [--track 音轨号]");
 }
@@ -301,7 +304,10 @@ int RenderCommand::runCommand(const QStringList &arguments, const QString &recor
     const bool picture = !r.scorePath.isEmpty() && r.importPath.isEmpty() && isPicture(r.outputPath);
     const bool song = !r.importPath.isEmpty() && r.scorePath.isEmpty() && SongImport::isMidiFile(r.importPath);
     const bool musicXml = !r.scorePath.isEmpty() && r.importPath.isEmpty() && MusicXml::isMusicXmlFile(r.outputPath);
-    if (!r.track.isEmpty() && !song)
+    // A song given to --render is converted at once, in its own key and time.
+    const bool songRender = !r.scorePath.isEmpty() && r.importPath.isEmpty() && !isEditFile(r.scorePath)
+                            && SongImport::isMidiFile(r.scorePath);
+    if (!r.track.isEmpty() && !song && !songRender)
         return fail(err, QStringLiteral("--track 只能用于导入MIDI文件（--import 歌曲.mid）。"), true);
     // Every export plays or writes in the key asked for; an import has none.
     const int keyPosition = r.key.isEmpty() ? -1 : int(MelodyVoices::keyTexts().indexOf(r.key.toUpper()));
@@ -311,11 +317,17 @@ int RenderCommand::runCommand(const QStringList &arguments, const QString &recor
         return fail(err, badKey(r.key), true);
     if (!r.key.isEmpty() && isEditFile(r.scorePath))
         return fail(err, QStringLiteral("--key 不能用于编辑文件：编辑文件自带音调。"), true);
+    if (songRender)
+        return runSongRender(r.scorePath, r.outputPath, r.track, r.time, keyPosition, r.soundFont, recordFolder,
+                             out, err, pictures);
     if (song)
         return runSongImport(r.importPath, r.outputPath, r.track, r.time, out, err);
     if (musicXml)
         return runMusicXml(r.scorePath, r.outputPath, r.time, r.key, out, err);
-    if (!r.importPath.isEmpty() || (!r.time.isEmpty() && !picture)) {
+    // A MIDI file has bars too.
+    const bool midiTime = !r.time.isEmpty() && !r.scorePath.isEmpty() && r.importPath.isEmpty()
+                          && ScoreExport::kindOf(r.outputPath) == ScoreExport::Kind::Midi;
+    if (!r.importPath.isEmpty() || (!r.time.isEmpty() && !picture && !midiTime)) {
         if (!r.scorePath.isEmpty())
             return fail(err, QStringLiteral("--import 和 --render 不能同时使用。"), true);
         return runImport(r.importPath, r.outputPath, r.time, out, err);
@@ -326,7 +338,7 @@ int RenderCommand::runCommand(const QStringList &arguments, const QString &recor
         return fail(err, QStringLiteral("缺少输出文件（-o 输出文件.mid 或 .wav）。"), true);
     if (picture)
         return runPicture(r.scorePath, r.outputPath, r.time, qMax(0, keyPosition), out, err, pictures);
-    return runRender(r.scorePath, r.outputPath, r.soundFont, keyPosition, recordFolder, out, err);
+    return runRender(r.scorePath, r.outputPath, r.soundFont, keyPosition, r.time, recordFolder, out, err);
 }
 
 int RenderCommand::runPicture(const QString &scorePath, const QString &outputPath, const QString &time,
@@ -343,9 +355,15 @@ int RenderCommand::runPicture(const QString &scorePath, const QString &outputPat
 }
 
 int RenderCommand::runRender(const QString &scorePath, const QString &outputPath, const QString &soundFont,
-                             int keyPosition, const QString &recordFolder, QTextStream &out, QTextStream &err)
+                             int keyPosition, const QString &time, const QString &recordFolder, QTextStream &out,
+                             QTextStream &err)
 {
     const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);
+    const int beats = time.isEmpty() ? 4 : Notation::beatsForText(time);
+    if (beats == 0)
+        return fail(err, QStringLiteral("拍号“%1”无法识别，只能是 2/4、3/4 或 4/4。").arg(time), true);
+    if (!time.isEmpty() && isEditFile(scorePath))
+        return fail(err, QStringLiteral("--time 不能用于编辑文件：编辑文件自带拍子。"), true);
     if (!soundFont.isEmpty() && kind != ScoreExport::Kind::Wav)
         return fail(err, QStringLiteral("--soundfont 只能用于导出WAV文件（-o 输出文件.wav）。"), true);
     if (!soundFont.isEmpty()) {
@@ -366,19 +384,27 @@ int RenderCommand::runRender(const QString &scorePath, const QString &outputPath
     if (!ScoreFiles::readScore(scorePath, &score, &error))
         return fail(err, QStringLiteral("乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));
 
-    ConsoleNotifier notices(err);
     ScoreExport::Options options;
     options.progress = terminalProgress(err);
     options.soundFont = soundFont;
     options.keyPosition = keyPosition;
+    options.beatsPerBar = beats;
+    return exportPlayed(score, outputPath, kind, options, scorePath, recordFolder, out, err);
+}
+
+int RenderCommand::exportPlayed(const QString &score, const QString &outputPath, ScoreExport::Kind kind,
+                                const ScoreExport::Options &options, const QString &scorePath,
+                                const QString &recordFolder, QTextStream &out, QTextStream &err)
+{
+    ConsoleNotifier notices(err);
     const ScoreExport::Result result = ScoreExport::exportScore(score, outputPath, kind, recordFolder, notices, options);
     const QString output = QDir::toNativeSeparators(outputPath);
     if (result.status == ScoreExport::Failed)
         return fail(err, result.message);
 
     if (result.status == ScoreExport::ScoreError) {
-        err << result.message << placeInFile(scorePath, result.performance.errorPosition) << Qt::endl
-            << QStringLiteral("出错之前演奏的部分已导出到“%1”。").arg(output) << Qt::endl;
+        err << result.message << (scorePath.isEmpty() ? QString() : placeInFile(scorePath, result.performance.errorPosition))
+            << Qt::endl << QStringLiteral("出错之前演奏的部分已导出到“%1”。").arg(output) << Qt::endl;
         return ScoreExport::ScoreError;
     }
 
@@ -441,19 +467,17 @@ int RenderCommand::runEditRender(const QString &editPath, const QString &outputP
     return ScoreExport::Ok;
 }
 
-int RenderCommand::runSongImport(const QString &songPath, const QString &scorePath, const QString &track,
-                                 const QString &time, QTextStream &out, QTextStream &err)
+int RenderCommand::importSong(const QString &songPath, const QString &track, const QString &time,
+                              SongImportResult *result, QTextStream &err)
 {
     if (!time.isEmpty())
         return fail(err, QStringLiteral("--time 不能用于导入MIDI文件：拍子取自歌曲本身。"), true);
-    if (scorePath.isEmpty() || QFileInfo(scorePath).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0)
-        return fail(err, QStringLiteral("MIDI文件要导入为乐谱文件（-o 乐谱文件.txt）。"), true);
     bool ok = true;
     const int part = track.isEmpty() ? 0 : track.toInt(&ok);
     if (!ok || (!track.isEmpty() && part < 1))
         return fail(err, QStringLiteral("音轨号“%1”无效，应为1或更大的整数。").arg(track), true);
 
-    const SongImportResult r = SongImport::importFile(songPath, part);
+    const SongImportResult &r = *result = SongImport::importFile(songPath, part);
     const QString song = QDir::toNativeSeparators(songPath);
     if (r.parts.isEmpty() && !r.ok)
         return fail(err, QStringLiteral("无法导入MIDI文件“%1”：%2").arg(song, r.error));
@@ -464,8 +488,76 @@ int RenderCommand::runSongImport(const QString &songPath, const QString &scorePa
         err << warning << Qt::endl;
     if (!r.ok)
         return fail(err, r.error);
-    err << r.summary() << Qt::endl
-        << QStringLiteral("演奏时请把“音调”选为%1。").arg(MelodyVoices::keyTexts().value(r.keyPosition)) << Qt::endl;
+    err << r.summary() << Qt::endl;
+    return ScoreExport::Ok;
+}
+
+int RenderCommand::runSongRender(const QString &songPath, const QString &outputPath, const QString &track,
+                                 const QString &time, int keyPosition, const QString &soundFont,
+                                 const QString &recordFolder, QTextStream &out, QTextStream &err,
+                                 const PictureWriter &pictures)
+{
+    const bool picture = isPicture(outputPath);
+    const bool musicXml = MusicXml::isMusicXmlFile(outputPath);
+    const ScoreExport::Kind kind = ScoreExport::kindOf(outputPath);
+    if (outputPath.isEmpty())
+        return fail(err, QStringLiteral("缺少输出文件（-o 输出文件.mid 或 .wav）。"), true);
+    if (!picture && !musicXml && kind == ScoreExport::Kind::Unknown)
+        return fail(err, QStringLiteral("不支持输出文件“%1”的类型。请使用扩展名 .mid（MIDI文件）、.wav（WAV录音）、"
+                                        ".musicxml（打谱软件的乐谱），或 .pdf、.svg、.png（简谱）。")
+                             .arg(QDir::toNativeSeparators(outputPath)));
+    if (!soundFont.isEmpty() && kind != ScoreExport::Kind::Wav)
+        return fail(err, QStringLiteral("--soundfont 只能用于导出WAV文件（-o 输出文件.wav）。"), true);
+    if (picture && !pictures)
+        return fail(err, QStringLiteral("这里无法绘制简谱。"));
+
+    SongImportResult song;
+    const int imported = importSong(songPath, track, time, &song, err);
+    if (imported != ScoreExport::Ok)
+        return imported;
+    // The song's own key and time unless --key says otherwise.
+    const int key = keyPosition >= 0 ? keyPosition : song.keyPosition;
+    const int beats = song.beatsPerBar > 0 ? song.beatsPerBar : 4;
+    const QString title = QFileInfo(songPath).completeBaseName();
+    if (musicXml) {
+        MusicXml::Options options;
+        options.beatsPerBar = beats;
+        options.keyPosition = key;
+        options.title = title;
+        return writeMusicXml(song.score, outputPath, options, out, err);
+    }
+    if (picture) {
+        // The picture is drawn from a score file, named as the song is so that
+        // its header carries the song's name.
+        QTemporaryDir folder;
+        const QString scorePath = folder.filePath(title + QStringLiteral(".txt"));
+        QString error;
+        if (!folder.isValid() || !TextFiles::writeBytes(scorePath, song.fileBytes(), &error))
+            return fail(err, QStringLiteral("无法写入临时乐谱文件：%1").arg(error.isEmpty() ? folder.errorString() : error));
+        return pictures(scorePath, outputPath, beats, out, err, [](int) { return keepGoing(); }, key);
+    }
+    ScoreExport::Options options;
+    options.progress = terminalProgress(err);
+    options.soundFont = soundFont;
+    options.keyPosition = key;
+    options.beatsPerBar = beats;
+    return exportPlayed(song.score, outputPath, kind, options, QString(), recordFolder, out, err);
+}
+
+int RenderCommand::runSongImport(const QString &songPath, const QString &scorePath, const QString &track,
+                                 const QString &time, QTextStream &out, QTextStream &err)
+{
+    if (time.isEmpty()
+        && (scorePath.isEmpty()
+            || QFileInfo(scorePath).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0))
+        return fail(err, QStringLiteral("MIDI文件要导入为乐谱文件（-o 乐谱文件.txt）。"), true);
+    SongImportResult result;
+    const int imported = importSong(songPath, track, time, &result, err);
+    if (imported != ScoreExport::Ok)
+        return imported;
+    const SongImportResult &r = result;
+    const QString song = QDir::toNativeSeparators(songPath);
+    err << QStringLiteral("演奏时请把“音调”选为%1。").arg(MelodyVoices::keyTexts().value(r.keyPosition)) << Qt::endl;
     if (r.beatsPerBar > 0)
         err << QStringLiteral("画简谱或导出MusicXML时请用 --time %1/4。").arg(r.beatsPerBar) << Qt::endl;
     QString error;
@@ -496,7 +588,12 @@ int RenderCommand::runMusicXml(const QString &scorePath, const QString &outputPa
     if (!ScoreFiles::readScore(scorePath, &score, &error))
         return fail(err, QStringLiteral("乐谱文件“%1”：%2").arg(QDir::toNativeSeparators(scorePath), error));
     options.title = QFileInfo(scorePath).completeBaseName();
+    return writeMusicXml(score, outputPath, options, out, err);
+}
 
+int RenderCommand::writeMusicXml(const QString &score, const QString &outputPath, const MusicXml::Options &options,
+                                 QTextStream &out, QTextStream &err)
+{
     const MusicXml::Export r = MusicXml::exportScore(score, outputPath, options);
     const QString output = QDir::toNativeSeparators(outputPath);
     if (r.status == MusicXml::Export::Failed)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "headless/ScoreExport.h"
+#include "songs/MusicXml.h"
 
 #include <QString>
 #include <QStringList>
@@ -8,6 +9,7 @@
 #include <functional>
 
 class QTextStream;
+struct SongImportResult;
 
 // "dzq --render SCORE.txt -o OUT.mid|OUT.wav [--soundfont FONT]": exports a score file without
 // any window, sound card or single-instance lock; "-o OUT.pdf|OUT.svg|OUT.png
@@ -18,7 +20,8 @@ class QTextStream;
 // "dzq --import SONG.mid -o SCORE.txt [--track N]" turns a MIDI file's
 // melody into a score, and "dzq --render SCORE.txt -o OUT.musicxml [--time
 // …] [--key C…B]" writes a score for notation programs; an import is told
-// apart by its input, a MIDI file.
+// apart by its input, a MIDI file. "dzq --render SONG.mid -o OUT" converts a
+// song at once, in its own key and time, into any of those outputs.
 //
 // Exit status: 0 written; 1 a bad argument, a score file that cannot be read,
 // an output type other than .mid/.midi/.wav or an output that cannot be
@@ -68,7 +71,24 @@ private:
     // A score or an edit file played into a MIDI or WAV file.
     // keyPosition: the key list's entry to play in, or -1 for the score's own.
     static int runRender(const QString &scorePath, const QString &outputPath, const QString &soundFont,
-                         int keyPosition, const QString &recordFolder, QTextStream &out, QTextStream &err);
+                         int keyPosition, const QString &time, const QString &recordFolder, QTextStream &out,
+                         QTextStream &err);
+    // A score played into a MIDI or WAV file; scorePath (may be empty) names
+    // the file it came from for the place of an error.
+    static int exportPlayed(const QString &score, const QString &outputPath, ScoreExport::Kind kind,
+                            const ScoreExport::Options &options, const QString &scorePath,
+                            const QString &recordFolder, QTextStream &out, QTextStream &err);
+    static int writeMusicXml(const QString &score, const QString &outputPath, const MusicXml::Options &options,
+                             QTextStream &out, QTextStream &err);
+    // Reads a song and tells its parts and what the import did; Ok or the
+    // exit status of the failure (told on err).
+    static int importSong(const QString &songPath, const QString &track, const QString &time,
+                          SongImportResult *result, QTextStream &err);
+    // A song converted at once into any output, in its own key and time.
+    static int runSongRender(const QString &songPath, const QString &outputPath, const QString &track,
+                             const QString &time, int keyPosition, const QString &soundFont,
+                             const QString &recordFolder, QTextStream &out, QTextStream &err,
+                             const PictureWriter &pictures);
     static int runImport(const QString &scorePath, const QString &editPath, const QString &time,
                          QTextStream &out, QTextStream &err);
     static int runSongImport(const QString &songPath, const QString &scorePath, const QString &track,

@@ -1,9 +1,10 @@
 #include "headless/ScoreExport.h"
 
-#include "songs/MidiFileWriter.h"
+#include "songs/SongKey.h"
 #include "platform/media/OfflineRenderer.h"
 #include "score/ScoreReader.h"
 #include "score/ScorePlayer.h"
+#include "score/ScoreLanguage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,6 +29,38 @@ QString ScoreExport::scoreErrorText(const ScoreRender::Performance &p)
     else
         place = QStringLiteral("出错的位置：第%1个字符，乐谱在这里意外结束（乐谱应以TZ结束）。").arg(p.errorPosition);
     return ScorePlayer::errorMessage() + QLatin1Char('\n') + place;
+}
+
+MidiFileWriter::Timing ScoreExport::midiTiming(const QString &score, const ScoreRender::Performance &p,
+                                                int beatsPerBar, int keyPosition)
+{
+    MidiFileWriter::Timing timing;
+    timing.beatsPerBar = beatsPerBar;
+    timing.keySharps = SongKey::signatureOfKey(qMax(0, keyPosition));
+    if (p.startEighthBeatMs > 0)
+        timing.tempos.append({0, p.startEighthBeatMs});
+    for (int i = 0; i < p.steps.size(); ++i) {
+        const ScoreRender::Step &step = p.steps[i];
+        const ScoreReader::ReadResult read = ScoreReader::readToken(score, step.position);
+        if (ScoreReader::kindOf(read) != ScoreReader::TokenKind::Tempo)
+            continue;
+        // The step after it reads at the new tempo; a tempo command that
+        // ends the score sets its own, and one out of range halts.
+        int eighthBeatMs = 0;
+        if (i + 1 < p.steps.size())
+            eighthBeatMs = p.steps[i + 1].eighthBeatMs;
+        else if (read.number >= 1 && read.number <= 12 && p.ending != ScoreRender::Ending::Halted)
+            eighthBeatMs = ScoreLanguage::eighthBeatMsOf(read.number);
+        if (eighthBeatMs <= 0)
+            continue;
+        // A tempo command at the very moment of another (at the start, say)
+        // replaces it: one tempo event a tick.
+        if (!timing.tempos.isEmpty() && timing.tempos.last().ns == step.ns)
+            timing.tempos.last().eighthBeatMs = eighthBeatMs;
+        else
+            timing.tempos.append({step.ns, eighthBeatMs});
+    }
+    return timing;
 }
 
 bool ScoreExport::writeWav(const QString &path, const QVector<TimedMidiMessage> &messages, qint64 tailNs,
@@ -93,7 +126,8 @@ ScoreExport::Result ScoreExport::exportScore(const QString &score, const QString
 
     QString error;
     const bool written = kind == Kind::Midi
-                             ? MidiFileWriter::write(outputPath, p.messages, p.endNs, &error)
+                             ? MidiFileWriter::write(outputPath, p.messages, p.endNs, &error,
+                                                     midiTiming(score, p, options.beatsPerBar, options.keyPosition))
                              : writeWav(outputPath, p.messages, options.wavTailNs, options.soundFont, &error,
                                         options.progress);
     if (!written) {

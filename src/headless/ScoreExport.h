@@ -1,6 +1,7 @@
 #pragma once
 
 #include "headless/ScoreRender.h"
+#include "songs/MidiFileWriter.h"
 
 #include <QString>
 
@@ -14,6 +15,7 @@ struct ScoreExportOptions {
     qint64 wavTailNs = 2'000'000'000;  // the sound dies away after the last message
     QString soundFont;                 // empty: the program's own choice
     int keyPosition = -1;              // the key list's entry to play in; -1 start-up's "C"
+    int beatsPerBar = 4;               // the bars of a MIDI file: 2/4, 3/4 or 4/4
     // A WAV export tells the percent of the music rendered; false cancels it
     // (no file is written then).
     std::function<bool(int percent)> progress;
@@ -48,6 +50,11 @@ public:
     static Result exportScore(const QString &score, const QString &outputPath, Kind kind,
                               const QString &recordFolder, Notifier &notices,
                               const Options &options = Options());
+
+    // The time of a performance for its MIDI file: the tempo at the start
+    // and at every tempo command VS, the bars and the key it was played in.
+    static MidiFileWriter::Timing midiTiming(const QString &score, const ScoreRender::Performance &performance,
+                                             int beatsPerBar, int keyPosition);
 
     // Writes a performance's messages through the built-in synthesizer into a
     // 16-bit stereo WAV file that lasts until `tailNs` after the last message.

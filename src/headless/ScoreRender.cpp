@@ -68,6 +68,7 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
             startUp << m;
     }
     const int scoreStart = session->midi.messages().size();
+    const int startEighthBeatMs = session->state.EighthBeatMs;
 
     session->state.ScoreText = score;
     session->window.setText3(score);
@@ -122,5 +123,6 @@ ScoreRender::Performance ScoreRender::play(const QString &score, const QString &
     p.messages = startUp + session->midi.messages().mid(scoreStart);
     p.startUpCount = int(startUp.size());
     p.steps = steps;
+    p.startEighthBeatMs = startEighthBeatMs;
     return p;
 }

@@ -42,6 +42,7 @@ public:
         QVector<TimedMidiMessage> messages;  // in the order sent, times from 0
         int startUpCount = 0;                // the first messages: start-up's, not the score's
         QVector<Step> steps;                 // every token read, in order
+        int startEighthBeatMs = 0;           // the eighth of a beat as playing began
         qint64 endNs = 0;                    // when playing ended or was stopped
         Ending ending = Ending::Ended;
         int errorPosition = 0;  // Error: 1-based position of the faulty token

@@ -137,6 +137,8 @@ private:
             noteOn(channel, data1, data2);
         else if (kind == 0x80 || kind == 0x90)
             noteOff(channel, data1);
+        else if (kind == 0xC0 && track_.programs[size_t(channel)] < 0)
+            track_.programs[size_t(channel)] = data1;
         return true;
     }
 

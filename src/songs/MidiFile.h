@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <array>
+
 // One note of a track, from its note-on to its note-off, in ticks.
 struct MidiNote {
     qint64 start = 0;
@@ -17,6 +19,8 @@ struct MidiNote {
 struct MidiTrack {
     QString name;  // its track name, else its instrument name; may be empty
     QVector<MidiNote> notes;  // in the order they started
+    // The first program change of each channel, -1 where there is none.
+    std::array<int, 16> programs = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 
 struct MidiTempo {

@@ -7,6 +7,7 @@
 #include "score/ScoreLanguage.h"
 #include "score/ScoreReader.h"
 #include "score/ScorePlayer.h"
+#include "songs/SongKey.h"
 
 #include <QFileInfo>
 #include <QMap>
@@ -25,10 +26,8 @@ using ScoreTimeline::Kind;
 constexpr int kDivisions = 8;  // per quarter note: one score unit
 constexpr int kHeldUnits = 8;  // a note the player stays on is written one beat long
 
-// Per key list position: the key signature (flats negative) and the letter
-// of its tonic (0 C .. 6 B). C#, D#, G# and A# are written as their flat
-// twins, which need fewer accidentals; F# keeps its six sharps.
-constexpr std::array<int, 12> kFifths{0, -5, 2, -3, 4, -1, 6, 1, -4, 3, -2, 5};
+// Per key list position: the letter of its tonic (0 C .. 6 B), spelled as
+// SongKey::signatureOfKey writes the key.
 constexpr std::array<int, 12> kTonicLetter{0, 1, 1, 2, 2, 3, 3, 4, 5, 5, 6, 6};
 constexpr std::array<int, 7> kLetterPitch{0, 2, 4, 5, 7, 9, 11};
 constexpr std::array<int, 12> kDegreeOfOffset{0, -1, 1, -1, 2, 3, -1, 4, -1, 5, -1, 6};
@@ -288,7 +287,7 @@ private:
         x.writeStartElement(QStringLiteral("attributes"));
         x.writeTextElement(QStringLiteral("divisions"), QString::number(kDivisions));
         x.writeStartElement(QStringLiteral("key"));
-        x.writeTextElement(QStringLiteral("fifths"), QString::number(kFifths[size_t(key_)]));
+        x.writeTextElement(QStringLiteral("fifths"), QString::number(SongKey::signatureOfKey(key_)));
         x.writeTextElement(QStringLiteral("mode"), QStringLiteral("major"));
         x.writeEndElement();
         x.writeStartElement(QStringLiteral("time"));

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -154,6 +155,28 @@ SongImportResult importFile(const QString &path, int part)
         r.error = error;
     r.fileName = QFileInfo(path).fileName();
     return r;
+}
+
+QVector<HeardNote> partSound(const MidiSong &song, int number, int limitMs)
+{
+    const QVector<SongMelody::Part> parts = SongMelody::parts(song);
+    QVector<HeardNote> out;
+    if (number < 1 || number > parts.size())
+        return out;
+    const SongMelody::Part &part = parts[number - 1];
+    const SongMelody::Grid grid(song);
+    for (const MidiNote &n : song.tracks[part.track].notes) {
+        if (part.channel >= 0 && n.channel != part.channel)
+            continue;
+        const int start = int(std::lround(grid.secondsAt(n.start) * 1000));
+        if (start >= limitMs)
+            continue;
+        const int end = int(std::lround(grid.secondsAt(qMax(n.end, n.start)) * 1000));
+        out.append({start, qMax(1, end - start), n.pitch});
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const HeardNote &a, const HeardNote &b) { return a.startMs < b.startMs; });
+    return out;
 }
 
 SongImportResult convert(const MidiSong &song, int part)

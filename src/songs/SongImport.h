@@ -61,4 +61,14 @@ bool isMidiFile(const QString &path);
 SongImportResult importFile(const QString &path, int part = 0);
 SongImportResult convert(const MidiSong &song, int part = 0);
 
+// A note of a part as the song sounds it, in milliseconds from its start.
+struct HeardNote {
+    int startMs = 0;
+    int lengthMs = 0;
+    int pitch = 0;
+};
+// The notes of part `number` (1..) that start within the first `limitMs`,
+// in time order: what "试听" of a part plays.
+QVector<HeardNote> partSound(const MidiSong &song, int number, int limitMs = 30000);
+
 }  // namespace SongImport

@@ -27,6 +27,12 @@ int keyOfSignature(int sharps)
     return pitchClass(sharps * 7);
 }
 
+int signatureOfKey(int key)
+{
+    static const std::array<int, 12> sharps{0, -5, 2, -3, 4, -1, 6, 1, -4, 3, -2, 5};
+    return sharps[size_t(pitchClass(key))];
+}
+
 int choose(const QVector<int> &pitches, int signatureKey)
 {
     std::array<int, 12> onScale{};

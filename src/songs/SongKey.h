@@ -21,6 +21,10 @@ int choose(const QVector<int> &pitches, int signatureKey = -1);
 
 // The major key of a key signature: sharps -7..7 (flats negative).
 int keyOfSignature(int sharps);
+// The key signature of key list position 0 "C" .. 11 "B" as a major key,
+// flats negative. C#, D#, G# and A# are written as their flat twins, which
+// need fewer accidentals; F# keeps its six sharps.
+int signatureOfKey(int key);
 
 // Whether a note offset is a degree of the major scale (a white-key code).
 bool isDegree(int offset);

@@ -82,6 +82,8 @@ Part partOf(const MidiTrack &track, int index, int channel, qint64 together)
     p.channels = QVector<int>(used.begin(), used.end());
     std::sort(p.channels.begin(), p.channels.end());
     p.percussion = drums * 2 > p.notes;
+    if (!p.channels.isEmpty())
+        p.program = track.programs[size_t(p.channels.first())];
     if (p.notes == 0) {
         p.lowest = 0;
         return p;

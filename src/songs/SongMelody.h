@@ -20,6 +20,7 @@ struct Part {
     QVector<int> channels;  // the channels its notes use, 0..15
     int notes = 0;
     bool percussion = false;  // most of its notes are on the percussion channel
+    int program = -1;         // General MIDI program 0..127 of its first channel; -1 none
     int lowest = 0;           // MIDI notes
     int highest = 0;
     double meanPitch = 0;

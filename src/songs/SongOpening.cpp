@@ -6,7 +6,7 @@
 #include "performance/MelodyVoices.h"
 #include "rhythm/RhythmPattern.h"
 #include "platform/dialogs/UserDialogs.h"
-#include "songs/SongImport.h"
+#include "songs/MidiFile.h"
 
 SongOpening::SongOpening(Session &ctx, WindowDisplay &display, MelodyVoices &voices, RhythmPattern *pattern)
     : ctx_(ctx), display_(display), voices_(voices), pattern_(pattern)
@@ -18,14 +18,59 @@ bool SongOpening::accepts(const QString &path)
     return SongImport::isMidiFile(path);
 }
 
+int SongOpening::choosableParts(const SongImportResult &r)
+{
+    int count = 0;
+    for (const SongMelody::Part &p : r.parts)
+        count += p.percussion ? 0 : 1;
+    return count;
+}
+
 void SongOpening::open(const QString &path)
 {
-    display_.LastFilePath = path;
-    const SongImportResult r = SongImport::importFile(path);
+    SongImportResult r = SongImport::importFile(path);
     if (!r.ok) {
         ctx_.dialogs.message(QStringLiteral("无法导入MIDI文件“%1”。\n%2").arg(r.fileName, r.error));
         return;
     }
+    if (chooser_ && choosableParts(r) > 1) {
+        MidiSong song;
+        QString error;
+        MidiFile::read(path, &song, &error);
+        std::unique_ptr<SongAudition> audition;
+        std::function<void()> ended;
+        if (send_) {
+            audition = std::make_unique<SongAudition>(ctx_.clock, send_);
+            audition->finished = [&ended] {
+                if (ended)
+                    ended();
+            };
+        }
+        const PartChoice choice{
+            r,
+            [&](int part) {
+                if (!audition)
+                    return;
+                if (part <= 0)
+                    audition->stop();
+                else
+                    audition->play(SongImport::partSound(song, part));
+            },
+            [&] { return audition && audition->playing(); },
+            [&](std::function<void()> f) { ended = std::move(f); }};
+        const int part = chooser_(choice);
+        audition.reset();
+        if (part <= 0)
+            return;
+        if (part != r.part) {
+            r = SongImport::importFile(path, part);
+            if (!r.ok) {
+                ctx_.dialogs.message(QStringLiteral("无法导入MIDI文件“%1”。\n%2").arg(r.fileName, r.error));
+                return;
+            }
+        }
+    }
+    display_.LastFilePath = path;
     ctx_.state.ScoreText = r.score;
     display_.setText3(r.score);
     display_.markText3Kept();  // the song file holds it

@@ -1,6 +1,12 @@
 #pragma once
 
+#include "songs/SongAudition.h"
+#include "songs/SongImport.h"
+
 #include <QString>
+
+#include <functional>
+#include <memory>
 
 class MelodyVoices;
 class RhythmPattern;
@@ -23,12 +29,32 @@ public:
 
     // Whether "打开" hands this file here rather than reading it as a score.
     static bool accepts(const QString &path);
-    // Converts the file; a refused file leaves the score box empty and says why.
+    // Converts the file; a refused file leaves the score box as it was and
+    // says why. A song of several parts (percussion aside) is first shown to
+    // the chooser, when there is one; a cancel there changes nothing.
     void open(const QString &path);
+
+    // What the part list is shown: the song as the import saw it (its parts,
+    // the part it would take), and "试听" of a part.
+    struct PartChoice {
+        const SongImportResult &song;
+        std::function<void(int part)> listen;  // 0 stops
+        std::function<bool()> listening;
+        std::function<void(std::function<void()>)> onListenEnded;
+    };
+    // The part chosen (1..), or 0 for a cancel.
+    using Chooser = std::function<int(const PartChoice &choice)>;
+    void setChooser(Chooser chooser) { chooser_ = std::move(chooser); }
+    // Where "试听" of a part sends its notes.
+    void setSound(SongAudition::Send send) { send_ = std::move(send); }
+    // Parts the user chooses among: those not played on drums.
+    static int choosableParts(const SongImportResult &r);
 
 private:
     Session &ctx_;
     WindowDisplay &display_;
     MelodyVoices &voices_;
     RhythmPattern *pattern_;
+    Chooser chooser_;
+    SongAudition::Send send_;
 };

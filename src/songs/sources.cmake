@@ -1,6 +1,6 @@
 # Songs in and out: the MIDI file format (read, and written from what a
 # score plays), MIDI files turned into scores, scores written as MusicXML
-# for notation programs. Logic only.
+# for notation programs, and the part list of a song opened in the window.
 dzq_room(songs
   USES core performance chords rhythm score platform/files platform/dialogs
   SOURCES
@@ -10,6 +10,11 @@ dzq_room(songs
   src/songs/SongKey.h src/songs/SongKey.cpp
   src/songs/SongImport.h src/songs/SongImport.cpp
   src/songs/SongOpening.h src/songs/SongOpening.cpp
+  src/songs/SongAudition.h src/songs/SongAudition.cpp
   src/songs/ScoreTimeline.h src/songs/ScoreTimeline.cpp
   src/songs/MusicXml.h src/songs/MusicXml.cpp
+)
+dzq_room_part(songs views
+  SOURCES
+  src/songs/SongPartDialog.h src/songs/SongPartDialog.cpp
 )

@@ -134,7 +134,7 @@ private slots:
         QVERIFY(f.loaded);
         QVERIFY(f.messagesAt(0).contains(RecordingMidiBackend::noteOn(0, 60, 70)));
         QVERIFY(f.messagesAt(664).contains(RecordingMidiBackend::noteOn(0, 62, 70)));
-        QCOMPARE(f.lengthPulses, 1328);
+        QCOMPARE(f.lengthMs, 1328);
 
         QCOMPARE(w.t.state.KeyBase, keyBase);
         QCOMPARE(w.t.state.EighthBeatMs, eighth);
@@ -178,7 +178,7 @@ private slots:
         QCOMPARE(w.t.dialogs.messages.size(), 2);
         QVERIFY(w.t.dialogs.messages[1].startsWith(QStringLiteral("乐谱中出现错误，请修改！")));
         QVERIFY(w.t.dialogs.messages[1].contains(QStringLiteral("第4个字符“XX”")));
-        QCOMPARE(readMidiFile(path).lengthPulses, 664);
+        QCOMPARE(readMidiFile(path).lengthMs, 664);
         QCOMPARE(w.t.window.FJWZ(), status);
 
         // A file that cannot be written.

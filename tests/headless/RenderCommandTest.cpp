@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(r.out.count('\n'), 1);
         const MidiFileContents f = readMidiFile(out);
         QVERIFY(f.messagesAt(1328).contains(RecordingMidiBackend::noteOn(0, 64, 70)));
-        QCOMPARE(f.lengthPulses, 1992);
+        QCOMPARE(f.lengthMs, 1992);
 
         // An error on the third line is placed in the file as well.
         writeFile(score, "KC8KD8\r\nKE8\r\nzz8\r\n");
@@ -147,7 +147,7 @@ private slots:
         ProgramRun r = runProgram({"--render", good, "-o", dir.filePath("good.mid")}, env);
         QCOMPARE(r.status, 0);
         QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
-        QCOMPARE(readMidiFile(dir.filePath("good.mid")).lengthPulses, 1328);
+        QCOMPARE(readMidiFile(dir.filePath("good.mid")).lengthMs, 1328);
 
         r = runProgram({"--render", bad, "-o", dir.filePath("bad.mid")}, env);
         QCOMPARE(r.status, 2);

@@ -156,13 +156,14 @@ private slots:
         QCOMPARE(e.file.format, 0);
         QCOMPARE(e.file.tracks, 1);
         QCOMPARE(e.file.ppqn, MidiFileWriter::kTicksPerQuarter);
-        QCOMPARE(e.file.tempo, 500000);  // with 500 per quarter: one tick per millisecond
+        QCOMPARE(e.file.tempo, 664000);  // a beat is 8 x 83 ms at start-up's 90
 
         // Nothing recorded is lost on the way into the file.
         const QVector<TimedMidiMessage> &sent = e.result.performance.messages;
         QCOMPARE(e.file.events.size(), sent.size());
         for (int i = 0; i < sent.size(); ++i) {
             QCOMPARE(qint64(e.file.events[i].ms) * 1000000, sent[i].ns);
+            QCOMPARE(e.file.events[i].pulses, int(sent[i].ns / 1000000 / 83 * 60));
             QCOMPARE(e.file.events[i].message, sent[i].message.packed());
         }
 
@@ -194,7 +195,7 @@ private slots:
         expected += timed(1328, offAllVoices(62) + offChord(36, 36, 36));
         const Timed actual = scorePart(e.file);
         QVERIFY2(actual == expected, qPrintable(formatTimed(actual)));
-        QCOMPARE(e.file.lengthPulses, 1328);
+        QCOMPARE(e.file.lengthMs, 1328);
         QCOMPARE(e.result.performance.endNs, qint64(1328) * 1000000);
     }
 
@@ -242,7 +243,7 @@ private slots:
         QVERIFY(!drums.empty());
         QVERIFY(drums.rbegin()->first <= 2158);
         QVERIFY(!e.file.at(1494).isEmpty());
-        QCOMPARE(e.file.lengthPulses, 2822);
+        QCOMPARE(e.file.lengthMs, 2822);
     }
 
     void rhythmFilesOfTheRecordFolderPlay()
@@ -294,7 +295,7 @@ private slots:
             QVERIFY(e.result.message.contains(QStringLiteral("第%1个字符").arg(position)));
 
         QVERIFY(e.file.loaded);
-        QCOMPARE(e.file.lengthPulses, errorMs);
+        QCOMPARE(e.file.lengthMs, errorMs);
         int lastOn = -1;
         for (const auto &ev : e.file.events) {
             QVERIFY(ev.ms <= errorMs);
@@ -319,7 +320,7 @@ private slots:
         QVERIFY(e.result.notice.contains(QStringLiteral("时值为0")));
         QVERIFY(e.result.notice.contains(QStringLiteral("2.158")));
         QVERIFY(e.file.loaded);
-        QCOMPARE(e.file.lengthPulses, 2158);
+        QCOMPARE(e.file.lengthMs, 2158);
         const Timed actual = scorePart(e.file);
         Timed expected = timed(0, offAllVoices(36) + offChord(36, 36, 36) + onAllVoices(60));
         expected += timed(2158, offAllVoices(60) + offChord(36, 36, 36));
@@ -328,7 +329,7 @@ private slots:
         // A running rhythm goes on: the time limit stops it, and says why.
         e = exportMidi(dir, QStringLiteral("JP1KC0TZ"), 10000);
         QCOMPARE(e.result.performance.ending, ScoreRender::Ending::Limit);
-        QCOMPARE(e.file.lengthPulses, 10000);
+        QCOMPARE(e.file.lengthMs, 10000);
         QVERIFY(e.result.notice.contains(QStringLiteral("时值为0")));
         QVERIFY(e.result.notice.contains(QStringLiteral("10.000")));
 
@@ -346,7 +347,7 @@ private slots:
         QCOMPARE(e.result.status, ScoreExport::Ok);
         QCOMPARE(e.result.performance.ending, ScoreRender::Ending::Halted);
         QVERIFY(!e.result.notice.isEmpty());
-        QCOMPARE(e.file.lengthPulses, 664);
+        QCOMPARE(e.file.lengthMs, 664);
         for (quint32 m : offAllVoices(60))
             QVERIFY(e.file.messagesAt(664).contains(m));
         for (const auto &ev : e.file.events)
@@ -355,13 +356,13 @@ private slots:
         // A rhythm started before the halt stops with it.
         e = exportMidi(dir, QStringLiteral("JP1VS0"), 10000);
         QCOMPARE(e.result.performance.ending, ScoreRender::Ending::Halted);
-        QCOMPARE(e.file.lengthPulses, 0);
+        QCOMPARE(e.file.lengthMs, 0);
 
         // The rhythm left running on its own timer after the end of the text
         // does not keep the export going.
         e = exportMidi(dir, QStringLiteral("KC8JP1KD4"), 10000);
         QCOMPARE(e.result.performance.ending, ScoreRender::Ending::Ended);
-        QCOMPARE(e.file.lengthPulses, 664);
+        QCOMPARE(e.file.lengthMs, 664);
     }
 
     void exportLeavesNoFileWhenItCannotWrite()
@@ -473,7 +474,7 @@ private slots:
         QCOMPARE(f.events[1].ms, 5);
         QCOMPARE(f.events[1].message, R::program(1, 40));
         QCOMPARE(f.events[2].ms, 200000);
-        QCOMPARE(f.lengthPulses, 200000);
+        QCOMPARE(f.lengthMs, 200000);
     }
 
     void wavLastsUntilTheTailAndIsNotSilent()

@@ -125,6 +125,57 @@ private slots:
         QVERIFY(dir_.isValid());
     }
 
+    // Our MIDI file and our MusicXML of one score open in MuseScore with the
+    // same bars and the same time signature, whatever the beat option.
+    void ourMidiAndMusicXmlHaveTheSameBars()
+    {
+        QStringList scores;
+        for (const char *name : {"两只老虎.txt", "小星星.txt", "欢乐颂.txt"})
+            scores << readScore(QStringLiteral(DZQ_SOURCE_DIR "/data/演奏记录/") + QString::fromUtf8(name));
+        scores << QStringLiteral("VS1KC8KD4VS12KE12KF16VS4KG24TZ");
+        const QStringList times{"2/4", "3/4", "4/4"};
+        QVector<Job> jobs;
+        QVector<QPair<QString, QString>> conversions;
+        for (int i = 0; i < scores.size(); ++i) {
+            for (const QString &time : times) {
+                const QString base = dir_.filePath(QStringLiteral("b%1-%2").arg(i).arg(time.left(1)));
+                writeScore(base + ".txt", scores[i]);
+                jobs.append({{"--render", base + ".txt", "-o", base + ".mid", "--time", time}, -1, QString()});
+                jobs.append({{"--render", base + ".txt", "-o", base + ".musicxml", "--time", time}, -1, QString()});
+                conversions.append({base + ".mid", base + ".mid.mscx"});
+                conversions.append({base + ".musicxml", base + ".xml.mscx"});
+            }
+        }
+        runAll(jobs, environment());
+        for (const Job &job : jobs)
+            QVERIFY2(job.status == 0, qPrintable(job.arguments.join(' ') + '\n' + job.err));
+        museScore(conversions);
+        // The first staff's bars and its first time signature.
+        const auto bars = [](const QString &path, int *beats) {
+            QFile f(path);
+            if (!f.open(QIODevice::ReadOnly))
+                return -1;
+            const QString text = QString::fromUtf8(f.readAll());
+            // The part names its staff first; the music comes last.
+            const int first = text.lastIndexOf(QStringLiteral("<Staff id=\"1\">"));
+            const int end = text.indexOf(QStringLiteral("</Staff>"), first);
+            const QString staff = text.mid(first, end - first);
+            *beats = captured(staff, "<sigN>(\\d+)</sigN>");
+            return int(staff.count(QStringLiteral("<Measure")));
+        };
+        for (const auto &[in, out] : std::as_const(conversions)) {
+            if (!in.endsWith(".mid"))
+                continue;
+            int midiBeats = 0;
+            int xmlBeats = 0;
+            const int midiBars = bars(out, &midiBeats);
+            const int xmlBars = bars(QString(out).replace(".mid.mscx", ".xml.mscx"), &xmlBeats);
+            QVERIFY2(midiBars > 0 && midiBars == xmlBars, qPrintable(QStringLiteral("%1: %2 against %3 bars").arg(in).arg(midiBars).arg(xmlBars)));
+            QCOMPARE(midiBeats, xmlBeats);
+            QCOMPARE(midiBeats, in.section('-', -1).left(1).toInt());
+        }
+    }
+
     // Our demo scores and seeded random scores, in all keys and measures:
     // MuseScore's MIDI of our MusicXML holds channel 0 of our MIDI export.
     void scoresSoundTheSameInMuseScore()

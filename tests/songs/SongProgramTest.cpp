@@ -308,6 +308,64 @@ private slots:
                  qPrintable(t.dialogs.messages.last()));
     }
 
+    // A song of several parts goes through the part list: "试听" plays a
+    // part on the first voice through the program's output and stops with
+    // the list; the part taken is imported; a cancel changes nothing; a song
+    // of one part (drums aside) is taken at once.
+    void choosingThePartOfASong()
+    {
+        TestContext t;
+        PerformanceControllers p(t.ctx, t.window);
+        MainWindowControllers main(t.ctx, t.window, p);
+        main.initialise();
+        QVERIFY(twoParts().save(t.path("two.mid")));
+        int shown = 0;
+        int answer = 0;
+        QStringList names;
+        int first = 0;
+        bool heard = false;
+        main.songOpening.setChooser([&](const SongOpening::PartChoice &choice) {
+            ++shown;
+            first = choice.song.part;
+            names.clear();
+            for (const SongMelody::Part &part : choice.song.parts)
+                names << part.name;
+            t.clearSent();
+            choice.listen(2);  // the bass: C2 for two beats at 90 per minute
+            heard = choice.listening() && t.sent() == QVector<quint32>{(100u << 16) | (36u << 8) | 0x90u};
+            t.clock.advanceMs(1340);
+            heard = heard && t.sent().contains((36u << 8) | 0x80u) && !choice.listening();
+            choice.listen(1);
+            t.clock.advanceMs(100);  // the lead is still sounding when the list closes
+            return answer;
+        });
+
+        t.window.setText3(QStringLiteral("KC8TZ"));
+        t.window.LastFilePath = QStringLiteral("before.txt");
+        main.songOpening.open(t.path("two.mid"));
+        QCOMPARE(shown, 1);
+        QCOMPARE(names, QStringList({"Lead", "Bass"}));
+        QCOMPARE(first, 1);
+        QVERIFY2(heard, qPrintable(QString::number(t.sent().size())));
+        QCOMPARE(t.window.Text3(), QString("KC8TZ"));
+        QCOMPARE(t.window.LastFilePath, QString("before.txt"));
+        QCOMPARE(t.sent().count((60u << 8) | 0x80u), 1);  // nothing left sounding
+
+        answer = 2;
+        main.songOpening.open(t.path("two.mid"));
+        QVERIFY2(t.window.Text3().startsWith("VS"), qPrintable(t.window.Text3()));
+        QVERIFY(t.dialogs.messages.last().contains("旋律取自第2轨"));
+        QCOMPARE(t.window.LastFilePath, t.path("two.mid"));
+
+        MidiBuilder one(1, 480);
+        one.track().tempo(0, 500000).note(0, 480, 60).note(480, 480, 62);
+        one.track().note(0, 480, 38, 9).note(480, 480, 38, 9);
+        QVERIFY(one.save(t.path("one.mid")));
+        main.songOpening.open(t.path("one.mid"));
+        QCOMPARE(shown, 2);
+        QVERIFY(t.window.Text3().contains("KD"));
+    }
+
     void exportingMusicXmlFromTheMainWindow()
     {
         TestContext t;

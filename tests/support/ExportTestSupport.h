@@ -10,6 +10,8 @@
 
 #include <smf.h>
 
+#include <cmath>
+
 // Reads a MIDI file back with libsmf, a reader independent of our writer.
 struct MidiFileContents {
     bool loaded = false;
@@ -17,11 +19,14 @@ struct MidiFileContents {
     int ppqn = 0;
     int tracks = 0;
     int tempo = 0;           // microseconds per quarter note of the first tempo event
-    int lengthPulses = -1;   // time of the end of track
+    int lengthPulses = -1;   // tick of the end of track
+    int lengthMs = -1;       // its time through the tempo map
     struct Event {
-        int ms = 0;          // pulses; one pulse is one millisecond in our files
+        int ms = 0;          // its time through the file's tempo map, rounded
+        int pulses = 0;
         quint32 message = 0; // packed like the program's messages
     };
+    QVector<QPair<int, int>> tempos;  // pulses, microseconds a quarter
     QVector<Event> events;   // channel messages only
 
     QVector<Event> at(int ms) const
@@ -57,17 +62,22 @@ inline MidiFileContents readMidiFile(const QString &path)
     c.ppqn = smf->ppqn;
     c.tracks = smf->number_of_tracks;
     c.lengthPulses = smf_get_length_pulses(smf);
+    c.lengthMs = int(std::lround(smf_get_length_seconds(smf) * 1000));
     while (smf_event_t *e = smf_get_next_event(smf)) {
         const unsigned char *b = e->midi_buffer;
         if (smf_event_is_metadata(e)) {
-            if (e->midi_buffer_length >= 6 && b[1] == 0x51 && c.tempo == 0)
-                c.tempo = (b[3] << 16) | (b[4] << 8) | b[5];
+            if (e->midi_buffer_length >= 6 && b[1] == 0x51) {
+                const int micros = (b[3] << 16) | (b[4] << 8) | b[5];
+                if (c.tempo == 0)
+                    c.tempo = micros;
+                c.tempos.append({e->time_pulses, micros});
+            }
             continue;
         }
         quint32 m = 0;
         for (int i = 0; i < e->midi_buffer_length && i < 3; ++i)
             m |= quint32(b[i]) << (8 * i);
-        c.events.append({e->time_pulses, m});
+        c.events.append({int(std::lround(e->time_seconds * 1000)), e->time_pulses, m});
     }
     smf_delete(smf);
     return c;

@@ -22,6 +22,8 @@ MainWindowControllers::MainWindowControllers(Session &s, WindowDisplay &d, Perfo
       editor(s, editModel)
 {
     linkMainRhythm(editor, performance.pattern, performance.sequencer, performance.player, d);
+    songOpening.setSound(
+        [&s](const MidiMessage &m) { s.port.SendShortMessage(m.status, m.data1, m.data2); });
     performance.scoreFiles.setOtherFiles({SongOpening::filterEntry(), &SongOpening::accepts,
                                           [this](const QString &path) { songOpening.open(path); }});
     connect(&recorder, &WaveRecorder::choiceMade, this, &MainWindowControllers::choiceMade);

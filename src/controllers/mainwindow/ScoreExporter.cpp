@@ -45,11 +45,16 @@ ScoreExporter::ScoreExporter(Session &ctx, WindowDisplay &display, const RhythmP
 {
 }
 
+int ScoreExporter::beatsPerBar() const
+{
+    return pattern_ ? Notation::beatsForTimeSignature(pattern_->TimeSignature()) : 4;
+}
+
 bool ScoreExporter::exportMusicXml(const QString &score, const QString &path)
 {
     MusicXml::Options o;
     o.keyPosition = ctx_.state.KeyBase - 36;
-    o.beatsPerBar = pattern_ ? Notation::beatsForTimeSignature(pattern_->TimeSignature()) : 4;
+    o.beatsPerBar = beatsPerBar();
     o.title = QFileInfo(path).completeBaseName();
     const MusicXml::Export r = MusicXml::exportScore(score, path, o);
     switch (r.status) {
@@ -100,6 +105,8 @@ bool ScoreExporter::DcMidiClicked()
     const QString typeName = kind == ScoreExport::Kind::Wav ? QStringLiteral("WAV") : QStringLiteral("MIDI");
 
     CollectedNotices notices;
+    ScoreExport::Options exportOptions = options;
+    exportOptions.beatsPerBar = beatsPerBar();
     ScoreExport::Result result;
     bool cancelled = false;
     if (kind == ScoreExport::Kind::Wav) {
@@ -107,7 +114,7 @@ bool ScoreExporter::DcMidiClicked()
         // box, so the windows keep drawing and the user can cancel.
         const QString recordFolder = ctx_.recordFolder;
         ctx_.dialogs.runWithProgress(progressLabel(QFileInfo(path).fileName()), [&](const ProgressReport &report) {
-            ScoreExport::Options wavOptions = options;
+            ScoreExport::Options wavOptions = exportOptions;
             wavOptions.progress = [&](int percent) {
                 cancelled = !report(percent);
                 return !cancelled;
@@ -115,7 +122,7 @@ bool ScoreExporter::DcMidiClicked()
             result = ScoreExport::exportScore(score, path, kind, recordFolder, notices, wavOptions);
         });
     } else {
-        result = ScoreExport::exportScore(score, path, kind, ctx_.recordFolder, notices, options);
+        result = ScoreExport::exportScore(score, path, kind, ctx_.recordFolder, notices, exportOptions);
     }
     // Said in a box: the status line is taken over by a score that plays.
     if (cancelled && result.status == ScoreExport::Failed) {

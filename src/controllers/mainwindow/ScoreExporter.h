@@ -14,7 +14,7 @@ class WindowDisplay;
 // touched.
 class ScoreExporter {
 public:
-    // The MusicXML file takes its bars from the rhythm panel's time
+    // MIDI and MusicXML files take their bars from the rhythm panel's time
     // signature (4/4 without a pattern).
     ScoreExporter(Session &ctx, WindowDisplay &display, const RhythmPattern *pattern = nullptr);
 
@@ -53,6 +53,8 @@ public:
 
 private:
     bool exportMusicXml(const QString &score, const QString &path);
+    // Bars of the exported files: the rhythm panel's time signature.
+    int beatsPerBar() const;
 
     Session &ctx_;
     WindowDisplay &display_;
