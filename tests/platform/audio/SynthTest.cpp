@@ -8,7 +8,7 @@
 #include "core/MidiMessage.h"
 #include "platform/audio/AudioEngine.h"
 #include "platform/media/OfflineRenderer.h"
-#include "platform/audio/SoundLog.h"
+#include "platform/audio/drivers/SoundLog.h"
 #include "platform/audio/SynthSetup.h"
 #include "platform/audio/realtime/ThreadRoles.h"
 #include "platform/midi/SystemMidiBackend.h"

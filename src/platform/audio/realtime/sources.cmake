@@ -12,4 +12,6 @@ list(APPEND DZQ_CORE_SOURCES
   src/platform/audio/realtime/PlaybackInput.h src/platform/audio/realtime/PlaybackInput.cpp
   src/platform/audio/realtime/OutputGain.h
   src/platform/audio/realtime/OutputTap.h src/platform/audio/realtime/OutputTap.cpp
+  src/platform/audio/realtime/SynthRender.h src/platform/audio/realtime/SynthRender.cpp
+  src/platform/audio/realtime/AudioProcessor.h src/platform/audio/realtime/AudioProcessor.cpp
 )
