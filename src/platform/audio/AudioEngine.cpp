@@ -8,13 +8,9 @@
 
 namespace {
 
-// Playback input buffered ahead of the callback.
+// Playback input buffered ahead of the callback; the volume at the start.
 constexpr std::size_t kPlaybackFrames = 24000;
-
-float startGain()
-{
-    return SynthSetup::sideGain(0x6000);
-}
+const float kStartGain = SynthSetup::sideGain(0x6000);
 
 }  // namespace
 
@@ -24,7 +20,7 @@ AudioEngine::AudioEngine(const Options &options, QObject *parent)
     : QObject(parent),
       options_(options),
       processor_(std::size_t(qMax(1, options.tapSeconds)) * std::size_t(options.sampleRate), kPlaybackFrames,
-                 startGain(), startGain()),
+                 kStartGain, kStartGain),
       host_(processor_, options.beforeFontRead),
       output_(processor_, SynthSetup::kPeriodFrames)
 {
@@ -152,19 +148,6 @@ QString AudioEngine::outputDescription() const
         QStringLiteral("，定时消息提前 %1 毫秒").arg(double(lookAheadNs()) / 1e6, 0, 'f', 1));
 }
 
-void AudioEngine::releaseUnusedPrograms()
-{
-    DZQ_ONLY_OWNER_THREAD(owner_);
-    if (isReady())
-        host_.releaseUnusedPrograms();
-}
-
-void AudioEngine::switchSoundFont(const QString &path)
-{
-    DZQ_ONLY_OWNER_THREAD(owner_);
-    host_.switchSoundFont(path);
-}
-
 bool AudioEngine::waitForSwitch(int timeoutMs)
 {
     DZQ_ONLY_OWNER_THREAD(owner_);
@@ -196,20 +179,6 @@ void AudioEngine::setTapEnabled(bool enabled)
     // Sequentially consistent with the rendered-frames counter, so that
     // waitForTapQuiet() can tell when the last tapping callback has finished.
     processor_.tap().setEnabled(enabled);
-}
-
-void AudioEngine::waitForTapQuiet(int timeoutMs) const
-{
-    DZQ_ONLY_OWNER_THREAD(owner_);
-    // A callback that saw the tap enabled finishes before the next one
-    // publishes its frames; the next one sees it disabled.
-    if (state_ != State::Ready || options_.output == Output::Manual)
-        return;
-    // Callbacks keep coming while idle (the synthesizer is skipped, the tap is not).
-    const qint64 before = processor_.renderedFrames();
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (processor_.renderedFrames() == before && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
 }
 
 QStringList AudioEngine::logMessages() const

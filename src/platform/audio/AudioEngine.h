@@ -16,22 +16,15 @@
 #include <mutex>
 #include <thread>
 
-// The built-in synthesizer and the program's audio output, as one object
-// for its callers; the work is done by three parts, one per thread:
-// SynthHost (the owner: the synthesizer, its font, message routing),
-// AudioProcessor (the audio thread: everything done once a period) and
-// OutputControl (the device or render thread that runs the processor).
+// The built-in synthesizer and the program's audio output, one object for
+// its callers over three parts, one per thread: SynthHost (the owner: the
+// synthesizer, its fonts, message routing), AudioProcessor (the audio
+// thread: all that is done once a period) and OutputControl (the device, or
+// the render thread without one, that runs the processor).
 //
 // start() loads the sound font on a worker thread while the user interface
-// keeps running, then opens the output at the device's own sample rate (a
-// JACK server, else PulseAudio, else ALSA), else a render thread without a
-// device, so the output tap (recording) still works. Messages sent before the
-// engine is ready wait in order and are played the moment it is ready.
-//
-// The audio thread never waits for another thread, never frees and never
-// reads the disk. Everything else that enters the synthesizer goes through
-// a gate, which the audio thread only tries: when it is taken, the messages
-// due wait for the next block (counted in gateMisses()).
+// keeps running, then opens the output at the device's own sample rate.
+// Messages sent before the engine is ready are played the moment it is.
 //
 // Timing: a message stamped with a tick time (dueNs >= 0) sounds at that time
 // plus lookAheadNs(), on the synthesizer's 64-frame block grid; a live
@@ -90,11 +83,9 @@ public:
     // Frames between the synthesizer and the device (0 without a device).
     int latencyFrames() const { return output_.latencyFrames(); }
     // How long after its tick a timed message sounds: the lateness of a
-    // timer tick plus one buffer, within which the message must reach the
-    // audio thread.
+    // timer tick plus one buffer, to reach the audio thread.
     qint64 lookAheadNs() const;
-    // Seconds of sound output since the buffer got its present size (the
-    // stream opened or grew); 0 without a device.
+    // Seconds of output since the buffer got its size; 0 without a device.
     double secondsAtThisBuffer() const { return output_.secondsAtThisBuffer(); }
     // One line for the user about the output: device, rate, buffer, latency.
     QString outputDescription() const;
@@ -110,20 +101,17 @@ public:
     int programsInMemory() const { return host_.programsInMemory(); }
     // Owner thread: lets go of the samples of programs no channel has chosen
     // lately, if nothing sounds (the engine does it by itself at a pause).
-    void releaseUnusedPrograms();
+    void releaseUnusedPrograms()
+    {
+        if (isReady())
+            host_.releaseUnusedPrograms();
+    }
 
-    // Owner thread: puts another sound font in place of the one playing.
-    // It loads on a worker thread into a synthesizer of its own, which is
-    // given the instruments, volumes and other controllers every channel has
-    // been sent, and then replaces the playing one between two periods: the
-    // old one fades out within a few milliseconds while the notes still held
-    // (keys down, the sustain pedal) are struck anew on the new one, and what
-    // is waiting to be played goes on with the new font. A file that cannot
-    // be loaded (see FontCheck) is refused with a notice and the old font
-    // plays on. One font loads at a time: a font asked for while another
-    // loads follows it, and only the last one asked for does.
-    // Asked for before the engine is ready: loaded once it is.
-    void switchSoundFont(const QString &path);
+    // Owner thread: puts another sound font in place of the one playing,
+    // between two periods, the instruments chosen and the notes held kept
+    // (see SynthHost); a file that cannot be loaded is refused with a notice
+    // and the old font plays on. Asked for before ready: loaded once it is.
+    void switchSoundFont(const QString &path) { host_.switchSoundFont(path); }
     // A font is loading (or waits for the one loading).
     bool isSwitching() const { return host_.isSwitching(); }
     // Owner thread: blocks until no font is loading (tests, tools); true
@@ -133,7 +121,7 @@ public:
     // Plays one message; dueNs < 0: at once, else the steady time of the
     // tick that sent it.
     void send(const MidiMessage &message, qint64 dueNs);
-    // Stops every sounding note, after what is waiting on each channel.
+    // Stops every sounding note, after what waits on each channel.
     void silenceAll();
 
     // Master volume: left in the low 16 bits, right in the high 16 bits,
@@ -141,9 +129,8 @@ public:
     void setWaveVolume(quint32 value);
     quint32 waveVolume() const { return waveVolume_; }
 
-    // Output tap: while enabled, every rendered frame (after the volume) is
-    // offered to a lock-free ring; frames that do not fit are counted as lost.
-    // Owner thread; the reader thread may disable it (a failed write).
+    // Output tap (see OutputTap). Owner thread; the reader thread may
+    // disable it (a failed write).
     void setTapEnabled(bool enabled);
     bool isTapEnabled() const { return processor_.tap().isEnabled(); }
     // Reader thread: takes up to maxFrames interleaved stereo frames.
@@ -156,18 +143,15 @@ public:
     quint64 tapPushedFrames() const { return processor_.tap().pushedFrames(); }
     // Owner thread, after setTapEnabled(false): waits until no callback can
     // still be putting frames into the tap (at most timeoutMs).
-    void waitForTapQuiet(int timeoutMs = 50) const;
+    void waitForTapQuiet(int timeoutMs = 50) const { if (isReady()) output_.waitForPeriod(timeoutMs); }
 
-    // Playback input (WAV files): one feeder thread offers interleaved stereo
-    // frames, which the callback mixes into the output before the volume.
-    // Feeder thread: takes up to `frames`; returns how many fitted.
+    // Playback input (WAV files), see PlaybackInput. Feeder thread: offers
+    // interleaved stereo frames; returns how many fitted.
     int pushPlayback(const float *interleaved, int frames) { return processor_.playback().push(interleaved, frames); }
     int playbackRoom() const { return processor_.playback().room(); }
-    // Owner thread, no feeder running: whatever waits is dropped by the
-    // callback instead of being mixed.
+    // Owner thread, no feeder running: whatever waits is dropped.
     void discardPlayback() { processor_.playback().discard(); }
-    // Frames offered so far, and frames the callback has taken (mixed or
-    // dropped); both only grow.
+    // Frames offered so far, and taken by the callback (mixed or dropped).
     quint64 playbackPushed() const { return processor_.playback().pushed(); }
     quint64 playbackTaken() const { return processor_.playback().taken(); }
 

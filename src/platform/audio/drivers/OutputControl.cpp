@@ -10,6 +10,9 @@
 #include "platform/audio/drivers/SoundLog.h"
 #include "platform/audio/realtime/AudioProcessor.h"
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 // The rates a JACK server may run at for the synthesizer to follow it.
@@ -150,6 +153,18 @@ void OutputControl::wake()
         underrunPolicy_.restarted(SteadyTime::nowNs());
         output_->setActive(true);
     }
+}
+
+void OutputControl::waitForPeriod(int timeoutMs) const
+{
+    DZQ_ONLY_OWNER_THREAD(owner_);
+    if (!output_ && !renderThread_)
+        return;
+    // Periods keep coming while idle (the synthesizer is skipped, not the period).
+    const qint64 before = processor_.renderedFrames();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (processor_.renderedFrames() == before && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
 }
 
 void OutputControl::check()

@@ -63,6 +63,9 @@ public:
 
     // Owner thread: resumes a paused stream.
     void wake();
+    // Owner thread: waits until a period that is running now has ended (at
+    // most timeoutMs; at once when no output runs).
+    void waitForPeriod(int timeoutMs) const;
 
 signals:
     // The output changed (a larger buffer, real-time priority, another device).
