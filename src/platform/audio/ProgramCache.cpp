@@ -30,25 +30,6 @@ void ProgramCache::open(fluid_synth_t *synth, const QString &fontPath, std::func
         chosen_[c] = Key{c == kDrumChannel, 0, 0, 0};
         msb_[c] = lsb_[c] = 0;
     }
-    fontPath_ = fontPath;
-    readerFailed_ = false;
-    // What the channels play before any program change: the font has just
-    // given it to every channel, so it is in memory already.
-    pin(Key{false, 0, 0, 0}, false);
-    pin(Key{true, 0, 0, 0}, false);
-}
-
-void ProgramCache::close()
-{
-    releaseReader();
-    synth_ = nullptr;
-    pins_.clear();
-}
-
-bool ProgramCache::openReader()
-{
-    if (reader_ || readerFailed_)
-        return reader_ != nullptr;
     // The reader makes no sound: no effects, one voice, and no channel is
     // given a program when its font loads, so nothing is read yet.
     readerSettings_ = new_fluid_settings();
@@ -64,18 +45,18 @@ bool ProgramCache::openReader()
     if (reader_) {
         FontFile::useFor(reader_, readerSettings_);
         FontFile::ReadScope scope(&beforeRead_);
-        if (fluid_synth_sfload(reader_, QFile::encodeName(fontPath_).constData(), 0) == FLUID_FAILED) {
+        if (fluid_synth_sfload(reader_, QFile::encodeName(fontPath).constData(), 0) == FLUID_FAILED) {
             delete_fluid_synth(reader_);
             reader_ = nullptr;
         }
     }
-    if (!reader_)
-        releaseReader();
-    readerFailed_ = reader_ == nullptr;  // the live synthesizer reads for itself then
-    return reader_ != nullptr;
+    // What the channels play before any program change: the font has just
+    // given it to every channel, so it is in memory already.
+    pin(Key{false, 0, 0, 0}, false);
+    pin(Key{true, 0, 0, 0}, false);
 }
 
-void ProgramCache::releaseReader()
+void ProgramCache::close()
 {
     if (reader_)
         delete_fluid_synth(reader_);
@@ -83,6 +64,8 @@ void ProgramCache::releaseReader()
         delete_fluid_settings(readerSettings_);
     reader_ = nullptr;
     readerSettings_ = nullptr;
+    synth_ = nullptr;
+    pins_.clear();
 }
 
 void ProgramCache::prepare(const MidiMessage &m)
@@ -146,7 +129,7 @@ int ProgramCache::freePin()
 
 void ProgramCache::readAhead(const Key &key)
 {
-    if (!openReader())
+    if (!reader_)
         return;
     FontFile::ReadScope scope(&beforeRead_);
     select(reader_, 0, key);
@@ -173,9 +156,6 @@ bool ProgramCache::chosenByAChannel(const Key &key) const
 int ProgramCache::trim(bool nothingWaits)
 {
     DZQ_ONLY_OWNER_THREAD(owner_);
-    // The reader's copy of the font's tables is a tenth of the program's
-    // memory: it goes at every pause and comes back with the next program.
-    releaseReader();
     if (!synth_ || !nothingWaits)
         return 0;
     std::vector<int> unused;

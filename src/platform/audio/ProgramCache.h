@@ -26,9 +26,7 @@ typedef struct _fluid_synth_t fluid_synth_t;
 // pin's load reads the samples first through a private synthesizer of the
 // same font, outside the gate, so that the load inside it (while the
 // callback cannot apply messages) copies from the page cache instead of
-// waiting for the disk. That synthesizer holds a copy of the font's tables
-// (about 12 MiB for FluidR3_GM): it is made when a program is first read
-// and let go at the next pause (trim()).
+// waiting for the disk.
 //
 // Pins that no channel uses are released at a pause (nothing sounding,
 // nothing waiting), beyond the kKeptUnused most recently chosen ones: no
@@ -59,15 +57,13 @@ public:
     // selects, and loads the samples of a program change's program unless
     // they are in memory.
     void prepare(const MidiMessage &message);
-    // Owner thread, at a pause: lets the reader go, and releases what the
-    // pins beyond kKeptUnused unused ones hold, if nothing sounds (checked inside the gate); `nothingWaits`: no
+    // Owner thread: releases what the pins beyond kKeptUnused unused ones
+    // hold, if nothing sounds (checked inside the gate); `nothingWaits`: no
     // message is on its way to the synthesizer. Returns how many went.
     int trim(bool nothingWaits);
 
     // Programs held in memory by a pin.
     int pinnedPrograms() const;
-    // The private synthesizer that reads ahead is in memory.
-    bool readerOpen() const { return reader_ != nullptr; }
 
 private:
     // A program as a channel chooses it: its type, bank selects and number.
@@ -89,8 +85,6 @@ private:
     int pinOf(const Key &key) const;
     int freePin();
     void readAhead(const Key &key);
-    bool openReader();
-    void releaseReader();
     static void select(fluid_synth_t *synth, int channel, const Key &key);
     bool chosenByAChannel(const Key &key) const;
 
@@ -99,8 +93,6 @@ private:
     fluid_synth_t *synth_ = nullptr;
     fluid_synth_t *reader_ = nullptr;  // the private synthesizer that reads ahead
     fluid_settings_t *readerSettings_ = nullptr;
-    QString fontPath_;
-    bool readerFailed_ = false;  // the font did not load into the reader
     std::function<void()> beforeRead_;
     std::vector<Pin> pins_;
     std::array<Key, 16> chosen_;  // each channel's latest program

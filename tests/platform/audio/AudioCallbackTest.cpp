@@ -141,10 +141,6 @@ private slots:
         AudioEngine engine(manualOptions(reads));
         engine.start();
         QVERIFY(engine.waitUntilReady());
-        // The reader that reads samples ahead comes with the first program
-        // chosen; here before the disk stalls, so that the loads below
-        // overlap the drums.
-        engine.send(msg(0xC2, 1), -1);
         const int readsAtStart = reads.count.load();
 
         AudioThread audio(engine);
