@@ -4,12 +4,7 @@
 
 #include "core/MidiMessage.h"
 #include "core/SteadyTime.h"
-#include "AudioAnalysis.h"
-#include "platform/audio/FontCheck.h"
-#include "platform/audio/FontFile.h"
-#include "platform/audio/ProgramCache.h"
 #include "platform/audio/SynthLock.h"
-#include "platform/audio/SynthSetup.h"
 #include "platform/audio/realtime/AudioProcessor.h"
 
 #include <QTest>
@@ -153,39 +148,6 @@ private slots:
         rig.periods(4);
         QVERIFY(rig.processor.mayDelete(old, at));
         QVERIFY(!rig.processor.mayDelete(next.synth, rig.processor.periods()));
-    }
-
-    // The program cache's reader (a second copy of the font's tables) is in
-    // memory only from a program's first read to the next pause; the
-    // programs it read stay.
-    void programReaderLivesFromAReadToAPause()
-    {
-        if (AudioAnalysis::smallFont().isEmpty())
-            QSKIP("TimGM6mb.sf2 is not installed (package timgm6mb-soundfont)");
-        SynthGate gate;
-        fluid_settings_t *settings =
-            SynthSetup::newSettings(kRate, SynthSetup::Samples::OnDemand, ProgramCache::kSynthChannels);
-        fluid_synth_t *synth = new_fluid_synth(settings);
-        FontFile::useFor(synth, settings);
-        {
-            FontFile::ReadScope scope;
-            QCOMPARE(FontCheck::load(synth, AudioAnalysis::smallFont()), FontCheck::Verdict::Usable);
-        }
-        {
-            ProgramCache cache(gate);
-            cache.open(synth, AudioAnalysis::smallFont());
-            QVERIFY(!cache.readerOpen());
-            cache.prepare(MidiMessage{0xC0, 40, 0});
-            QVERIFY(cache.readerOpen());
-            cache.trim(true);
-            QVERIFY(!cache.readerOpen());
-            QCOMPARE(cache.pinnedPrograms(), 3);  // piano, drums and 40
-            cache.prepare(MidiMessage{0xC1, 41, 0});  // a later program reads again
-            QVERIFY(cache.readerOpen());
-            QCOMPARE(cache.pinnedPrograms(), 4);
-        }
-        delete_fluid_synth(synth);
-        delete_fluid_settings(settings);
     }
 };
 
