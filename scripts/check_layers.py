@@ -17,6 +17,11 @@ Fails (exit 1) on:
   - code of the audio callback (platform/audio/realtime) that includes what
     may lock, allocate behind its back or wait: Qt objects, strings,
     containers, mutexes, files;
+  - an entry into the audio thread outside platform/audio/realtime (a
+    function that opens a ThreadRoles::AudioScope or says
+    DZQ_ONLY_AUDIO_THREAD(): a driver's callback) that is not in the audio
+    rooms, is longer than a few lines, or uses what the callback may not
+    (Qt types, strings, containers, locks, allocation, logging);
   - a test folder (tests/<folder> with a CMakeLists.txt) that is no room and
     not one of the shared folders, or a room's Qt Test executable not named
     test_<room> or test_<room>_views ("_" for "/");
@@ -126,6 +131,46 @@ REALTIME_FORBIDDEN = re.compile(r'#include\s*<(Q(Object|String|Mutex|ReadWriteLo
                                 r'ByteArray|File|Timer|Thread)\b|mutex|shared_mutex|condition_variable|thread|fstream|'
                                 r'iostream|map|list|string)>')
 
+# A driver's callback hands the period to the processor and does little else.
+AUDIO_ROOMS = ("platform/audio",)
+CALLBACK_ENTRY = re.compile(r"ThreadRoles::AudioScope\s+\w+|DZQ_ONLY_AUDIO_THREAD\(\)")
+CALLBACK_MAX_LINES = 25
+CALLBACK_FORBIDDEN = re.compile(r"\b(Q[A-Z]\w*|q(Debug|Warning|Info|Critical)|emit|new|delete|malloc|free|"
+                                r"printf|fprintf|std::(string|vector|map|list|function|mutex|lock_guard|"
+                                r"unique_lock|thread|this_thread|cout|cerr|make_unique|make_shared))\b")
+
+
+def callback_errors(rel, lines):
+    """The functions of a file outside realtime/ that enter the audio thread."""
+    errors = []
+    for no, line in enumerate(lines):
+        if not CALLBACK_ENTRY.search(line):
+            continue
+        if room_of(rel) not in AUDIO_ROOMS and not (room_of(rel) or "").startswith("platform/audio/"):
+            errors.append(f"{rel}:{no + 1}: enters the audio thread outside the audio rooms")
+            continue
+        # The body: from the nearest opening brace above at the function's
+        # indentation to its closing brace.
+        indent = len(line) - len(line.lstrip()) - 4
+        start = next((i for i in range(no, -1, -1)
+                      if lines[i].rstrip() == " " * max(indent, 0) + "{"), None)
+        if start is None:
+            errors.append(f"{rel}:{no + 1}: an audio thread entry the layer check cannot read")
+            continue
+        end = next((i for i in range(no, len(lines)) if lines[i].rstrip() == " " * max(indent, 0) + "}"), None)
+        if end is None:
+            errors.append(f"{rel}:{no + 1}: an audio thread entry the layer check cannot read")
+            continue
+        if end - start - 1 > CALLBACK_MAX_LINES:
+            errors.append(f"{rel}:{start}: audio callback of {end - start - 1} lines (at most "
+                          f"{CALLBACK_MAX_LINES}; the work belongs in platform/audio/realtime)")
+        for i in range(start + 1, end):
+            code = lines[i].split("//", 1)[0]
+            m = CALLBACK_FORBIDDEN.search(code)
+            if m:
+                errors.append(f"{rel}:{i + 1}: audio callback uses {m.group(1)}")
+    return errors
+
 
 def graph_errors():
     errors = []
@@ -193,7 +238,10 @@ def main():
             if room is None:
                 errors.append(f"{rel}: lies in no declared room")
                 continue
-            for no, line in enumerate(open(os.path.join(dirpath, n), encoding="utf-8"), 1):
+            lines = open(os.path.join(dirpath, n), encoding="utf-8").read().split("\n")
+            if not rel.startswith(REALTIME):
+                errors.extend(callback_errors(rel, lines))
+            for no, line in enumerate(lines, 1):
                 if rel.startswith(REALTIME) and REALTIME_FORBIDDEN.search(line):
                     errors.append(f"{rel}:{no}: code of the audio callback includes {line.strip()}")
                 if rel in logic and WIDGET.search(line):

@@ -2,7 +2,7 @@
 // engine from start() until ready (worker thread, font, audio output).
 
 #include "platform/audio/AudioEngine.h"
-#include "platform/audio/SoundLog.h"
+#include "platform/audio/drivers/SoundLog.h"
 #include "platform/audio/SynthSetup.h"
 
 #include <QCoreApplication>

@@ -64,6 +64,25 @@ tree realtime "$rules"
 echo '#include <QMutex>' > "$work/realtime/src/platform/audio/realtime/Tick.h"
 expect realtime "code of the audio callback includes"
 
+# A driver's callback outside realtime/: a few lines that only hand the
+# period on; longer ones, or ones that lock, log or allocate, are refused.
+callback() {
+    tree "$1" "$rules"
+    printf 'void Out::process(float *l)\n{\n    ThreadRoles::AudioScope audio;\n%s\n}\n' "$2" \
+        > "$work/$1/src/platform/audio/Out.cpp"
+}
+callback shortcallback '    processor_->render(l);'
+python3 "$check" "$work/shortcallback" >/dev/null || { echo "FAIL: a short callback is refused"; fail=1; }
+callback lockcallback '    std::lock_guard<std::mutex> lock(m_);'
+expect lockcallback "audio callback uses std::lock_guard"
+callback logcallback '    qWarning() << "late";'
+expect logcallback "audio callback uses qWarning"
+callback longcallback "$(for i in $(seq 30); do echo '    mix(l);'; done)"
+expect longcallback "audio callback of 31 lines"
+tree outsidecallback "$rules"
+printf 'void f()\n{\n    DZQ_ONLY_AUDIO_THREAD();\n}\n' > "$work/outsidecallback/src/score/Logic.h"
+expect outsidecallback "enters the audio thread outside the audio rooms"
+
 tree loose "$rules"
 : > "$work/loose/src/platform/Loose.h"
 expect loose "lies in no declared room"

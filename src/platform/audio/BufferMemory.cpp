@@ -1,6 +1,6 @@
 #include "platform/audio/BufferMemory.h"
 
-#include "platform/audio/DeviceOutput.h"
+#include "platform/audio/drivers/DeviceOutput.h"
 
 #include <QSettings>
 

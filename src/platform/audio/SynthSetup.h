@@ -1,12 +1,11 @@
 #pragma once
 
 #include "core/MidiMessage.h"
+#include "platform/audio/realtime/SynthRender.h"
 
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
-
-#include <cmath>
 
 typedef struct _fluid_hashtable_t fluid_settings_t;
 typedef struct _fluid_synth_t fluid_synth_t;
@@ -17,9 +16,13 @@ typedef struct _fluid_synth_t fluid_synth_t;
 namespace SynthSetup {
 
 constexpr int kSampleRate = 48000;
-// FluidSynth renders in blocks of this many frames; a message applied between
-// blocks takes effect exactly at the block boundary.
-constexpr int kBlockFrames = 64;
+// The block grid and how a message is played (see SynthRender).
+using SynthRender::kBlockFrames;
+using SynthRender::nearestBlock;
+using SynthRender::blockAtOrAfter;
+using SynthRender::applyShortMessage;
+using SynthRender::processBlock;
+using SynthRender::renderOnBlockGrid;
 // Frames per period of the render thread that runs without a device (and
 // the smallest device buffer).
 constexpr int kPeriodFrames = 128;
@@ -76,48 +79,5 @@ enum class Samples {
 // channels (a multiple of 16, at most 256: the live engine keeps programs in
 // memory on channels beyond the 16 of MIDI).
 fluid_settings_t *newSettings(int sampleRate, Samples samples = Samples::AllAtLoad, int channels = 16);
-
-// Plays one message. Messages that are not channel messages are ignored.
-void applyShortMessage(fluid_synth_t *synth, const MidiMessage &message);
-
-// The block boundary nearest to a (fractional) frame position.
-inline qint64 nearestBlock(double frame)
-{
-    return qint64(std::floor(frame / kBlockFrames + 0.5)) * kBlockFrames;
-}
-// The first block boundary at or after a frame position.
-inline qint64 blockAtOrAfter(qint64 frame)
-{
-    return (frame + kBlockFrames - 1) / kBlockFrames * kBlockFrames;
-}
-
-// Runs the synthesizer over `frames` frames starting at frame `start`, on the
-// block grid shared by the live output and the offline render: at each block
-// boundary applyDue(boundary) applies the messages due by then, then the
-// synthesizer runs to the next boundary, or on to nextDue() (the frame of
-// the next pending message) when that lies further ahead. Adds into the
-// buffers, effects mixed in.
-void processBlock(fluid_synth_t *synth, float *left, float *right, int frames);
-template <typename ApplyDue, typename NextDue>
-void renderOnBlockGrid(fluid_synth_t *synth, float *left, float *right, qint64 start, int frames,
-                       ApplyDue applyDue, NextDue nextDue)
-{
-    qint64 at = start;
-    const qint64 end = start + frames;
-    int offset = 0;
-    while (at < end) {
-        // A message applied now takes effect at the next block boundary.
-        const qint64 boundary = blockAtOrAfter(at);
-        applyDue(boundary);
-        qint64 stop = qMin(boundary + kBlockFrames, end);
-        const qint64 next = nextDue();
-        if (next > stop)
-            stop = qMin(next, end);
-        const int n = int(stop - at);
-        processBlock(synth, left + offset, right + offset, n);
-        at = stop;
-        offset += n;
-    }
-}
 
 }  // namespace SynthSetup

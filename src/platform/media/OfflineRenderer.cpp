@@ -1,7 +1,7 @@
 #include "platform/media/OfflineRenderer.h"
 
 #include "platform/audio/FontCheck.h"
-#include "platform/audio/SoundLog.h"
+#include "platform/audio/drivers/SoundLog.h"
 
 #include <QThread>
 #include <QFile>

@@ -1,7 +1,7 @@
 # The recorder's media device: command strings, take recording and repair,
 # WAV playback and writing, libsndfile I/O, the offline renderer of WAV files.
 dzq_room(platform/media
-  USES platform/audio platform/files
+  USES platform/audio platform/audio/drivers platform/files
   PACKAGES PkgConfig::SNDFILE PkgConfig::SAMPLERATE PkgConfig::FLUIDSYNTH
   SOURCES
   src/platform/media/WavWriter.h src/platform/media/WavWriter.cpp

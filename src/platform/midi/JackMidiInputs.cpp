@@ -1,6 +1,6 @@
 #include "platform/midi/JackMidiInputs.h"
 
-#include "platform/audio/JackServer.h"
+#include "platform/audio/drivers/JackServer.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>

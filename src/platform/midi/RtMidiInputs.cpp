@@ -1,6 +1,6 @@
 #include "platform/midi/RtMidiInputs.h"
 
-#include "platform/audio/SoundLog.h"
+#include "platform/audio/drivers/SoundLog.h"
 
 #include <rtmidi/RtMidi.h>
 

@@ -4,7 +4,7 @@
 # library) are a part of their own, dzq_platform_midi_devices: only what plays or
 # lists real devices links them, so no other room's logic test links RtMidi.
 dzq_room(platform/midi
-  USES core platform/audio
+  USES core platform/audio/realtime
   SOURCES
   src/platform/midi/ExternalMidiPorts.h
   src/platform/midi/MidiLogBackend.h src/platform/midi/MidiLogBackend.cpp
@@ -14,7 +14,7 @@ dzq_room(platform/midi
   src/platform/midi/MidiInputs.h src/platform/midi/MidiInputs.cpp
 )
 dzq_room_part(platform/midi devices
-  USES core platform/audio
+  USES core platform/audio platform/audio/drivers
   PACKAGES PkgConfig::RTMIDI PkgConfig::JACK $<$<PLATFORM_ID:Linux>:PkgConfig::ALSA>
   SOURCES
   src/platform/midi/RtMidiPorts.h src/platform/midi/RtMidiPorts.cpp

@@ -1,8 +1,8 @@
 // When the device buffer grows, and what the next run starts with.
 #include "TestMain.h"
 #include "platform/audio/BufferMemory.h"
-#include "platform/audio/DeviceOutput.h"
-#include "platform/audio/UnderrunPolicy.h"
+#include "platform/audio/drivers/DeviceOutput.h"
+#include "platform/audio/drivers/UnderrunPolicy.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

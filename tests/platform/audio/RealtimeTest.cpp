@@ -1,8 +1,8 @@
 #include "RealtimeTest.h"
 
 #include "TestMain.h"
-#include "platform/audio/DeviceOutput.h"
-#include "platform/audio/RealtimeKit.h"
+#include "platform/audio/drivers/DeviceOutput.h"
+#include "platform/audio/drivers/RealtimeKit.h"
 
 #include <QDBusServer>
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "core/Clock.h"
 #include "core/MidiMessage.h"
 #include "platform/audio/AudioEngine.h"
-#include "platform/audio/SoundLog.h"
+#include "platform/audio/drivers/SoundLog.h"
 #include "platform/audio/SynthSetup.h"
 #include "platform/audio/realtime/ThreadRoles.h"
 #include "platform/midi/SystemMidiBackend.h"

@@ -1,7 +1,7 @@
 #include "platform/audio/realtime/MessageScheduler.h"
 
 #include "platform/audio/realtime/SampleClock.h"
-#include "platform/audio/SynthSetup.h"
+#include "platform/audio/realtime/SynthRender.h"
 
 MessageScheduler::MessageScheduler(int capacity)
     : queue_(std::size_t(qMax(16, capacity))), waiting_(new Waiting[std::size_t(qMax(16, capacity))]),
@@ -47,7 +47,7 @@ void MessageScheduler::collect(const SampleClock &clock)
         Waiting &w = waiting_[waitingCount_];
         w.message = item.message;
         w.flush = item.flags == Flush;
-        w.boundary = w.flush ? 0 : SynthSetup::nearestBlock(clock.frameAt(item.soundNs));
+        w.boundary = w.flush ? 0 : SynthRender::nearestBlock(clock.frameAt(item.soundNs));
         if (w.flush)
             ++flushes_;
         else

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audio/DeviceOutput.h"
+#include "platform/audio/drivers/DeviceOutput.h"
 
 #include <atomic>
 
@@ -15,7 +15,7 @@ typedef struct _jack_port jack_port_t;
 // then crashes the library) and lost() says so, for the owner to move on.
 class JackOutput : public DeviceOutput {
 public:
-    JackOutput(int sampleRate, Render render);
+    JackOutput(int sampleRate, AudioProcessor *processor);
     ~JackOutput() override;
 
     // The rate of the running server, or 0 when none runs.
@@ -40,7 +40,7 @@ private:
     static void shutdown(void *data);
 
     const int rate_;
-    const Render render_;
+    AudioProcessor *const processor_;  // null: a probe that never plays
     jack_client_t *client_ = nullptr;
     jack_port_t *ports_[2] = {nullptr, nullptr};
     std::atomic<int> bufferFrames_{0};

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <iterator>
-#include <functional>
 
 // Real-time scheduling for the calling thread where the system allows it (a
 // real-time limit, root); true when granted, else nothing changes.
@@ -16,17 +15,15 @@ bool raiseAudioThreadPriority();
 // server's own threads, above everything ordinary.
 int audioThreadPriority();
 
-// A sound card output that calls the synthesizer for every buffer on its
-// own audio thread. It starts with the smallest buffer (or the one the
+class AudioProcessor;
+
+// A sound card output that calls the processor (AudioProcessor::render) for
+// every buffer on its own audio thread, and does nothing else there. It starts with the smallest buffer (or the one the
 // machine needed last time); when the device reports an underrun the owner
 // may answer with stepUp(): the next larger buffer; and try stepDown() again
 // later.
 class DeviceOutput {
 public:
-    // Fills `frames` frames of both channels (zeroed beforehand); nowNs is
-    // the steady time of the call.
-    using Render = std::function<void(float *left, float *right, int frames, qint64 nowNs)>;
-
     // The buffer sizes tried, smallest first.
     static constexpr int kBufferSteps[] = {128, 256, 512};
     // Buffers of that size between the synthesizer and the device.

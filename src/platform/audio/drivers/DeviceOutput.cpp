@@ -1,4 +1,4 @@
-#include "platform/audio/DeviceOutput.h"
+#include "platform/audio/drivers/DeviceOutput.h"
 
 #ifdef Q_OS_UNIX
 #include <pthread.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audio/DeviceOutput.h"
+#include "platform/audio/drivers/DeviceOutput.h"
 
 #include <atomic>
 #include <memory>
@@ -12,7 +12,7 @@ class RtAudio;
 // buffer means reopening the stream.
 class RtAudioOutput : public DeviceOutput {
 public:
-    RtAudioOutput(int sampleRate, Render render);
+    RtAudioOutput(int sampleRate, AudioProcessor *processor);
     ~RtAudioOutput() override;
 
     // The rate the default device prefers, or 0 when unknown.
@@ -32,7 +32,7 @@ private:
                         void *data);
 
     const int rate_;
-    const Render render_;
+    AudioProcessor *const processor_;  // null: a probe that never plays
     std::unique_ptr<RtAudio> api_;
     int apiIndex_ = -1;
     QString apiName_;

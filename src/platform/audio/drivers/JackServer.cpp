@@ -1,6 +1,6 @@
-#include "platform/audio/JackServer.h"
+#include "platform/audio/drivers/JackServer.h"
 
-#include "platform/audio/SoundLog.h"
+#include "platform/audio/drivers/SoundLog.h"
 
 #include <jack/jack.h>
 

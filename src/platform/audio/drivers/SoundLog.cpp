@@ -1,4 +1,4 @@
-#include "platform/audio/SoundLog.h"
+#include "platform/audio/drivers/SoundLog.h"
 
 #include "platform/audio/realtime/ThreadRoles.h"
 

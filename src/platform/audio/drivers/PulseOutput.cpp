@@ -1,16 +1,18 @@
-#include "platform/audio/PulseOutput.h"
+#include "platform/audio/drivers/PulseOutput.h"
 
 #include "core/SteadyTime.h"
+#include "platform/audio/realtime/AudioProcessor.h"
 #include "platform/audio/realtime/ThreadRoles.h"
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
-// Frames rendered at a time when the server asks for more than that.
-constexpr int kChunkFrames = 2048;
+// Interleaved stereo floats.
+constexpr size_t kFrameBytes = 2 * sizeof(float);
 
 pa_buffer_attr bufferFor(int frames, bool pipeWire)
 {
@@ -64,8 +66,8 @@ bool serverIsPipeWire(pa_threaded_mainloop *loop, pa_context *context)
 
 }  // namespace
 
-PulseOutput::PulseOutput(int sampleRate, Render render)
-    : rate_(sampleRate), render_(std::move(render)), left_(new float[kChunkFrames]), right_(new float[kChunkFrames])
+PulseOutput::PulseOutput(int sampleRate, AudioProcessor *processor)
+    : rate_(sampleRate), processor_(processor)
 {
 }
 
@@ -101,7 +103,7 @@ bool PulseOutput::connectContext()
 
 int PulseOutput::serverSampleRate()
 {
-    PulseOutput probe(0, Render());
+    PulseOutput probe(0, nullptr);
     if (!probe.connectContext())
         return 0;
     struct Query {
@@ -251,29 +253,20 @@ void PulseOutput::write(size_t bytes)
     ThreadRoles::AudioScope audio;
     raisePriorityOnce();
     const qint64 now = SteadyTime::nowNs();
-    const size_t frameBytes = 2 * sizeof(float);
-    size_t left = bytes / frameBytes;
-    qint64 done = 0;
-    while (left > 0) {
+    size_t left = bytes / kFrameBytes;
+    for (qint64 done = 0; left > 0;) {
         void *buffer = nullptr;
         size_t size = size_t(-1);
         if (pa_stream_begin_write(stream_, &buffer, &size) < 0 || !buffer)
             return;
-        const int frames = int(qMin<size_t>(qMin<size_t>(left, size / frameBytes), kChunkFrames));
-        if (frames <= 0) {
+        const size_t frames = std::min(left, size / kFrameBytes);
+        if (frames == 0) {
             pa_stream_cancel_write(stream_);
             return;
         }
-        std::memset(left_.get(), 0, sizeof(float) * size_t(frames));
-        std::memset(right_.get(), 0, sizeof(float) * size_t(frames));
-        render_(left_.get(), right_.get(), frames, now + done * 1'000'000'000 / rate_);
-        done += frames;
-        auto *out = static_cast<float *>(buffer);
-        for (int i = 0; i < frames; ++i) {
-            out[2 * i] = left_[i];
-            out[2 * i + 1] = right_[i];
-        }
-        pa_stream_write(stream_, buffer, size_t(frames) * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
-        left -= size_t(frames);
+        processor_->renderInterleaved(static_cast<float *>(buffer), int(frames), now + done * 1'000'000'000 / rate_);
+        pa_stream_write(stream_, buffer, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        done += qint64(frames);
+        left -= frames;
     }
 }

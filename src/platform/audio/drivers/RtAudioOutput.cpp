@@ -1,11 +1,11 @@
-#include "platform/audio/RtAudioOutput.h"
+#include "platform/audio/drivers/RtAudioOutput.h"
 
 #include "core/SteadyTime.h"
+#include "platform/audio/realtime/AudioProcessor.h"
 #include "platform/audio/realtime/ThreadRoles.h"
 
 #include <RtAudio.h>
 
-#include <cstring>
 #include <vector>
 
 
@@ -40,8 +40,8 @@ void ignoreError(RtAudioError::Type, const std::string &) {}
 
 }  // namespace
 
-RtAudioOutput::RtAudioOutput(int sampleRate, Render render)
-    : rate_(sampleRate), render_(std::move(render))
+RtAudioOutput::RtAudioOutput(int sampleRate, AudioProcessor *processor)
+    : rate_(sampleRate), processor_(processor)
 {
 }
 
@@ -167,7 +167,6 @@ int RtAudioOutput::callback(void *out, void *, unsigned int frames, double, unsi
     // Non-interleaved: all the left frames, then all the right ones.
     float *left = static_cast<float *>(out);
     float *right = left + frames;
-    std::memset(out, 0, sizeof(float) * 2 * frames);
-    self->render_(left, right, int(frames), now);
+    self->processor_->render(left, right, int(frames), now);
     return 0;
 }

@@ -1,12 +1,12 @@
-#include "platform/audio/JackOutput.h"
+#include "platform/audio/drivers/JackOutput.h"
 
 #include "core/SteadyTime.h"
-#include "platform/audio/JackServer.h"
+#include "platform/audio/drivers/JackServer.h"
+#include "platform/audio/realtime/AudioProcessor.h"
 #include "platform/audio/realtime/ThreadRoles.h"
 
 #include <jack/jack.h>
 
-#include <cstring>
 #include <thread>
 
 namespace {
@@ -25,7 +25,7 @@ jack_client_t *openClient()
 
 }  // namespace
 
-JackOutput::JackOutput(int sampleRate, Render render) : rate_(sampleRate), render_(std::move(render)) { }
+JackOutput::JackOutput(int sampleRate, AudioProcessor *processor) : rate_(sampleRate), processor_(processor) { }
 
 JackOutput::~JackOutput()
 {
@@ -112,9 +112,7 @@ int JackOutput::process(unsigned int frames, void *data)
     self->raisePriorityOnce();
     auto *left = static_cast<float *>(jack_port_get_buffer(self->ports_[0], frames));
     auto *right = static_cast<float *>(jack_port_get_buffer(self->ports_[1], frames));
-    std::memset(left, 0, sizeof(float) * frames);
-    std::memset(right, 0, sizeof(float) * frames);
-    self->render_(left, right, int(frames), now);
+    self->processor_->render(left, right, int(frames), now);
     self->inProcess_.store(false);
     return 0;
 }

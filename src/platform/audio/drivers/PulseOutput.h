@@ -1,9 +1,8 @@
 #pragma once
 
-#include "platform/audio/DeviceOutput.h"
+#include "platform/audio/drivers/DeviceOutput.h"
 
 #include <atomic>
-#include <memory>
 
 struct pa_threaded_mainloop;
 struct pa_context;
@@ -15,7 +14,7 @@ struct pa_stream;
 // changes in place. The server's mainloop thread is the audio thread.
 class PulseOutput : public DeviceOutput {
 public:
-    PulseOutput(int sampleRate, Render render);
+    PulseOutput(int sampleRate, AudioProcessor *processor);
     ~PulseOutput() override;
 
     // The server's own sample rate, or 0 when no server answers. Never starts
@@ -40,13 +39,10 @@ private:
 
     const int rate_;
     bool pipeWire_ = false;  // the server is PipeWire's PulseAudio face
-    const Render render_;
+    AudioProcessor *const processor_;  // null: a probe that never plays
     pa_threaded_mainloop *loop_ = nullptr;
     pa_context *context_ = nullptr;
     pa_stream *stream_ = nullptr;
     int bufferFrames_ = 0;
     bool active_ = true;
-
-    // Audio thread.
-    std::unique_ptr<float[]> left_, right_;
 };

@@ -1,4 +1,4 @@
-#include "platform/audio/RealtimeKit.h"
+#include "platform/audio/drivers/RealtimeKit.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
