@@ -1,6 +1,7 @@
 #include "platform/audio/AudioEngine.h"
 
 #include "core/MidiMessage.h"
+#include "core/PostToOwner.h"
 #include "platform/audio/drivers/SoundLog.h"
 
 #include <chrono>
@@ -58,7 +59,7 @@ void AudioEngine::start()
             loadDone_ = true;
         }
         loadCv_.notify_all();
-        QMetaObject::invokeMethod(this, [this] { finishLoading(); }, Qt::QueuedConnection);
+        postToOwner(this, "finishLoading");
     });
 }
 

@@ -185,7 +185,7 @@ signals:
 
 private:
     void load();           // worker thread
-    void finishLoading();  // owner thread
+    Q_INVOKABLE void finishLoading();  // owner thread
 
     const Options options_;
     ThreadRoles::Owner owner_;

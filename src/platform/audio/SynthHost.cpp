@@ -1,5 +1,6 @@
 #include "platform/audio/SynthHost.h"
 
+#include "core/PostToOwner.h"
 #include "platform/audio/FontFile.h"
 #include "platform/audio/SynthLock.h"
 #include "platform/audio/SynthSetup.h"
@@ -220,10 +221,17 @@ void SynthHost::startSwitch(const QString &path)
     const quint64 serial = ++switchSerial_;
     switch_.worker = std::thread([this, serial] {
         loadSwitch();
-        // advanceSwitch() may have finished this one and started another.
-        QMetaObject::invokeMethod(
-            this, [this, serial] { if (serial == switchSerial_) finishSwitch(); }, Qt::QueuedConnection);
+        loadedSerial_.store(serial, std::memory_order_release);
+        postToOwner(this, "switchLoaded");
     });
+}
+
+void SynthHost::switchLoaded()
+{
+    // advanceSwitch() may have finished this one and started another,
+    // which is then left to its own post.
+    if (loadedSerial_.load(std::memory_order_acquire) == switchSerial_)
+        finishSwitch();
 }
 
 void SynthHost::loadSwitch()

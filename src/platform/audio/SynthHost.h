@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -82,6 +83,7 @@ private:
     void startSwitch(const QString &path);
     void loadSwitch();    // switch worker thread
     void finishSwitch();
+    Q_INVOKABLE void switchLoaded();  // owner thread, posted by the switch worker
     void retireSynths();
     void strikeHeldNotes(fluid_synth_t *synth);  // inside the gate
 
@@ -111,6 +113,7 @@ private:
     FontSwitch switch_;
     QString nextFont_;  // asked for while another loads (or before ready)
     quint64 switchSerial_ = 0;  // the switch loading now
+    std::atomic<quint64> loadedSerial_{0};  // the last switch its worker finished
     // Replaced synthesizers, deleted once the audio thread is done with them.
     struct Retired {
         fluid_synth_t *synth;

@@ -1,5 +1,6 @@
 #include "platform/midi/MidiInputs.h"
 
+#include "core/PostToOwner.h"
 #include "platform/midi/MidiStreamParser.h"
 
 #include <QRegularExpression>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -74,6 +76,8 @@ struct MidiInputs::Lister {
     bool lookNow = true;  // the first look at once
     bool stopping = false;
     bool done = false;
+    QVector<MidiInputPort> found;  // the last look, until the owner takes it
+    bool fresh = false;
 };
 
 MidiInputs::MidiInputs(MidiInputPorts &ports, QObject *parent) : QObject(parent), ports_(ports) { }
@@ -104,10 +108,11 @@ void MidiInputs::start()
             lock.lock();
             if (lister->stopping)
                 break;  // the owner may be gone: nothing more reaches it
+            lister->found = std::move(present);
+            lister->fresh = true;
             // Posted under the lock: the owner cannot be destroyed meanwhile,
             // and a post it has not run yet dies with it.
-            QMetaObject::invokeMethod(
-                this, [this, present = std::move(present)] { apply(present); }, Qt::QueuedConnection);
+            postToOwner(this, "takeLook");
         }
         lister->done = true;
         lister->finished.notify_all();
@@ -148,6 +153,20 @@ void MidiInputs::setChoice(const MidiInputChoice &choice)
 }
 
 void MidiInputs::poll() { apply(ports_.ports()); }
+
+void MidiInputs::takeLook()
+{
+    if (!lister_)
+        return;
+    QVector<MidiInputPort> present;
+    {
+        std::lock_guard<std::mutex> lock(lister_->mutex);
+        if (!std::exchange(lister_->fresh, false))
+            return;  // taken with an earlier post
+        present = std::move(lister_->found);
+    }
+    apply(present);
+}
 
 void MidiInputs::apply(const QVector<MidiInputPort> &present)
 {
@@ -239,7 +258,7 @@ void MidiInputs::wake()
 {
     // One hand-over per burst: the flag is cleared before the queues are read.
     if (!wakePending_.exchange(true, std::memory_order_acq_rel))
-        QMetaObject::invokeMethod(this, &MidiInputs::deliverPending, Qt::QueuedConnection);
+        postToOwner(this, "deliverPending");
 }
 
 MidiInputs::Input *MidiInputs::find(int source) const

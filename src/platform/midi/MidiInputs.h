@@ -76,7 +76,7 @@ public:
 
     // Owner thread: hands over what has arrived; runs by itself after
     // every arrival.
-    void deliverPending();
+    Q_INVOKABLE void deliverPending();
 
     // The name a choice keeps for a port: without the sequencer's client
     // and port numbers, which change when a keyboard is plugged in again.
@@ -102,6 +102,7 @@ private:
     };
     struct Lister;
     void wake();
+    Q_INVOKABLE void takeLook();  // owner thread: applies the listing thread's last look
     Input *find(int source) const;
     void stopLister();
 
