@@ -378,10 +378,14 @@ QString SongImportResult::summary() const
         s << time + QStringLiteral("。");
     }
     const QString key = keyName(keyPosition);
-    s << QStringLiteral("调：%1。%2个音不在%1调音阶上，已移到最近的音级；%3个音超出五个八度，已移入五个八度之内。")
-             .arg(key)
-             .arg(movedToScale)
-             .arg(foldedIn);
+    // Only what was changed is said: a tune that fits needs no "0 notes moved".
+    QStringList keyChanges;
+    if (movedToScale > 0)
+        keyChanges << QStringLiteral("%1个音不在%2调音阶上，已移到最近的音级").arg(movedToScale).arg(key);
+    if (foldedIn > 0)
+        keyChanges << QStringLiteral("%1个音超出五个八度，已移入五个八度之内").arg(foldedIn);
+    s << QStringLiteral("调：%1。").arg(key) +
+             (keyChanges.isEmpty() ? QString() : keyChanges.join(QStringLiteral("；")) + QStringLiteral("。"));
     if (together > 0)
         s << QStringLiteral("%1个同时发声的较低音已省略，只保留最高音。").arg(together);
     if (tooShort > 0)

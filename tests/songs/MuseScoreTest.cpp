@@ -353,7 +353,7 @@ private slots:
             const QString midi = conversions[i].second;
             const ProgramRun run = runProgram({"--import", midi, "-o", midi + ".txt"}, environment());
             QVERIFY2(run.status == 0, qPrintable(run.err));
-            QVERIFY(run.err.contains("调：C。0个音不在C调音阶上"));
+            QVERIFY(run.err.contains(QRegularExpression("^调：C。$", QRegularExpression::MultilineOption)));
             QCOMPARE(melodyOf(readScore(midi + ".txt")), melodyOf(scores[i]));
         }
     }

@@ -57,7 +57,16 @@ private slots:
         const QString summary = r.summary();
         QVERIFY2(summary.contains("旋律取自第1轨“Lead”，共4个音符。"), qPrintable(summary));
         QVERIFY(summary.contains("速度：乐曲每分钟90拍，乐谱用VS7（每分钟90拍）。"));
-        QVERIFY(summary.contains("调：C。0个音不在C调音阶上，已移到最近的音级；0个音超出五个八度，已移入五个八度之内。"));
+        QVERIFY(summary.split('\n').contains("调：C。"));
+        QVERIFY(!summary.contains("0个音"));
+
+        // A note off the scale and one above five octaves are said.
+        const QString changed = imported(withNotes(666667, "0:480:60 480:480:62 960:480:64 1440:480:65 "
+                                                           "1920:480:67 2400:480:69 2880:480:71 3360:480:61 "
+                                                           "3840:480:120"))
+                                    .summary();
+        QVERIFY2(changed.contains("调：C。1个音不在C调音阶上，已移到最近的音级；1个音超出五个八度，已移入五个八度之内。"),
+                 qPrintable(changed));
     }
 
     // One line of the tune: a struck note ends the one before; chords are

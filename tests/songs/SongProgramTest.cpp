@@ -245,7 +245,7 @@ private slots:
             QCOMPARE(r.status, 0);
             r = runProgram({"--import", dir.filePath("a.mid"), "-o", dir.filePath("b.txt")}, privateEnvironment(dir));
             QCOMPARE(r.status, 0);
-            QVERIFY2(r.err.contains("调：C。0个音不在C调音阶上"), qPrintable(r.err));
+            QVERIFY2(r.err.contains(QRegularExpression("^调：C。$", QRegularExpression::MultilineOption)), qPrintable(r.err));
             QString back;
             QString error;
             QVERIFY(ScoreFiles::readScore(dir.filePath("b.txt"), &back, &error));
@@ -276,7 +276,7 @@ private slots:
         QCOMPARE(t.window.FJWZ(), QString("成功导入MIDI文件。。。"));
         const QString box = t.dialogs.messages.last();
         QVERIFY2(box.startsWith("已导入MIDI文件“d.midi”。\n旋律取自第1轨，共4个音符。"), qPrintable(box));
-        QVERIFY(box.contains("0个音不在D调音阶上，已移到最近的音级；0个音超出五个八度，已移入五个八度之内。"));
+        QVERIFY(box.contains("\n调：D。\n"));
         QVERIFY(box.endsWith("“音调”已设为D，点击“试听”演奏。"));
         QVERIFY(!p.player.ScorePlaying());
         QCOMPARE(int(p.pattern.TimeSignature()), 0);  // the song names no time: the beat stays
