@@ -11,7 +11,7 @@
 #include "core/Session.h"
 #include "core/SharedState.h"
 #include "editor/EditorControllers.h"
-#include "editor/EditorModel.h"
+#include "editor/model/EditorModel.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/Session.h"
-#include "editor/EditorModel.h"
-#include "editor/MeasureHeader.h"
+#include "editor/model/EditorModel.h"
+#include "editor/model/MeasureHeader.h"
 #include "resources/StringTable.h"
 
 #include <QObject>

@@ -3,8 +3,8 @@
 #include "core/Clock.h"
 #include "core/SharedState.h"
 #include "editor/EditorControls.h"
-#include "editor/EditorModel.h"
-#include "editor/MeasureHeader.h"
+#include "editor/model/EditorModel.h"
+#include "editor/model/MeasureHeader.h"
 #include "midiport/MidiPort.h"
 
 EditorPlayback::EditorPlayback(Session &ctx, EditorModel &model, EditorControls &controls, QObject *parent)

@@ -1,12 +1,8 @@
 dzq_room(editor
-  USES core midiport resources rhythm score platform/files platform/dialogs
+  USES core editor/model midiport resources rhythm score platform/files platform/dialogs
   SOURCES
-  src/editor/EditorModel.h src/editor/EditorModel.cpp
-  src/editor/MeasureHeader.h src/editor/MeasureHeader.cpp
   src/editor/EditorControls.h src/editor/EditorControls.cpp
   src/editor/EditorPlayback.h src/editor/EditorPlayback.cpp
-  src/editor/EditFile.h src/editor/EditFile.cpp
-  src/editor/ScoreImport.h src/editor/ScoreImport.cpp
   src/editor/EditorFiles.h src/editor/EditorFiles.cpp
   src/editor/EditorControllers.h src/editor/EditorControllers.cpp
   src/editor/MainRhythmLink.h src/editor/MainRhythmLink.cpp

@@ -2,7 +2,7 @@
 
 #include "core/MidiMessage.h"
 #include "editor/EditorControllers.h"
-#include "editor/EditorModel.h"
+#include "editor/model/EditorModel.h"
 #include "headless/HeadlessSession.h"
 
 #include <QStringList>

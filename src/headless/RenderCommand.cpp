@@ -11,7 +11,7 @@
 
 #include "performance/MelodyVoices.h"
 #include "platform/audio/FontCheck.h"
-#include "songs/MidiFileWriter.h"
+#include "songs/midifile/MidiFileWriter.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "headless/ScoreRender.h"
-#include "songs/MidiFileWriter.h"
+#include "songs/midifile/MidiFileWriter.h"
 
 #include <QString>
 

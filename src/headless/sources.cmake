@@ -1,7 +1,7 @@
 # Sessions without a window: score and edit renders, exports to files, the
 # command line and its console.
 dzq_room(headless
-  USES core controllers midiport performance score songs jianpu editor platform/audio platform/media platform/midi platform/files platform/dialogs
+  USES core controllers midiport performance score songs songs/midifile jianpu editor editor/model platform/audio platform/media platform/midi platform/files platform/dialogs
   SOURCES
   src/headless/ConsoleNotifier.h src/headless/ConsoleNotifier.cpp
   src/headless/KeptDialogs.h

@@ -1,6 +1,6 @@
 #include "practice/PracticeTake.h"
 
-#include "songs/MidiFile.h"
+#include "songs/midifile/MidiFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 # runs and their record and the command line's grading are logic; the
 # window, its sheet, piano and plot are views.
 dzq_room(practice
-  USES core headless midiport performance score songs jianpu platform/files platform/dialogs
+  USES core headless midiport performance score songs songs/midifile jianpu platform/files platform/dialogs
   SOURCES
   src/practice/PracticeGrading.h src/practice/PracticeGrading.cpp
   src/practice/PracticeScore.h src/practice/PracticeScore.cpp

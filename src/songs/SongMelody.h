@@ -1,6 +1,6 @@
 #pragma once
 
-#include "songs/MidiFile.h"
+#include "songs/midifile/MidiFile.h"
 
 #include <QString>
 #include <QVector>

@@ -6,7 +6,7 @@
 #include "performance/MelodyVoices.h"
 #include "rhythm/RhythmPattern.h"
 #include "platform/dialogs/UserDialogs.h"
-#include "songs/MidiFile.h"
+#include "songs/midifile/MidiFile.h"
 
 SongOpening::SongOpening(Session &ctx, WindowDisplay &display, MelodyVoices &voices, RhythmPattern *pattern)
     : ctx_(ctx), display_(display), voices_(voices), pattern_(pattern)

@@ -1,11 +1,9 @@
-# Songs in and out: the MIDI file format (read, and written from what a
-# score plays), MIDI files turned into scores, scores written as MusicXML
-# for notation programs, and the part list of a song opened in the window.
+# Songs in and out: MIDI files turned into scores, scores written as
+# MusicXML for notation programs, and the part list of a song opened in the
+# window. The file format itself is in midifile/.
 dzq_room(songs
-  USES core performance chords rhythm score platform/files platform/dialogs
+  USES core songs/midifile performance chords rhythm score platform/files platform/dialogs
   SOURCES
-  src/songs/MidiFile.h src/songs/MidiFile.cpp
-  src/songs/MidiFileWriter.h src/songs/MidiFileWriter.cpp
   src/songs/SongMelody.h src/songs/SongMelody.cpp
   src/songs/SongKey.h src/songs/SongKey.cpp
   src/songs/SongImport.h src/songs/SongImport.cpp

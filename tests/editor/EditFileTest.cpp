@@ -1,8 +1,8 @@
 #include "EditorRig.h"
 #include "TestMain.h"
 
-#include "editor/EditFile.h"
-#include "editor/MeasureHeader.h"
+#include "editor/model/EditFile.h"
+#include "editor/model/MeasureHeader.h"
 
 #include <QDir>
 #include <QRandomGenerator>

@@ -4,7 +4,7 @@
 #include "headless/EditorRender.h"
 #include "headless/RenderCommand.h"
 #include "headless/ConsoleNotifier.h"
-#include "editor/MeasureHeader.h"
+#include "editor/model/MeasureHeader.h"
 
 #include <QTextStream>
 

@@ -1,7 +1,7 @@
 #include "EditorRig.h"
 #include "TestMain.h"
 
-#include "editor/MeasureHeader.h"
+#include "editor/model/MeasureHeader.h"
 
 class EditorModelTest : public QObject {
     Q_OBJECT

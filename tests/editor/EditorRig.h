@@ -3,7 +3,7 @@
 #include "TestContext.h"
 
 #include "editor/EditorControllers.h"
-#include "editor/EditorModel.h"
+#include "editor/model/EditorModel.h"
 
 #include <QFile>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "EditorRig.h"
 #include "TestMain.h"
 
-#include "editor/ScoreImport.h"
+#include "editor/model/ScoreImport.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "headless/ScoreExport.h"
 #include "chords/SoundEffects.h"
-#include "songs/MidiFileWriter.h"
+#include "songs/midifile/MidiFileWriter.h"
 #include "platform/media/OfflineRenderer.h"
 #include "rhythm/RhythmPattern.h"
 #include "rhythm/RhythmSequencer.h"

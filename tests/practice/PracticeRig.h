@@ -4,7 +4,7 @@
 
 #include "controllers/PerformanceControllers.h"
 #include "core/MidiMessage.h"
-#include "songs/MidiFileWriter.h"
+#include "songs/midifile/MidiFileWriter.h"
 #include "practice/PracticeHistory.h"
 
 #include <QByteArray>

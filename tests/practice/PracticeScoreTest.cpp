@@ -5,7 +5,7 @@
 #include "jianpu/NotationSheet.h"
 #include "practice/PracticeScore.h"
 #include "practice/PracticeTake.h"
-#include "songs/MidiFile.h"
+#include "songs/midifile/MidiFile.h"
 #include "songs/SongImport.h"
 
 #include <QSet>

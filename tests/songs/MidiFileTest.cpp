@@ -1,7 +1,7 @@
 #include "SongTestSupport.h"
 #include "TestMain.h"
 
-#include "songs/MidiFile.h"
+#include "songs/midifile/MidiFile.h"
 #include "songs/SongImport.h"
 
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "score/ScoreFiles.h"
 #include "score/ScoreLanguage.h"
 #include "score/ScoreReader.h"
-#include "songs/MidiFileWriter.h"
+#include "songs/midifile/MidiFileWriter.h"
 #include "songs/SongImport.h"
 
 #include <QTemporaryDir>

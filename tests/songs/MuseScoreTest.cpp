@@ -5,7 +5,7 @@
 #include "headless/ScoreRender.h"
 #include "platform/dialogs/UserDialogs.h"
 #include "score/ScoreFiles.h"
-#include "songs/MidiFile.h"
+#include "songs/midifile/MidiFile.h"
 #include "songs/SongMelody.h"
 
 #include <QDir>

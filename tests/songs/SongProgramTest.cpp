@@ -7,7 +7,7 @@
 #include "controllers/PerformanceControllers.h"
 #include "rhythm/RhythmPattern.h"
 #include "score/ScoreFiles.h"
-#include "songs/MidiFile.h"
+#include "songs/midifile/MidiFile.h"
 
 #include <QDir>
 #include <QRegularExpression>

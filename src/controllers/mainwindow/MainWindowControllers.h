@@ -4,7 +4,7 @@
 #include "controllers/mainwindow/ScoreExporter.h"
 #include "controllers/mainwindow/StatusClock.h"
 #include "editor/EditorControllers.h"
-#include "editor/EditorModel.h"
+#include "editor/model/EditorModel.h"
 #include "recorder/RecorderDisplay.h"
 #include "recorder/WaveRecorder.h"
 #include "songs/SongOpening.h"

@@ -1,7 +1,7 @@
 #include "TestMain.h"
 
 #include "platform/files/DurableSave.h"
-#include "songs/MidiFileWriter.h"
+#include "songs/midifile/MidiFileWriter.h"
 #include "platform/files/RecordFolder.h"
 #include "platform/files/TextFiles.h"
 #include "platform/media/WavWriter.h"

@@ -1,4 +1,4 @@
-#include "editor/MeasureHeader.h"
+#include "editor/model/MeasureHeader.h"
 
 #include "resources/StringTable.h"
 

@@ -1,4 +1,4 @@
-#include "editor/EditorModel.h"
+#include "editor/model/EditorModel.h"
 
 #include <QHash>
 

@@ -1,4 +1,4 @@
-#include "songs/MidiFileWriter.h"
+#include "songs/midifile/MidiFileWriter.h"
 
 #include "platform/files/DurableSave.h"
 

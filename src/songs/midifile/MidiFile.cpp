@@ -1,4 +1,4 @@
-#include "songs/MidiFile.h"
+#include "songs/midifile/MidiFile.h"
 
 #include "platform/files/TextFiles.h"
 

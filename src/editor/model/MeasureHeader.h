@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/EditorModel.h"
+#include "editor/model/EditorModel.h"
 
 #include <QString>
 #include <QtGlobal>

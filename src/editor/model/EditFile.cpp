@@ -1,6 +1,6 @@
-#include "editor/EditFile.h"
+#include "editor/model/EditFile.h"
 
-#include "editor/EditorModel.h"
+#include "editor/model/EditorModel.h"
 #include "platform/files/TextFiles.h"
 
 #include <QDir>

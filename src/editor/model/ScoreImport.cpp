@@ -1,6 +1,6 @@
-#include "editor/ScoreImport.h"
+#include "editor/model/ScoreImport.h"
 
-#include "editor/EditorModel.h"
+#include "editor/model/EditorModel.h"
 #include "platform/files/TextFiles.h"
 #include "score/ScoreLanguage.h"
 
