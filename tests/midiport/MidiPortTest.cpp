@@ -16,6 +16,14 @@ quint32 packed(int status, int data1, int data2)
     return MidiMessage{quint8(status), quint8(data1), quint8(data2)}.packed();
 }
 
+// A port on a recording backend; the backend is read only when asked.
+struct PortRig {
+    R backend;
+    ScriptedDialogs dialogs;
+    VirtualClock clock;
+    MidiPort port{backend, dialogs, clock};
+};
+
 }  // namespace
 
 class MidiPortTest : public QObject {
@@ -23,11 +31,9 @@ class MidiPortTest : public QObject {
 private slots:
     void deviceListOrderAndIds()
     {
-        R backend;
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         backend.devices = {{"Synth A", true}, {"Synth B", true}};
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
         QVector<MidiDeviceEntry> list;
         QVERIFY(port.ListMidiDevices(&list));
         QCOMPARE(list.size(), 3);
@@ -43,12 +49,10 @@ private slots:
 
     void unreadableDevicesAreSkipped()
     {
-        R backend;
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         backend.defaultCapsOk = false;
         backend.devices = {{"A", false}, {"B", true}};
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
         QVector<MidiDeviceEntry> list;
         QVERIFY(port.ListMidiDevices(&list));
         QCOMPARE(list.size(), 1);
@@ -61,10 +65,8 @@ private slots:
 
     void packing()
     {
-        R backend;
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         port.OpenMidiDevice(0);
         port.ProgramChange(2, 0, 14);
         port.NoteOn(0, 60, 70);
@@ -75,10 +77,8 @@ private slots:
 
     void sendWithoutDeviceShowsOneBoxAndSendsNothing()
     {
-        R backend;
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         port.NoteOn(0, 60, 70);
         QCOMPARE(dialogs.messages, QStringList{backend.errorText(MidiError::InvalidHandle)});
         QVERIFY(backend.sent.isEmpty());
@@ -86,10 +86,8 @@ private slots:
 
     void reopenAndCloseTwice()
     {
-        R backend;
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         QVERIFY(port.OpenMidiDevice(0));
         QVERIFY(port.OpenMidiDevice(0));  // selecting the open device closes and reopens it
         QCOMPARE(backend.openCount, 2);
@@ -103,10 +101,8 @@ private slots:
 
     void failuresAreShownAndForgotten()
     {
-        R backend;
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         backend.openResult = MidiError::Allocated;
         QVERIFY(!port.OpenMidiDevice(0));
         QCOMPARE(dialogs.messages.size(), 1);
@@ -120,10 +116,8 @@ private slots:
 
     void outOfRangeBytesAreNeverSent()
     {
-        R backend;
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         port.OpenMidiDevice(0);
         port.ProgramChange(3, 0, -1);  // a silent list entry has no program
         port.NoteOn(0, 200, 70);
@@ -136,10 +130,8 @@ private slots:
 
     void messagesCarryTheTickTime()
     {
-        R backend;
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         port.OpenMidiDevice(0);
         port.NoteOn(0, 60, 70);
         {
@@ -152,10 +144,8 @@ private slots:
 
     void rhythmStep()
     {
-        R backend;
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         port.OpenMidiDevice(0);
         StepTable table;
         port.PlayRhythmStep(table, 3);  // all silent: nothing sent, nothing shown
@@ -174,10 +164,8 @@ private slots:
 
     void rhythmCellsHoldingNoMessageAreNeverSent()
     {
-        R backend;
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         port.OpenMidiDevice(0);
         StepTable table;
         // A rhythm file may hold any number: a fourth byte, a data byte of
@@ -192,10 +180,8 @@ private slots:
 
     void rhythmStepReportsOnlyAFailedLastSend()
     {
-        R backend;
-        ScriptedDialogs dialogs;
-        VirtualClock clock;
-        MidiPort port(backend, dialogs, clock);
+        PortRig rig;
+        auto &[backend, dialogs, clock, port] = rig;
         port.OpenMidiDevice(0);
         StepTable table;
         table.cell(0, 0) = {-1, 35, 100, packed(0x99, 35, 100)};
