@@ -4,7 +4,12 @@
 
 #include <fluidsynth.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -15,12 +20,17 @@ thread_local const std::function<void()> *tlsBeforeRead = nullptr;
 
 void *openFile(const char *path) { return std::fopen(path, "rb"); }
 
-int readFile(void *buffer, fluid_long_long_t count, void *handle)
+void beforeRead()
 {
     DZQ_NEVER_AUDIO_THREAD();
     DZQ_THREAD_RULE(tlsOpen, "the sound font is read only while loading");
     if (tlsBeforeRead && *tlsBeforeRead)
         (*tlsBeforeRead)();
+}
+
+int readFile(void *buffer, fluid_long_long_t count, void *handle)
+{
+    beforeRead();
     if (count <= 0)
         return FLUID_OK;
     return std::fread(buffer, size_t(count), 1, static_cast<FILE *>(handle)) == 1 ? FLUID_OK : FLUID_FAILED;
@@ -47,6 +57,26 @@ void useFor(fluid_synth_t *synth, fluid_settings_t *settings)
     fluid_sfloader_set_callbacks(loader, openFile, readFile, seekFile, tellFile, closeFile);
     // Tried before the loaders the synthesizer came with; it owns it now.
     fluid_synth_add_sfloader(synth, loader);
+}
+
+long long readAhead(int fd, long long offset, long long length)
+{
+    beforeRead();
+    constexpr long long kBlock = 64 * 1024;
+    if (length <= 0)
+        return 0;
+    std::vector<char> buffer(std::size_t(std::min(length, kBlock)));
+    long long done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, buffer.data(), buffer.size() < std::size_t(length - done) ? buffer.size() : std::size_t(length - done),
+                                  off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;  // the end of the file, or an error: the load will tell
+        done += n;
+    }
+    return done;
 }
 
 ReadScope::ReadScope(const std::function<void()> *beforeRead) : saved_(tlsBeforeRead), savedOpen_(tlsOpen)

@@ -15,6 +15,11 @@ namespace FontFile {
 // Makes the synthesizer read fonts through here; before its font is loaded.
 void useFor(fluid_synth_t *synth, fluid_settings_t *settings);
 
+// Reads [offset, offset + length) of the open file `fd` for the page cache
+// alone (the bytes are dropped), under the rules of a synthesizer's read:
+// inside a scope, its beforeRead first. Returns the bytes read.
+long long readAhead(int fd, long long offset, long long length);
+
 // Reading is allowed on this thread while the scope lives. beforeRead (may
 // be null or empty) runs before each read: tests slow the disk down with it.
 class ReadScope {

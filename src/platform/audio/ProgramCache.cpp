@@ -4,11 +4,11 @@
 #include "platform/audio/FontFile.h"
 #include "platform/audio/SynthLock.h"
 
-#include <QFile>
 
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -30,26 +30,8 @@ void ProgramCache::open(fluid_synth_t *synth, const QString &fontPath, std::func
         chosen_[c] = Key{c == kDrumChannel, 0, 0, 0};
         msb_[c] = lsb_[c] = 0;
     }
-    // The reader makes no sound: no effects, one voice, and no channel is
-    // given a program when its font loads, so nothing is read yet.
-    readerSettings_ = new_fluid_settings();
-    if (readerSettings_) {
-        fluid_settings_setint(readerSettings_, "synth.threadsafe-api", 0);
-        fluid_settings_setint(readerSettings_, "synth.dynamic-sample-loading", 1);
-        fluid_settings_setint(readerSettings_, "synth.lock-memory", 0);
-        fluid_settings_setint(readerSettings_, "synth.reverb.active", 0);
-        fluid_settings_setint(readerSettings_, "synth.chorus.active", 0);
-        fluid_settings_setint(readerSettings_, "synth.polyphony", 1);
-        reader_ = new_fluid_synth(readerSettings_);
-    }
-    if (reader_) {
-        FontFile::useFor(reader_, readerSettings_);
-        FontFile::ReadScope scope(&beforeRead_);
-        if (fluid_synth_sfload(reader_, QFile::encodeName(fontPath).constData(), 0) == FLUID_FAILED) {
-            delete_fluid_synth(reader_);
-            reader_ = nullptr;
-        }
-    }
+    fontSamples_.open(fontPath);  // else the load inside the gate reads for itself
+    lastReadAhead_ = ReadAhead();
     // What the channels play before any program change: the font has just
     // given it to every channel, so it is in memory already.
     pin(Key{false, 0, 0, 0}, false);
@@ -58,12 +40,7 @@ void ProgramCache::open(fluid_synth_t *synth, const QString &fontPath, std::func
 
 void ProgramCache::close()
 {
-    if (reader_)
-        delete_fluid_synth(reader_);
-    if (readerSettings_)
-        delete_fluid_settings(readerSettings_);
-    reader_ = nullptr;
-    readerSettings_ = nullptr;
+    fontSamples_.clear();
     synth_ = nullptr;
     pins_.clear();
 }
@@ -129,11 +106,23 @@ int ProgramCache::freePin()
 
 void ProgramCache::readAhead(const Key &key)
 {
-    if (!reader_)
-        return;
-    FontFile::ReadScope scope(&beforeRead_);
-    select(reader_, 0, key);
-    fluid_synth_unset_program(reader_, 0);  // its copy goes at once
+    // The preset FluidSynth gives a channel for the key: drums from bank
+    // 128 whatever the bank selects, other programs from the bank of the
+    // MSB alone (its "gs" bank selection); when the font lacks it, the
+    // first preset of that bank for drums, else the program's own and then
+    // the first one in bank 0.
+    const std::pair<int, int> tried[] = {
+        {key.drum ? 128 : key.msb, key.program},
+        {key.drum ? 128 : 0, key.drum ? 0 : key.program},
+        {key.drum ? 128 : 0, 0},
+    };
+    for (const auto &[bank, program] : tried) {
+        if (fontSamples_.has(bank, program)) {
+            FontFile::ReadScope scope(&beforeRead_);
+            lastReadAhead_ = ReadAhead{bank, program, fontSamples_.readAhead(bank, program)};
+            return;
+        }
+    }
 }
 
 void ProgramCache::select(fluid_synth_t *synth, int channel, const Key &key)

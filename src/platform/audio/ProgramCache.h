@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/MidiMessage.h"
+#include "platform/audio/FontSamples.h"
 #include "platform/audio/realtime/ThreadRoles.h"
 
 #include <QString>
@@ -11,7 +12,6 @@
 #include <vector>
 
 class SynthGate;
-typedef struct _fluid_hashtable_t fluid_settings_t;
 typedef struct _fluid_synth_t fluid_synth_t;
 
 // The programs (instruments) whose samples the live synthesizer keeps in
@@ -23,9 +23,9 @@ typedef struct _fluid_synth_t fluid_synth_t;
 // gets a channel of its own beyond the 16 MIDI channels (a pin), which loads
 // the samples and keeps them: the callback's program change finds them in
 // memory, and the program the channel leaves keeps its samples too. The
-// pin's load reads the samples first through a private synthesizer of the
-// same font, outside the gate, so that the load inside it (while the
-// callback cannot apply messages) copies from the page cache instead of
+// samples are read first, outside the gate, from where the font's tables
+// place them (FontSamples), so that the pin's load inside the gate (while
+// the callback cannot apply messages) copies from the page cache instead of
 // waiting for the disk.
 //
 // Pins that no channel uses are released at a pause (nothing sounding,
@@ -65,6 +65,14 @@ public:
     // Programs held in memory by a pin.
     int pinnedPrograms() const;
 
+    // The latest program read ahead: the font's preset (bank, program) and
+    // the bytes read; bank -1 before any.
+    struct ReadAhead {
+        int bank = -1, program = -1;
+        qint64 bytes = 0;
+    };
+    ReadAhead lastReadAhead() const { return lastReadAhead_; }
+
 private:
     // A program as a channel chooses it: its type, bank selects and number.
     struct Key {
@@ -91,8 +99,8 @@ private:
     ThreadRoles::Owner owner_;
     SynthGate &gate_;
     fluid_synth_t *synth_ = nullptr;
-    fluid_synth_t *reader_ = nullptr;  // the private synthesizer that reads ahead
-    fluid_settings_t *readerSettings_ = nullptr;
+    FontSamples fontSamples_;
+    ReadAhead lastReadAhead_;
     std::function<void()> beforeRead_;
     std::vector<Pin> pins_;
     std::array<Key, 16> chosen_;  // each channel's latest program

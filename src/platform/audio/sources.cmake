@@ -7,7 +7,9 @@ dzq_room(platform/audio
   src/platform/audio/SynthSetup.h src/platform/audio/SynthSetup.cpp
   src/platform/audio/SynthLock.h
   src/platform/audio/FontFile.h src/platform/audio/FontFile.cpp
+  src/platform/audio/FontRiff.h src/platform/audio/FontRiff.cpp
   src/platform/audio/FontCheck.h src/platform/audio/FontCheck.cpp
+  src/platform/audio/FontSamples.h src/platform/audio/FontSamples.cpp
   src/platform/audio/ChannelMemory.h src/platform/audio/ChannelMemory.cpp
   src/platform/audio/ProgramCache.h src/platform/audio/ProgramCache.cpp
   src/platform/audio/BufferMemory.h src/platform/audio/BufferMemory.cpp

@@ -98,15 +98,6 @@ void unlimitRtTime()
 
 }  // namespace
 
-void RealtimeKitTest::initTestCase()
-{
-#ifdef DZQ_TSAN
-    // The bus runs on Qt D-Bus's own thread and in libdbus, whose locking the
-    // thread sanitizer cannot see: every case would be reported.
-    QSKIP("D-Bus is not built with the thread sanitizer");
-#endif
-}
-
 void RealtimeKitTest::answers_data()
 {
     QTest::addColumn<int>("maxPriority");
@@ -295,5 +286,11 @@ void RealtimeRequestTest::reopenedStreamAsksAgain()
     QVERIFY(output.realTimePriority());
 }
 
+#ifndef DZQ_TSAN
+// The bus runs on Qt D-Bus's own thread and in libdbus, whose locking the
+// thread sanitizer cannot see: every case would be reported. Left out, not
+// skipped: a skip in initTestCase leaves Qt Test skipping every class run
+// after it in this executable.
 DZQ_REGISTER_TEST(RealtimeKitTest)
+#endif
 DZQ_REGISTER_TEST(RealtimeRequestTest)

@@ -43,7 +43,6 @@ public:
 class RealtimeKitTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void answers_data();
     void answers();
     void oddPropertyIsRefusal();
