@@ -31,13 +31,10 @@ bool anyNonZero(const QByteArray &bytes)
 // something else than zeros.
 bool hasSound(QFile &file)
 {
-    const qint64 end = formEnd(file);
-    if (end < 0)
+    Lists lists;
+    if (!findLists(file, &lists))
         return false;
-    const Chunk sdta = findList(file, end, "sdta");
-    const Chunk pdta = findList(file, end, "pdta");
-    if (sdta.data < 0 || pdta.data < 0)
-        return false;
+    const Chunk &sdta = lists.sdta, &pdta = lists.pdta;
     const Chunk smpl = findChunk(file, sdta.data, sdta.data + sdta.size, "smpl");
     const Chunk shdr = findChunk(file, pdta.data, pdta.data + pdta.size, "shdr");
     if (smpl.data < 0 || smpl.size <= 0 || shdr.data < 0 || shdr.size > kMaxSampleTable)

@@ -51,6 +51,10 @@ Chunk findChunk(QFile &file, qint64 from, qint64 end, const char *id)
     return {};
 }
 
+namespace {
+
+// The list `type` ("sdta", "pdta") among the chunks of the RIFF form that
+// ends at `end`.
 Chunk findList(QFile &file, qint64 end, const char *type)
 {
     qint64 at = 12;
@@ -66,6 +70,8 @@ Chunk findList(QFile &file, qint64 end, const char *type)
     return {};
 }
 
+// Where the RIFF form ends, from its header (at the file's start); -1 when
+// the file is no sound font.
 qint64 formEnd(QFile &file)
 {
     char head[12];
@@ -73,6 +79,18 @@ qint64 formEnd(QFile &file)
         || qstrncmp(head + 8, "sfbk", 4) != 0)
         return -1;
     return std::min(file.size(), qint64(u32(head + 4)) + 8);
+}
+
+}  // namespace
+
+bool findLists(QFile &file, Lists *lists)
+{
+    const qint64 end = formEnd(file);
+    if (end < 0)
+        return false;
+    lists->sdta = findList(file, end, "sdta");
+    lists->pdta = findList(file, end, "pdta");
+    return lists->sdta.data >= 0 && lists->pdta.data >= 0;
 }
 
 }  // namespace FontRiff

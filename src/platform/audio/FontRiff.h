@@ -28,11 +28,12 @@ struct Chunk {
 
 // The sub-chunk `id` of the list that spans [from, end).
 Chunk findChunk(QFile &file, qint64 from, qint64 end, const char *id);
-// The list `type` ("sdta", "pdta") among the chunks of the RIFF form that
-// ends at `end`.
-Chunk findList(QFile &file, qint64 end, const char *type);
-// Where the RIFF form ends, from its header (at the file's start); -1 when
-// the file is no sound font.
-qint64 formEnd(QFile &file);
+// The font's two lists: its sample data and its tables.
+struct Lists {
+    Chunk sdta;
+    Chunk pdta;
+};
+// False when the file is no sound font or lacks either list.
+bool findLists(QFile &file, Lists *lists);
 
 }  // namespace FontRiff

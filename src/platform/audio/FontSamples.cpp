@@ -80,13 +80,10 @@ bool FontSamples::open(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const qint64 formEnds = formEnd(file);
-    if (formEnds < 0)
+    Lists lists;
+    if (!findLists(file, &lists))
         return false;
-    const Chunk sdta = findList(file, formEnds, "sdta");
-    const Chunk pdta = findList(file, formEnds, "pdta");
-    if (sdta.data < 0 || pdta.data < 0)
-        return false;
+    const Chunk &sdta = lists.sdta, &pdta = lists.pdta;
     const Chunk smpl = findChunk(file, sdta.data, sdta.data + sdta.size, "smpl");
     const Chunk sm24 = findChunk(file, sdta.data, sdta.data + sdta.size, "sm24");
     Table phdr, pbag, pgen, inst, ibag, igen, shdr;
